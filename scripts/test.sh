@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds from scratch and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+build=build/test
+rm -rf "$build"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug
+cmake --build "$build" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
