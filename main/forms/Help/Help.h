@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <vector>
+
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The Help window: the contents tree of the help file on the left, the text of
+// the chosen subtopic on the right. Each window reads the file afresh when it
+// is created; closing it deletes it (Qt::WA_DeleteOnClose).
+class Help : public QWidget {
+    Q_OBJECT
+
+public:
+    // Reads Help.mhf from the program's directory.
+    explicit Help(QWidget* parent = nullptr);
+    // Reads the help file at helpPath.
+    explicit Help(const QString& helpPath, QWidget* parent = nullptr);
+
+    QString helpPath() const { return helpPath_; }
+
+    // Node tags (the range text of a subtopic) are kept in this role.
+    static constexpr int kTagRole = Qt::UserRole;
+
+public slots:
+    void Form_Load();
+    void TreeView1_NodeClick(QTreeWidgetItem* node);
+    void CloseBtn_Click();
+
+private:
+    void buildControls();
+    void connectSignals();
+
+    QString helpPath_;
+    std::vector<std::uint8_t> helpBytes;
+    QTreeWidget* TreeView1 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* CloseBtn = nullptr;
+};
