@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace uninstaller {
+
+// The folder that holds the uninstall tool. On Windows it is the Windows
+// directory as GetWindowsDirectoryA reports it (no trailing separator); on
+// other systems the installation puts the stand-in tool st6unst beside the
+// uninstaller, so it is the uninstaller's own folder. Empty when unknown.
+QString WindowsDirectory();
+
+// Where the tool and the log are looked for.
+class Directories {
+public:
+    virtual ~Directories() = default;
+    virtual QString windowsDirectory() const = 0;
+    // The folder holding the running uninstaller, never the working directory.
+    virtual QString programDirectory() const = 0;
+};
+
+class SystemDirectories final : public Directories {
+public:
+    QString windowsDirectory() const override;
+    QString programDirectory() const override;
+};
+
+struct StartResult {
+    bool started = false;
+    QString error;  // why not, when not started
+};
+
+// Starts a program without a shell and without waiting for it.
+class ProcessStarter {
+public:
+    virtual ~ProcessStarter() = default;
+    virtual StartResult startDetached(const QString& program, const QStringList& arguments) = 0;
+};
+
+// QProcess::startDetached; on Windows the tool's window starts minimized and
+// with the focus.
+class DetachedProcessStarter final : public ProcessStarter {
+public:
+    StartResult startDetached(const QString& program, const QStringList& arguments) override;
+};
+
+// Modal error boxes, behind a layer so that tests answer them.
+class Messages {
+public:
+    virtual ~Messages() = default;
+    virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+};
+
+class MessageBoxes final : public Messages {
+public:
+    void error(QWidget* parent, const QString& title, const QString& text) override;
+};
+
+}  // namespace uninstaller

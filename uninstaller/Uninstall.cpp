@@ -1,0 +1,114 @@
+#include "Uninstall.h"
+
+#include "Platform.h"
+#include "UninstallCommand.h"
+
+#include <QColor>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QRect>
+
+namespace uninstaller {
+
+namespace {
+
+constexpr auto kCaption = "Uninstall DMM Software";
+constexpr auto kQuestion = "Do you want to uninstall VX260 VX480 DMM Software?";
+constexpr auto kNoToolFolder =
+    "The folder of the uninstall tool could not be determined.\n"
+    "Nothing has been uninstalled.";
+constexpr auto kNotStarted =
+    "The uninstall tool could not be started:\n%1\n%2\n"
+    "Nothing has been uninstalled.";
+
+// Pixels at 96 dots per inch.
+constexpr QSize kClientSize{317, 107};
+
+struct Place {
+    const char* objectName;
+    QRect geometry;
+};
+
+constexpr Place kText1{"Text1", {24, 16, 265, 33}};
+constexpr Place kUninstallYes{"UninstallYes", {64, 64, 81, 33}};
+constexpr Place kCancel{"Cancel", {160, 64, 81, 33}};
+
+constexpr QColor kLightGrey{224, 224, 224};
+
+template <typename Control>
+Control* place(QWidget* parent, const Place& where) {
+    auto* control = new Control(parent);
+    control->setObjectName(QString::fromLatin1(where.objectName));
+    control->setGeometry(where.geometry);
+    return control;
+}
+
+}  // namespace
+
+Uninstall::Uninstall(ProcessStarter& starter, Directories& directories, Messages& messages,
+                     QWidget* parent)
+    : QWidget(parent), starter_(starter), directories_(directories), messages_(messages) {
+    createControls();
+    connectSignals();
+    Form_Load();
+}
+
+void Uninstall::createControls() {
+    setObjectName(QStringLiteral("Uninstall"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setFixedSize(kClientSize);
+
+    Text1 = place<QLineEdit>(this, kText1);
+    Text1->setReadOnly(true);
+    Text1->setFocusPolicy(Qt::NoFocus);
+    QPalette palette = Text1->palette();
+    palette.setColor(QPalette::Base, kLightGrey);
+    Text1->setPalette(palette);
+
+    UninstallYes = place<QPushButton>(this, kUninstallYes);
+    UninstallYes->setText(QStringLiteral("Uninstall"));
+    UninstallYes->setDefault(true);
+
+    Cancel = place<QPushButton>(this, kCancel);
+    Cancel->setText(QStringLiteral("Cancel"));
+
+    setTabOrder(UninstallYes, Cancel);
+    UninstallYes->setFocus();
+}
+
+void Uninstall::connectSignals() {
+    connect(UninstallYes, &QPushButton::clicked, this, &Uninstall::UninstallYes_Click);
+    connect(Cancel, &QPushButton::clicked, this, &Uninstall::Cancel_Click);
+}
+
+void Uninstall::Form_Load() {
+    Text1->setText(QString::fromLatin1(kQuestion));
+}
+
+void Uninstall::UninstallYes_Click() {
+    const QString windows = directories_.windowsDirectory();
+    if (windows.isEmpty()) {
+        messages_.error(this, QString::fromLatin1(kCaption), QString::fromLatin1(kNoToolFolder));
+        endProgram();
+        return;
+    }
+    const UninstallCommand command =
+        buildUninstallCommand(windows, directories_.programDirectory());
+    const StartResult result = starter_.startDetached(command.program, command.arguments);
+    if (!result.started) {
+        messages_.error(this, QString::fromLatin1(kCaption),
+                        QString::fromLatin1(kNotStarted).arg(command.commandLine(), result.error));
+    }
+    endProgram();
+}
+
+void Uninstall::Cancel_Click() {
+    endProgram();
+}
+
+void Uninstall::endProgram() {
+    close();
+}
+
+}  // namespace uninstaller

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+namespace uninstaller {
+
+class Directories;
+class Messages;
+class ProcessStarter;
+
+// The uninstaller's only window: a question and two buttons. Uninstall starts
+// the uninstall tool on the installation log and ends the program; Cancel
+// and closing the window end it. Ending the program is closing this window,
+// the application's last one.
+class Uninstall : public QWidget {
+    Q_OBJECT
+
+public:
+    Uninstall(ProcessStarter& starter, Directories& directories, Messages& messages,
+              QWidget* parent = nullptr);
+
+    void Form_Load();
+    void UninstallYes_Click();
+    void Cancel_Click();
+
+private:
+    void createControls();
+    void connectSignals();
+    void endProgram();
+
+    ProcessStarter& starter_;
+    Directories& directories_;
+    Messages& messages_;
+
+    QLineEdit* Text1 = nullptr;
+    QPushButton* UninstallYes = nullptr;
+    QPushButton* Cancel = nullptr;
+};
+
+}  // namespace uninstaller

@@ -1,0 +1,14 @@
+#include "Platform.h"
+#include "Uninstall.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    uninstaller::SystemDirectories directories;
+    uninstaller::DetachedProcessStarter starter;
+    uninstaller::MessageBoxes messages;
+    uninstaller::Uninstall window(starter, directories, messages);
+    window.show();
+    return QApplication::exec();
+}
