@@ -1,0 +1,356 @@
+#include "Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "Busy.h"
+#include "Clock.h"
+#include "DataLog.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "Framing.h"
+#include "MeterTables.h"
+#include "PromptComboBox.h"
+#include "SerialLink.h"
+#include "StatusLamp.h"
+#include "Wait.h"
+
+namespace {
+
+// Controls Close Port disables, in this order.
+constexpr std::array<std::string_view, 32> kClosePortDisables{"FuncBox",
+                                                              "SetFunc",
+                                                              "Reset",
+                                                              "Send",
+                                                              "FuncBoxTwoStateOff",
+                                                              "FuncBoxTwoStateOn",
+                                                              "FuncBoxTwo",
+                                                              "SetFuncTwo",
+                                                              "RefStateOn",
+                                                              "RefStateOff",
+                                                              "RefMethod",
+                                                              "SetRefMethod",
+                                                              "AcqRef",
+                                                              "SetRef",
+                                                              "Ref",
+                                                              "RangeType",
+                                                              "SetRangeType",
+                                                              "Range",
+                                                              "SetRange",
+                                                              "SaveData",
+                                                              "EndLog",
+                                                              "Run",
+                                                              "StopBtn",
+                                                              "SingleRead",
+                                                              "Display",
+                                                              "SetDisp",
+                                                              "Hold",
+                                                              "Trigger",
+                                                              "SetTrig",
+                                                              "SendTrig",
+                                                              "Rate",
+                                                              "SetRate"};
+
+// Controls a successful Connect enables, in this order, and the connection
+// lists it disables.
+constexpr std::array<std::string_view, 4> kConnectEnables{"FuncBox", "SetFunc", "Reset", "Send"};
+constexpr std::array<std::string_view, 3> kConnectionLists{"ComPort", "BaudRate", "TermChar"};
+
+QString fromView(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Leading and trailing blanks only: the terminator must survive.
+QString trimSpaces(const QString& s) {
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && s[begin] == u' ') {
+        ++begin;
+    }
+    while (end > begin && s[end - 1] == u' ') {
+        --end;
+    }
+    return s.mid(begin, end - begin);
+}
+
+}  // namespace
+
+Main::Main(const MainServices& services, QWidget* parent)
+    : QMainWindow(parent),
+      clock_(services.clock),
+      dialogs_(services.dialogs),
+      opener_(services.opener),
+      helpFilePath_(services.helpFilePath) {
+    MSComm1 = new comm::SerialLink(opener_, this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    buildUi();
+    connectSignals();
+    Form_Load();
+}
+
+Main::~Main() = default;
+
+QWidget* Main::control(std::string_view name) const {
+    return controls_.value(fromView(name));
+}
+
+void Main::SetControlsEnabled(std::span<const std::string_view> names, bool enabled) {
+    for (std::string_view name : names) {
+        if (QWidget* w = control(name)) {
+            w->setEnabled(enabled);
+        }
+    }
+}
+
+void Main::connectSignals() {
+    const std::pair<QPushButton*, void (Main::*)()> clicks[] = {
+        {ConnectBtn, &Main::ConnectBtn_Click},
+        {Close, &Main::Close_Click},
+        {Exit, &Main::Exit_Click},
+        {SetFunc, &Main::SetFunc_Click},
+        {FuncBoxTwoStateOn, &Main::FuncBoxTwoStateOn_Click},
+        {FuncBoxTwoStateOff, &Main::FuncBoxTwoStateOff_Click},
+        {SetFuncTwo, &Main::SetFuncTwo_Click},
+        {SetRange, &Main::SetRange_Click},
+        {SetRangeType, &Main::SetRangeType_Click},
+        {SetRate, &Main::SetRate_Click},
+        {SetTrig, &Main::SetTrig_Click},
+        {SendTrig, &Main::SendTrig_Click},
+        {SetDisp, &Main::SetDisp_Click},
+        {Hold, &Main::Hold_Click},
+        {RefStateOn, &Main::RefStateOn_Click},
+        {RefStateOff, &Main::RefStateOff_Click},
+        {SetRefMethod, &Main::SetRefMethod_Click},
+        {AcqRef, &Main::AcqRef_Click},
+        {SetRef, &Main::SetRef_Click},
+        {Reset, &Main::Reset_Click},
+        {SingleRead, &Main::SingleRead_Click},
+        {Run, &Main::Run_Click},
+        {StopBtn, &Main::StopBtn_Click},
+        {Send, &Main::Send_Click},
+        {SaveData, &Main::SaveData_Click},
+        {EndLog, &Main::EndLog_Click},
+    };
+    for (const auto& [btn, handler] : clicks) {
+        connect(btn, &QPushButton::clicked, this, handler);
+    }
+    connect(MSComm1, &comm::SerialLink::dataWaiting, this, &Main::MSComm1_OnComm);
+    connect(MSComm1, &comm::SerialLink::portLost, this, &Main::MSComm1_PortLost);
+    connect(mnuAbout, &QAction::triggered, this, &Main::mnuAbout_Click);
+    connect(mnuSeeHelp, &QAction::triggered, this, &Main::mnuSeeHelp_Click);
+    connect(mnuTrend, &QAction::triggered, this, &Main::mnuTrend_Click);
+    connectConsole();
+}
+
+void Main::Form_Load() {
+    ComPort->appendEntries(meter::kComPortItems);
+    refreshPortTips();
+    BaudRate->appendEntries(meter::kBaudRateItems);
+    BaudRate->setCurrentIndex(meter::kBaudRateStart);
+    TermChar->appendEntries(meter::kTermCharItems);
+    TermChar->setCurrentIndex(meter::kTermCharStart);
+    std::array<std::string_view, meter::kFunctions.size()> functionItems{};
+    for (std::size_t i = 0; i < meter::kFunctions.size(); ++i) {
+        functionItems[i] = meter::kFunctions[i].item;
+    }
+    FuncBox->appendEntries(functionItems);
+    FuncBox->setCurrentIndex(meter::kFunctionStart);
+    Trigger->appendEntries(meter::kTriggerItems);
+    Trigger->setCurrentIndex(meter::kTriggerStart);
+    Display->appendEntries(meter::kDisplayItems);
+    Display->setCurrentIndex(meter::kDisplayStart);
+    RangeType->appendEntries(meter::kRangeTypeItems);
+    RangeType->setCurrentIndex(meter::kRangeTypeStart);
+    Rate->appendEntries(meter::kRateItems);
+    RefMethod->appendEntries(meter::kRefMethodItems);
+}
+
+// Each COM entry's tool tip names the device it maps to now.
+void Main::refreshPortTips() {
+    for (int i = 0; i < ComPort->count(); ++i) {
+        const QString device = opener_.describe(i + 1);
+        ComPort->setItemData(i,
+                             device.isEmpty() ? QStringLiteral("COM%1: no device").arg(i + 1)
+                                              : QStringLiteral("COM%1: %2").arg(i + 1).arg(device),
+                             Qt::ToolTipRole);
+    }
+}
+
+// Window utilities.
+
+void Main::WaitSeconds(double seconds) {
+    shell::waitSeconds(clock_, seconds, [this] { return ending_; });
+}
+
+void Main::BeginBusy() {
+    shell::beginBusy(this);
+}
+
+void Main::EndBusy() {
+    shell::endBusy(this);
+}
+
+void Main::ClearRangeList(qint16 count) {
+    Range->removeFromEnd(count, QStringLiteral("Select Range"));
+}
+
+void Main::ClearSecondaryList(qint16 count) {
+    FuncBoxTwo->removeFromEnd(count, QStringLiteral("Select Function"));
+}
+
+int Main::SendCommand(const QString& text) {
+    const int error = MSComm1->write(comm::framing::commandLine(text, tchar));
+    if (error != comm::kNoError) {
+        StatusBox->setText(
+            QStringLiteral("Command \"%1\" not sent: %2").arg(text, MSComm1->lastError()));
+    }
+    return error;
+}
+
+// Connection.
+
+void Main::ConnectBtn_Click() {
+    InstrID->setText(QStringLiteral("Connecting...please wait..."));
+    if (ComPort->currentIndex() >= 0) {
+        portString = ComPort->itemText(ComPort->currentIndex());
+    }
+    if (BaudRate->currentIndex() >= 0) {
+        baudString = BaudRate->itemText(BaudRate->currentIndex());
+    }
+    if (const int t = TermChar->currentIndex(); t >= 0 && t < int(meter::kTermChars.size())) {
+        tchar = fromView(meter::kTermChars[t]);
+    }
+
+    // Every failure from here on ends the attempt with its error number.
+    const int error = [this]() -> int {
+        if (MSComm1->isOpen()) {
+            MSComm1->close();
+        }
+        PortOpenStat->setFillColor(shell::kLampRed);
+        bool numeric = false;
+        const int number = portString.toInt(&numeric);
+        if (!numeric) {
+            return comm::kTypeMismatch;
+        }
+        MSComm1->setCommPort(number);
+        MSComm1->setSettings(baudString + QStringLiteral(",N,8,1"));
+        MSComm1->setInputLen(0);
+        MSComm1->setRThreshold(1);
+        if (const int e = MSComm1->open(); e != comm::kNoError) {
+            StatusBox->setText(
+                QStringLiteral("Could not open COM%1: %2").arg(number).arg(MSComm1->lastError()));
+            return e;
+        }
+        PortOpenStat->setFillColor(shell::kLampGreen);
+        if (const int e = SendCommand(QStringLiteral("*IDN?")); e != comm::kNoError) {
+            return e;
+        }
+        BeginBusy();
+        WaitSeconds(2);
+        if (ending_) {
+            return comm::kNoError;
+        }
+        if (!MSComm1->isOpen()) {
+            StatusBox->setText(
+                QStringLiteral("Connection lost while identifying the instrument: %1")
+                    .arg(MSComm1->lastError()));
+            return comm::kPortNotOpen;
+        }
+        const QString reply = trimSpaces(comm::framing::fromWire(MSComm1->readAll()));
+        const qsizetype end = tchar.isEmpty() ? -1 : reply.indexOf(tchar);
+        if (end < 0) {
+            StatusBox->setText(
+                reply.isEmpty()
+                    ? QStringLiteral(
+                          "No reply from instrument: check baud rate and termination character")
+                    : QStringLiteral(
+                          "Reply from instrument has no termination character: check baud "
+                          "rate and termination character"));
+            return comm::kNoReply;
+        }
+        InstrID->clear();
+        InstrID->setText(reply.left(end));
+        EndBusy();
+        StatusBox->setText(QStringLiteral("Ready"));
+        SetControlsEnabled(kConnectEnables, true);
+        SetControlsEnabled(kConnectionLists, false);
+        return comm::kNoError;
+    }();
+
+    if (error != comm::kNoError) {
+        // A failed attempt never leaves the window busy.
+        EndBusy();
+    }
+    ReportConnectionError(error);
+}
+
+void Main::Close_Click() {
+    if (MSComm1->isOpen()) {
+        MSComm1->close();
+        PortOpenStat->setFillColor(shell::kLampRed);
+    }
+    SetControlsEnabled(kConnectionLists, true);
+    InstrID->setText(QStringLiteral("No Instrument Connected"));
+    SetControlsEnabled(kClosePortDisables, false);
+    for (QLineEdit* box :
+         {StatusBox, PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
+        box->clear();
+    }
+    if (running_cnt != 0) {
+        EndRunForLostPort(QStringLiteral("the port was closed"));
+    }
+}
+
+void Main::ReportConnectionError(int error) {
+    switch (error) {
+        case comm::kTypeMismatch:
+            dialogs_.message(this, QStringLiteral("Please Select a COM port before connecting."),
+                             QStringLiteral("Connection Error"), shell::Dialogs::Icon::Exclamation);
+            break;
+        case comm::kPortInUse:
+            dialogs_.message(
+                this,
+                QStringLiteral("The selected COM port is currently in use or is opened "
+                               "by another application or user.  Please check to make "
+                               "sure port is not in use before connecting."),
+                QStringLiteral("Connection Error"), shell::Dialogs::Icon::Exclamation);
+            break;
+        default:
+            break;
+    }
+}
+
+void Main::MSComm1_PortLost(const QString& reason) {
+    PortOpenStat->setFillColor(shell::kLampRed);
+    StatusBox->setText(
+        QStringLiteral("Connection lost: %1. Check the cable, then press Connect.").arg(reason));
+    if (running_cnt != 0 || datalog_start != 0) {
+        EndRunForLostPort(QStringLiteral("connection lost: %1").arg(reason));
+    }
+}
+
+void Main::Exit_Click() {
+    if (ending_) {
+        return;
+    }
+    ending_ = true;
+    if (MSComm1->isOpen()) {
+        MSComm1->close();
+    }
+    CloseLogFile();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != this) {
+            w->close();
+        }
+    }
+    hide();
+    QCoreApplication::quit();
+}
+
+void Main::closeEvent(QCloseEvent* event) {
+    Exit_Click();
+    event->accept();
+}

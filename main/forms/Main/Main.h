@@ -1,0 +1,223 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <span>
+#include <string_view>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+class About;
+class DataLog;
+class Help;
+
+namespace shell {
+class Clock;
+class Dialogs;
+class PromptComboBox;
+class StatusLamp;
+}  // namespace shell
+
+namespace comm {
+class PortOpener;
+class SerialLink;
+}  // namespace comm
+
+// What the main window needs from the platform: the clock every wait runs
+// on, the message boxes and save dialog, and the serial ports.
+struct MainServices {
+    shell::Clock& clock;
+    shell::Dialogs& dialogs;
+    comm::PortOpener& opener;
+    QString helpFilePath;  // Help.mhf; empty: beside the program
+};
+
+// The program's working window: every control through which the operator
+// drives the meter, the serial-port control, and the state the handlers
+// share. Each control event is one handler named after the control and the
+// event.
+class Main : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Main(const MainServices& services, QWidget* parent = nullptr);
+    ~Main() override;
+
+    // Controls, by their names on the window.
+    shell::PromptComboBox* ComPort = nullptr;
+    shell::PromptComboBox* BaudRate = nullptr;
+    shell::PromptComboBox* TermChar = nullptr;
+    QPushButton* ConnectBtn = nullptr;
+    QPushButton* Close = nullptr;
+    shell::StatusLamp* PortOpenStat = nullptr;
+    QLineEdit* InstrID = nullptr;
+
+    shell::PromptComboBox* FuncBox = nullptr;
+    QPushButton* SetFunc = nullptr;
+    shell::PromptComboBox* FuncBoxTwo = nullptr;
+    QPushButton* SetFuncTwo = nullptr;
+    QPushButton* FuncBoxTwoStateOn = nullptr;
+    QPushButton* FuncBoxTwoStateOff = nullptr;
+    shell::StatusLamp* FuncTwoStat = nullptr;
+
+    QLineEdit* PrimaryDisplay = nullptr;
+    QLineEdit* PrimaryUnit = nullptr;
+    QLineEdit* SecondaryDisplay = nullptr;
+    QLineEdit* SecondaryUnit = nullptr;
+
+    shell::PromptComboBox* RangeType = nullptr;
+    QPushButton* SetRangeType = nullptr;
+    shell::PromptComboBox* Range = nullptr;
+    QPushButton* SetRange = nullptr;
+    shell::PromptComboBox* Rate = nullptr;
+    QPushButton* SetRate = nullptr;
+    shell::PromptComboBox* Trigger = nullptr;
+    QPushButton* SetTrig = nullptr;
+    QPushButton* SendTrig = nullptr;
+    shell::PromptComboBox* Display = nullptr;
+    QPushButton* SetDisp = nullptr;
+    QPushButton* Hold = nullptr;
+    shell::StatusLamp* HoldStat = nullptr;
+
+    QPushButton* RefStateOn = nullptr;
+    QPushButton* RefStateOff = nullptr;
+    shell::StatusLamp* RefStat = nullptr;
+    shell::PromptComboBox* RefMethod = nullptr;
+    QPushButton* SetRefMethod = nullptr;
+    QPushButton* AcqRef = nullptr;
+    QLineEdit* Ref = nullptr;
+    QPushButton* SetRef = nullptr;
+
+    QPushButton* SingleRead = nullptr;
+    QPushButton* Run = nullptr;
+    QPushButton* StopBtn = nullptr;
+    QPushButton* SaveData = nullptr;
+    QPushButton* EndLog = nullptr;
+    QLineEdit* FilePath = nullptr;
+    QLineEdit* StatusBox = nullptr;
+    QLineEdit* SendMsg = nullptr;
+    QPushButton* Send = nullptr;
+    QLineEdit* ReturnMsg = nullptr;
+    QPushButton* Reset = nullptr;
+    QPushButton* Exit = nullptr;
+
+    QMenu* mnuView = nullptr;
+    QAction* mnuTrend = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* mnuSeeHelp = nullptr;
+
+    // The serial-port control.
+    comm::SerialLink* MSComm1 = nullptr;
+
+    // State shared by the handlers; all start at zero or the empty text.
+    QString func;
+    QString tchar;
+    qint16 running_cnt = 0;
+    qint16 single_read = 0;
+    qint16 SendScpi = 0;
+    qint16 datalog_start = 0;
+    QString FileToSave;
+    QString func_selection;
+    QString secondfunc_selection;
+    QString portString;
+    QString baudString;
+
+    // Reply texts of the receive handler, kept between receive events.
+    QString runBuffer;
+    QString consoleBuffer;
+    QString singleBuffer;
+
+    // Window utilities.
+    void WaitSeconds(double seconds);
+    void BeginBusy();
+    void EndBusy();
+    void ClearRangeList(qint16 count);
+    void ClearSecondaryList(qint16 count);
+
+    void Form_Load();
+
+    // Connection.
+    void ConnectBtn_Click();
+    void Close_Click();
+    void ReportConnectionError(int error);
+    void Exit_Click();
+
+    // Measurement configuration.
+    void SetFunc_Click();
+    void FuncBoxTwoStateOn_Click();
+    void FuncBoxTwoStateOff_Click();
+    void SetFuncTwo_Click();
+    void SetRange_Click();
+    void SetRangeType_Click();
+    void SetRate_Click();
+    void SetTrig_Click();
+    void SendTrig_Click();
+    void SetDisp_Click();
+    void Hold_Click();
+    void RefStateOn_Click();
+    void RefStateOff_Click();
+    void SetRefMethod_Click();
+    void AcqRef_Click();
+    void SetRef_Click();
+    void Reset_Click();
+
+    // Readings, console and logging.
+    void SingleRead_Click();
+    void Run_Click();
+    void StopBtn_Click();
+    void MSComm1_OnComm();
+    void Send_Click();
+    void SaveData_Click();
+    void EndLog_Click();
+    void WriteLogLine(const QString& reply);
+
+    // Menus.
+    void mnuAbout_Click();
+    void mnuSeeHelp_Click();
+    void mnuTrend_Click();
+
+    // Writes `text` and the terminator as one command line. Returns 0 or the
+    // link's error number; on failure the status line says what was not sent.
+    int SendCommand(const QString& text);
+
+    // Enables or disables the named controls, in the order given.
+    void SetControlsEnabled(std::span<const std::string_view> names, bool enabled);
+    QWidget* control(std::string_view name) const;
+
+    shell::Clock& clock() const { return clock_; }
+    shell::Dialogs& dialogs() const { return dialogs_; }
+    bool isEnding() const { return ending_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildUi();
+    void connectSignals();
+    void refreshPortTips();
+    void connectConsole();
+    void MSComm1_PortLost(const QString& reason);
+    // The port went away while readings or a log were running: end them.
+    void EndRunForLostPort(const QString& why);
+    void CloseLogFile();
+
+    shell::Clock& clock_;
+    shell::Dialogs& dialogs_;
+    comm::PortOpener& opener_;
+    QString helpFilePath_;
+    QHash<QString, QWidget*> controls_;
+    std::unique_ptr<DataLog> log_;
+    QStringList consoleHistory_;
+    qsizetype consoleHistoryPos_ = 0;
+    bool ending_ = false;
+    QPointer<About> about_;
+    QPointer<Help> help_;
+};

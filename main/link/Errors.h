@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace comm {
+
+// Error numbers of the link. 13 and 8005 are the two the operator is told
+// about in a message box; the others only reach the status line.
+enum ErrorNumber : int {
+    kNoError = 0,
+    kTypeMismatch = 13,        // a port number text that is not a number
+    kPermissionDenied = 70,    // no read/write access to the device
+    kNoSuchPort = 8002,        // no device behind the COM number
+    kPortInUse = 8005,         // the device is held by another program
+    kSettingsRejected = 8015,  // the device refused the line settings
+    kPortNotOpen = 8018,       // a write while the port is closed
+    kWriteFailed = 8020,       // the device refused the bytes
+    kNoReply = 8100,           // no terminated reply within the wait
+};
+
+}  // namespace comm

@@ -1,0 +1,191 @@
+#include "SerialLink.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+
+#include "Errors.h"
+#include "PortMap.h"
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace comm {
+
+namespace {
+
+QString serialErrorText(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::ReadError:
+            return QStringLiteral(
+                "the device stopped answering reads (cable pulled or far end hung up)");
+        case QSerialPort::ResourceError:
+            return QStringLiteral("the device was removed or hung up");
+        case QSerialPort::WriteError:
+            return QStringLiteral("the device refused a write");
+        default:
+            return QStringLiteral("the device reported an error");
+    }
+}
+
+bool deviceAccessible(const QString& path) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return true;
+#else
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+#endif
+}
+
+}  // namespace
+
+PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
+    Result result;
+    const QString mapped = devicePathForCom(comNumber);
+    if (mapped.isEmpty()) {
+        result.error = kNoSuchPort;
+        result.reason = QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber);
+        return result;
+    }
+#ifdef Q_OS_WIN
+    const QString path = mapped;
+#else
+    const QString path = canonicalDevice(mapped);
+#endif
+    result.devicePath = path;
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(path);
+    port->setBaudRate(baudRate);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!port->open(QIODevice::ReadWrite)) {
+        switch (port->error()) {
+            case QSerialPort::DeviceNotFoundError:
+                result.error = kNoSuchPort;
+                result.reason =
+                    QStringLiteral("%1 (COM%2) does not exist").arg(path).arg(comNumber);
+                break;
+            case QSerialPort::PermissionError:
+                // Qt reports a lock held by another program and missing
+                // rights alike; the device's access bits tell them apart.
+                if (deviceAccessible(path)) {
+                    result.error = kPortInUse;
+                    result.reason = QStringLiteral("%1 is in use by another program").arg(path);
+                } else {
+                    result.error = kPermissionDenied;
+                    result.reason = QStringLiteral(
+                                        "permission denied on %1: add your user to the dialout "
+                                        "group (sudo usermod -aG dialout $USER) and log in again")
+                                        .arg(path);
+                }
+                break;
+            case QSerialPort::UnsupportedOperationError:
+                result.error = kSettingsRejected;
+                result.reason = QStringLiteral("%1 refused the line settings").arg(path);
+                break;
+            default:
+                result.error = kNoSuchPort;
+                result.reason =
+                    QStringLiteral("%1 could not be opened: %2").arg(path, port->errorString());
+                break;
+        }
+        return result;
+    }
+    result.device = std::move(port);
+    return result;
+}
+
+QString SerialPortOpener::describe(int comNumber) const {
+    return devicePathForCom(comNumber);
+}
+
+SerialLink::SerialLink(PortOpener& opener, QObject* parent) : QObject(parent), opener_(opener) {}
+
+SerialLink::~SerialLink() {
+    close();
+}
+
+bool SerialLink::isOpen() const {
+    return device_ != nullptr && device_->isOpen();
+}
+
+int SerialLink::open() {
+    if (isOpen()) {
+        lastError_ = QStringLiteral("the port is already open");
+        return kPortInUse;
+    }
+    bool ok = false;
+    const qint32 baud = settings_.section(QLatin1Char(','), 0, 0).toInt(&ok);
+    if (!ok || baud <= 0) {
+        lastError_ = QStringLiteral("the baud rate \"%1\" is not a number")
+                         .arg(settings_.section(QLatin1Char(','), 0, 0));
+        return kSettingsRejected;
+    }
+    PortOpener::Result result = opener_.open(commPort_, baud);
+    devicePath_ = result.devicePath;
+    if (!result.device) {
+        lastError_ = result.reason;
+        return result.error != 0 ? result.error : kNoSuchPort;
+    }
+    device_ = std::move(result.device);
+    lastError_.clear();
+    QIODevice* dev = device_.get();
+    connect(dev, &QIODevice::readyRead, this, &SerialLink::dataWaiting);
+    // An in-memory device says the far end went away by finishing its read channel.
+    connect(dev, &QIODevice::readChannelFinished, this,
+            [this] { fail(QStringLiteral("the far end closed the line")); });
+    if (auto* serial = qobject_cast<QSerialPort*>(dev)) {
+        connect(serial, &QSerialPort::errorOccurred, this,
+                [this](QSerialPort::SerialPortError error) {
+                    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
+                        error == QSerialPort::WriteError) {
+                        fail(serialErrorText(error));
+                    }
+                });
+    }
+    return kNoError;
+}
+
+void SerialLink::close() {
+    if (!device_) {
+        return;
+    }
+    // Detach first: closing may raise signals that must not reach the window.
+    std::unique_ptr<QIODevice> dev = std::move(device_);
+    dev->disconnect(this);
+    dev->close();
+    // A device may still be inside its own signal: delete it later.
+    dev.release()->deleteLater();
+}
+
+int SerialLink::write(const QByteArray& bytes) {
+    if (!isOpen()) {
+        lastError_ = QStringLiteral("the port is not open");
+        return kPortNotOpen;
+    }
+    if (device_->write(bytes) != bytes.size()) {
+        lastError_ = QStringLiteral("the device refused the bytes: %1").arg(device_->errorString());
+        return kWriteFailed;
+    }
+    return kNoError;
+}
+
+QByteArray SerialLink::readAll() {
+    if (!isOpen()) {
+        return {};
+    }
+    return device_->readAll();
+}
+
+void SerialLink::fail(const QString& reason) {
+    if (!device_) {
+        return;
+    }
+    lastError_ = reason;
+    close();
+    Q_EMIT portLost(reason);
+}
+
+}  // namespace comm

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+
+// The one log file of the main window, opened for appending. Every line is
+// handed to the operating system before write() returns, so a crash or a
+// kill of the program loses no line already written.
+//
+// File format: single-byte text, each line ended by CR LF. Each start of
+// logging appends an empty line and a header line, then one line per reading:
+//
+//   <empty>
+//   DC Voltage(V),Frequency(Hz)
+//   +1.50012E+00,+1.00001E+03,14:05:09 09/22/2016
+class DataLog {
+public:
+    DataLog() = default;
+    DataLog(const DataLog&) = delete;
+    DataLog& operator=(const DataLog&) = delete;
+    ~DataLog();
+
+    // Opens `path` for appending (created when missing). False, with the
+    // reason in error(), when it cannot be opened or a file is already open.
+    bool open(const QString& path);
+    bool isOpen() const { return file_.isOpen(); }
+    QString path() const { return file_.fileName(); }
+
+    // Writes `line` (single-byte text) and CR LF, and flushes. False, with
+    // the reason in error(), when the bytes did not all reach the system.
+    bool writeLine(const QString& line);
+
+    // Closes the file; harmless when none is open.
+    void close();
+
+    QString error() const { return error_; }
+
+private:
+    QFile file_;
+    QString error_;
+};
+
+// "hh:mm:ss mm/dd/yyyy", 24-hour clock, ':' and '/' fixed whatever the locale.
+QString logTimeStamp(const QDateTime& when);

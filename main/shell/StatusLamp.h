@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+namespace shell {
+
+// Colour values of the lamps as the handlers set and test them: the
+// 0x00BBGGRR form, so 65280 is green and 255 is red.
+inline constexpr int kLampGreen = 65280;
+inline constexpr int kLampRed = 255;
+
+// A status lamp: a filled shape whose fill colour is the state it shows.
+class StatusLamp : public QWidget {
+    Q_OBJECT
+public:
+    enum class Shape { Circle, Rectangle, RoundedSquare };
+
+    explicit StatusLamp(Shape shape, QWidget* parent = nullptr);
+
+    int fillColor() const { return fillColor_; }
+    void setFillColor(int colorValue);
+    bool isGreen() const { return fillColor_ == kLampGreen; }
+
+    Shape shape() const { return shape_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Shape shape_;
+    int fillColor_ = kLampRed;
+};
+
+// 0x00BBGGRR colour value to a QColor.
+QColor colorFromValue(int value);
+
+}  // namespace shell

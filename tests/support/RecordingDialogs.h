@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+#include "Dialogs.h"
+
+// Answers the program's message boxes and save dialogs at once and keeps
+// what was asked.
+class RecordingDialogs final : public shell::Dialogs {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        Icon icon;
+    };
+
+    void message(QWidget*, const QString& text, const QString& title, Icon icon) override {
+        messages.append({text, title, icon});
+        if (onMessage) {
+            onMessage(messages.constLast());
+        }
+    }
+
+    std::optional<QString> saveFileName(QWidget*, const shell::SaveFileRequest& request) override {
+        saveRequests.append(request);
+        if (saveAnswers.isEmpty()) {
+            return std::nullopt;
+        }
+        return saveAnswers.takeFirst();
+    }
+
+    QList<Message> messages;
+    std::function<void(const Message&)> onMessage;
+    QList<shell::SaveFileRequest> saveRequests;
+    // Paths the save dialog answers with, in turn; an empty list cancels.
+    QList<std::optional<QString>> saveAnswers;
+};
