@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -195,6 +196,11 @@ public:
     shell::Clock& clock() const { return clock_; }
     shell::Dialogs& dialogs() const { return dialogs_; }
     bool isEnding() const { return ending_; }
+
+Q_SIGNALS:
+    // A reply was shown in the display boxes (single or continuous reading);
+    // `secondaryOn` when it was split at its first comma.
+    void readingShown(const QDateTime& when, const QString& reply, bool secondaryOn);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
