@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vxsim/core/MeterModel.h"
+
+namespace vxsim {
+
+// Command-line options of the vxsim program. Every option is optional.
+struct HostOptions {
+    Model model = Model::VX480;
+    char terminator = '\n';
+    std::string replyTerminator;  // empty: the command terminator
+    int baud = 9600;
+    std::string recordPath;
+    std::string timesPath;
+    std::string linkPath;
+    std::uint64_t noiseStart = 1;
+
+    // Faults for testing the program's error handling.
+    bool silent = false;
+    int pieces = 1;
+    std::optional<long> hangupAfter;
+    bool garbage = false;
+    std::optional<std::size_t> floodBytes;
+};
+
+struct ParsedOptions {
+    HostOptions options;
+    std::string error;  // empty when the command line was good
+    bool help = false;
+};
+
+ParsedOptions parseOptions(const std::vector<std::string_view>& arguments);
+std::string usageText();
+
+}  // namespace vxsim

@@ -1,0 +1,367 @@
+#include "vxsim/host/PtyHost.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace vxsim {
+
+namespace {
+
+std::string systemError(std::string_view what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+MeterConfig meterConfig(const HostOptions& options) {
+    MeterConfig config;
+    config.model = options.model;
+    config.terminator = options.terminator;
+    config.replyTerminator = options.replyTerminator;
+    config.noiseStart = options.noiseStart;
+    return config;
+}
+
+struct BaudConstant {
+    int baud;
+    speed_t constant;
+};
+
+constexpr std::array kBaudConstants{
+    BaudConstant{600, B600},       BaudConstant{1200, B1200},   BaudConstant{2400, B2400},
+    BaudConstant{4800, B4800},     BaudConstant{9600, B9600},   BaudConstant{19200, B19200},
+    BaudConstant{38400, B38400},   BaudConstant{57600, B57600}, BaudConstant{115200, B115200},
+    BaudConstant{230400, B230400},
+};
+
+// The times file gets one line per command; bytes that would break the line (the terminators,
+// tabs, other control bytes) are written as \xNN, and so is the backslash itself.
+std::string printable(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || c == '\\') {
+            std::array<char, 5> hex{};
+            std::snprintf(hex.data(), hex.size(), "\\x%02X", u);
+            out += hex.data();
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int openAppend(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+}  // namespace
+
+PtyHost::PtyHost(HostOptions options)
+    : options_(std::move(options)),
+      model_(meterConfig(options_)),
+      splitter_(options_.terminator),
+      charTime_(std::chrono::nanoseconds(10'000'000'000LL / options_.baud)) {}
+
+PtyHost::~PtyHost() {
+    closeAll();
+}
+
+std::string PtyHost::open() {
+    sigset_t mask;
+    sigemptyset(&mask);
+    sigaddset(&mask, SIGTERM);
+    sigaddset(&mask, SIGINT);
+    sigaddset(&mask, SIGHUP);
+    if (sigprocmask(SIG_BLOCK, &mask, nullptr) != 0) {
+        return systemError("blocking signals");
+    }
+    signals_ = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (signals_ < 0) {
+        return systemError("signalfd");
+    }
+    ::signal(SIGPIPE, SIG_IGN);
+
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) {
+        return systemError("posix_openpt");
+    }
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
+        return systemError("grantpt/unlockpt");
+    }
+    std::array<char, 256> name{};
+    if (ptsname_r(master_, name.data(), name.size()) != 0) {
+        return systemError("ptsname_r");
+    }
+    devicePath_ = name.data();
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+
+    slave_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) {
+        return systemError("opening " + devicePath_);
+    }
+    // Raw line: no echo, no CR/LF translation, no signals from typed characters; 8N1.
+    termios tio{};
+    if (tcgetattr(slave_, &tio) != 0) {
+        return systemError("tcgetattr");
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    speed_t speed = B9600;
+    for (const auto& entry : kBaudConstants) {
+        if (entry.baud == options_.baud) {
+            speed = entry.constant;
+        }
+    }
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    if (tcsetattr(slave_, TCSANOW, &tio) != 0) {
+        return systemError("tcsetattr");
+    }
+
+    if (!options_.recordPath.empty() && (record_ = openAppend(options_.recordPath)) < 0) {
+        return systemError("opening " + options_.recordPath);
+    }
+    if (!options_.timesPath.empty() && (times_ = openAppend(options_.timesPath)) < 0) {
+        return systemError("opening " + options_.timesPath);
+    }
+    if (!options_.linkPath.empty()) {
+        // A link left behind by an earlier run that was killed is replaced; anything else at
+        // that path is not ours to remove.
+        struct stat st {};
+        if (lstat(options_.linkPath.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                return options_.linkPath + " exists and is not a symbolic link";
+            }
+            ::unlink(options_.linkPath.c_str());
+        }
+        if (symlink(devicePath_.c_str(), options_.linkPath.c_str()) != 0) {
+            return systemError("linking " + options_.linkPath);
+        }
+        linkMade_ = true;
+    }
+    return {};
+}
+
+int PtyHost::run() {
+    while (true) {
+        std::array<pollfd, 2> fds{};
+        fds[0] = {.fd = signals_, .events = POLLIN, .revents = 0};
+        fds[1] = {
+            .fd = master_, .events = static_cast<short>(hangupPending_ ? 0 : POLLIN), .revents = 0};
+        if (writeBlocked_) {
+            fds[1].events |= POLLOUT;
+        }
+        timespec timeout{};
+        timespec* wait = nullptr;
+        if (!output_.empty() && !writeBlocked_) {
+            const auto ns = untilNextByte().count();
+            timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+            timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+            wait = &timeout;
+        }
+        if (ppoll(fds.data(), fds.size(), wait, nullptr) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::perror("vxsim: poll");
+            return 1;
+        }
+        if (fds[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            [[maybe_unused]] const auto n = ::read(signals_, &info, sizeof info);
+            return 0;
+        }
+        if (fds[1].revents & POLLOUT) {
+            writeBlocked_ = false;
+        }
+        if (fds[1].revents & POLLIN) {
+            receive();
+        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+            // Cannot happen while we hold the slave open; stop instead of spinning on it.
+            std::fprintf(stderr, "vxsim: pseudo-terminal hung up\n");
+            return 1;
+        }
+        pump();
+        if (hangupPending_ && output_.empty()) {
+            hangUp();
+            return 0;
+        }
+    }
+}
+
+void PtyHost::receive() {
+    std::array<char, 4096> buffer{};
+    while (!hangupPending_) {
+        const ssize_t n = ::read(master_, buffer.data(), buffer.size());
+        if (n <= 0) {
+            return;
+        }
+        const std::string_view bytes(buffer.data(), static_cast<std::size_t>(n));
+        appendFile(record_, bytes);
+        for (const auto& line : splitter_.push(bytes)) {
+            handleLine(line);
+            if (hangupPending_) {
+                // Bytes after the last served command are recorded but not acted on.
+                return;
+            }
+        }
+    }
+}
+
+void PtyHost::handleLine(const LineSplitter::Line& line) {
+    if (times_ >= 0) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long ns = static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+        appendFile(times_, std::to_string(ns) + '\t' + printable(line.text) + '\n');
+    }
+    std::optional<Reply> reply;
+    if (line.overrun) {
+        model_.reportOverrun();
+    } else {
+        reply = model_.execute(line.text);
+    }
+    if (reply && !options_.silent) {
+        queueReply(*reply);
+    }
+    ++commands_;
+    if (options_.hangupAfter && commands_ >= *options_.hangupAfter) {
+        hangupPending_ = true;
+    }
+}
+
+void PtyHost::queueReply(const Reply& reply) {
+    if (reply.reading && options_.floodBytes) {
+        std::string pattern = reply.text.empty() ? std::string("0") : reply.text;
+        output_.push_back(Segment{.pattern = pattern, .length = *options_.floodBytes});
+        return;
+    }
+    std::string framed = reply.text;
+    if (options_.garbage) {
+        framed += kGarbage;
+    }
+    framed += model_.replyTerminator();
+    const std::size_t pieces = std::min<std::size_t>(options_.pieces, framed.size());
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < pieces; ++i) {
+        const std::size_t end = framed.size() * (i + 1) / pieces;
+        const std::string piece = framed.substr(start, end - start);
+        output_.push_back(Segment{.pattern = piece,
+                                  .length = piece.size(),
+                                  .gap = i == 0 ? std::chrono::nanoseconds(0) : kPieceGap});
+        start = end;
+    }
+}
+
+std::chrono::nanoseconds PtyHost::untilNextByte() const {
+    const auto now = Clock::now();
+    auto due = nextDue_;
+    const Segment& front = output_.front();
+    if (!front.started) {
+        due = std::max(due, now + charTime_) + front.gap;
+    }
+    return std::max(std::chrono::nanoseconds(0),
+                    std::chrono::duration_cast<std::chrono::nanoseconds>(due - now));
+}
+
+// Writes the bytes whose time has come: one character time after the previous one, as a serial
+// line at the configured baud rate would deliver them.
+void PtyHost::pump() {
+    constexpr std::size_t kChunk = 4096;
+    std::string chunk;
+    while (!output_.empty() && !writeBlocked_) {
+        const auto now = Clock::now();
+        Segment& segment = output_.front();
+        if (!segment.started) {
+            nextDue_ = std::max(nextDue_, now + charTime_) + segment.gap;
+            segment.started = true;
+        }
+        if (nextDue_ > now) {
+            return;
+        }
+        const auto due = static_cast<std::size_t>((now - nextDue_) / charTime_) + 1;
+        const std::size_t count = std::min({due, segment.length - segment.sent, kChunk});
+        chunk.clear();
+        for (std::size_t i = 0; i < count; ++i) {
+            chunk += segment.pattern[(segment.sent + i) % segment.pattern.size()];
+        }
+        const ssize_t n = ::write(master_, chunk.data(), chunk.size());
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                writeBlocked_ = true;
+                return;
+            }
+            std::perror("vxsim: write");
+            output_.clear();
+            return;
+        }
+        segment.sent += static_cast<std::size_t>(n);
+        nextDue_ += charTime_ * n;
+        if (static_cast<std::size_t>(n) < chunk.size()) {
+            writeBlocked_ = true;
+        }
+        if (segment.sent >= segment.length) {
+            output_.pop_front();
+        }
+    }
+}
+
+void PtyHost::appendFile(int fd, std::string_view bytes) {
+    while (fd >= 0 && !bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::perror("vxsim: writing a log file");
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+// Closing both of our descriptors leaves the far end with a hung-up line: its reads return
+// EIO (or end of file) and poll reports POLLHUP.
+void PtyHost::hangUp() {
+    if (slave_ >= 0) {
+        ::close(slave_);
+        slave_ = -1;
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+void PtyHost::closeAll() {
+    hangUp();
+    for (int* fd : {&signals_, &record_, &times_}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+    if (linkMade_) {
+        std::array<char, 256> target{};
+        const ssize_t n = readlink(options_.linkPath.c_str(), target.data(), target.size() - 1);
+        if (n > 0 && std::string_view(target.data(), static_cast<std::size_t>(n)) == devicePath_) {
+            ::unlink(options_.linkPath.c_str());
+        }
+        linkMade_ = false;
+    }
+}
+
+}  // namespace vxsim

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "vxsim/core/LineSplitter.h"
+#include "vxsim/core/MeterModel.h"
+#include "vxsim/host/HostOptions.h"
+
+namespace vxsim {
+
+// Serves the meter model on a pseudo-terminal. The program under test opens the slave side as
+// its serial port; we read commands from the master side and write replies there, paced at the
+// configured baud rate. We keep a slave descriptor of our own open, so that the master does not
+// see a hang-up (EIO) while the program under test closes and reopens the port.
+class PtyHost {
+public:
+    explicit PtyHost(HostOptions options);
+    ~PtyHost();
+    PtyHost(const PtyHost&) = delete;
+    PtyHost& operator=(const PtyHost&) = delete;
+
+    // Opens the pseudo-terminal, the record and times files and the link; an error text, empty
+    // on success. Blocks SIGTERM, SIGINT and SIGHUP, which run() then takes as the end.
+    std::string open();
+    const std::string& devicePath() const { return devicePath_; }
+
+    // Serves until a termination signal or the hang-up fault; returns the exit status.
+    int run();
+
+    // Gap between the pieces of a reply with --pieces.
+    static constexpr std::chrono::milliseconds kPieceGap{40};
+    // Garbage that --garbage puts before a reply's terminator: NULs, control and 8-bit bytes.
+    static constexpr std::string_view kGarbage{"\0\x7f#\xff\0\x1b~", 7};
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // Bytes waiting to go out: a pattern repeated up to a length (the flood fault needs no
+    // megabytes in memory), started after a gap.
+    struct Segment {
+        std::string pattern;
+        std::size_t length = 0;
+        std::size_t sent = 0;
+        std::chrono::nanoseconds gap{0};
+        bool started = false;
+    };
+
+    void receive();
+    void handleLine(const LineSplitter::Line& line);
+    void queueReply(const Reply& reply);
+    void pump();
+    std::chrono::nanoseconds untilNextByte() const;
+    void appendFile(int fd, std::string_view bytes);
+    void hangUp();
+    void closeAll();
+
+    HostOptions options_;
+    MeterModel model_;
+    LineSplitter splitter_;
+    std::chrono::nanoseconds charTime_;
+
+    int master_ = -1;
+    int slave_ = -1;
+    int signals_ = -1;
+    int record_ = -1;
+    int times_ = -1;
+    std::string devicePath_;
+    bool linkMade_ = false;
+
+    std::deque<Segment> output_;
+    Clock::time_point nextDue_{};
+    bool writeBlocked_ = false;
+    long commands_ = 0;
+    bool hangupPending_ = false;
+};
+
+}  // namespace vxsim
