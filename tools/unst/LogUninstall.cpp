@@ -200,11 +200,12 @@ ParsedLog parseLog(const QByteArray& bytes) {
 
 Outcome uninstallFromLog(const QString& logPath) {
     Outcome out;
-    QString reason;
-    const QString given = QDir::fromNativeSeparators(QFileInfo(logPath).absoluteFilePath());
-    if (hasOddComponent(given, &reason)) {
-        return unusable(out, logPath + QStringLiteral(": the log path ") + reason);
+    // Checked before the path is made absolute: QFileInfo folds "x/.." away
+    // without looking whether x is a link.
+    if (QDir::fromNativeSeparators(logPath).split(u'/').contains(QStringLiteral(".."))) {
+        return unusable(out, logPath + QStringLiteral(": the log path contains '..'"));
     }
+    const QString given = QDir::fromNativeSeparators(QFileInfo(logPath).absoluteFilePath());
     const QFileInfo logInfo(given);
     if (isLink(logInfo)) {
         return unusable(out, given + QStringLiteral(": the log is a symbolic link"));

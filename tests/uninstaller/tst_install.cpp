@@ -1,0 +1,189 @@
+#include "Platform.h"
+#include "RecordingPlatform.h"
+#include "Uninstall.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+
+namespace {
+
+// A prefix with a space, both quote characters and a dollar sign: each must
+// reach the desktop entry escaped and the uninstall tool intact.
+const QString kPrefixName = QStringLiteral("pre fix 'q\"d$x");
+
+struct Expected {
+    const char* path;
+    bool present;
+};
+
+// What an installation puts under the prefix, ST6UNST.LOG aside.
+const Expected kInstalled[] = {
+    {"lib/vxmeter/uninstaller", true},
+    {"lib/vxmeter/st6unst", true},
+    {"lib/vxmeter/vxmeter", VX_HAVE_VXMETER},
+    {"lib/vxmeter/Help.mhf", VX_HAVE_HELPFILE},
+    {"bin/vxmeter", VX_HAVE_VXMETER},
+    {"share/applications/vxmeter.desktop", VX_HAVE_VXMETER},
+    {"share/icons/hicolor/scalable/apps/vxmeter.svg", VX_HAVE_VXMETER},
+};
+
+QStringList filesUnder(const QString& folder) {
+    QStringList found;
+    QDirIterator it(folder, QDir::Files | QDir::System | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        found << it.next();
+    }
+    found.sort();
+    return found;
+}
+
+bool isEmptyFolder(const QString& folder) {
+    return QFileInfo(folder).isDir() &&
+           QDir(folder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                QDir::System);
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+class Installation {
+public:
+    Installation() {
+        prefix = QFileInfo(dir.path()).canonicalFilePath() + u'/' + kPrefixName;
+        programFolder = prefix + QStringLiteral("/lib/vxmeter");
+        log = programFolder + QStringLiteral("/ST6UNST.LOG");
+    }
+
+    // cmake --install <build> --prefix <prefix>; the output on failure.
+    QString install() const {
+        QDir().mkpath(prefix);
+        QProcess cmake;
+        cmake.setProcessChannelMode(QProcess::MergedChannels);
+        cmake.start(QStringLiteral(VX_CMAKE),
+                    {QStringLiteral("--install"), QStringLiteral(VX_BUILD_DIR),
+                     QStringLiteral("--prefix"), prefix});
+        if (!cmake.waitForFinished(240000) || cmake.exitStatus() != QProcess::NormalExit ||
+            cmake.exitCode() != 0) {
+            return QStringLiteral("cmake --install failed:\n") +
+                   QString::fromLocal8Bit(cmake.readAll());
+        }
+        return {};
+    }
+
+    QTemporaryDir dir;
+    QString prefix;
+    QString programFolder;
+    QString log;
+};
+
+}  // namespace
+
+class TestInstall : public QObject {
+    Q_OBJECT
+
+private slots:
+    void layout();
+    void uninstallWithTheTool();
+    void uninstallFromTheWindow();
+};
+
+void TestInstall::layout() {
+    Installation inst;
+    const QString failure = inst.install();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+    QStringList expected;
+    for (const Expected& file : kInstalled) {
+        const QString path = inst.prefix + u'/' + QLatin1StringView(file.path);
+        const QFileInfo info(path);
+        QVERIFY2((info.exists() || info.isSymLink()) == file.present, file.path);
+        if (file.present) {
+            expected << path;
+        }
+    }
+    expected.sort();
+
+    // The log lists every installed file, itself excepted, one per line.
+    QStringList listed = readText(inst.log).split(u'\n');
+    QCOMPARE(listed.takeLast(), QString());  // the last line's line end
+    listed.sort();
+    QCOMPARE(listed, expected);
+    QStringList onDisk = filesUnder(inst.prefix);
+    onDisk.removeOne(inst.log);
+    QCOMPARE(onDisk, expected);
+
+#if VX_HAVE_VXMETER
+    const QString launcher = inst.prefix + QStringLiteral("/bin/vxmeter");
+    QVERIFY(QFileInfo(launcher).isSymLink());
+    QCOMPARE(QString::fromStdString(std::filesystem::read_symlink(launcher.toStdString())),
+             QStringLiteral("../lib/vxmeter/vxmeter"));
+    QVERIFY(QFileInfo(launcher).isExecutable());
+
+    // Exec arguments are quoted, with \ " ` $ escaped inside the quotes, and
+    // every backslash doubled once more as a string value.
+    const QString entry =
+        readText(inst.prefix + QStringLiteral("/share/applications/vxmeter.desktop"));
+    const QString escaped =
+        inst.prefix.chopped(kPrefixName.size()) + QStringLiteral("pre fix 'q\\\\\"d\\\\$x");
+    const QStringList lines = entry.split(u'\n');
+    QVERIFY(lines.contains(QStringLiteral("Exec=\"") + escaped +
+                           QStringLiteral("/lib/vxmeter/vxmeter\"")));
+    QVERIFY(lines.contains(QStringLiteral("Exec=\"") + escaped +
+                           QStringLiteral("/lib/vxmeter/uninstaller\"")));
+    QVERIFY(lines.contains(QStringLiteral("Icon=") + inst.prefix +
+                           QStringLiteral("/share/icons/hicolor/scalable/apps/vxmeter.svg")));
+    QVERIFY(lines.contains(QStringLiteral("Name=VX260 & VX480 Multimeter Software")));
+#endif
+}
+
+void TestInstall::uninstallWithTheTool() {
+    Installation inst;
+    const QString failure = inst.install();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    const QString beside = inst.dir.path() + QStringLiteral("/beside.txt");
+    QFile keep(beside);
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.close();
+
+    QProcess tool;
+    tool.start(inst.programFolder + QStringLiteral("/st6unst"), {QStringLiteral("-n"), inst.log});
+    QVERIFY(tool.waitForFinished(30000));
+    QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
+    QCOMPARE(tool.readAllStandardError(), QByteArray());
+
+    QVERIFY(isEmptyFolder(inst.prefix));
+    QVERIFY(QFile::exists(beside));
+}
+
+void TestInstall::uninstallFromTheWindow() {
+    // The whole road: the window builds the command from its folders and the
+    // real starter runs the installed tool detached.
+    Installation inst;
+    const QString failure = inst.install();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+    uninstaller::DetachedProcessStarter starter;
+    FixedDirectories directories(inst.programFolder, inst.programFolder);
+    RecordingMessages messages;
+    uninstaller::Uninstall window(starter, directories, messages);
+    window.show();
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("UninstallYes")),
+                      Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+    QVERIFY(messages.shown.isEmpty());
+
+    QTRY_VERIFY_WITH_TIMEOUT(isEmptyFolder(inst.prefix), 30000);
+}
+
+QTEST_MAIN(TestInstall)
+#include "tst_install.moc"
