@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace vxhelp {
@@ -94,26 +95,57 @@ HelpParse parseHelp(std::span<const std::uint8_t> bytes) {
                        std::to_string(kMinimumFileSize) + " bytes)";
         return result;
     }
+    if (bytes.size() < kBodyPosition) {
+        return result;  // delimiters but no body
+    }
 
-    // Fill from D6 back to D1 so that a byte equal to two delimiters keeps the earlier one.
-    std::array<Mark, 256> markOf{};
-    for (std::size_t i = kDelimiterCount; i-- > 0;) {
-        markOf[bytes[kFirstDelimiterPosition - 1 + i]] = kMarksInOrder[i];
+    // One search per distinct delimiter value, each kept at its next
+    // occurrence: memchr does the byte-by-byte comparison fast, and the body
+    // is still read once. A value listed twice keeps its first (earlier) role.
+    struct Next {
+        std::uint8_t value;
+        Mark mark;
+        const std::uint8_t* at;
+    };
+    const std::uint8_t* const data = bytes.data();
+    const std::uint8_t* const end = data + bytes.size();
+    auto find = [end](const std::uint8_t* from, std::uint8_t value) {
+        const void* hit = std::memchr(from, value, static_cast<std::size_t>(end - from));
+        return hit != nullptr ? static_cast<const std::uint8_t*>(hit) : end;
+    };
+    std::array<Next, kDelimiterCount> next{};
+    std::size_t distinct = 0;
+    for (std::size_t i = 0; i < kDelimiterCount; ++i) {
+        const std::uint8_t value = bytes[kFirstDelimiterPosition - 1 + i];
+        if (std::none_of(next.begin(), next.begin() + distinct,
+                         [value](const Next& d) { return d.value == value; })) {
+            next[distinct++] = {value, kMarksInOrder[i], find(data + kBodyPosition - 1, value)};
+        }
     }
 
     std::size_t start = 0;  // position after the last open delimiter, 0 before any
     bool haveTopic = false;
     std::size_t currentSub = 0;  // index into entries + 1, 0 for none
-    const std::size_t n = bytes.size();
-    const std::uint8_t* data = bytes.data();
     auto titleUpTo = [&](std::size_t p) {
         return start > p - 1
                    ? std::string{}
                    : std::string(reinterpret_cast<const char*>(data + start - 1), p - start);
     };
 
-    for (std::size_t p = kBodyPosition; p <= n; ++p) {
-        switch (markOf[data[p - 1]]) {
+    for (;;) {
+        Next* hit = &next[0];
+        for (std::size_t k = 1; k < distinct; ++k) {
+            if (next[k].at < hit->at) {
+                hit = &next[k];
+            }
+        }
+        if (hit->at == end) {
+            break;
+        }
+        const std::size_t p = static_cast<std::size_t>(hit->at - data) + 1;
+        const Mark mark = hit->mark;
+        hit->at = find(hit->at + 1, hit->value);
+        switch (mark) {
             case Mark::None:
                 break;
             case Mark::TopicOpen:
@@ -182,12 +214,12 @@ FileBytes readFileBytes(const std::string& path) {
         result.error = std::strerror(errno != 0 ? errno : EIO);
         return result;
     }
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
-        const long size = std::ftell(file.get());
-        if (size > 0) {
-            result.bytes.reserve(static_cast<std::size_t>(size));
-        }
-        std::rewind(file.get());
+    // A directory opens on some systems and then fails to read; its size is no
+    // use for reserving.
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(path, sizeError);
+    if (!sizeError) {
+        result.bytes.reserve(static_cast<std::size_t>(size));
     }
     std::array<std::uint8_t, 64 * 1024> chunk{};
     for (;;) {
