@@ -1,20 +1,367 @@
-// Measurement configuration handlers. (Being written.)
-#include "Main.h"
+// Measurement configuration: one handler per setting. Each reads its list,
+// looks the value up in ConfigTables.h and writes one command line.
+//
+// Handlers that trap failures stop at the first failed write and pass its
+// number to ReportConnectionError. The others (secondary display, trigger
+// button, display, reference on/off, primary function) have no error report
+// of their own: a failed write ends the handler where it stands, SendCommand
+// has already said in the status line what was not sent and why, and the
+// window is never left busy.
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
 
-void Main::SetFunc_Click() {}
-void Main::FuncBoxTwoStateOn_Click() {}
-void Main::FuncBoxTwoStateOff_Click() {}
-void Main::SetFuncTwo_Click() {}
-void Main::SetRange_Click() {}
-void Main::SetRangeType_Click() {}
-void Main::SetRate_Click() {}
-void Main::SetTrig_Click() {}
-void Main::SendTrig_Click() {}
-void Main::SetDisp_Click() {}
-void Main::Hold_Click() {}
-void Main::RefStateOn_Click() {}
-void Main::RefStateOff_Click() {}
-void Main::SetRefMethod_Click() {}
-void Main::AcqRef_Click() {}
-void Main::SetRef_Click() {}
-void Main::Reset_Click() {}
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "ConfigTables.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "Main.h"
+#include "PromptComboBox.h"
+#include "StatusLamp.h"
+
+namespace {
+
+QString fromView(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+bool sameMnemonic(const QString& func, std::string_view mnemonic) {
+    return !mnemonic.empty() && func == fromView(mnemonic);
+}
+
+template <typename Group>
+const Group* groupFor(std::span<const Group> groups, const QString& func) {
+    const auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) {
+        return std::any_of(g.mnemonics.begin(), g.mnemonics.end(),
+                           [&](std::string_view m) { return sameMnemonic(func, m); });
+    });
+    return it == groups.end() ? nullptr : &*it;
+}
+
+// The entry at `index`, or the empty text for an index without one (-1:
+// nothing chosen, or text typed into the list).
+QString valueAt(std::span<const std::string_view> values, int index) {
+    if (index < 0 || index >= static_cast<int>(values.size())) {
+        return {};
+    }
+    return fromView(values[static_cast<std::size_t>(index)]);
+}
+
+// Controls the primary function Set makes usable, in this order.
+constexpr std::array<std::string_view, 11> kFunctionSetEnables{"Trigger",
+                                                               "SetTrig",
+                                                               "Display",
+                                                               "SetDisp",
+                                                               "Hold",
+                                                               "FuncBoxTwoStateOn",
+                                                               "FuncBoxTwoStateOff",
+                                                               "Run",
+                                                               "SingleRead",
+                                                               "SaveData",
+                                                               "EndLog"};
+constexpr std::array<std::string_view, 2> kRefOnOff{"RefStateOn", "RefStateOff"};
+constexpr std::array<std::string_view, 2> kRateControls{"Rate", "SetRate"};
+constexpr std::array<std::string_view, 2> kSecondaryButtons{"FuncBoxTwoStateOn",
+                                                            "FuncBoxTwoStateOff"};
+constexpr std::array<std::string_view, 2> kRangeTypeControls{"RangeType", "SetRangeType"};
+constexpr std::array<std::string_view, 2> kRangeControls{"Range", "SetRange"};
+constexpr std::array<std::string_view, 2> kSecondaryListControls{"FuncBoxTwo", "SetFuncTwo"};
+constexpr std::array<std::string_view, 2> kRefMethodControls{"RefMethod", "SetRefMethod"};
+constexpr std::array<std::string_view, 5> kRefOffDisables{"RefMethod", "SetRefMethod", "Ref",
+                                                          "SetRef", "AcqRef"};
+
+// The reset leaves only the primary function choice usable (and the reset
+// button itself, so the operator can reset again), in this order.
+constexpr std::array<std::string_view, 3> kResetEnables{"FuncBox", "SetFunc", "Reset"};
+constexpr std::array<std::string_view, 29> kResetDisables{"Send",
+                                                          "FuncBoxTwoStateOff",
+                                                          "FuncBoxTwoStateOn",
+                                                          "FuncBoxTwo",
+                                                          "SetFuncTwo",
+                                                          "RefStateOn",
+                                                          "RefStateOff",
+                                                          "RefMethod",
+                                                          "SetRefMethod",
+                                                          "AcqRef",
+                                                          "SetRef",
+                                                          "Ref",
+                                                          "RangeType",
+                                                          "SetRangeType",
+                                                          "Range",
+                                                          "SetRange",
+                                                          "SaveData",
+                                                          "EndLog",
+                                                          "Run",
+                                                          "StopBtn",
+                                                          "SingleRead",
+                                                          "Display",
+                                                          "SetDisp",
+                                                          "Hold",
+                                                          "Trigger",
+                                                          "SetTrig",
+                                                          "SendTrig",
+                                                          "Rate",
+                                                          "SetRate"};
+
+constexpr double kSecondarySwitchSeconds = 0.5;
+constexpr double kResetSeconds = 10.0;
+
+// The custom reference text as a number. Accepted: a signed decimal number
+// with '.' as the decimal point whatever the system's language, optionally
+// with an exponent ("1.5e2"), optionally surrounded by blanks. Refused: empty
+// text, digit grouping or a decimal comma ("1,000", "1,5"), trailing
+// characters, and anything that is not a finite number ("nan", "inf",
+// "1e999").
+std::optional<double> referenceNumber(const QString& text) {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double v = c.toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(v)) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+}  // namespace
+
+void Main::SetFunc_Click() {
+    SetControlsEnabled(kFunctionSetEnables, true);
+
+    const int index = FuncBox->currentIndex();
+    if (index >= 0 && index < static_cast<int>(meter::kFunctions.size())) {
+        const auto& function = meter::kFunctions[static_cast<std::size_t>(index)];
+        const auto& setup = meter::kFunctionSetups[static_cast<std::size_t>(index)];
+        func = fromView(function.mnemonic);
+        if (setup.secondaryButtons == meter::Enable::Off) {
+            SecondaryUnit->clear();
+        }
+        if (setup.secondaryButtons != meter::Enable::Keep) {
+            SetControlsEnabled(kSecondaryButtons, setup.secondaryButtons == meter::Enable::On);
+        }
+        if (setup.secondList == meter::Refill::Replace) {
+            ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
+            FuncBoxTwo->appendEntries(setup.secondItems);
+        }
+        if (setup.rangeTypeControls != meter::Enable::Keep) {
+            SetControlsEnabled(kRangeTypeControls, setup.rangeTypeControls == meter::Enable::On);
+        }
+        if (setup.chooseManual) {
+            RangeType->setCurrentIndex(0);
+        }
+        if (setup.rangeControls != meter::Enable::Keep) {
+            SetControlsEnabled(kRangeControls, setup.rangeControls == meter::Enable::On);
+        }
+        if (setup.rangeList == meter::Refill::Replace) {
+            ClearRangeList(static_cast<qint16>(Range->count()));
+            Range->appendEntries(setup.rangeItems);
+        }
+        PrimaryUnit->setText(fromView(function.unit));
+        SecondaryUnit->clear();
+    }
+
+    // Any other index resends the function already held in `func`.
+    if (SendCommand(QStringLiteral(":FUNC ") + func) != comm::kNoError) {
+        return;
+    }
+    SetControlsEnabled(kRefOnOff, true);
+    for (std::string_view mnemonic : meter::kHeaderLookupOrder) {
+        if (sameMnemonic(func, mnemonic)) {
+            const auto it = std::find_if(meter::kFunctions.begin(), meter::kFunctions.end(),
+                                         [&](const auto& f) { return f.mnemonic == mnemonic; });
+            func_selection = fromView(it->header);
+            break;
+        }
+    }
+    SetControlsEnabled(kRateControls, true);
+}
+
+void Main::FuncBoxTwoStateOn_Click() {
+    BeginBusy();
+    if (SendCommand(QStringLiteral(":FUNC2:STAT 1")) == comm::kNoError) {
+        WaitSeconds(kSecondarySwitchSeconds);
+        FuncTwoStat->setFillColor(shell::kLampGreen);
+        SetControlsEnabled(kSecondaryListControls, true);
+        // Continuous reading waits until a secondary function has been set.
+        Run->setEnabled(false);
+    }
+    EndBusy();
+}
+
+void Main::FuncBoxTwoStateOff_Click() {
+    BeginBusy();
+    if (SendCommand(QStringLiteral(":FUNC2:STAT 0")) == comm::kNoError) {
+        WaitSeconds(kSecondarySwitchSeconds);
+        FuncTwoStat->setFillColor(shell::kLampRed);
+        SetControlsEnabled(kSecondaryListControls, false);
+        SecondaryDisplay->clear();
+        SecondaryUnit->clear();
+        Run->setEnabled(true);
+    }
+    EndBusy();
+}
+
+void Main::SetFuncTwo_Click() {
+    Run->setEnabled(true);
+    const meter::SecondaryGroup* group =
+        groupFor(std::span<const meter::SecondaryGroup>(meter::kSecondaryGroups), func);
+    if (group == nullptr) {
+        // Continuity, diode and resistance have no secondary function.
+        return;
+    }
+    const QString text = valueAt(group->texts, FuncBoxTwo->currentIndex());
+    if (SendCommand(QStringLiteral(":FUNC2 ") + text) != comm::kNoError) {
+        return;
+    }
+    for (const auto& row : meter::kSecondaryUnits) {
+        if (!text.isEmpty() && text == fromView(row.text)) {
+            SecondaryUnit->setText(fromView(row.unit));
+            secondfunc_selection = fromView(row.header);
+            break;
+        }
+    }
+}
+
+void Main::SetRange_Click() {
+    int error = comm::kNoError;
+    if (const meter::RangeGroup* group =
+            groupFor(std::span<const meter::RangeGroup>(meter::kRangeGroups), func)) {
+        const QString value = valueAt(group->values, Range->currentIndex());
+        error = SendCommand(func + fromView(group->infix) + value);
+    }
+    ReportConnectionError(error);
+}
+
+void Main::SetRangeType_Click() {
+    const int index = RangeType->currentIndex();
+    QString value;
+    if (index >= 0 && index < static_cast<int>(meter::kRangeTypeChoices.size())) {
+        const auto& choice = meter::kRangeTypeChoices[static_cast<std::size_t>(index)];
+        value = fromView(choice.value);
+        SetControlsEnabled(kRangeControls, choice.rangeUsable);
+    }
+    ReportConnectionError(SendCommand(func + fromView(meter::kRangeTypeInfix) + value));
+}
+
+void Main::SetRate_Click() {
+    const QString value = valueAt(meter::kRateNplc, Rate->currentIndex());
+    const bool viaDcVolts =
+        std::any_of(meter::kRateViaDcVolts.begin(), meter::kRateViaDcVolts.end(),
+                    [&](std::string_view m) { return sameMnemonic(func, m); });
+    const QString line = viaDcVolts ? fromView(meter::kRateDcVoltsPrefix) + value
+                                    : QStringLiteral(":") + func + QStringLiteral(":NPLC ") + value;
+    ReportConnectionError(SendCommand(line));
+}
+
+void Main::SetTrig_Click() {
+    const int index = Trigger->currentIndex();
+    QString mnemonic;
+    if (index >= 0 && index < static_cast<int>(meter::kTriggerSources.size())) {
+        const auto& source = meter::kTriggerSources[static_cast<std::size_t>(index)];
+        mnemonic = fromView(source.mnemonic);
+        SendTrig->setEnabled(source.softwareTrigger);
+    }
+    ReportConnectionError(SendCommand(QStringLiteral(":TRIG:SOUR ") + mnemonic));
+}
+
+void Main::SendTrig_Click() {
+    SendCommand(QStringLiteral("*TRG"));
+}
+
+void Main::SetDisp_Click() {
+    SendCommand(QStringLiteral("DISP:ENAB ") +
+                valueAt(meter::kDisplayWords, Display->currentIndex()));
+}
+
+void Main::Hold_Click() {
+    // The lamp is the only record of the hold state; it flips only once its
+    // command has gone out.
+    const bool holding = HoldStat->fillColor() == shell::kLampGreen;
+    const int error =
+        SendCommand(holding ? QStringLiteral("HOLD:STATE OFF") : QStringLiteral("HOLD:STATE ON"));
+    if (error == comm::kNoError) {
+        HoldStat->setFillColor(holding ? shell::kLampRed : shell::kLampGreen);
+    }
+    ReportConnectionError(error);
+}
+
+void Main::RefStateOn_Click() {
+    if (SendCommand(func + QStringLiteral(":REF:STAT ON")) != comm::kNoError) {
+        return;
+    }
+    RefStat->setFillColor(shell::kLampGreen);
+    SetControlsEnabled(kRefMethodControls, true);
+}
+
+void Main::RefStateOff_Click() {
+    if (SendCommand(func + QStringLiteral(":REF:STAT OFF")) != comm::kNoError) {
+        return;
+    }
+    RefStat->setFillColor(shell::kLampRed);
+    SetControlsEnabled(kRefOffDisables, false);
+}
+
+void Main::SetRefMethod_Click() {
+    switch (RefMethod->currentIndex()) {
+        case 0:  // "Input": the meter takes the present input
+            Ref->setEnabled(false);
+            SetRef->setEnabled(false);
+            AcqRef->setEnabled(true);
+            break;
+        case 1:  // "Custom": the operator types the value
+            Ref->setEnabled(true);
+            SetRef->setEnabled(true);
+            AcqRef->setEnabled(false);
+            break;
+        default:
+            break;
+    }
+    ReportConnectionError(comm::kNoError);
+}
+
+void Main::AcqRef_Click() {
+    ReportConnectionError(SendCommand(func + QStringLiteral(":REF:ACQ")));
+}
+
+void Main::SetRef_Click() {
+    const std::optional<double> v = referenceNumber(Ref->text());
+    if (!v) {
+        // Nothing is sent and the text stays as typed.
+        dialogs().message(this,
+                          QStringLiteral("The reference value must be a number from -1010 to "
+                                         "1010, such as 1.5 or -2.5e2."),
+                          QStringLiteral("Reference Error"), shell::Dialogs::Icon::Exclamation);
+        return;
+    }
+    if (*v > meter::kRefLimit) {
+        Ref->setText(fromView(meter::kRefUpperText));
+    } else if (*v < -meter::kRefLimit) {
+        Ref->setText(fromView(meter::kRefLowerText));
+    } else if (*v == 0.0) {
+        Ref->setText(fromView(meter::kRefZeroText));
+    }
+    // A value within the bounds goes out as typed ("12.50" keeps its digits),
+    // without the blanks around it.
+    ReportConnectionError(SendCommand(func + QStringLiteral(":REF ") + Ref->text().trimmed()));
+}
+
+void Main::Reset_Click() {
+    if (const int error = SendCommand(QStringLiteral("*RST")); error != comm::kNoError) {
+        ReportConnectionError(error);
+        return;
+    }
+    StatusBox->setText(QStringLiteral("Resetting Instrument. Please wait.."));
+    BeginBusy();
+    SetControlsEnabled(kResetEnables, true);
+    SetControlsEnabled(kResetDisables, false);
+    for (QLineEdit* box : {PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
+        box->clear();
+    }
+    WaitSeconds(kResetSeconds);
+    EndBusy();
+    StatusBox->setText(QStringLiteral("Ready"));
+    ReportConnectionError(comm::kNoError);
+}
