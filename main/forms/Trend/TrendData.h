@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QStringView>
+
+#include <deque>
+
+// The readings behind the Trend window, without widgets.
+//
+// A reading reply is one number in exponent notation, "+1.23456E+00", or with
+// the secondary display on the primary and secondary numbers joined by the
+// meter's comma, "+1.23456E+00,+6.00010E+01". An overload is sent as
+// "+9.90000E+37" (or its negative). Overloads and texts that are not numbers
+// are kept as gaps (NaN), so they break the plotted line and never count in
+// the statistics or stretch the scale.
+namespace trend {
+
+// Magnitudes from here on are the meter's overload mark, not measurements.
+inline constexpr double kOverload = 9.9e37;
+
+// One reading a second for 24 hours.
+inline constexpr qsizetype kMaxPoints = 86'400;
+
+// True for a finite value below the overload mark.
+bool isValue(double value);
+
+// The number in `text` (surrounding blanks and a left-over CR allowed), or
+// NaN when it is not a number or is an overload.
+double parseValue(QStringView text);
+
+struct Point {
+    qint64 msecs = 0;  // local time of the reading, ms since the epoch
+    double primary = 0.0;
+    double secondary = 0.0;    // NaN when a gap or when the secondary display was off
+    bool secondaryOn = false;  // whether the reply carried a secondary value
+};
+
+// Splits `reply` at its first comma while the secondary display is on, as the
+// main window's display boxes do; with it off the whole reply is the primary
+// value. A reply without a comma then gives a secondary gap.
+Point parseReply(qint64 msecs, const QString& reply, bool secondaryOn);
+
+// The last kMaxPoints readings; appending to a full buffer drops the oldest.
+class PointBuffer {
+public:
+    explicit PointBuffer(qsizetype capacity = kMaxPoints) : capacity_(capacity) {}
+
+    void append(const Point& point);
+    void clear();
+
+    qsizetype size() const { return static_cast<qsizetype>(points_.size()); }
+    qsizetype capacity() const { return capacity_; }
+    bool isEmpty() const { return points_.empty(); }
+    const Point& at(qsizetype i) const { return points_[static_cast<std::size_t>(i)]; }
+    const std::deque<Point>& points() const { return points_; }
+    // Whether any kept reading carried a secondary value.
+    bool anySecondary() const { return secondaryCount_ > 0; }
+
+private:
+    qsizetype capacity_;
+    std::deque<Point> points_;
+    qsizetype secondaryCount_ = 0;
+};
+
+enum class Column { Primary, Secondary };
+
+// The points of one column reduced for drawing, as runs of connected points
+// (x: ms since the epoch, y: value). Up to 2 * buckets readings are kept as
+// they are and every gap breaks the line. Beyond that the time span is cut
+// into `buckets` equal slices (one per pixel column or two), and each slice
+// gives its minimum and its maximum, in time order, so no spike is lost; a
+// slice made only of gaps breaks the line. For the secondary column, readings
+// taken with the secondary display off are gaps.
+QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buckets);
+
+// The kept readings as CSV text: a header line, then one line per reading with
+// the time stamp "hh:mm:ss mm/dd/yyyy" (24-hour, as in the log file) and the
+// value(s); a gap is an empty field. The secondary column is there when any
+// kept reading had one. Lines end with CR LF.
+//
+//   Time,Primary(VDC),Secondary(Hz)
+//   14:05:09 09/22/2016,1.50012,1000.01
+//   14:05:10 09/22/2016,,1000.02
+QByteArray csvText(const PointBuffer& buffer, const QString& primaryUnit,
+                   const QString& secondaryUnit);
+
+// "Primary(VDC)", or "Primary" without a unit.
+QString columnTitle(const QString& name, const QString& unit);
+
+}  // namespace trend
