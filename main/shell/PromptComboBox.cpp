@@ -11,6 +11,9 @@ PromptComboBox::PromptComboBox(QWidget* parent) : QComboBox(parent) {
     // that spells the same text.
     setDuplicatesEnabled(true);
     setCompleter(nullptr);
+    // QComboBox chooses the entry that spells the field's text when editing
+    // finishes (Enter, focus out); typed text must choose nothing.
+    disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(10);
     connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {

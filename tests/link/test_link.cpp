@@ -1,0 +1,286 @@
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "Errors.h"
+#include "FakePort.h"
+#include "Framing.h"
+#include "PortMap.h"
+#include "SerialLink.h"
+
+class TestLink : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void naturalOrder_data();
+    void naturalOrder();
+    void usbAndAcmFirst();
+    void comNumberToDevice_data();
+    void comNumberToDevice();
+    void canonicalThroughLinks();
+    void commandBytes_data();
+    void commandBytes();
+    void replyCompletion_data();
+    void replyCompletion();
+    void openPassesNumberAndBaud();
+    void openFailuresKeepTheirNumbers_data();
+    void openFailuresKeepTheirNumbers();
+    void badSettingsAreRefused();
+    void writeOnClosedPortFails();
+    void writeFailureIsReported();
+    void hangUpClosesOnceAndSaysSo();
+    void readTakesEverythingWaiting();
+    void realPortOpenErrors();
+};
+
+void TestLink::naturalOrder_data() {
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("less");
+    QTest::newRow("2 before 10") << "ttyUSB2"
+                                 << "ttyUSB10" << true;
+    QTest::newRow("10 after 9") << "ttyS10"
+                                << "ttyS9" << false;
+    QTest::newRow("letters first") << "ttyACM0"
+                                   << "ttyUSB0" << true;
+    QTest::newRow("equal") << "ttyS1"
+                           << "ttyS1" << false;
+    QTest::newRow("prefix shorter") << "ttyS"
+                                    << "ttyS0" << true;
+    QTest::newRow("leading zeros") << "tty007"
+                                   << "tty8" << true;
+    QTest::newRow("long runs") << "p99999999999999999999"
+                               << "p100000000000000000000" << true;
+}
+
+void TestLink::naturalOrder() {
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, less);
+    QCOMPARE(comm::naturalLess(a, b), less);
+}
+
+void TestLink::usbAndAcmFirst() {
+    const QList<comm::SystemPort> ports{
+        {"ttyS1", "/dev/ttyS1", false},    {"ttyUSB10", "/dev/ttyUSB10", true},
+        {"ttyS0", "/dev/ttyS0", false},    {"ttyACM0", "/dev/ttyACM0", true},
+        {"ttyUSB2", "/dev/ttyUSB2", true}, {"ttyS10", "/dev/ttyS10", false},
+    };
+    QStringList names;
+    for (const auto& p : comm::orderedPorts(ports)) {
+        names << p.name;
+    }
+    QCOMPARE(names, QStringList({"ttyACM0", "ttyUSB2", "ttyUSB10", "ttyS0", "ttyS1", "ttyS10"}));
+}
+
+void TestLink::comNumberToDevice_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("envName");
+    QTest::addColumn<QString>("envValue");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("first listed") << 1 << ""
+                                  << ""
+                                  << "/dev/ttyUSB0";
+    QTest::newRow("third listed") << 3 << ""
+                                  << ""
+                                  << "/dev/ttyS0";
+    QTest::newRow("past the list") << 4 << ""
+                                   << ""
+                                   << "";
+    QTest::newRow("environment wins") << 1 << "VXMETER_COM1"
+                                      << "/tmp/sim/COM1"
+                                      << "/tmp/sim/COM1";
+    QTest::newRow("other number's variable") << 2 << "VXMETER_COM1"
+                                             << "/tmp/x"
+                                             << "/dev/ttyACM1";
+    QTest::newRow("fifteen from environment") << 15 << "VXMETER_COM15"
+                                              << "/dev/pts/7"
+                                              << "/dev/pts/7";
+    QTest::newRow("zero") << 0 << ""
+                          << ""
+                          << "";
+}
+
+void TestLink::comNumberToDevice() {
+    QFETCH(int, number);
+    QFETCH(QString, envName);
+    QFETCH(QString, envValue);
+    QFETCH(QString, device);
+    QProcessEnvironment env;
+    if (!envName.isEmpty()) {
+        env.insert(envName, envValue);
+    }
+    const QList<comm::SystemPort> ordered{{"ttyUSB0", "/dev/ttyUSB0", true},
+                                          {"ttyACM1", "/dev/ttyACM1", true},
+                                          {"ttyS0", "/dev/ttyS0", false}};
+    QCOMPARE(comm::devicePathForCom(number, env, ordered), device);
+}
+
+void TestLink::canonicalThroughLinks() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath("device");
+    QFile(target).open(QIODevice::WriteOnly);
+    QVERIFY(QFile::link(target, dir.filePath("COM1")));
+    QVERIFY(QFile::link(dir.filePath("COM1"), dir.filePath("again")));
+    QCOMPARE(comm::canonicalDevice(dir.filePath("again")), QFileInfo(target).canonicalFilePath());
+    QCOMPARE(comm::canonicalDevice(dir.filePath("missing")), dir.filePath("missing"));
+}
+
+void TestLink::commandBytes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("term");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("idn LF") << "*IDN?"
+                            << "\n"
+                            << QByteArray("*IDN?\n");
+    QTest::newRow("idn CR") << "*IDN?"
+                            << "\r" << QByteArray("*IDN?\r");
+    QTest::newRow("empty line") << ""
+                                << "\n"
+                                << QByteArray("\n");
+    QTest::newRow("trailing blank kept") << "VOLT:DC:RANG "
+                                         << "\r" << QByteArray("VOLT:DC:RANG \r");
+    QTest::newRow("no terminator yet") << "FETC?"
+                                       << "" << QByteArray("FETC?");
+    QTest::newRow("single byte text") << QString::fromLatin1("\xB5V") << "\n"
+                                      << QByteArray("\xB5V\n");
+}
+
+void TestLink::commandBytes() {
+    QFETCH(QString, text);
+    QFETCH(QString, term);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(comm::framing::commandLine(text, term), bytes);
+}
+
+void TestLink::replyCompletion_data() {
+    QTest::addColumn<QByteArray>("collected");
+    QTest::addColumn<QString>("term");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("LF reply") << QByteArray("+1.0E+00\n") << "\n" << true << "+1.0E+00";
+    QTest::newRow("CR reply") << QByteArray("+1.0E+00\r") << "\r" << true << "+1.0E+00";
+    QTest::newRow("CR LF with LF keeps CR") << QByteArray("+1.0E+00\r\n") << "\n"
+                                            << true << "+1.0E+00\r";
+    QTest::newRow("piece") << QByteArray("+1.0E") << "\n" << false << "+1.0";
+    QTest::newRow("terminator inside") << QByteArray("A\nB") << "\n" << true << "A\n";
+    QTest::newRow("NUL bytes pass") << QByteArray("1\0002\n", 4) << "\n"
+                                    << true << QString::fromLatin1("1\0002", 3);
+    QTest::newRow("no terminator chosen") << QByteArray("x\n") << "" << false << "x";
+}
+
+void TestLink::replyCompletion() {
+    QFETCH(QByteArray, collected);
+    QFETCH(QString, term);
+    QFETCH(bool, complete);
+    QFETCH(QString, shown);
+    const QString text = comm::framing::fromWire(collected);
+    QCOMPARE(text.size(), collected.size());
+    QCOMPARE(comm::framing::replyComplete(text, term), complete);
+    QCOMPARE(comm::framing::dropLast(text), shown);
+}
+
+void TestLink::openPassesNumberAndBaud() {
+    FakeOpener opener;
+    comm::SerialLink link(opener);
+    link.setCommPort(7);
+    link.setSettings(QStringLiteral("19200,N,8,1"));
+    QCOMPARE(link.open(), 0);
+    QVERIFY(link.isOpen());
+    QCOMPARE(opener.opened, (QList<QPair<int, qint32>>{{7, 19200}}));
+    QCOMPARE(link.devicePath(), QStringLiteral("/dev/fake7"));
+    QCOMPARE(link.open(), int(comm::kPortInUse));
+    link.close();
+    QVERIFY(!link.isOpen());
+}
+
+void TestLink::openFailuresKeepTheirNumbers_data() {
+    QTest::addColumn<int>("error");
+    QTest::newRow("in use") << int(comm::kPortInUse);
+    QTest::newRow("no device") << int(comm::kNoSuchPort);
+    QTest::newRow("permission") << int(comm::kPermissionDenied);
+}
+
+void TestLink::openFailuresKeepTheirNumbers() {
+    QFETCH(int, error);
+    FakeOpener opener;
+    opener.failures.insert(2, error);
+    comm::SerialLink link(opener);
+    link.setCommPort(2);
+    link.setSettings(QStringLiteral("9600,N,8,1"));
+    QCOMPARE(link.open(), error);
+    QVERIFY(!link.isOpen());
+    QVERIFY(!link.lastError().isEmpty());
+}
+
+void TestLink::badSettingsAreRefused() {
+    FakeOpener opener;
+    comm::SerialLink link(opener);
+    link.setCommPort(1);
+    link.setSettings(QStringLiteral(",N,8,1"));
+    QCOMPARE(link.open(), int(comm::kSettingsRejected));
+    QVERIFY(opener.opened.isEmpty());
+}
+
+void TestLink::writeOnClosedPortFails() {
+    FakeOpener opener;
+    comm::SerialLink link(opener);
+    QCOMPARE(link.write("FETC?\n"), int(comm::kPortNotOpen));
+    QVERIFY(link.readAll().isEmpty());
+}
+
+void TestLink::writeFailureIsReported() {
+    FakeOpener opener;
+    comm::SerialLink link(opener);
+    link.setCommPort(1);
+    link.setSettings(QStringLiteral("9600,N,8,1"));
+    QCOMPARE(link.open(), 0);
+    opener.port->failWrites = true;
+    QCOMPARE(link.write("*RST\n"), int(comm::kWriteFailed));
+    QVERIFY(link.lastError().contains(QStringLiteral("simulated write failure")));
+}
+
+void TestLink::hangUpClosesOnceAndSaysSo() {
+    FakeOpener opener;
+    comm::SerialLink link(opener);
+    link.setCommPort(1);
+    link.setSettings(QStringLiteral("9600,N,8,1"));
+    QCOMPARE(link.open(), 0);
+    QSignalSpy lost(&link, &comm::SerialLink::portLost);
+    QPointer<FakePort> port = opener.port;
+    port->hangUp();
+    QVERIFY(!link.isOpen());
+    QCOMPARE(lost.size(), 1);
+    // A flood of further failures reaches no one.
+    link.fail(QStringLiteral("again"));
+    QCOMPARE(lost.size(), 1);
+    QCOMPARE(link.write("x"), int(comm::kPortNotOpen));
+}
+
+void TestLink::readTakesEverythingWaiting() {
+    FakeOpener opener;
+    comm::SerialLink link(opener);
+    link.setCommPort(1);
+    link.setSettings(QStringLiteral("9600,N,8,1"));
+    QCOMPARE(link.open(), 0);
+    QSignalSpy waiting(&link, &comm::SerialLink::dataWaiting);
+    opener.port->deliver("+1.2");
+    opener.port->deliver("3E+00\n");
+    QCOMPARE(waiting.size(), 2);
+    QCOMPARE(link.readAll(), QByteArray("+1.23E+00\n"));
+    QCOMPARE(link.readAll(), QByteArray());
+}
+
+void TestLink::realPortOpenErrors() {
+    QTemporaryDir dir;
+    qputenv("VXMETER_COM9", QFile::encodeName(dir.filePath("nothing-here")));
+    comm::SerialPortOpener opener;
+    const auto result = opener.open(9, 9600);
+    QVERIFY(!result.device);
+    QCOMPARE(result.error, int(comm::kNoSuchPort));
+    QVERIFY2(result.reason.contains(QStringLiteral("nothing-here")), qPrintable(result.reason));
+    qunsetenv("VXMETER_COM9");
+}
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"

@@ -1,0 +1,342 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "Errors.h"
+#include "Main.h"
+#include "MainHarness.h"
+#include "PromptComboBox.h"
+#include "SerialLink.h"
+#include "StatusLamp.h"
+
+namespace {
+
+const QStringList kMeasurementControls{"FuncBoxTwoStateOff",
+                                       "FuncBoxTwoStateOn",
+                                       "FuncBoxTwo",
+                                       "SetFuncTwo",
+                                       "RefStateOn",
+                                       "RefStateOff",
+                                       "RefMethod",
+                                       "SetRefMethod",
+                                       "AcqRef",
+                                       "SetRef",
+                                       "Ref",
+                                       "RangeType",
+                                       "SetRangeType",
+                                       "Range",
+                                       "SetRange",
+                                       "SaveData",
+                                       "EndLog",
+                                       "Run",
+                                       "StopBtn",
+                                       "SingleRead",
+                                       "Display",
+                                       "SetDisp",
+                                       "Hold",
+                                       "Trigger",
+                                       "SetTrig",
+                                       "SendTrig",
+                                       "Rate",
+                                       "SetRate"};
+
+bool enabled(Main& w, const QString& name) {
+    return w.findChild<QWidget*>(name)->isEnabled();
+}
+
+}  // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void connectIdentifies_data();
+    void connectIdentifies();
+    void everyComEntryOpensItsPort();
+    void laterConnectKeepsPort();
+    void noPortChosenIsError13();
+    void portInUseIsError8005();
+    void otherOpenFailuresSayWhy_data();
+    void otherOpenFailuresSayWhy();
+    void noReplyEndsIdle_data();
+    void noReplyEndsIdle();
+    void reconnectClosesAndReopens();
+    void closePortResetsControls();
+    void closeWithPortClosedKeepsLamp();
+    void cablePulledClosesAtOnce();
+    void exitClosesPort();
+};
+
+void TestConnection::connectIdentifies_data() {
+    QTest::addColumn<int>("term");
+    QTest::addColumn<QByteArray>("query");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("LF") << 1 << QByteArray("*IDN?\n") << QByteArray("Velmora,VX480,1,1.0\n")
+                        << "Velmora,VX480,1,1.0";
+    QTest::newRow("CR") << 0 << QByteArray("*IDN?\r") << QByteArray("Velmora,VX260,2,1.1\r")
+                        << "Velmora,VX260,2,1.1";
+    QTest::newRow("text after terminator dropped")
+        << 1 << QByteArray("*IDN?\n") << QByteArray("A,B\nextra\n") << "A,B";
+    QTest::newRow("blanks around trimmed")
+        << 1 << QByteArray("*IDN?\n") << QByteArray("  A,B\n  ") << "A,B";
+    QTest::newRow("CR LF reply with LF keeps CR")
+        << 1 << QByteArray("*IDN?\n") << QByteArray("A,B\r\n") << "A,B\r";
+}
+
+void TestConnection::connectIdentifies() {
+    QFETCH(int, term);
+    QFETCH(QByteArray, query);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, shown);
+    MainHarness h;
+    Main& w = h.w();
+    w.ComPort->setCurrentIndex(2);
+    w.TermChar->setCurrentIndex(term);
+    QByteArray wire;
+    bool busyDuringWait = false;
+    h.clock.onWait = [&](qint64) {
+        if (wire.isEmpty()) {
+            wire = h.port()->written;
+            busyDuringWait = !w.isEnabled() && QApplication::overrideCursor() != nullptr;
+            QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+            QCOMPARE(w.InstrID->text(), QStringLiteral("Connecting...please wait..."));
+            h.port()->deliver(reply);
+        }
+    };
+    w.ConnectBtn->click();
+    QCOMPARE(wire, query);
+    QVERIFY(busyDuringWait);
+    QCOMPARE(h.clock.waitedMs, 2000);
+    QCOMPARE(w.InstrID->text(), shown);
+    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    QVERIFY(w.isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.portString, QStringLiteral("3"));
+    QCOMPARE(w.baudString, QStringLiteral("9600"));
+    QCOMPARE(w.tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
+    QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(3, 9600)));
+    for (const char* on : {"FuncBox", "SetFunc", "Reset", "Send", "ConnectBtn", "Close", "Exit"}) {
+        QVERIFY2(enabled(w, on), on);
+    }
+    for (const char* off : {"ComPort", "BaudRate", "TermChar"}) {
+        QVERIFY2(!enabled(w, off), off);
+    }
+    for (const QString& name : kMeasurementControls) {
+        QVERIFY2(!enabled(w, name), qPrintable(name));
+    }
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConnection::everyComEntryOpensItsPort() {
+    for (int com = 1; com <= 15; ++com) {
+        MainHarness h;
+        h.w().BaudRate->setCurrentIndex(6);
+        QVERIFY(h.connect(com));
+        QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(com, 38400)));
+    }
+}
+
+void TestConnection::laterConnectKeepsPort() {
+    MainHarness h;
+    QVERIFY(h.connect(3));
+    h.w().Close->click();
+    h.w().ComPort->setCurrentIndex(-1);
+    h.w().ComPort->setEditText(QStringLiteral("typed"));
+    QVERIFY(h.connect(0 + 3));
+    h.w().Close->click();
+    h.w().ComPort->setCurrentIndex(-1);
+    h.clock.onWait = [&](qint64) { h.port()->deliver("A\n"); };
+    h.w().ConnectBtn->click();
+    QCOMPARE(h.opener.opened.constLast().first, 3);
+}
+
+void TestConnection::noPortChosenIsError13() {
+    MainHarness h;
+    h.w().ConnectBtn->click();
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QCOMPARE(h.dialogs.messages[0].text,
+             QStringLiteral("Please Select a COM port before connecting."));
+    QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
+    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QVERIFY(h.opener.opened.isEmpty());
+    QVERIFY(h.w().isEnabled());
+    QCOMPARE(h.clock.passes, 0);
+}
+
+void TestConnection::portInUseIsError8005() {
+    MainHarness h;
+    h.opener.failures.insert(4, comm::kPortInUse);
+    h.w().ComPort->setCurrentIndex(3);
+    h.w().ConnectBtn->click();
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QCOMPARE(h.dialogs.messages[0].text,
+             QStringLiteral("The selected COM port is currently in use or is opened by another "
+                            "application or user.  Please check to make sure port is not in use "
+                            "before connecting."));
+    QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
+    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QVERIFY(!h.w().MSComm1->isOpen());
+    QVERIFY(h.w().isEnabled());
+    QVERIFY(h.w().ComPort->isEnabled());
+}
+
+void TestConnection::otherOpenFailuresSayWhy_data() {
+    QTest::addColumn<int>("error");
+    QTest::newRow("no device") << int(comm::kNoSuchPort);
+    QTest::newRow("permission") << int(comm::kPermissionDenied);
+}
+
+void TestConnection::otherOpenFailuresSayWhy() {
+    QFETCH(int, error);
+    MainHarness h;
+    h.opener.failures.insert(1, error);
+    h.w().ComPort->setCurrentIndex(0);
+    h.w().ConnectBtn->click();
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(h.w().StatusBox->text(),
+             QStringLiteral("Could not open COM1: simulated failure %1").arg(error));
+    QVERIFY(h.w().isEnabled());
+}
+
+void TestConnection::noReplyEndsIdle_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("silence") << QByteArray()
+                             << "No reply from instrument: check baud rate and termination "
+                                "character";
+    QTest::newRow("wrong terminator") << QByteArray("Velmora,VX480\r")
+                                      << "Reply from instrument has no termination character: "
+                                         "check baud rate and termination character";
+    QTest::newRow("garbage and NUL") << QByteArray("\x00\xff\x13garbage", 10)
+                                     << "Reply from instrument has no termination character: "
+                                        "check baud rate and termination character";
+}
+
+void TestConnection::noReplyEndsIdle() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, status);
+    MainHarness h;
+    h.w().ComPort->setCurrentIndex(0);
+    h.clock.onWait = [&](qint64) {
+        if (!reply.isEmpty()) {
+            h.port()->deliver(reply);
+            reply.clear();
+        }
+    };
+    h.w().ConnectBtn->click();
+    QCOMPARE(h.w().StatusBox->text(), status);
+    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
+    QVERIFY(h.w().isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    // The port stays open and the lamp green, but nothing was enabled.
+    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
+    QVERIFY(h.w().MSComm1->isOpen());
+    QVERIFY(!h.w().FuncBox->isEnabled());
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConnection::reconnectClosesAndReopens() {
+    MainHarness h;
+    QVERIFY(h.connect(5));
+    QPointer<FakePort> first = h.port();
+    QList<int> lampDuringOpen;
+    h.clock.onWait = [&](qint64) {
+        lampDuringOpen << h.w().PortOpenStat->fillColor();
+        h.port()->deliver("again\n");
+    };
+    h.w().ConnectBtn->click();
+    QCoreApplication::processEvents();
+    QVERIFY(first.isNull() || !first->isOpen());
+    QCOMPARE(h.opener.opened.size(), 2);
+    QCOMPARE(h.opener.opened[1].first, 5);
+    QCOMPARE(h.w().InstrID->text(), QStringLiteral("again"));
+    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
+}
+
+void TestConnection::closePortResetsControls() {
+    MainHarness h;
+    QVERIFY(h.connect(2));
+    Main& w = h.w();
+    for (const QString& name : kMeasurementControls) {
+        w.findChild<QWidget*>(name)->setEnabled(true);
+    }
+    w.FuncTwoStat->setFillColor(shell::kLampGreen);
+    w.HoldStat->setFillColor(shell::kLampGreen);
+    w.RefStat->setFillColor(shell::kLampGreen);
+    w.PrimaryDisplay->setText("1");
+    w.SecondaryDisplay->setText("2");
+    w.PrimaryUnit->setText("VDC");
+    w.SecondaryUnit->setText("Hz");
+    w.func = "VOLT:DC";
+    w.FuncBox->setCurrentIndex(3);
+    w.Close->click();
+    QVERIFY(!w.MSComm1->isOpen());
+    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.InstrID->text(), QStringLiteral("No Instrument Connected"));
+    for (const char* on : {"ComPort", "BaudRate", "TermChar", "ConnectBtn", "Close", "Exit"}) {
+        QVERIFY2(enabled(w, on), on);
+    }
+    for (const QString& name : kMeasurementControls) {
+        QVERIFY2(!enabled(w, name), qPrintable(name));
+    }
+    for (const char* off : {"FuncBox", "SetFunc", "Reset", "Send"}) {
+        QVERIFY2(!enabled(w, off), off);
+    }
+    for (QLineEdit* box :
+         {w.StatusBox, w.PrimaryDisplay, w.SecondaryDisplay, w.PrimaryUnit, w.SecondaryUnit}) {
+        QVERIFY(box->text().isEmpty());
+    }
+    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.func, QStringLiteral("VOLT:DC"));
+    QCOMPARE(w.FuncBox->currentIndex(), 3);
+    QVERIFY(h.takeWire().isEmpty());
+}
+
+void TestConnection::closeWithPortClosedKeepsLamp() {
+    MainHarness h;
+    h.w().PortOpenStat->setFillColor(shell::kLampGreen);
+    h.w().Close->click();
+    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(h.w().InstrID->text(), QStringLiteral("No Instrument Connected"));
+}
+
+void TestConnection::cablePulledClosesAtOnce() {
+    MainHarness h;
+    QVERIFY(h.connect(1));
+    h.port()->hangUp();
+    QVERIFY(!h.w().MSComm1->isOpen());
+    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QVERIFY2(h.w().StatusBox->text().startsWith(QStringLiteral("Connection lost:")),
+             qPrintable(h.w().StatusBox->text()));
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConnection::exitClosesPort() {
+    MainHarness h;
+    QVERIFY(h.connect(1));
+    QPointer<FakePort> port = h.port();
+    h.w().show();
+    h.w().Exit->click();
+    QVERIFY(!h.w().MSComm1->isOpen());
+    QVERIFY(!h.w().isVisible());
+    QVERIFY(h.w().isEnding());
+    QVERIFY(port.isNull() || !port->isOpen());
+    // The frame's close does the same and nothing is written.
+    MainHarness h2;
+    QVERIFY(h2.connect(2));
+    h2.w().show();
+    h2.w().close();
+    QVERIFY(!h2.w().MSComm1->isOpen());
+    QVERIFY(h2.takeWire().isEmpty());
+}
+
+QTEST_MAIN(TestConnection)
+#include "test_connection.moc"

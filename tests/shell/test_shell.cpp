@@ -1,0 +1,240 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "Busy.h"
+#include "Dialogs.h"
+#include "FakeClock.h"
+#include "PromptComboBox.h"
+#include "StatusLamp.h"
+#include "Wait.h"
+
+class TestShell : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void waitZeroRunsNoEvent_data();
+    void waitZeroRunsNoEvent();
+    void waitReturnsOnlyAfterEndTime();
+    void waitRunsPendingEventsInside();
+    void waitFollowsWallClockChanges();
+    void waitAbandonEndsEarly();
+    void systemClockWaitDoesNotSpin();
+    void busyHasNoCount();
+    void promptShownUntilChosen();
+    void typedTextChoosesNoEntry();
+    void fillingEmptyListChoosesNothing();
+    void removeFromEndLeavesPrompt_data();
+    void removeFromEndLeavesPrompt();
+    void fileFilterPairs_data();
+    void fileFilterPairs();
+    void lampColourValues_data();
+    void lampColourValues();
+};
+
+void TestShell::waitZeroRunsNoEvent_data() {
+    QTest::addColumn<double>("seconds");
+    QTest::newRow("zero") << 0.0;
+    QTest::newRow("negative") << -1.0;
+}
+
+void TestShell::waitZeroRunsNoEvent() {
+    QFETCH(double, seconds);
+    FakeClock clock;
+    bool ran = false;
+    QTimer::singleShot(0, qApp, [&] { ran = true; });
+    shell::waitSeconds(clock, seconds);
+    QCOMPARE(clock.passes, 0);
+    QVERIFY(!ran);
+    QCoreApplication::processEvents();
+    QVERIFY(ran);
+}
+
+void TestShell::waitReturnsOnlyAfterEndTime() {
+    FakeClock clock;
+    const QDateTime start = clock.now();
+    shell::waitSeconds(clock, 1);
+    QVERIFY(clock.now() >= start.addSecs(1));
+    const QDateTime second = clock.now();
+    shell::waitSeconds(clock, 1);
+    QVERIFY(clock.now() >= second.addSecs(1));
+    QCOMPARE(clock.waitedMs, 2000);
+    shell::waitSeconds(clock, 0.5);
+    QCOMPARE(clock.waitedMs, 2500);
+}
+
+void TestShell::waitRunsPendingEventsInside() {
+    FakeClock clock;
+    int seen = 0;
+    clock.onWait = [&](qint64) { QTimer::singleShot(0, qApp, [&] { ++seen; }); };
+    shell::waitSeconds(clock, 2);
+    QVERIFY(seen >= 2);
+}
+
+void TestShell::waitFollowsWallClockChanges() {
+    FakeClock clock;
+    // Set back by an hour in the first pass: the wait goes on until the
+    // clock has caught up with the end time again.
+    bool setBack = false;
+    clock.onWait = [&](qint64) {
+        if (!setBack) {
+            setBack = true;
+            clock.advance(-3600 * 1000);
+        }
+    };
+    shell::waitSeconds(clock, 1);
+    QCOMPARE(clock.waitedMs, 3600 * 1000 + 1000);
+
+    // Set forward: the wait ends at the next look at the clock.
+    FakeClock forward;
+    forward.onWait = [&](qint64) { forward.advance(3600 * 1000); };
+    shell::waitSeconds(forward, 10);
+    QCOMPARE(forward.passes, 1);
+}
+
+void TestShell::waitAbandonEndsEarly() {
+    FakeClock clock;
+    shell::waitSeconds(clock, 10, [&] { return clock.waitedMs >= 2000; });
+    QCOMPARE(clock.waitedMs, 2000);
+}
+
+void TestShell::systemClockWaitDoesNotSpin() {
+    // A real half-second wait: blocks on the event loop, so it makes only a
+    // handful of passes and uses little CPU time.
+    shell::SystemClock clock;
+    int passes = 0;
+    struct Counting : shell::Clock {
+        shell::Clock& inner;
+        int& passes;
+        Counting(shell::Clock& c, int& p) : inner(c), passes(p) {}
+        QDateTime now() const override { return inner.now(); }
+        void runEventsFor(qint64 ms) override {
+            ++passes;
+            inner.runEventsFor(ms);
+        }
+    } counting(clock, passes);
+    const QDateTime start = QDateTime::currentDateTime();
+    std::clock_t cpu = std::clock();
+    shell::waitSeconds(counting, 0.5);
+    cpu = std::clock() - cpu;
+    QVERIFY(QDateTime::currentDateTime() >= start.addMSecs(500));
+    QVERIFY2(passes <= 3, qPrintable(QString::number(passes)));
+    QVERIFY2(double(cpu) / CLOCKS_PER_SEC < 0.1, "the wait used CPU time");
+}
+
+void TestShell::busyHasNoCount() {
+    QWidget window;
+    auto* child = new QLineEdit(&window);
+    shell::beginBusy(&window);
+    shell::beginBusy(&window);
+    QVERIFY(!window.isEnabled());
+    QVERIFY(!child->isEnabled());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    shell::endBusy(&window);
+    QVERIFY(window.isEnabled());
+    QVERIFY(child->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestShell::promptShownUntilChosen() {
+    shell::PromptComboBox box;
+    box.showPrompt(QStringLiteral("Select Port"));
+    std::array<std::string_view, 2> items{"1", "2"};
+    box.appendEntries(items);
+    QCOMPARE(box.currentIndex(), -1);
+    QCOMPARE(box.fieldText(), QStringLiteral("Select Port"));
+    box.setCurrentIndex(1);
+    QCOMPARE(box.fieldText(), QStringLiteral("2"));
+}
+
+void TestShell::typedTextChoosesNoEntry() {
+    shell::PromptComboBox box;
+    std::array<std::string_view, 2> items{"CR", "LF"};
+    box.appendEntries(items);
+    box.setCurrentIndex(1);
+    box.show();
+    box.lineEdit()->selectAll();
+    QTest::keyClicks(box.lineEdit(), QStringLiteral("CR"));
+    QCOMPARE(box.currentIndex(), -1);
+    QCOMPARE(box.currentText(), QStringLiteral("CR"));
+    QTest::keyClick(box.lineEdit(), Qt::Key_Return);
+    QCOMPARE(box.currentIndex(), -1);
+    QCOMPARE(box.count(), 2);
+}
+
+void TestShell::fillingEmptyListChoosesNothing() {
+    shell::PromptComboBox box;
+    box.showPrompt(QStringLiteral("Select Range"));
+    std::array<std::string_view, 3> items{"200 mV", "2 V", "20 V"};
+    box.appendEntries(items);
+    QCOMPARE(box.currentIndex(), -1);
+    QCOMPARE(box.entries(), QStringList({"200 mV", "2 V", "20 V"}));
+}
+
+void TestShell::removeFromEndLeavesPrompt_data() {
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("all of five") << 5 << 5 << QStringList();
+    QTest::newRow("zero only sets the text") << 3 << 0 << QStringList({"0", "1", "2"});
+    QTest::newRow("empty list") << 0 << 0 << QStringList();
+}
+
+void TestShell::removeFromEndLeavesPrompt() {
+    QFETCH(int, entries);
+    QFETCH(int, count);
+    QFETCH(QStringList, left);
+    shell::PromptComboBox box;
+    for (int i = 0; i < entries; ++i) {
+        box.addItem(QString::number(i));
+    }
+    box.setCurrentIndex(entries - 1);
+    box.removeFromEnd(count, QStringLiteral("Select Range"));
+    QCOMPARE(box.entries(), left);
+    QCOMPARE(box.currentIndex(), -1);
+    QCOMPARE(box.fieldText(), QStringLiteral("Select Range"));
+}
+
+void TestShell::fileFilterPairs_data() {
+    QTest::addColumn<QString>("pairs");
+    QTest::addColumn<QString>("qt");
+    QTest::newRow("log dialog") << "CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"
+                                << "CSV(*.csv);;Text Files(*.txt);;All Files(*.*)";
+    QTest::newRow("bare description") << "Pictures|*.png;*.jpg"
+                                      << "Pictures (*.png *.jpg)";
+    QTest::newRow("odd count drops the dangling part") << "Logs|*.log|Broken"
+                                                       << "Logs (*.log)";
+}
+
+void TestShell::fileFilterPairs() {
+    QFETCH(QString, pairs);
+    QFETCH(QString, qt);
+    QCOMPARE(shell::qtFileFilter(pairs), qt);
+}
+
+void TestShell::lampColourValues_data() {
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("green") << shell::kLampGreen << QColor(0, 255, 0);
+    QTest::newRow("red") << shell::kLampRed << QColor(255, 0, 0);
+    QTest::newRow("window grey") << 14737632 << QColor(0xE0, 0xE0, 0xE0);
+    QTest::newRow("blue") << 0xFF0000 << QColor(0, 0, 255);
+}
+
+void TestShell::lampColourValues() {
+    QFETCH(int, value);
+    QFETCH(QColor, colour);
+    QCOMPARE(shell::colorFromValue(value), colour);
+    shell::StatusLamp lamp(shell::StatusLamp::Shape::Circle);
+    QCOMPARE(lamp.fillColor(), shell::kLampRed);
+    lamp.setFillColor(value);
+    QCOMPARE(lamp.fillColor(), value);
+    QCOMPARE(lamp.isGreen(), value == shell::kLampGreen);
+    lamp.resize(20, 20);
+    const QImage img = lamp.grab().toImage();
+    QCOMPARE(img.pixelColor(10, 10), colour);
+}
+
+QTEST_MAIN(TestShell)
+#include "test_shell.moc"
