@@ -1,0 +1,244 @@
+#include <QDateTime>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "TrendData.h"
+
+using trend::Column;
+using trend::Point;
+using trend::PointBuffer;
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool sameOrBothNaN(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
+
+qint64 at(int hour, int minute, int second) {
+    return QDateTime(QDate(2016, 9, 22), QTime(hour, minute, second)).toMSecsSinceEpoch();
+}
+
+// Readings one second apart, the primary value given, no secondary.
+PointBuffer primarySeries(const QList<double>& values) {
+    PointBuffer buffer;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        buffer.append(Point{.msecs = i * 1000, .primary = values[i], .secondary = kNaN});
+    }
+    return buffer;
+}
+
+}  // namespace
+
+class TstTrendData : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parseValue_data();
+    void parseValue();
+    void parseReply_data();
+    void parseReply();
+    void bufferKeepsTheLastDay();
+    void fewPointsAreDrawnAsTheyAre();
+    void decimationKeepsEachBucketsExtremes();
+    void bucketOfGapsBreaksTheLine();
+    void secondaryOffIsAGap();
+    void csvText_data();
+    void csvText();
+};
+
+void TstTrendData::parseValue_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("exponent") << "+1.23456E+00" << 1.23456;
+    QTest::newRow("negative small") << "-4.56000E-06" << -4.56e-6;
+    QTest::newRow("left-over CR") << "+2.50000E+01\r" << 25.0;
+    QTest::newRow("blanks") << "  7.5 " << 7.5;
+    QTest::newRow("below overload") << "+9.89999E+37" << 9.89999e37;
+    QTest::newRow("overload") << "+9.90000E+37" << kNaN;
+    QTest::newRow("negative overload") << "-9.90000E+37" << kNaN;
+    QTest::newRow("beyond overload") << "+1.00000E+38" << kNaN;
+    QTest::newRow("too large for a double") << "1E+999" << kNaN;
+    QTest::newRow("empty") << "" << kNaN;
+    QTest::newRow("words") << "ERROR" << kNaN;
+    QTest::newRow("two numbers") << "+1.0E+00,+2.0E+00" << kNaN;
+    QTest::newRow("nan text") << "nan" << kNaN;
+    QTest::newRow("inf text") << "inf" << kNaN;
+    QTest::newRow("decimal comma") << "1,5" << kNaN;
+}
+
+void TstTrendData::parseValue() {
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    const double parsed = trend::parseValue(text);
+    QVERIFY2(sameOrBothNaN(parsed, value), qPrintable(QString::number(parsed)));
+}
+
+void TstTrendData::parseReply_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("secondaryOn");
+    QTest::addColumn<double>("primary");
+    QTest::addColumn<double>("secondary");
+    QTest::newRow("primary only") << "+1.5E+00" << false << 1.5 << kNaN;
+    QTest::newRow("comma while off") << "+1.5E+00,+6.0E+01" << false << kNaN << kNaN;
+    QTest::newRow("both") << "+1.5E+00,+6.0E+01" << true << 1.5 << 60.0;
+    QTest::newRow("both, CR left") << "+1.5E+00,+6.0E+01\r" << true << 1.5 << 60.0;
+    QTest::newRow("no comma while on") << "+1.5E+00" << true << 1.5 << kNaN;
+    QTest::newRow("secondary overload") << "+1.5E+00,+9.9E+37" << true << 1.5 << kNaN;
+    QTest::newRow("primary overload") << "+9.9E+37,+6.0E+01" << true << kNaN << 60.0;
+    QTest::newRow("second comma") << "+1.5E+00,+6.0E+01,+7.0E+00" << true << 1.5 << kNaN;
+}
+
+void TstTrendData::parseReply() {
+    QFETCH(QString, reply);
+    QFETCH(bool, secondaryOn);
+    QFETCH(double, primary);
+    QFETCH(double, secondary);
+    const Point point = trend::parseReply(1234, reply, secondaryOn);
+    QCOMPARE(point.msecs, 1234);
+    QCOMPARE(point.secondaryOn, secondaryOn);
+    QVERIFY2(sameOrBothNaN(point.primary, primary), qPrintable(QString::number(point.primary)));
+    QVERIFY2(sameOrBothNaN(point.secondary, secondary),
+             qPrintable(QString::number(point.secondary)));
+}
+
+void TstTrendData::bufferKeepsTheLastDay() {
+    PointBuffer buffer;
+    QCOMPARE(buffer.capacity(), 86'400);
+    // Only the very first reading has a secondary value; it drops off last.
+    for (qint64 i = 0; i < 86'400 + 50; ++i) {
+        buffer.append(Point{.msecs = i, .primary = double(i), .secondaryOn = i == 0});
+        if (i == 86'399) {
+            QCOMPARE(buffer.size(), 86'400);
+            QCOMPARE(buffer.at(0).msecs, 0);
+            QVERIFY(buffer.anySecondary());
+        }
+    }
+    QCOMPARE(buffer.size(), 86'400);
+    QCOMPARE(buffer.at(0).msecs, 50);
+    QCOMPARE(buffer.at(buffer.size() - 1).msecs, 86'449);
+    QVERIFY(!buffer.anySecondary());
+    buffer.clear();
+    QVERIFY(buffer.isEmpty());
+}
+
+void TstTrendData::fewPointsAreDrawnAsTheyAre() {
+    const PointBuffer buffer = primarySeries({1, 2, kNaN, 3, 9.9e37, 4, 5});
+    const auto runs = trend::decimate(buffer, Column::Primary, 100);
+    const QList<QList<QPointF>> expected{{{0, 1}, {1000, 2}}, {{3000, 3}}, {{5000, 4}, {6000, 5}}};
+    QCOMPARE(runs, expected);
+}
+
+void TstTrendData::decimationKeepsEachBucketsExtremes() {
+    std::minstd_rand random(20160922);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    QList<double> values;
+    for (int i = 0; i < 86'400; ++i) {
+        values.append(std::sin(i / 5000.0) + 0.01 * noise(random) + (i % 7919 == 0 ? 5.0 : 0.0));
+    }
+    const PointBuffer buffer = primarySeries(values);
+    constexpr int buckets = 800;
+    const auto runs = trend::decimate(buffer, Column::Primary, buckets);
+    QCOMPARE(runs.size(), 1);
+    const QList<QPointF>& shown = runs.first();
+    QVERIFY2(shown.size() <= 2 * buckets, qPrintable(QString::number(shown.size())));
+    QVERIFY(std::is_sorted(shown.begin(), shown.end(),
+                           [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
+
+    // Each slice of the time span must show its own lowest and highest reading.
+    const double width = (86'399'000.0 + 1) / buckets;
+    QList<double> low(buckets, 1e300);
+    QList<double> high(buckets, -1e300);
+    for (int i = 0; i < values.size(); ++i) {
+        const int b = std::min(int(i * 1000.0 / width), buckets - 1);
+        low[b] = std::min(low[b], values[i]);
+        high[b] = std::max(high[b], values[i]);
+    }
+    for (int b = 0; b < buckets; ++b) {
+        const auto inBucket = [&](double value) {
+            return std::any_of(shown.begin(), shown.end(), [&](const QPointF& p) {
+                return std::min(int(p.x() / width), buckets - 1) == b && p.y() == value;
+            });
+        };
+        QVERIFY2(inBucket(low[b]), qPrintable(QStringLiteral("minimum of bucket %1").arg(b)));
+        QVERIFY2(inBucket(high[b]), qPrintable(QStringLiteral("maximum of bucket %1").arg(b)));
+    }
+    // The 5.0 spikes every 7919 readings all survive.
+    const auto spikes = std::count_if(shown.begin(), shown.end(),
+                                      [](const QPointF& p) { return p.y() > 3.0; });
+    QCOMPARE(spikes, (86'400 + 7918) / 7919);
+}
+
+void TstTrendData::bucketOfGapsBreaksTheLine() {
+    QList<double> values(1000, 1.0);
+    for (int i = 300; i < 400; ++i) {
+        values[i] = 9.9e37;  // an overload lasting 100 readings
+    }
+    values[700] = kNaN;  // one bad reply inside a bucket of good ones
+    const auto runs = trend::decimate(primarySeries(values), Column::Primary, 100);
+    QCOMPARE(runs.size(), 2);
+    QVERIFY(runs[0].constLast().x() < 300'000);
+    QVERIFY(runs[1].constFirst().x() >= 400'000);
+    for (const auto& run : runs) {
+        for (const QPointF& p : run) {
+            QCOMPARE(p.y(), 1.0);
+        }
+    }
+}
+
+void TstTrendData::secondaryOffIsAGap() {
+    PointBuffer buffer;
+    buffer.append(Point{.msecs = 0, .primary = 1, .secondary = 10, .secondaryOn = true});
+    buffer.append(Point{.msecs = 1000, .primary = 2, .secondary = 20, .secondaryOn = true});
+    buffer.append(Point{.msecs = 2000, .primary = 3, .secondary = kNaN, .secondaryOn = false});
+    buffer.append(Point{.msecs = 3000, .primary = 4, .secondary = 40, .secondaryOn = true});
+    const QList<QList<QPointF>> expected{{{0, 10}, {1000, 20}}, {{3000, 40}}};
+    QCOMPARE(trend::decimate(buffer, Column::Secondary, 100), expected);
+    QCOMPARE(trend::decimate(buffer, Column::Primary, 100).size(), 1);
+}
+
+void TstTrendData::csvText_data() {
+    QTest::addColumn<QList<Point>>("points");
+    QTest::addColumn<QByteArray>("csv");
+
+    QTest::newRow("nothing") << QList<Point>{} << QByteArray("Time,Primary(VDC)\r\n");
+    QTest::newRow("primary only")
+        << QList<Point>{trend::parseReply(at(14, 5, 9), "+1.50012E+00", false),
+                        trend::parseReply(at(14, 5, 10), "+9.90000E+37", false),
+                        trend::parseReply(at(9, 0, 0), "-1.20000E-05", false),
+                        trend::parseReply(at(23, 59, 59), "ERR", false),
+                        trend::parseReply(at(0, 0, 1), "-2.50000E-03", false)}
+        << QByteArray(
+               "Time,Primary(VDC)\r\n"
+               "14:05:09 09/22/2016,1.50012\r\n"
+               "14:05:10 09/22/2016,\r\n"
+               "09:00:00 09/22/2016,-1.2e-05\r\n"
+               "23:59:59 09/22/2016,\r\n"
+               "00:00:01 09/22/2016,-0.0025\r\n");
+    QTest::newRow("with secondary")
+        << QList<Point>{trend::parseReply(at(14, 5, 9), "+1.50012E+00,+1.00001E+03", true),
+                        trend::parseReply(at(14, 5, 10), "+9.90000E+37,+1.00002E+03", true),
+                        trend::parseReply(at(14, 5, 11), "+1.23456E+06", false),
+                        trend::parseReply(at(14, 5, 12), "+1.5E+00", true)}
+        << QByteArray(
+               "Time,Primary(VDC),Secondary(Hz)\r\n"
+               "14:05:09 09/22/2016,1.50012,1000.01\r\n"
+               "14:05:10 09/22/2016,,1000.02\r\n"
+               "14:05:11 09/22/2016,1234560,\r\n"
+               "14:05:12 09/22/2016,1.5,\r\n");
+}
+
+void TstTrendData::csvText() {
+    QFETCH(QList<Point>, points);
+    PointBuffer buffer;
+    for (const Point& point : points) {
+        buffer.append(point);
+    }
+    QTEST(trend::csvText(buffer, QStringLiteral("VDC"), QStringLiteral("Hz")), "csv");
+}
+
+QTEST_APPLESS_MAIN(TstTrendData)
+#include "tst_trenddata.moc"
