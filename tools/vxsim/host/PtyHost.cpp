@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -166,7 +167,10 @@ int PtyHost::run() {
         }
         timespec timeout{};
         timespec* wait = nullptr;
-        if (!output_.empty() && !writeBlocked_) {
+        if (hangupPending_ && output_.empty()) {
+            timeout.tv_nsec = std::chrono::nanoseconds(kDrainCheck).count();
+            wait = &timeout;
+        } else if (!output_.empty() && !writeBlocked_) {
             const auto ns = untilNextByte().count();
             timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
             timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
@@ -195,7 +199,7 @@ int PtyHost::run() {
             return 1;
         }
         pump();
-        if (hangupPending_ && output_.empty()) {
+        if (hangupPending_ && output_.empty() && drained()) {
             hangUp();
             return 0;
         }
@@ -331,6 +335,24 @@ void PtyHost::appendFile(int fd, std::string_view bytes) {
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+}
+
+// A hang-up throws away what the far end has not read yet, so the last reply is given time to
+// be read first (bounded: a far end that never reads is hung up on all the same). Bytes just
+// written may not be counted as waiting yet, hence the short settling time first.
+bool PtyHost::drained() {
+    const auto now = Clock::now();
+    if (drainStart_ == Clock::time_point{}) {
+        drainStart_ = now;
+    }
+    if (now < drainStart_ + kDrainSettle) {
+        return false;
+    }
+    int waiting = 0;
+    if (ioctl(slave_, FIONREAD, &waiting) != 0) {
+        return true;
+    }
+    return waiting == 0 || now >= drainStart_ + kDrainLimit;
 }
 
 // Closing both of our descriptors leaves the far end with a hung-up line: its reads return

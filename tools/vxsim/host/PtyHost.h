@@ -37,6 +37,12 @@ public:
     // Garbage that --garbage puts before a reply's terminator: NULs, control and 8-bit bytes.
     static constexpr std::string_view kGarbage{"\0\x7f#\xff\0\x1b~", 7};
 
+    // How often, and how long at most, a pending hang-up waits for the far end to read the
+    // last reply.
+    static constexpr std::chrono::milliseconds kDrainCheck{10};
+    static constexpr std::chrono::milliseconds kDrainSettle{30};
+    static constexpr std::chrono::seconds kDrainLimit{2};
+
 private:
     using Clock = std::chrono::steady_clock;
 
@@ -56,6 +62,7 @@ private:
     void pump();
     std::chrono::nanoseconds untilNextByte() const;
     void appendFile(int fd, std::string_view bytes);
+    bool drained();
     void hangUp();
     void closeAll();
 
@@ -77,6 +84,7 @@ private:
     bool writeBlocked_ = false;
     long commands_ = 0;
     bool hangupPending_ = false;
+    Clock::time_point drainStart_{};
 };
 
 }  // namespace vxsim
