@@ -4,10 +4,11 @@
 #include "UninstallCommand.h"
 
 #include <QColor>
-#include <QLineEdit>
 #include <QPalette>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRect>
+#include <QTextDocument>
 
 namespace uninstaller {
 
@@ -59,9 +60,14 @@ void Uninstall::createControls() {
     setWindowTitle(QString::fromLatin1(kCaption));
     setFixedSize(kClientSize);
 
-    Text1 = place<QLineEdit>(this, kText1);
+    // A read-only box of two wrapped lines: the question is wider than the box.
+    Text1 = place<QPlainTextEdit>(this, kText1);
     Text1->setReadOnly(true);
     Text1->setFocusPolicy(Qt::NoFocus);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->document()->setDocumentMargin(1);
     QPalette palette = Text1->palette();
     palette.setColor(QPalette::Base, kLightGrey);
     Text1->setPalette(palette);
@@ -83,7 +89,7 @@ void Uninstall::connectSignals() {
 }
 
 void Uninstall::Form_Load() {
-    Text1->setText(QString::fromLatin1(kQuestion));
+    Text1->setPlainText(QString::fromLatin1(kQuestion));
 }
 
 void Uninstall::UninstallYes_Click() {

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 
 namespace uninstaller {
@@ -35,7 +35,7 @@ private:
     Directories& directories_;
     Messages& messages_;
 
-    QLineEdit* Text1 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
     QPushButton* UninstallYes = nullptr;
     QPushButton* Cancel = nullptr;
 };

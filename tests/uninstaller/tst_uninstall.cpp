@@ -5,7 +5,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLineEdit>
+#include <QFontMetrics>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,11 +60,20 @@ void TestUninstall::windowTexts() {
     Fixture f;
     QCOMPARE(f.window.objectName(), QStringLiteral("Uninstall"));
     QCOMPARE(f.window.windowTitle(), QString::fromLatin1(kCaption));
-    auto* text = f.window.findChild<QLineEdit*>(QStringLiteral("Text1"));
+    auto* text = f.window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
     QVERIFY(text);
-    QCOMPARE(text->text(), QStringLiteral("Do you want to uninstall VX260 VX480 DMM Software?"));
-    QCOMPARE(text->palette().color(QPalette::Base), QColor(224, 224, 224));
+    const QString question = QStringLiteral("Do you want to uninstall VX260 VX480 DMM Software?");
+    QCOMPARE(text->toPlainText(), question);
+    QCOMPARE(text->viewport()->palette().color(QPalette::Base), QColor(224, 224, 224));
     QVERIFY(text->isReadOnly());
+    // The whole question is readable in the small box: wrapped, nothing cut.
+    const QRect area = text->viewport()->rect().adjusted(1, 1, -1, -1);
+    const QRect needed = QFontMetrics(text->font()).boundingRect(area, Qt::TextWordWrap, question);
+    QVERIFY2(area.contains(needed), qPrintable(QStringLiteral("%1x%2 in %3x%4")
+                                                   .arg(needed.width())
+                                                   .arg(needed.height())
+                                                   .arg(area.width())
+                                                   .arg(area.height())));
     QCOMPARE(f.button("UninstallYes")->text(), QStringLiteral("Uninstall"));
     QCOMPARE(f.button("Cancel")->text(), QStringLiteral("Cancel"));
 }
