@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 namespace vxsim {
 
@@ -165,18 +164,15 @@ int PtyHost::run() {
         if (writeBlocked_) {
             fds[1].events |= POLLOUT;
         }
-        timespec timeout{};
-        timespec* wait = nullptr;
+        // Milliseconds, rounded up, so that a wake-up never comes before the next byte is due.
+        int timeoutMs = -1;
         if (hangupPending_ && output_.empty()) {
-            timeout.tv_nsec = std::chrono::nanoseconds(kDrainCheck).count();
-            wait = &timeout;
+            timeoutMs = static_cast<int>(kDrainCheck.count());
         } else if (!output_.empty() && !writeBlocked_) {
-            const auto ns = untilNextByte().count();
-            timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-            timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-            wait = &timeout;
+            timeoutMs = static_cast<int>(
+                std::chrono::ceil<std::chrono::milliseconds>(untilNextByte()).count());
         }
-        if (ppoll(fds.data(), fds.size(), wait, nullptr) < 0) {
+        if (::poll(fds.data(), fds.size(), timeoutMs) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -227,9 +223,10 @@ void PtyHost::receive() {
 
 void PtyHost::handleLine(const LineSplitter::Line& line) {
     if (times_ >= 0) {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const long long ns = static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+        // steady_clock is CLOCK_MONOTONIC here.
+        const long long ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+                .count();
         appendFile(times_, std::to_string(ns) + '\t' + printable(line.text) + '\n');
     }
     std::optional<Reply> reply;
