@@ -166,7 +166,7 @@ int PtyHost::run() {
         }
         // Milliseconds, rounded up, so that a wake-up never comes before the next byte is due.
         int timeoutMs = -1;
-        if (hangupPending_ && output_.empty()) {
+        if (hangupPending_ && (output_.empty() || writeBlocked_)) {
             timeoutMs = static_cast<int>(kDrainCheck.count());
         } else if (!output_.empty() && !writeBlocked_) {
             timeoutMs = static_cast<int>(
@@ -195,7 +195,7 @@ int PtyHost::run() {
             return 1;
         }
         pump();
-        if (hangupPending_ && output_.empty() && drained()) {
+        if (hangupPending_ && drained()) {
             hangUp();
             return 0;
         }
@@ -241,6 +241,7 @@ void PtyHost::handleLine(const LineSplitter::Line& line) {
     ++commands_;
     if (options_.hangupAfter && commands_ >= *options_.hangupAfter) {
         hangupPending_ = true;
+        hangupAt_ = Clock::now();
     }
 }
 
@@ -339,17 +340,23 @@ void PtyHost::appendFile(int fd, std::string_view bytes) {
 // written may not be counted as waiting yet, hence the short settling time first.
 bool PtyHost::drained() {
     const auto now = Clock::now();
-    if (drainStart_ == Clock::time_point{}) {
-        drainStart_ = now;
+    if (now >= hangupAt_ + kDrainLimit) {
+        return true;
     }
-    if (now < drainStart_ + kDrainSettle) {
+    if (!output_.empty()) {
+        return false;
+    }
+    if (lastWriteDone_ == Clock::time_point{}) {
+        lastWriteDone_ = now;
+    }
+    if (now < lastWriteDone_ + kDrainSettle) {
         return false;
     }
     int waiting = 0;
     if (ioctl(slave_, FIONREAD, &waiting) != 0) {
         return true;
     }
-    return waiting == 0 || now >= drainStart_ + kDrainLimit;
+    return waiting == 0;
 }
 
 // Closing both of our descriptors leaves the far end with a hung-up line: its reads return

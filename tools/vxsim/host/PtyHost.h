@@ -38,7 +38,7 @@ public:
     static constexpr std::string_view kGarbage{"\0\x7f#\xff\0\x1b~", 7};
 
     // How often, and how long at most, a pending hang-up waits for the far end to read the
-    // last reply.
+    // last reply (a far end that never reads is hung up on all the same).
     static constexpr std::chrono::milliseconds kDrainCheck{10};
     static constexpr std::chrono::milliseconds kDrainSettle{30};
     static constexpr std::chrono::seconds kDrainLimit{2};
@@ -84,7 +84,8 @@ private:
     bool writeBlocked_ = false;
     long commands_ = 0;
     bool hangupPending_ = false;
-    Clock::time_point drainStart_{};
+    Clock::time_point hangupAt_{};
+    Clock::time_point lastWriteDone_{};
 };
 
 }  // namespace vxsim
