@@ -60,20 +60,28 @@ private slots:
 void TestMkHelp::source_data() {
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<QString>("entries");  // read back from the written file
-    QTest::newRow("topic, subtopic, text")
-        << QByteArray("@topic A\n@subtopic B\nline 1\nline 2\n") << "T:A|S:B=line 1\r\nline 2";
-    QTest::newRow("CR LF source") << QByteArray("@topic A\r\n@subtopic B\r\nx\r\ny\r\n")
-                                  << "T:A|S:B=x\r\ny";
+    QTest::newRow("lines join into a paragraph")
+        << QByteArray("@topic A\n@subtopic B\nline 1\n  line 2  \n") << "T:A|S:B=line 1 line 2";
+    QTest::newRow("CR LF source") << QByteArray("@topic A\r\n@subtopic B\r\nx\r\n\r\ny\r\n")
+                                  << "T:A|S:B=x\r\n\r\ny";
     QTest::newRow("blank lines trimmed at both ends, kept inside")
-        << QByteArray("@topic A\n@subtopic B\n\n\nx\n\ny\n\n\n") << "T:A|S:B=x\r\n\r\ny";
+        << QByteArray("@topic A\n@subtopic B\n\n\nx\n\n\ny\n\n\n") << "T:A|S:B=x\r\n\r\n\r\ny";
+    QTest::newRow("list items")
+        << QByteArray(
+               "@topic A\n@subtopic B\nintro\n- one\n  more\n- two\n"
+               "1. three\n10. four\n2.5 volts\n")
+        << "T:A|S:B=intro\r\n- one more\r\n- two\r\n1. three\r\n10. four 2.5 volts";
+    QTest::newRow("verbatim lines")
+        << QByteArray("@topic A\n@subtopic B\ntext\n|  kept   \n| x\n|\nafter\nmore\n")
+        << "T:A|S:B=text\r\n kept\r\nx\r\n\r\nafter more";
     QTest::newRow("subtopic without text")
         << QByteArray("@topic A\n@subtopic B\n\n@subtopic C\nz") << "T:A|S:B|S:C=z";
     QTest::newRow("topic without subtopics")
         << QByteArray("@topic A\n@topic B\n@subtopic C\n") << "T:A|T:B|S:C";
     QTest::newRow("comments and escapes")
         << QByteArray("@# note\n@topic A\n@subtopic B\n@@home\n@# gone\nmail@host\n")
-        << "T:A|S:B=@home\r\nmail@host";
-    QTest::newRow("titles trimmed, indentation kept")
+        << "T:A|S:B=@home mail@host";
+    QTest::newRow("titles trimmed, first indentation kept")
         << QByteArray("@topic   A b  \n@subtopic\tB\n    indented\n") << "T:A b|S:B=    indented";
     QTest::newRow("UTF-8 to Windows-1252")
         << QByteArray(

@@ -14,6 +14,7 @@ constexpr std::string_view kTopicDirective = "@topic";
 constexpr std::string_view kSubtopicDirective = "@subtopic";
 constexpr std::string_view kEscape = "@@";
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kVerbatim = "|";
 
 // The free header bytes 1 to 240 carry a name line so that the file is
 // recognisable in a hex viewer; the program does not read them.
@@ -89,17 +90,55 @@ std::variant<std::string, std::string> toWindows1252(std::string_view utf8) {
     return std::variant<std::string, std::string>{std::in_place_index<0>, std::move(out)};
 }
 
-void finishText(std::vector<std::string>& lines, Subtopic* sub) {
-    while (!lines.empty() && trimmed(lines.back()).empty()) {
-        lines.pop_back();
+bool startsListItem(std::string_view line) {
+    if (line.starts_with("- ")) {
+        return true;
     }
-    if (sub != nullptr && !lines.empty()) {
+    std::size_t digits = 0;
+    while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9') {
+        ++digits;
+    }
+    return digits > 0 && line.substr(digits).starts_with(". ");
+}
+
+// Reflows the source lines of one subtopic into the lines of its text (see
+// MkHelp.h) and joins them with CR LF.
+void finishText(std::vector<std::string>& lines, Subtopic* sub) {
+    std::vector<std::string> out;
+    bool joinable = false;  // the last output line is a paragraph or list line
+    for (const std::string& raw : lines) {
+        std::string_view line = raw;
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
+            line.remove_suffix(1);
+        }
+        if (line.empty()) {
+            out.emplace_back();
+            joinable = false;
+        } else if (line.starts_with(kVerbatim)) {
+            line.remove_prefix(kVerbatim.size());
+            if (line.starts_with(' ')) {
+                line.remove_prefix(1);
+            }
+            out.emplace_back(line);
+            joinable = false;
+        } else if (joinable && !startsListItem(trimmed(line))) {
+            out.back() += ' ';
+            out.back() += trimmed(line);
+        } else {
+            out.emplace_back(line);
+            joinable = true;
+        }
+    }
+    while (!out.empty() && out.back().empty()) {
+        out.pop_back();
+    }
+    if (sub != nullptr && !out.empty()) {
         std::string text;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
+        for (std::size_t i = 0; i < out.size(); ++i) {
             if (i != 0) {
                 text += kCrLf;
             }
-            text += lines[i];
+            text += out[i];
         }
         sub->text = std::move(text);
     }

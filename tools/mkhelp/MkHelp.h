@@ -17,11 +17,17 @@ namespace vxmkhelp {
 //   any other line          a line of the last subtopic's text
 //   @@...                   a text line that begins with "@" (one "@" is dropped)
 //
-// Blank lines at the start and end of a subtopic's text are dropped; the text
-// lines are joined with CR LF, with no line break after the last one. A
-// subtopic without text lines gets no text block. Every character must exist
-// in Windows-1252, and control characters other than tab are refused (the
-// delimiters of the help file are control bytes).
+// The text box of the Help window wraps long lines, so text lines are
+// reflowed: consecutive lines form one paragraph line (joined with a blank,
+// indentation of the following lines dropped); a blank line stays an empty
+// line; a line starting with "- " or a number and ". " starts a new list item
+// (its indented continuation lines join it); a line starting with "|" is kept
+// as it stands, without the "|" and one blank after it. Blank lines at the
+// start and end of a subtopic's text are dropped; the lines are joined with
+// CR LF, with no line break after the last one. A subtopic without text lines
+// gets no text block. Every character must exist in Windows-1252, and control
+// characters other than tab are refused (the delimiters of the help file are
+// control bytes).
 
 struct Subtopic {
     std::string title;                // Windows-1252 bytes

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 constexpr auto kVersionText = "Version: 1.0.3   9/22/2016";
 constexpr auto kMakerText =
     "Velmora Corporation.\r\n"
-    "Copyright (c) 2016 Velmora Corporation. All rights reserved.";
+    "Copyright (c) 2016. All rights reserved.";
 
 // Sizes in pixels at 96 dots per inch.
 constexpr QSize kClientSize{314, 222};
@@ -69,6 +70,10 @@ void About::buildControls() {
     Image1->setFixedSize(kLogoSize);
     Image1->setPixmap(velmoraLogo());
 
+    // The window's small dialog font; Qt falls back to a similar face where
+    // "MS Sans Serif" is not installed.
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+
     Shape1 = new QFrame(this);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setFrameShape(QFrame::Box);
@@ -83,6 +88,8 @@ void About::buildControls() {
     Text1->setReadOnly(true);
     Text1->setFixedSize(kTextSize);
     Text1->setFrameShape(QFrame::NoFrame);
+    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1->document()->setDocumentMargin(2);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette grey = Text1->palette();
