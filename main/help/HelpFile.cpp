@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -28,12 +27,10 @@ constexpr std::array kMarksInOrder{Mark::TopicOpen, Mark::TopicClose, Mark::SubO
                                    Mark::SubClose,  Mark::TextOpen,   Mark::TextClose};
 
 std::string positionText(std::size_t first, std::size_t last) {
-    std::array<char, 48> buffer{};
-    char* end = buffer.data() + buffer.size();
-    auto written = std::to_chars(buffer.data(), end, first);
-    *written.ptr++ = ',';
-    written = std::to_chars(written.ptr, end, last);
-    return {buffer.data(), written.ptr};
+    std::string text = std::to_string(first);
+    text += ',';
+    text += std::to_string(last);
+    return text;
 }
 
 // Reads the leading decimal number of a part of a range text: optional blanks,
