@@ -6,4 +6,5 @@ message(STATUS "Installing: ${_vx_launcher} -> ../lib/vxmeter/vxmeter")
 file(MAKE_DIRECTORY "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/bin")
 file(REMOVE "${_vx_launcher}")
 file(CREATE_LINK "../lib/vxmeter/vxmeter" "${_vx_launcher}" SYMBOLIC)
-list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_vx_launcher}")
+# The manifest holds paths without DESTDIR, as file(INSTALL) records them.
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_PREFIX}/bin/vxmeter")

@@ -74,7 +74,6 @@ void Uninstall::createControls() {
 
     UninstallYes = place<QPushButton>(this, kUninstallYes);
     UninstallYes->setText(QStringLiteral("Uninstall"));
-    UninstallYes->setDefault(true);
 
     Cancel = place<QPushButton>(this, kCancel);
     Cancel->setText(QStringLiteral("Cancel"));

@@ -65,9 +65,15 @@ public:
     }
 
     // cmake --install <build> --prefix <prefix>; the output on failure.
-    QString install() const {
-        QDir().mkpath(prefix);
+    QString install(const QString& destdir = {}) const {
         QProcess cmake;
+        if (destdir.isEmpty()) {
+            QDir().mkpath(prefix);
+        } else {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DESTDIR"), destdir);
+            cmake.setProcessEnvironment(environment);
+        }
         cmake.setProcessChannelMode(QProcess::MergedChannels);
         cmake.start(QStringLiteral(VX_CMAKE),
                     {QStringLiteral("--install"), QStringLiteral(VX_BUILD_DIR),
@@ -93,6 +99,7 @@ class TestInstall : public QObject {
 
 private slots:
     void layout();
+    void stagedInstallListsFinalPaths();
     void uninstallWithTheTool();
     void uninstallFromTheWindow();
 };
@@ -144,6 +151,27 @@ void TestInstall::layout() {
                            QStringLiteral("/share/icons/hicolor/scalable/apps/vxmeter.svg")));
     QVERIFY(lines.contains(QStringLiteral("Name=VX260 & VX480 Multimeter Software")));
 #endif
+}
+
+void TestInstall::stagedInstallListsFinalPaths() {
+    // Staged for a package with DESTDIR: the log names the files where they
+    // will be used, not where they were staged.
+    Installation inst;
+    const QString stage = inst.dir.path() + QStringLiteral("/stage");
+    inst.prefix = QStringLiteral("/opt/vx test");
+    const QString failure = inst.install(stage);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+    const QString log = QStringLiteral("/opt/vx test/lib/vxmeter/ST6UNST.LOG");
+    QStringList listed = readText(stage + log).split(u'\n');
+    QCOMPARE(listed.takeLast(), QString());
+    listed.sort();
+    QStringList staged;
+    for (const QString& file : filesUnder(stage)) {
+        staged << file.mid(stage.size());
+    }
+    staged.removeOne(log);
+    QCOMPARE(listed, staged);
 }
 
 void TestInstall::uninstallWithTheTool() {

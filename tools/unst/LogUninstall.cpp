@@ -252,14 +252,16 @@ Outcome uninstallFromLog(const QString& logPath) {
     // Every entry is judged before anything is removed, and judged again
     // right before its removal in case the tree changed meanwhile.
     QStringList approved;
+    QSet<QString> seen;
     QSet<QString> folders;
     for (const QString& folder : foldersAbove(log, out.prefix)) {
         folders.insert(folder);
     }
     for (const QString& entry : parsed.entries) {
-        if (entry == log || approved.contains(entry)) {
+        if (entry == log || seen.contains(entry)) {
             continue;
         }
+        seen.insert(entry);
         const Check check = checkEntry(entry, out.prefix);
         if (check.verdict == Verdict::Refuse) {
             out.refusals << entry + QStringLiteral(": ") + check.reason;
