@@ -16,7 +16,9 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool sameOrBothNaN(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
+bool sameOrBothNaN(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || a == b;
+}
 
 qint64 at(int hour, int minute, int second) {
     return QDateTime(QDate(2016, 9, 22), QTime(hour, minute, second)).toMSecsSinceEpoch();
@@ -48,6 +50,8 @@ private slots:
     void secondaryOffIsAGap();
     void csvText_data();
     void csvText();
+    void timeTicks_data();
+    void timeTicks();
 };
 
 void TstTrendData::parseValue_data() {
@@ -167,8 +171,8 @@ void TstTrendData::decimationKeepsEachBucketsExtremes() {
         QVERIFY2(inBucket(high[b]), qPrintable(QStringLiteral("maximum of bucket %1").arg(b)));
     }
     // The 5.0 spikes every 7919 readings all survive.
-    const auto spikes = std::count_if(shown.begin(), shown.end(),
-                                      [](const QPointF& p) { return p.y() > 3.0; });
+    const auto spikes =
+        std::count_if(shown.begin(), shown.end(), [](const QPointF& p) { return p.y() > 3.0; });
     QCOMPARE(spikes, (86'400 + 7918) / 7919);
 }
 
@@ -238,6 +242,36 @@ void TstTrendData::csvText() {
         buffer.append(point);
     }
     QTEST(trend::csvText(buffer, QStringLiteral("VDC"), QStringLiteral("Hz")), "csv");
+}
+
+void TstTrendData::timeTicks_data() {
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<int>("utcOffset");
+    QTest::addColumn<qint64>("tickFrom");
+    QTest::addColumn<qint64>("tickTo");
+    QTest::addColumn<int>("count");
+    const qint64 s = 1000;
+    QTest::newRow("3 seconds") << 100 * s + 400 << 103 * s + 100 << 0 << 100 * s << 104 * s << 5;
+    QTest::newRow("10 seconds") << 95 * s << 105 * s << 0 << 94 * s << 106 * s << 7;
+    QTest::newRow("400 seconds") << 1000 * s + 7 << 1400 * s << 0 << 960 * s << 1440 * s << 9;
+    QTest::newRow("a day") << 0 * s << 86'400 * s << 0 << 0 * s << 86'400 * s << 9;
+    QTest::newRow("day, UTC+5:30")
+        << 0 * s << 86'400 * s << 19'800 << -19'800 * s << 88'200 * s << 6;
+    QTest::newRow("minute, UTC-7") << 1003 * s << 1058 * s << -25'200 << 1000 * s << 1060 * s << 7;
+    QTest::newRow("before 1970") << -95 * s << -85 * s << 0 << -96 * s << -84 * s << 7;
+    QTest::newRow("one instant") << 50 * s << 50 * s << 0 << 50 * s << 51 * s << 2;
+}
+
+void TstTrendData::timeTicks() {
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(int, utcOffset);
+    const trend::TimeTicks ticks = trend::timeTicks(from, to, utcOffset, 9);
+    QTEST(ticks.from, "tickFrom");
+    QTEST(ticks.to, "tickTo");
+    QTEST(ticks.count, "count");
+    QVERIFY(ticks.from <= from && ticks.to >= to);
 }
 
 QTEST_APPLESS_MAIN(TstTrendData)

@@ -47,8 +47,8 @@ void TstTrendStats::knownSeries_data() {
                                  << 3.5 << 3.5 << kNaN << 0.0;
     QTest::newRow("ramp") << QList<double>{1, 2, 3, 4, 5} << qint64(5) << qint64(0) << 5.0 << 1.0
                           << 5.0 << 3.0 << std::sqrt(2.5) << 4.0;
-    QTest::newRow("negative") << QList<double>{-1.5, -0.5} << qint64(2) << qint64(0) << -0.5
-                              << -1.5 << -0.5 << -1.0 << std::sqrt(0.5) << 1.0;
+    QTest::newRow("negative") << QList<double>{-1.5, -0.5} << qint64(2) << qint64(0) << -0.5 << -1.5
+                              << -0.5 << -1.0 << std::sqrt(0.5) << 1.0;
     // 2 4 4 4 5 5 7 9: mean 5, squared distances sum to 32.
     QTest::newRow("gaps between readings")
         << QList<double>{2, kNaN, 4, 9.9e37, 4, -9.9e37, 4, 5, kInf, 5, 7, -kInf, 9} << qint64(8)
@@ -62,9 +62,9 @@ void TstTrendStats::knownSeries_data() {
         << QList<double>{9.89e37, -9.89e37} << qint64(2) << qint64(0) << -9.89e37 << -9.89e37
         << 9.89e37 << 0.0 << std::sqrt(2.0) * 9.89e37 << 2 * 9.89e37;
     // A sum of squares would lose these microvolt steps on a 1 GOhm offset.
-    QTest::newRow("large offset")
-        << QList<double>{1e9 + 4, 1e9 + 7, 1e9 + 13, 1e9 + 16} << qint64(4) << qint64(0)
-        << 1e9 + 16 << 1e9 + 4 << 1e9 + 16 << 1e9 + 10 << std::sqrt(30.0) << 12.0;
+    QTest::newRow("large offset") << QList<double>{1e9 + 4, 1e9 + 7, 1e9 + 13, 1e9 + 16}
+                                  << qint64(4) << qint64(0) << 1e9 + 16 << 1e9 + 4 << 1e9 + 16
+                                  << 1e9 + 10 << std::sqrt(30.0) << 12.0;
 }
 
 void TstTrendStats::knownSeries() {
@@ -86,8 +86,7 @@ void TstTrendStats::knownSeries() {
     QVERIFY2(same(stats.max(), max), qPrintable(QString::number(stats.max())));
     QVERIFY2(same(stats.mean(), mean), qPrintable(QString::number(stats.mean(), 'g', 17)));
     QVERIFY2(same(stats.stdDev(), stdDev), qPrintable(QString::number(stats.stdDev(), 'g', 17)));
-    QVERIFY2(same(stats.peakToPeak(), peakToPeak),
-             qPrintable(QString::number(stats.peakToPeak())));
+    QVERIFY2(same(stats.peakToPeak(), peakToPeak), qPrintable(QString::number(stats.peakToPeak())));
 }
 
 void TstTrendStats::clearStartsAfresh() {

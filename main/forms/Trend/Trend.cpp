@@ -42,6 +42,9 @@ constexpr int kMaxBuckets = 1000;
 // ten seconds, so the time labels stay apart.
 constexpr qint64 kEmptySpanMs = 60'000;
 constexpr qint64 kMinSpanMs = 10'000;
+constexpr qint64 kDayMs = 86'400'000;
+// Time labels of "hh:mm:ss" need about 70 pixels each.
+constexpr int kMaxTimeTicks = 8;
 
 const QColor kPrimaryColour(0x1f, 0x5f, 0xbf);
 const QColor kSecondaryColour(0xd0, 0x60, 0x10);
@@ -262,7 +265,13 @@ void Trend::drawPlot() {
         from = first->msecs;
         to = std::max(last->msecs, from + kMinSpanMs);
     }
-    TimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+    const trend::TimeTicks ticks = trend::timeTicks(
+        from, to, QDateTime::fromMSecsSinceEpoch(from).offsetFromUtc(), kMaxTimeTicks);
+    TimeAxis->setFormat(ticks.to - ticks.from > kDayMs ? QStringLiteral("MM/dd hh:mm:ss")
+                                                       : QStringLiteral("hh:mm:ss"));
+    TimeAxis->setTickCount(ticks.count);
+    TimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(ticks.from),
+                       QDateTime::fromMSecsSinceEpoch(ticks.to));
 
     const int width = static_cast<int>(chart_->plotArea().width());
     const int buckets = std::clamp(width / 2, kMinBuckets, kMaxBuckets);

@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -145,6 +146,42 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
     }
     endRun();
     return runs;
+}
+
+namespace {
+
+constexpr qint64 kSecond = 1000;
+constexpr qint64 kMinute = 60 * kSecond;
+constexpr qint64 kHour = 60 * kMinute;
+constexpr qint64 kDay = 24 * kHour;
+constexpr std::array kTimeSteps{
+    kSecond,  2 * kSecond, 5 * kSecond, 10 * kSecond, 15 * kSecond, 30 * kSecond,
+    kMinute,  2 * kMinute, 5 * kMinute, 10 * kMinute, 15 * kMinute, 30 * kMinute,
+    kHour,    2 * kHour,   3 * kHour,   6 * kHour,    12 * kHour,   kDay,
+    2 * kDay, 7 * kDay,    14 * kDay,   28 * kDay,    91 * kDay,    364 * kDay,
+};
+
+qint64 floorTo(qint64 value, qint64 step) {
+    const qint64 q = value / step;
+    return (value % step != 0 && value < 0 ? q - 1 : q) * step;
+}
+
+}  // namespace
+
+TimeTicks timeTicks(qint64 from, qint64 to, int utcOffsetSecs, int maxTicks) {
+    maxTicks = std::max(maxTicks, 2);
+    to = std::max(to, from + 1);
+    const qint64 offset = qint64(utcOffsetSecs) * kSecond;
+    for (const qint64 step : kTimeSteps) {
+        const qint64 start = floorTo(from + offset, step) - offset;
+        const qint64 end = -floorTo(-(to + offset), step) - offset;
+        const qint64 intervals = (end - start) / step;
+        if (intervals < maxTicks) {
+            return {.from = start, .to = end, .count = int(intervals) + 1};
+        }
+    }
+    // Longer than any step covers (a clock set years off): plain division.
+    return {.from = from, .to = to, .count = maxTicks};
 }
 
 QString columnTitle(const QString& name, const QString& unit) {

@@ -87,6 +87,17 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
 QByteArray csvText(const PointBuffer& buffer, const QString& primaryUnit,
                    const QString& secondaryUnit);
 
+// The time axis: a range widened to whole multiples of a round step (1, 2, 5,
+// 10, 15, 30 seconds or minutes, 1 to 12 hours, days) in local time, so each
+// grid line falls on a readable time such as 14:05:30, with at most
+// `maxTicks` lines.
+struct TimeTicks {
+    qint64 from = 0;  // ms since the epoch
+    qint64 to = 0;
+    int count = 0;  // grid lines, both ends included
+};
+TimeTicks timeTicks(qint64 from, qint64 to, int utcOffsetSecs, int maxTicks);
+
 // "Primary(VDC)", or "Primary" without a unit.
 QString columnTitle(const QString& name, const QString& unit);
 
