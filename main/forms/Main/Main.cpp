@@ -16,6 +16,7 @@
 #include "PromptComboBox.h"
 #include "SerialLink.h"
 #include "StatusLamp.h"
+#include "Trend.h"
 #include "Wait.h"
 
 namespace {
@@ -87,6 +88,7 @@ Main::Main(const MainServices& services, QWidget* parent)
     MSComm1 = new comm::SerialLink(opener_, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     buildUi();
+    createTrend();
     connectSignals();
     Form_Load();
 }

@@ -19,6 +19,7 @@ class QPushButton;
 class About;
 class DataLog;
 class Help;
+class Trend;
 
 namespace shell {
 class Clock;
@@ -196,6 +197,9 @@ public:
     shell::Clock& clock() const { return clock_; }
     shell::Dialogs& dialogs() const { return dialogs_; }
     bool isEnding() const { return ending_; }
+    Trend* trendWindow() const;
+    About* aboutWindow() const;
+    Help* helpWindow() const;
 
 Q_SIGNALS:
     // A reply was shown in the display boxes (single or continuous reading);
@@ -210,6 +214,7 @@ private:
     void connectSignals();
     void refreshPortTips();
     void connectConsole();
+    void createTrend();
     void MSComm1_PortLost(const QString& reason);
     // The port went away while readings or a log were running: end them.
     void EndRunForLostPort(const QString& why);
@@ -226,4 +231,5 @@ private:
     bool ending_ = false;
     QPointer<About> about_;
     QPointer<Help> help_;
+    std::unique_ptr<Trend> trend_;
 };

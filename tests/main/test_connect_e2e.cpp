@@ -1,0 +1,167 @@
+// The connection handlers against the meter simulator on a real
+// pseudo-terminal, through the real serial port layer.
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTest>
+#include <QTimer>
+
+#include "FakeClock.h"
+#include "Main.h"
+#include "PromptComboBox.h"
+#include "RecordingDialogs.h"
+#include "SerialLink.h"
+#include "StatusLamp.h"
+#include "vxsim/client/SimProcess.h"
+
+namespace {
+
+// The program's waits run ten times faster than the wall clock here; the
+// simulator answers in real time, well within them.
+constexpr double kSpeedUp = 10.0;
+
+struct Bench {
+    FastClock clock{kSpeedUp};
+    RecordingDialogs dialogs;
+    comm::SerialPortOpener opener;
+    vxsim::SimProcess sim;
+    std::unique_ptr<Main> window;
+
+    bool start(const QStringList& options) {
+        if (!sim.start(options)) {
+            qWarning() << sim.errorString();
+            return false;
+        }
+        qputenv("VXMETER_COM1", QFile::encodeName(sim.devicePath()));
+        window = std::make_unique<Main>(
+            MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+        window->ComPort->setCurrentIndex(0);
+        return true;
+    }
+    ~Bench() { qunsetenv("VXMETER_COM1"); }
+};
+
+// CPU time the process uses while its event loop runs idle for `ms`.
+double cpuSecondsIdle(int ms) {
+    const std::clock_t start = std::clock();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return double(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+}  // namespace
+
+class TestConnectE2E : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void identifies_data();
+    void identifies();
+    void silentMeterEndsIdle();
+    void portHeldElsewhereIs8005();
+    void cablePulledWhileOpen();
+    void hangUpDuringConnect();
+    void closeAndReconnect();
+};
+
+void TestConnectE2E::identifies_data() {
+    QTest::addColumn<QString>("term");
+    QTest::addColumn<int>("termIndex");
+    QTest::addColumn<QByteArray>("query");
+    QTest::newRow("LF") << "LF" << 1 << QByteArray("*IDN?\n");
+    QTest::newRow("CR") << "CR" << 0 << QByteArray("*IDN?\r");
+}
+
+void TestConnectE2E::identifies() {
+    QFETCH(QString, term);
+    QFETCH(int, termIndex);
+    QFETCH(QByteArray, query);
+    Bench b;
+    QVERIFY(b.start({"--term", term, "--model", "VX260"}));
+    b.window->TermChar->setCurrentIndex(termIndex);
+    b.window->ConnectBtn->click();
+    QVERIFY2(b.window->InstrID->text().startsWith(QStringLiteral("Velmora,VX260,")),
+             qPrintable(b.window->InstrID->text()));
+    QCOMPARE(b.window->InstrID->text().count(QLatin1Char(',')), 3);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.window->StatusBox->text(), QStringLiteral("Ready"));
+    QVERIFY(b.window->FuncBox->isEnabled());
+    QVERIFY(b.window->isEnabled());
+    QCOMPARE(b.sim.recorded(), query);
+    QVERIFY(b.dialogs.messages.isEmpty());
+}
+
+void TestConnectE2E::silentMeterEndsIdle() {
+    Bench b;
+    QVERIFY(b.start({"--silent"}));
+    b.window->ConnectBtn->click();
+    QCOMPARE(b.window->StatusBox->text(),
+             QStringLiteral("No reply from instrument: check baud rate and termination character"));
+    QCOMPARE(b.window->InstrID->text(), QStringLiteral("Connecting...please wait..."));
+    QVERIFY(b.window->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QVERIFY(!b.window->FuncBox->isEnabled());
+}
+
+void TestConnectE2E::portHeldElsewhereIs8005() {
+    Bench b;
+    QVERIFY(b.start({}));
+    // Another program holds the device, reached by its canonical path.
+    QSerialPort other(QFileInfo(b.sim.devicePath()).canonicalFilePath());
+    QVERIFY(other.open(QIODevice::ReadWrite));
+    b.window->ConnectBtn->click();
+    QCOMPARE(b.dialogs.messages.size(), 1);
+    QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
+    QVERIFY(b.dialogs.messages[0].text.startsWith(
+        QStringLiteral("The selected COM port is currently in use")));
+    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampRed);
+    other.close();
+    b.window->ConnectBtn->click();
+    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.dialogs.messages.size(), 1);
+}
+
+void TestConnectE2E::cablePulledWhileOpen() {
+    Bench b;
+    QVERIFY(b.start({}));
+    b.window->ConnectBtn->click();
+    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    // Connected and idle: the window sleeps in the event loop.
+    QVERIFY2(cpuSecondsIdle(300) < 0.05, "idle window uses CPU");
+    b.sim.stop();
+    QTRY_COMPARE_WITH_TIMEOUT(b.window->PortOpenStat->fillColor(), shell::kLampRed, 3000);
+    QVERIFY(!b.window->MSComm1->isOpen());
+    QVERIFY(b.window->StatusBox->text().startsWith(QStringLiteral("Connection lost:")));
+    // Nothing keeps raising events once the port is closed.
+    QVERIFY2(cpuSecondsIdle(300) < 0.05, "events keep spinning after the hang-up");
+}
+
+void TestConnectE2E::hangUpDuringConnect() {
+    Bench b;
+    QVERIFY(b.start({"--silent", "--hangup-after", "1"}));
+    b.window->ConnectBtn->click();
+    QVERIFY(b.window->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampRed);
+    QVERIFY2(b.window->StatusBox->text().startsWith(QStringLiteral("Connection lost")),
+             qPrintable(b.window->StatusBox->text()));
+}
+
+void TestConnectE2E::closeAndReconnect() {
+    Bench b;
+    QVERIFY(b.start({}));
+    b.window->ConnectBtn->click();
+    b.window->Close->click();
+    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(b.window->InstrID->text(), QStringLiteral("No Instrument Connected"));
+    b.window->ConnectBtn->click();
+    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QVERIFY(b.window->InstrID->text().startsWith(QStringLiteral("Velmora,")));
+    QCOMPARE(b.sim.recorded(), QByteArray("*IDN?\n*IDN?\n"));
+}
+
+QTEST_MAIN(TestConnectE2E)
+#include "test_connect_e2e.moc"
