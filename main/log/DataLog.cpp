@@ -28,8 +28,14 @@ bool DataLog::writeLine(const QString& line) {
         return false;
     }
     const QByteArray bytes = line.toLatin1() + "\r\n";
+    const qint64 before = file_.isSequential() ? -1 : file_.size();
     if (file_.write(bytes) != bytes.size() || !file_.flush()) {
         error_ = file_.errorString();
+        // A line cut short by a full disk would run into whatever is
+        // appended next: take the fragment back so every line stays whole.
+        if (before >= 0 && file_.size() > before) {
+            file_.resize(before);
+        }
         return false;
     }
     return true;

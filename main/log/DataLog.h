@@ -29,7 +29,8 @@ public:
     QString path() const { return file_.fileName(); }
 
     // Writes `line` (single-byte text) and CR LF, and flushes. False, with
-    // the reason in error(), when the bytes did not all reach the system.
+    // the reason in error(), when the bytes did not all reach the system;
+    // a part of the line that did get written is taken back off the file.
     bool writeLine(const QString& line);
 
     // Closes the file; harmless when none is open.

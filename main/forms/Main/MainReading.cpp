@@ -1,17 +1,386 @@
-// Readings, console and logging. (Being written.)
-#include "DataLog.h"
-#include "Main.h"
+// Readings, the command console and the data log.
+//
+// Every reading is a timed exchange: "FETC?" and the terminator go out, and
+// the reply comes back through the receive handler while the sender waits.
+// The receive handler serves three requests, each flagged by its own state
+// variable and collected in its own buffer, and always in this order:
+//
+//   A  single reading     single_read   singleBuffer   -> display boxes
+//   B  console command    SendScpi      consoleBuffer  -> ReturnMsg
+//   C  continuous reading running_cnt   runBuffer      -> display boxes, log
+//
+// The first active branch of an event takes everything that has arrived; a
+// reply is complete once its buffer holds the terminator, and then exactly
+// one character (the last) is dropped from it.
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 
-void Main::SingleRead_Click() {}
-void Main::Run_Click() {}
-void Main::StopBtn_Click() {}
-void Main::MSComm1_OnComm() {}
-void Main::Send_Click() {}
-void Main::SaveData_Click() {}
-void Main::EndLog_Click() {}
-void Main::WriteLogLine(const QString&) {}
-void Main::connectConsole() {}
-void Main::EndRunForLostPort(const QString&) {}
+#include <array>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "Clock.h"
+#include "DataLog.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "Framing.h"
+#include "Main.h"
+#include "SerialLink.h"
+#include "StatusLamp.h"
+
+namespace {
+
+// Run: disabled first, then StopBtn enabled, then the rest disabled.
+constexpr std::array<std::string_view, 3> kRunDisablesFirst{"SingleRead", "Send", "Reset"};
+constexpr std::array<std::string_view, 1> kRunEnables{"StopBtn"};
+constexpr std::array<std::string_view, 6> kRunDisablesThen{"Run",     "SetRate", "Rate",
+                                                           "Trigger", "SetTrig", "SendTrig"};
+
+// Stop enables these, in this order.
+constexpr std::array<std::string_view, 9> kStopEnables{
+    "SingleRead", "SetRate", "Rate", "Trigger", "SetTrig", "SendTrig", "Reset", "Send", "Run"};
+
+// With the port gone there is nothing to run or stop: both buttons wait for
+// the next Connect and primary-function Set.
+constexpr std::array<std::string_view, 2> kRunButtons{"Run", "StopBtn"};
+
+// A reply longer than this without its terminator is not a reply: a meter
+// streaming without ever ending its line must not grow memory without end.
+constexpr qsizetype kReplyLimit = 64 * 1024;
+
+// Console history: commands sent in this run of the program, newest last.
+constexpr qsizetype kHistoryLimit = 200;
+
+constexpr std::string_view kLogFilter =
+    "CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*";
+
+QString fromView(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// What one receive event made of a branch's buffer.
+struct Collected {
+    std::optional<QString> reply;  // complete, without its final character
+    qsizetype dropped = 0;         // characters thrown away as over-long
+};
+
+// Appends the waiting text to `buffer`. A complete reply is handed back (the
+// caller empties the buffer once it has shown it); an unterminated one that
+// has outgrown the limit is thrown away so the next reply starts clean.
+Collected collect(QString& buffer, const QString& incoming, const QString& terminator) {
+    buffer += incoming;
+    Collected result;
+    if (comm::framing::replyComplete(buffer, terminator)) {
+        result.reply = comm::framing::dropLast(buffer);
+    } else if (buffer.size() > kReplyLimit) {
+        result.dropped = buffer.size();
+        buffer.clear();
+    }
+    return result;
+}
+
+// Up and Down in the console's command box walk through the history.
+class HistoryKeys final : public QObject {
+public:
+    HistoryKeys(QObject* parent, std::function<void(int step)> recall)
+        : QObject(parent), recall_(std::move(recall)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+                if (key->key() == Qt::Key_Up) {
+                    recall_(-1);
+                    return true;
+                }
+                if (key->key() == Qt::Key_Down) {
+                    recall_(+1);
+                    return true;
+                }
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(int)> recall_;
+};
+
+}  // namespace
+
+// Reading.
+
+void Main::SingleRead_Click() {
+    single_read = 1;
+    PrimaryDisplay->clear();
+    SecondaryDisplay->clear();
+    if (SendCommand(QStringLiteral("FETC?")) != comm::kNoError) {
+        // The query never left: no reply will come to claim the next text.
+        single_read = 0;
+        return;
+    }
+    BeginBusy();
+    WaitSeconds(2);
+    EndBusy();
+}
+
+void Main::Run_Click() {
+    if (!MSComm1->isOpen()) {
+        StatusBox->setText(QStringLiteral("Not connected: press Connect before Run"));
+        return;
+    }
+    SetControlsEnabled(kRunDisablesFirst, false);
+    SetControlsEnabled(kRunEnables, true);
+    SetControlsEnabled(kRunDisablesThen, false);
+    running_cnt = 1;
+    while (true) {
+        if (SendCommand(QStringLiteral("FETC?")) != comm::kNoError) {
+            EndRunForLostPort(
+                QStringLiteral("the query \"FETC?\" was not sent: %1").arg(MSComm1->lastError()));
+            return;
+        }
+        WaitSeconds(1);
+        if (running_cnt == 0 || isEnding()) {
+            return;
+        }
+        if (!MSComm1->isOpen()) {
+            EndRunForLostPort(QStringLiteral("the port is closed"));
+            return;
+        }
+    }
+}
+
+void Main::StopBtn_Click() {
+    SetControlsEnabled(kStopEnables, true);
+    running_cnt = 0;
+    datalog_start = 0;
+    CloseLogFile();
+    StatusBox->clear();
+}
+
+void Main::EndRunForLostPort(const QString& why) {
+    const bool wasLogging = datalog_start != 0 || (log_ && log_->isOpen());
+    running_cnt = 0;
+    datalog_start = 0;
+    CloseLogFile();
+    if (MSComm1->isOpen()) {
+        SetControlsEnabled(kStopEnables, true);
+    } else {
+        SetControlsEnabled(kRunButtons, false);
+    }
+    StatusBox->setText(wasLogging ? QStringLiteral("Readings stopped, log file closed: %1").arg(why)
+                                  : QStringLiteral("Readings stopped: %1").arg(why));
+}
+
+void Main::MSComm1_OnComm() {
+    // Each active branch reads the port itself: the first takes everything.
+    const auto take = [this](QString& buffer, std::string_view what) -> std::optional<QString> {
+        Collected c = collect(buffer, comm::framing::fromWire(MSComm1->readAll()), tchar);
+        if (c.dropped > 0) {
+            StatusBox->setText(
+                QStringLiteral("Dropped %1 characters of a %2 reply without the termination "
+                               "character; check the termination character")
+                    .arg(c.dropped)
+                    .arg(fromView(what)));
+        }
+        return c.reply;
+    };
+    const auto show = [this](const QString& reply) {
+        const bool split = FuncTwoStat->isGreen();
+        if (split) {
+            const qsizetype comma = reply.indexOf(u',');
+            if (comma >= 0) {
+                PrimaryDisplay->setText(reply.left(comma));
+                SecondaryDisplay->setText(reply.mid(comma + 1));
+            } else {
+                // No second value in the reply: never leave an old one beside it.
+                PrimaryDisplay->setText(reply);
+                SecondaryDisplay->clear();
+            }
+        } else {
+            PrimaryDisplay->setText(reply);
+        }
+        Q_EMIT readingShown(clock().now(), reply, split);
+    };
+
+    if (single_read == 1) {
+        BeginBusy();
+        if (const auto reply = take(singleBuffer, "single reading")) {
+            show(*reply);
+            singleBuffer.clear();
+            single_read = 0;
+        }
+        EndBusy();
+    }
+    if (SendScpi == 1) {
+        if (const auto reply = take(consoleBuffer, "console")) {
+            ReturnMsg->setText(*reply);
+            consoleBuffer.clear();
+            SendScpi = 0;
+        }
+    }
+    if (running_cnt == 1) {
+        if (const auto reply = take(runBuffer, "reading")) {
+            show(*reply);
+            if (datalog_start == 1) {
+                WriteLogLine(*reply);
+            }
+            runBuffer.clear();
+        }
+    }
+}
+
+// Console.
+
+void Main::Send_Click() {
+    const QString text = SendMsg->text();
+    if (!text.isEmpty() && (consoleHistory_.isEmpty() || consoleHistory_.constLast() != text)) {
+        consoleHistory_.append(text);
+        if (consoleHistory_.size() > kHistoryLimit) {
+            consoleHistory_.removeFirst();
+        }
+    }
+    consoleHistoryPos_ = consoleHistory_.size();
+    ReturnMsg->clear();
+    SendScpi = 1;
+    if (SendCommand(text) != comm::kNoError) {
+        // Nothing went out, so no reply is awaited.
+        SendScpi = 0;
+    }
+}
+
+void Main::connectConsole() {
+    connect(SendMsg, &QLineEdit::returnPressed, this, [this] {
+        if (Send->isEnabled()) {
+            Send_Click();
+        }
+    });
+    SendMsg->installEventFilter(new HistoryKeys(SendMsg, [this](int step) {
+        const qsizetype count = consoleHistory_.size();
+        const qsizetype pos = std::clamp<qsizetype>(consoleHistoryPos_ + step, 0, count);
+        if (count == 0 || pos == consoleHistoryPos_) {
+            return;
+        }
+        consoleHistoryPos_ = pos;
+        // Past the newest command the box is empty again, ready for a new one.
+        SendMsg->setText(pos < count ? consoleHistory_.at(pos) : QString());
+    }));
+}
+
+// Logging.
+
+void Main::SaveData_Click() {
+    if (running_cnt == 0) {
+        dialogs().message(this,
+                          QStringLiteral("Please click the RUN button first before logging data."),
+                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
+        return;
+    }
+    if (log_ && log_->isOpen()) {
+        dialogs().message(this,
+                          QStringLiteral("Data is already being logged to %1.\nPress Stop Log "
+                                         "before logging to another file.")
+                              .arg(QDir::toNativeSeparators(log_->path())),
+                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Information);
+        return;
+    }
+    const shell::SaveFileRequest request{.title = QStringLiteral("Save Data As"),
+                                         .filter = fromView(kLogFilter),
+                                         .initialDir = QStringLiteral("C:\\Program Files"),
+                                         .fileName = QString()};
+    const std::optional<QString> chosen = dialogs().saveFileName(this, request);
+    if (!chosen || chosen->isEmpty()) {
+        ReportConnectionError(comm::kNoError);
+        return;
+    }
+    if (running_cnt == 0) {
+        // The run ended (port lost) while the dialog was open.
+        dialogs().message(this,
+                          QStringLiteral("Readings stopped while the file was being chosen; "
+                                         "logging was not started. Press Run, then Log and Save "
+                                         "Data again."),
+                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
+        return;
+    }
+    if (!log_) {
+        log_ = std::make_unique<DataLog>();
+    }
+    const QString path = *chosen;
+    const QString header = FuncTwoStat->isGreen()
+                               ? func_selection + QLatin1Char(',') + secondfunc_selection
+                               : func_selection;
+    if (!log_->open(path)) {
+        dialogs().message(this,
+                          QStringLiteral("The data file %1 could not be opened: %2.\nReadings are "
+                                         "not being logged.")
+                              .arg(QDir::toNativeSeparators(path), log_->error()),
+                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Exclamation);
+        return;
+    }
+    if (!log_->writeLine(QString()) || !log_->writeLine(header)) {
+        const QString reason = log_->error();
+        log_->close();
+        dialogs().message(this,
+                          QStringLiteral("The data file %1 could not be written: %2.\nReadings "
+                                         "are not being logged.")
+                              .arg(QDir::toNativeSeparators(path), reason),
+                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Exclamation);
+        StatusBox->setText(QStringLiteral("Logging not started: %1: %2").arg(path, reason));
+        return;
+    }
+    // Only a file that took its header is shown as the one in use.
+    FileToSave = path;
+    FilePath->setText(FileToSave);
+    datalog_start = 1;
+    ReportConnectionError(comm::kNoError);
+}
+
+void Main::EndLog_Click() {
+    datalog_start = 0;
+    WaitSeconds(1);
+    if (datalog_start != 0) {
+        // Logging was started again into a new file during the wait: that
+        // file is not the one this Stop Log was for.
+        return;
+    }
+    CloseLogFile();
+    StatusBox->setText(QStringLiteral("Ready"));
+}
+
+void Main::WriteLogLine(const QString& reply) {
+    if (datalog_start != 1) {
+        return;
+    }
+    StatusBox->setText(QStringLiteral("Data Logging in progress..."));
+    const QString line = reply + QLatin1Char(',') + logTimeStamp(clock().now());
+    if (log_ && log_->writeLine(line)) {
+        return;
+    }
+    // Disk full, medium gone: stop logging with everything before intact.
+    const QString path = log_ ? log_->path() : FileToSave;
+    const QString reason = log_ ? log_->error() : QStringLiteral("no log file is open");
+    datalog_start = 0;
+    CloseLogFile();
+    const QString why = QStringLiteral("Logging stopped: could not write to %1: %2")
+                            .arg(QDir::toNativeSeparators(path), reason);
+    StatusBox->setText(why);
+    // The receive handler never waits: the box comes once it has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [this, why] {
+            dialogs().message(this, why + QStringLiteral(".\nThe lines logged before are kept."),
+                              QStringLiteral("Log and Save Data"),
+                              shell::Dialogs::Icon::Exclamation);
+        },
+        Qt::QueuedConnection);
+}
+
 void Main::CloseLogFile() {
     if (log_) {
         log_->close();

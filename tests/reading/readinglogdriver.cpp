@@ -1,0 +1,90 @@
+// Drives the real main window against a meter on a serial device, for the
+// end-to-end logging tests: connects COM1 (VXMETER_COM1) with LF, presses
+// Run, starts logging into the given file and prints "logged <reply>" once
+// each logged line has been handed to the system. With a line count it
+// presses Stop after that many lines and ends; with 0 it runs until killed.
+//
+//   readinglogdriver <log file> <lines> [clock factor]
+#include <QApplication>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "Dialogs.h"
+#include "FakeClock.h"
+#include "Main.h"
+#include "PromptComboBox.h"
+#include "SerialLink.h"
+
+namespace {
+
+// The save dialog answers with the log file; message boxes go to stderr.
+class AnswerDialogs final : public shell::Dialogs {
+public:
+    explicit AnswerDialogs(QString path) : path_(std::move(path)) {}
+    void message(QWidget*, const QString& text, const QString& title, Icon) override {
+        std::fprintf(stderr, "message %s: %s\n", qPrintable(title), qPrintable(text));
+    }
+    std::optional<QString> saveFileName(QWidget*, const shell::SaveFileRequest&) override {
+        return path_;
+    }
+
+private:
+    QString path_;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: readinglogdriver <log file> <lines> [clock factor]\n");
+        return 2;
+    }
+    const int lines = args[2].toInt();
+    const double factor = args.size() > 3 ? args[3].toDouble() : 10.0;
+    FastClock clock(factor);
+    AnswerDialogs dialogs(args[1]);
+    comm::SerialPortOpener opener;
+    Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.ComPort->setCurrentIndex(0);
+    w.TermChar->setCurrentIndex(1);
+    w.ConnectBtn_Click();
+    if (!w.MSComm1->isOpen() || !w.Send->isEnabled()) {
+        std::fprintf(stderr, "not connected: %s\n", qPrintable(w.StatusBox->text()));
+        return 2;
+    }
+    w.func_selection = QStringLiteral("DC Voltage(V)");
+
+    int logged = 0;
+    QObject::connect(&w, &Main::readingShown, &w,
+                     [&](const QDateTime&, const QString& reply, bool) {
+                         if (w.datalog_start != 1) {
+                             return;
+                         }
+                         const int n = ++logged;
+                         // Queued: runs once the receive handler has written the line.
+                         QMetaObject::invokeMethod(
+                             &w,
+                             [&w, reply, n, lines] {
+                                 std::printf("logged %s\n", qPrintable(reply));
+                                 std::fflush(stdout);
+                                 if (n == lines) {
+                                     w.StopBtn_Click();
+                                 }
+                             },
+                             Qt::QueuedConnection);
+                     });
+    // Runs inside the first wait of the Run loop.
+    QTimer::singleShot(0, &w, [&w] { w.SaveData_Click(); });
+    w.Run_Click();
+    if (w.StatusBox->text().startsWith(QStringLiteral("Readings stopped"))) {
+        std::fprintf(stderr, "%s\n", qPrintable(w.StatusBox->text()));
+        return 3;
+    }
+    return logged == lines ? 0 : 3;
+}

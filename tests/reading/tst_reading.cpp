@@ -1,0 +1,772 @@
+// Readings, console and data log of the main window, driven in-process over
+// the fake clock, fake dialogs and an in-memory port: exact bytes on the
+// wire, exact log file contents and enable states after click sequences.
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "Main.h"
+#include "MainHarness.h"
+#include "SerialLink.h"
+#include "StatusLamp.h"
+
+namespace {
+
+using Step = std::function<void()>;
+
+// Controls a primary-function Set leaves enabled that Run and Stop switch.
+const QStringList kReadingControls{"SingleRead", "Run",     "SaveData", "EndLog",  "SetRate",
+                                   "Rate",       "Trigger", "SetTrig",  "SendTrig"};
+
+bool enabled(Main& w, const QString& name) {
+    return w.findChild<QWidget*>(name)->isEnabled();
+}
+
+QStringList enabledOf(Main& w, const QStringList& names) {
+    QStringList on;
+    for (const QString& n : names) {
+        if (enabled(w, n)) {
+            on << n;
+        }
+    }
+    return on;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+// The stamp of a reply in the s-th second of a run started at 14:05:09 09/22/2016.
+QByteArray stamp(int s) {
+    return QTime(14, 5, 9).addSecs(s).toString(u"HH:mm:ss").toLatin1() + " 09/22/2016";
+}
+
+// Connected over LF (or CR) with the reading controls enabled as after a
+// primary-function Set of DC voltage.
+struct Bench : MainHarness {
+    explicit Bench(int term = 1) {
+        connected = connect(1, term);
+        for (const QString& n : kReadingControls) {
+            w().findChild<QWidget*>(n)->setEnabled(true);
+        }
+        w().func_selection = QStringLiteral("DC Voltage(V)");
+        w().secondfunc_selection = QStringLiteral("Frequency(Hz)");
+        // Time stamps count from Run, whatever Connect waited.
+        clock.set(QDateTime(QDate(2016, 9, 22), QTime(14, 5, 9)));
+        clock.passes = 0;
+        clock.waitedMs = 0;
+    }
+    bool connected = false;
+
+    // Presses Run. On the n-th pass of any wait, script[n] runs: the meter
+    // answers or the operator clicks. After the script, Stop is pressed.
+    // Returns the number of passes.
+    int run(const QList<Step>& script) {
+        int pass = 0;
+        clock.onWait = [&](qint64) {
+            const int i = pass++;
+            if (i < script.size()) {
+                script[i]();
+            } else if (i > script.size() + 5) {
+                w().running_cnt = 0;  // a loop that will not stop: end the test
+            } else {
+                w().StopBtn->click();
+            }
+        };
+        w().Run->click();
+        clock.onWait = nullptr;
+        return pass;
+    }
+
+    void answer(const QByteArray& bytes) {
+        if (port() != nullptr) {
+            port()->deliver(bytes);
+        }
+    }
+
+    void startLog(const QString& path) {
+        dialogs.saveAnswers.append(path);
+        w().SaveData->click();
+    }
+};
+
+}  // namespace
+
+class TestReading : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+
+    void repliesByBranch_data();
+    void repliesByBranch();
+    void branchOrder();
+    void secondarySplit_data();
+    void secondarySplit();
+    void singleRead();
+    void singleReadWithoutReply();
+    void console_data();
+    void console();
+    void consoleWithoutReply();
+    void consoleEnterAndHistory();
+    void runEnableStates();
+    void stopDuringReply();
+    void logFile_data();
+    void logFile();
+    void logStartedTwice();
+    void saveDialogAndCancel();
+    void runErrorBeforeRun();
+    void stopLogWaitsOneSecond();
+    void exitClosesLog();
+    void openFailureSaysWhy_data();
+    void openFailureSaysWhy();
+    void alreadyLogging();
+    void diskFullAtStart();
+    void diskFullWhileLogging();
+    void portGoneDuringRun_data();
+    void portGoneDuringRun();
+    void writeFailureEndsRun();
+    void unterminatedStreamIsBounded();
+
+private:
+    QString file(const QString& name) const { return dir_->filePath(name); }
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+// Each branch collects its own reply until the terminator has come, then
+// drops exactly one character from the end.
+void TestReading::repliesByBranch_data() {
+    QTest::addColumn<QString>("branch");
+    QTest::addColumn<int>("term");
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<QString>("shown");
+    const QList<QPair<QString, QString>> branches{
+        {"single", "Primary"}, {"console", "Return"}, {"run", "Primary"}};
+    for (const auto& [branch, box] : branches) {
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::addRow("%s %s", qPrintable(branch), name) << branch;
+        };
+        row("LF") << 1 << QList<QByteArray>{"+1.2345E+00\n"} << "+1.2345E+00";
+        row("CR") << 0 << QList<QByteArray>{"+1.2345E+00\r"} << "+1.2345E+00";
+        row("three pieces") << 1 << QList<QByteArray>{"+1.2", "345E", "+00\n"} << "+1.2345E+00";
+        row("CR LF reply, LF terminator keeps CR")
+            << 1 << QList<QByteArray>{"-4.5E-03\r\n"} << "-4.5E-03\r";
+        row("LF inside a CR reply is text") << 0 << QList<QByteArray>{"a\nb", "\r"} << "a\nb";
+        row("text after the terminator: last character dropped")
+            << 1 << QList<QByteArray>{"1.0\nX"} << "1.0\n";
+        row("high bytes pass as single bytes")
+            << 1 << QList<QByteArray>{"12\xb5V\n"} << QString::fromLatin1("12\xb5V");
+    }
+}
+
+void TestReading::repliesByBranch() {
+    QFETCH(QString, branch);
+    QFETCH(int, term);
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(QString, shown);
+    Bench h(term);
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.PrimaryDisplay->setText("before");
+    w.ReturnMsg->setText("before");
+    qint16& flag = branch == "single"    ? w.single_read
+                   : branch == "console" ? w.SendScpi
+                                         : w.running_cnt;
+    QLineEdit* box = branch == "console" ? w.ReturnMsg : w.PrimaryDisplay;
+    flag = 1;
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        h.deliver(pieces[i]);
+        QCOMPARE(box->text(), QString("before"));
+        QCOMPARE(flag, qint16(1));
+    }
+    h.deliver(pieces.last());
+    QCOMPARE(box->text(), shown);
+    // Single and console requests are answered; continuous reading goes on.
+    QCOMPARE(flag, qint16(branch == "run" ? 1 : 0));
+    QVERIFY(w.singleBuffer.isEmpty() && w.consoleBuffer.isEmpty() && w.runBuffer.isEmpty());
+    QVERIFY(w.isEnabled());
+}
+
+void TestReading::branchOrder() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    QSignalSpy shown(&w, &Main::readingShown);
+    w.single_read = w.SendScpi = w.running_cnt = 1;
+    h.deliver("A1\nA2\n");  // the single branch takes all of it
+    QCOMPARE(w.PrimaryDisplay->text(), QString("A1\nA2"));
+    QCOMPARE(w.single_read, qint16(0));
+    QVERIFY(w.ReturnMsg->text().isEmpty());
+    QVERIFY(w.consoleBuffer.isEmpty() && w.runBuffer.isEmpty());
+    h.deliver("B");  // console next, in pieces
+    h.deliver("\n");
+    QCOMPARE(w.ReturnMsg->text(), QString("B"));
+    QCOMPARE(w.PrimaryDisplay->text(), QString("A1\nA2"));
+    QCOMPARE(w.SendScpi, qint16(0));
+    h.deliver("C\n");  // then continuous reading
+    QCOMPARE(w.PrimaryDisplay->text(), QString("C"));
+    QCOMPARE(w.running_cnt, qint16(1));
+    // Only the display-box replies are announced, console replies are not.
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown[0][1].toString(), QString("A1\nA2"));
+    QCOMPARE(shown[1][1].toString(), QString("C"));
+    QCOMPARE(shown[1][0].toDateTime(), h.clock.now());
+    // A reply while no request is flagged stays at the port for the next one.
+    w.running_cnt = 0;
+    h.deliver("D\n");
+    QCOMPARE(w.PrimaryDisplay->text(), QString("C"));
+    w.running_cnt = 1;
+    h.deliver("E\n");
+    QCOMPARE(w.PrimaryDisplay->text(), QString("D\nE"));
+}
+
+void TestReading::secondarySplit_data() {
+    QTest::addColumn<bool>("green");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("primary");
+    QTest::addColumn<QString>("secondary");
+    QTest::newRow("on, one comma") << true << QByteArray("+1.5E+00,+1.0E+03\n") << "+1.5E+00"
+                                   << "+1.0E+03";
+    QTest::newRow("on, two commas") << true << QByteArray("1,2,3\n") << "1"
+                                    << "2,3";
+    QTest::newRow("on, no comma: old secondary cleared") << true << QByteArray("7.7\n") << "7.7"
+                                                         << "";
+    QTest::newRow("off: whole reply, secondary kept") << false << QByteArray("1,2\n") << "1,2"
+                                                      << "old";
+}
+
+void TestReading::secondarySplit() {
+    QFETCH(bool, green);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, primary);
+    QFETCH(QString, secondary);
+    for (const char* branch : {"single", "run"}) {
+        Bench h;
+        QVERIFY(h.connected);
+        Main& w = h.w();
+        QSignalSpy shown(&w, &Main::readingShown);
+        w.FuncTwoStat->setFillColor(green ? shell::kLampGreen : shell::kLampRed);
+        w.SecondaryDisplay->setText("old");
+        (qstrcmp(branch, "single") == 0 ? w.single_read : w.running_cnt) = 1;
+        h.deliver(reply);
+        QCOMPARE(w.PrimaryDisplay->text(), primary);
+        QCOMPARE(w.SecondaryDisplay->text(), secondary);
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0][1].toString(), QString::fromLatin1(reply.chopped(1)));
+        QCOMPARE(shown[0][2].toBool(), green);
+    }
+}
+
+void TestReading::singleRead() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.PrimaryDisplay->setText("old");
+    w.SecondaryDisplay->setText("old");
+    bool busyDuringWait = false;
+    h.clock.onWait = [&](qint64) {
+        if (h.clock.passes == 1) {
+            busyDuringWait = !w.isEnabled();
+            QVERIFY(w.PrimaryDisplay->text().isEmpty() && w.SecondaryDisplay->text().isEmpty());
+            h.answer("+2.0E+00\n");
+        }
+    };
+    const int passesBefore = h.clock.passes;
+    const qint64 waitedBefore = h.clock.waitedMs;
+    w.SingleRead->click();
+    h.clock.onWait = nullptr;
+    QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
+    QVERIFY(busyDuringWait);
+    QCOMPARE(w.PrimaryDisplay->text(), QString("+2.0E+00"));
+    QCOMPARE(w.single_read, qint16(0));
+    QCOMPARE(h.clock.waitedMs - waitedBefore, 2000);
+    QVERIFY(h.clock.passes > passesBefore);
+    QVERIFY(w.isEnabled());
+}
+
+void TestReading::singleReadWithoutReply() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.SingleRead->click();
+    QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
+    QCOMPARE(w.single_read, qint16(1));
+    QVERIFY(w.isEnabled());
+    // The first reply of a later run lands in the single reading.
+    w.SendScpi = 1;
+    h.run({[&] { h.answer("9.9\n"); }});
+    QCOMPARE(w.single_read, qint16(0));
+    QCOMPARE(w.PrimaryDisplay->text(), QString("9.9"));
+    QVERIFY(w.ReturnMsg->text().isEmpty());
+    QCOMPARE(w.SendScpi, qint16(1));
+}
+
+void TestReading::console_data() {
+    QTest::addColumn<int>("term");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("query LF") << 1 << "*IDN?" << QByteArray("*IDN?\n");
+    QTest::newRow("query CR") << 0 << "*IDN?" << QByteArray("*IDN?\r");
+    QTest::newRow("blanks kept") << 1 << "  :func volt:ac " << QByteArray("  :func volt:ac \n");
+    QTest::newRow("empty sends the terminator alone") << 1 << "" << QByteArray("\n");
+}
+
+void TestReading::console() {
+    QFETCH(int, term);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, wire);
+    Bench h(term);
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.ReturnMsg->setText("old reply");
+    w.SendMsg->setText(typed);
+    w.Send->click();
+    QCOMPARE(h.takeWire(), wire);
+    QCOMPARE(w.SendMsg->text(), typed);
+    QVERIFY(w.ReturnMsg->text().isEmpty());
+    QCOMPARE(w.SendScpi, qint16(1));
+    h.deliver(term == 1 ? "Velmora,VX480\n" : "Velmora,VX480\r");
+    QCOMPARE(w.ReturnMsg->text(), QString("Velmora,VX480"));
+    QCOMPARE(w.SendScpi, qint16(0));
+}
+
+void TestReading::consoleWithoutReply() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.SendMsg->setText(":FUNC VOLT:DC");
+    w.Send->click();
+    QCOMPARE(w.SendScpi, qint16(1));
+    // A second Send empties the box again; the replies add up.
+    h.deliver("part");
+    w.SendMsg->setText("*IDN?");
+    w.Send->click();
+    QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\n*IDN?\n"));
+    h.deliver("-ID\n");
+    QCOMPARE(w.ReturnMsg->text(), QString("part-ID"));
+    // The next run's first reply goes to the console, not the displays.
+    w.SendMsg->setText("SYST:BEEP");
+    w.Send->click();
+    w.PrimaryDisplay->setText("old");
+    h.run({[&] { h.answer("1.0\n"); }, [&] { h.answer("2.0\n"); }});
+    QCOMPARE(w.ReturnMsg->text(), QString("1.0"));
+    QCOMPARE(w.PrimaryDisplay->text(), QString("2.0"));
+}
+
+void TestReading::consoleEnterAndHistory() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    QLineEdit* box = w.SendMsg;
+    const auto enter = [&](const QString& text) {
+        box->setText(text);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+    enter("*IDN?");
+    enter(":FUNC VOLT:AC");
+    enter(":FUNC VOLT:AC");  // repeated: kept once
+    enter("FETC?");
+    QCOMPARE(h.takeWire(), QByteArray("*IDN?\n:FUNC VOLT:AC\n:FUNC VOLT:AC\nFETC?\n"));
+    box->setText("draft");
+    const QStringList expected{"FETC?", ":FUNC VOLT:AC", "*IDN?", "*IDN?"};
+    for (const QString& text : expected) {
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(box->text(), text);
+    }
+    QTest::keyClick(box, Qt::Key_Down);
+    QCOMPARE(box->text(), QString(":FUNC VOLT:AC"));
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box, Qt::Key_Down);
+    QVERIFY(box->text().isEmpty());
+    QTest::keyClick(box, Qt::Key_Up);
+    QTest::keyClick(box, Qt::Key_Return);  // a recalled command is sent as shown
+    QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
+    QVERIFY(h.takeWire().isEmpty());
+    // Enter while Send is disabled (running, or not connected) sends nothing.
+    w.Send->setEnabled(false);
+    enter("*RST");
+    QVERIFY(h.takeWire().isEmpty());
+    // Nothing is carried into another run of the program.
+    Bench fresh;
+    QTest::keyClick(fresh.w().SendMsg, Qt::Key_Up);
+    QVERIFY(fresh.w().SendMsg->text().isEmpty());
+}
+
+void TestReading::runEnableStates() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.StopBtn->setEnabled(false);
+    const QStringList all =
+        kReadingControls +
+        QStringList{"StopBtn", "Send", "Reset", "Close", "Exit", "ConnectBtn", "SetFunc"};
+    QStringList duringRun;
+    QByteArray wireDuringRun;
+    const int passes = h.run({[&] {
+                                  duringRun = enabledOf(w, all);
+                                  h.answer("1\n");
+                              },
+                              [&] { h.answer("2\n"); },
+                              [&] {
+                                  wireDuringRun = h.takeWire();
+                                  h.answer("3\n");
+                                  w.StopBtn->click();
+                                  h.answer("4\n");  // nothing flagged any more: not shown
+                              }});
+    QCOMPARE(passes, 3);
+    QCOMPARE(duringRun, (QStringList{"SaveData", "EndLog", "StopBtn", "Close", "Exit", "ConnectBtn",
+                                     "SetFunc"}));
+    QCOMPARE(wireDuringRun, QByteArray("FETC?\nFETC?\nFETC?\n"));
+    QVERIFY(h.takeWire().isEmpty());  // nothing after Stop
+    QCOMPARE(w.PrimaryDisplay->text(), QString("3"));
+    QCOMPARE(w.running_cnt, qint16(0));
+    // Stop enables everything Run disabled and leaves itself enabled.
+    QCOMPARE(enabledOf(w, all), all);
+    QVERIFY(w.StatusBox->text().isEmpty());
+    // Pressing Stop again repeats it harmlessly.
+    w.StopBtn->click();
+    QCOMPARE(enabledOf(w, all), all);
+}
+
+void TestReading::stopDuringReply() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    h.run({[&] { h.answer("+1.2"); }, [&] { w.StopBtn->click(); }});
+    QCOMPARE(w.runBuffer, QString("+1.2"));
+    h.deliver("34");  // nothing is flagged: it waits at the port
+    QCOMPARE(w.runBuffer, QString("+1.2"));
+    h.run({[&] { h.answer("E+00\n"); }});
+    QCOMPARE(w.PrimaryDisplay->text(), QString("+1.234E+00"));
+    QVERIFY(w.runBuffer.isEmpty());
+}
+
+// Exact file contents: an existing file is appended to, each start writes an
+// empty line and the header, each reading its line with a time stamp.
+void TestReading::logFile_data() {
+    QTest::addColumn<bool>("green");
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("new file, primary only")
+        << false << QByteArray() << QList<QByteArray>{"+1.5E+00\n", "+1.6E+00\n"}
+        << "\r\nDC Voltage(V)\r\n+1.5E+00," + stamp(1) + "\r\n+1.6E+00," + stamp(2) + "\r\n";
+    QTest::newRow("existing file, secondary on")
+        << true << QByteArray("old line\r\n") << QList<QByteArray>{"1.5,1000.1\n", "1.6,2,3\n"}
+        << "old line\r\n\r\nDC Voltage(V),Frequency(Hz)\r\n1.5,1000.1," + stamp(1) +
+               "\r\n1.6,2,3," + stamp(2) + "\r\n";
+    QTest::newRow("CR LF replies keep their CR")
+        << false << QByteArray("x") << QList<QByteArray>{"7\r\n"}
+        << "x\r\nDC Voltage(V)\r\n7\r," + stamp(1) + "\r\n";
+}
+
+void TestReading::logFile() {
+    QFETCH(bool, green);
+    QFETCH(QByteArray, old);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QByteArray, expected);
+    const QString path = file("log.csv");
+    if (!old.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.FuncTwoStat->setFillColor(green ? shell::kLampGreen : shell::kLampRed);
+    QList<Step> script{[&] {
+        h.startLog(path);
+        QCOMPARE(w.datalog_start, qint16(1));
+        QCOMPARE(w.FilePath->text(), path);
+        QCOMPARE(w.FileToSave, path);
+        // Single reads and console replies never reach the file.
+        w.SendScpi = 1;
+        h.answer("console\n");
+    }};
+    for (const QByteArray& r : replies) {
+        script << Step([&h, r, &w] {
+            h.answer(r);
+            QCOMPARE(w.StatusBox->text(), QString("Data Logging in progress..."));
+            // Each line is in the file as soon as it is shown.
+            QVERIFY(readFile(w.FileToSave).endsWith(stamp(int(h.clock.passes - 1)) + "\r\n"));
+        });
+    }
+    h.run(script);
+    QCOMPARE(readFile(path), expected);
+    QCOMPARE(w.datalog_start, qint16(0));
+    // After Stop the file is closed: a later single reading is not logged.
+    w.single_read = 1;
+    h.deliver("9\n");
+    QCOMPARE(readFile(path), expected);
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestReading::logStartedTwice() {
+    const QString path = file("twice.txt");
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
+           [&] { w.EndLog->click(); },  // its one-second wait is the next pass
+           [&] { h.answer("2\n"); },    // shown, not logged
+           [&] {
+               QCOMPARE(w.StatusBox->text(), QString("Ready"));
+               w.FuncTwoStat->setFillColor(shell::kLampGreen);
+               h.startLog(path);
+           },
+           [&] { h.answer("3,4\n"); }});
+    QCOMPARE(w.PrimaryDisplay->text(), QString("3"));
+    QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) +
+                                 "\r\n\r\nDC Voltage(V),Frequency(Hz)\r\n3,4," + stamp(5) + "\r\n");
+}
+
+void TestReading::saveDialogAndCancel() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    h.run({[&] { w.SaveData->click(); }, [&] { h.answer("1\n"); }});
+    QCOMPARE(h.dialogs.saveRequests.size(), 1);
+    const shell::SaveFileRequest& r = h.dialogs.saveRequests[0];
+    QCOMPARE(r.title, QString("Save Data As"));
+    QCOMPARE(r.filter, QString("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"));
+    QCOMPARE(r.initialDir, QString("C:\\Program Files"));
+    QCOMPARE(r.fileName, QString(""));
+    QCOMPARE(w.FilePath->text(), QString("Data File Path..."));
+    QVERIFY(w.FileToSave.isEmpty());
+    QCOMPARE(w.datalog_start, qint16(0));
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QCOMPARE(w.StatusBox->text(), QString());
+}
+
+void TestReading::runErrorBeforeRun() {
+    Bench h;
+    QVERIFY(h.connected);
+    h.w().SaveData->click();
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QCOMPARE(h.dialogs.messages[0].text,
+             QString("Please click the RUN button first before logging data."));
+    QCOMPARE(h.dialogs.messages[0].title, QString("Run Error"));
+    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Information);
+    QVERIFY(h.dialogs.saveRequests.isEmpty());
+    QCOMPARE(h.w().datalog_start, qint16(0));
+}
+
+void TestReading::stopLogWaitsOneSecond() {
+    Bench h;
+    QVERIFY(h.connected);
+    const qint64 before = h.clock.waitedMs;
+    h.w().EndLog->click();
+    QCOMPARE(h.clock.waitedMs - before, 1000);
+    QCOMPARE(h.w().StatusBox->text(), QString("Ready"));
+    QCOMPARE(h.w().datalog_start, qint16(0));
+}
+
+void TestReading::exitClosesLog() {
+    const QString path = file("exit.csv");
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.show();
+    QPointer<FakePort> port = h.port();
+    QByteArray wireAtExit;
+    const int passes = h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
+                              [&] {
+                                  h.answer("2\n");
+                                  wireAtExit = port->written;
+                                  w.Exit->click();
+                              }});
+    QCOMPARE(passes, 3);  // Run ended with the program, no Stop needed
+    QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n2," + stamp(2) + "\r\n");
+    QVERIFY(port.isNull() || port->written == wireAtExit);  // no query after Exit
+}
+
+void TestReading::openFailureSaysWhy_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing folder") << "no/such/folder/log.csv";
+    QTest::newRow("a folder") << ".";
+}
+
+void TestReading::openFailureSaysWhy() {
+    QFETCH(QString, name);
+    const QString bad = QDir::cleanPath(file(name));
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    h.run({[&] { h.startLog(bad); }, [&] { h.answer("1\n"); }});
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QVERIFY2(h.dialogs.messages[0].text.contains(QDir::toNativeSeparators(bad)),
+             qPrintable(h.dialogs.messages[0].text));
+    QVERIFY(h.dialogs.messages[0].text.contains("could not be opened"));
+    QCOMPARE(w.FilePath->text(), QString("Data File Path..."));
+    QVERIFY(w.FileToSave.isEmpty());
+    QCOMPARE(w.datalog_start, qint16(0));
+}
+
+void TestReading::alreadyLogging() {
+    const QString first = file("first.csv");
+    const QString second = file("second.csv");
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    h.run({[&] { h.startLog(first); },
+           [&] {
+               h.dialogs.saveAnswers.append(second);
+               w.SaveData->click();
+               h.answer("1\n");
+           }});
+    QCOMPARE(h.dialogs.saveRequests.size(), 1);  // no second dialog
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QVERIFY(h.dialogs.messages[0].text.contains(QDir::toNativeSeparators(first)));
+    QCOMPARE(w.FilePath->text(), first);
+    QCOMPARE(w.FileToSave, first);
+    QCOMPARE(readFile(first), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
+    QVERIFY(!QFile::exists(second));
+}
+
+void TestReading::diskFullAtStart() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    QString status;
+    h.run({[&] {
+               h.startLog("/dev/full");
+               status = w.StatusBox->text();
+           },
+           [&] { h.answer("1\n"); }});
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QVERIFY(h.dialogs.messages[0].text.contains(
+        "/dev/full could not be written: No space left on device"));
+    QCOMPARE(status, QString("Logging not started: /dev/full: No space left on device"));
+    QCOMPARE(w.datalog_start, qint16(0));
+    QCOMPARE(w.FilePath->text(), QString("Data File Path..."));
+    QVERIFY(w.FileToSave.isEmpty());
+}
+
+// The disk fills while logging: the log's descriptor is pointed at /dev/full
+// after two lines. Logging stops, both lines stay, and the operator is told.
+void TestReading::diskFullWhileLogging() {
+    const QString path = file("full.csv");
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    const auto fillDisk = [&] {
+        const int full = ::open("/dev/full", O_WRONLY);
+        QVERIFY(full >= 0);
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        bool found = false;
+        const QDir fds("/proc/self/fd");
+        for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System)) {
+            if (QFile::symLinkTarget(fds.filePath(fd)) == canonical) {
+                found = ::dup2(full, fd.toInt()) >= 0;
+            }
+        }
+        ::close(full);
+        QVERIFY(found);
+    };
+    QString statusAfterFailure;
+    h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); }, [&] { h.answer("2\n"); },
+           [&] {
+               fillDisk();
+               h.answer("3\n");
+               statusAfterFailure = w.StatusBox->text();
+           },
+           [&] { h.answer("4\n"); }});
+    QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n2," + stamp(2) + "\r\n");
+    QVERIFY2(statusAfterFailure.startsWith("Logging stopped: could not write to"),
+             qPrintable(statusAfterFailure));
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QVERIFY(h.dialogs.messages[0].text.contains("No space left on device"));
+    QCOMPARE(w.PrimaryDisplay->text(), QString("4"));  // readings go on
+    QCOMPARE(w.datalog_start, qint16(0));
+}
+
+void TestReading::portGoneDuringRun_data() {
+    QTest::addColumn<bool>("hangUp");
+    QTest::newRow("Close Port pressed") << false;
+    QTest::newRow("cable pulled") << true;
+}
+
+void TestReading::portGoneDuringRun() {
+    QFETCH(bool, hangUp);
+    const QString path = file("gone.csv");
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    QPointer<FakePort> port = h.port();
+    QByteArray wire;
+    const int passes = h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
+                              [&] {
+                                  if (hangUp) {
+                                      port->hangUp();
+                                  } else {
+                                      w.Close->click();
+                                  }
+                                  wire = port ? port->written : QByteArray();
+                              }});
+    QCOMPARE(passes, 3);  // the loop ended on its own, no Stop needed
+    QCOMPARE(wire, QByteArray("FETC?\nFETC?\nFETC?\n"));
+    QVERIFY(port.isNull() || port->written == wire);
+    QCOMPARE(w.running_cnt, qint16(0));
+    QCOMPARE(w.datalog_start, qint16(0));
+    QVERIFY(!enabled(w, "Run"));
+    QVERIFY(!enabled(w, "StopBtn"));
+    QVERIFY2(w.StatusBox->text().startsWith("Readings stopped, log file closed:"),
+             qPrintable(w.StatusBox->text()));
+    QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
+    // Run pressed with the port gone writes nothing and says why.
+    w.Run->setEnabled(true);
+    w.Run->click();
+    QCOMPARE(w.running_cnt, qint16(0));
+    QVERIFY(w.StatusBox->text().startsWith("Not connected"));
+}
+
+void TestReading::writeFailureEndsRun() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    const int passes = h.run({[&] { h.port()->failWrites = true; }});
+    QCOMPARE(passes, 1);
+    QCOMPARE(w.running_cnt, qint16(0));
+    QVERIFY(w.StatusBox->text().contains("FETC?"));
+    QVERIFY(enabled(w, "Run") && enabled(w, "SingleRead") && enabled(w, "Send"));
+    // A single reading or console command that cannot go out awaits nothing.
+    w.SingleRead->click();
+    QCOMPARE(w.single_read, qint16(0));
+    w.Send->click();
+    QCOMPARE(w.SendScpi, qint16(0));
+}
+
+void TestReading::unterminatedStreamIsBounded() {
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.running_cnt = 1;
+    const QByteArray chunk(8 * 1024, '7');
+    for (int i = 0; i < 40; ++i) {
+        h.deliver(chunk);
+        QVERIFY(w.runBuffer.size() <= 64 * 1024);
+    }
+    // 9 chunks outgrow the limit: 73728 characters go, four times over.
+    QVERIFY2(w.StatusBox->text().startsWith("Dropped 73728 characters of a reading reply"),
+             qPrintable(w.StatusBox->text()));
+    QCOMPARE(w.runBuffer.size(), 4 * chunk.size());
+    QSignalSpy shown(&w, &Main::readingShown);
+    h.deliver("+1.0\n");
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0][1].toString(), QString(chunk + chunk + chunk + chunk + "+1.0"));
+    QVERIFY(w.runBuffer.isEmpty());
+}
+
+QTEST_MAIN(TestReading)
+#include "tst_reading.moc"
