@@ -1,7 +1,7 @@
 // Shows the Trend window fed with a few hundred synthetic readings: a slow
 // DC drift with noise on the primary display, a frequency on the secondary,
 // and a short overload. With a file name it saves a picture of the window
-// there and ends; without, it stays open.
+// there and ends; without, it stays open. trend_demo [out.png [count]]
 #include <QApplication>
 #include <QDateTime>
 #include <QPixmap>
@@ -19,8 +19,9 @@ int main(int argc, char** argv) {
     Trend window(dialogs);
     window.show();
 
-    const QDateTime start = QDateTime::currentDateTime().addSecs(-400);
-    for (int i = 0; i < 400; ++i) {
+    const int count = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 400;
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-count);
+    for (int i = 0; i < count; ++i) {
         const double volts = 1.5 + 0.002 * std::sin(i / 25.0) + 0.0004 * std::sin(i * 7.3);
         const double hertz = 1000.0 + 0.3 * std::cos(i / 40.0);
         // The secondary display comes on after a minute.

@@ -54,6 +54,7 @@ private slots:
     void plotFollowsReadings_data();
     void plotFollowsReadings();
     void drawsOnlyWhenTheTimerFires();
+    void hiddenWindowDrawsWhenShown();
     void newFunctionStartsNewSeries();
     void keepsTheLastDayOnly();
     void statisticsPanel();
@@ -154,6 +155,20 @@ void TstTrend::drawsOnlyWhenTheTimerFires() {
     window_->refreshNow();
     QVERIFY(!window_->refreshPending());
     QCOMPARE(shown(*window_, Column::Primary), (QList<QList<QPointF>>{{{x(0), 1.0}, {x(1), 2.0}}}));
+}
+
+void TstTrend::hiddenWindowDrawsWhenShown() {
+    window_->setRefreshInterval(std::chrono::milliseconds(0));
+    feed({"+1.0E+00", "+2.0E+00"}, false);
+    QTRY_VERIFY(!window_->refreshPending());
+    QVERIFY(window_->plotted(Column::Primary).isEmpty());  // hidden: nothing drawn
+
+    window_->show();
+    QCOMPARE(shown(*window_, Column::Primary), (QList<QList<QPointF>>{{{x(0), 1.0}, {x(1), 2.0}}}));
+    feed({"+3.0E+00"}, false);
+    QTRY_VERIFY(!window_->refreshPending());
+    QCOMPARE(shown(*window_, Column::Primary),
+             (QList<QList<QPointF>>{{{x(0), 1.0}, {x(1), 2.0}, {x(2), 3.0}}}));
 }
 
 void TstTrend::newFunctionStartsNewSeries() {

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFont>
 #include <QGridLayout>
@@ -12,7 +13,9 @@
 #include <QLineSeries>
 #include <QPixmap>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSaveFile>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -43,8 +46,10 @@ constexpr int kMaxBuckets = 1000;
 constexpr qint64 kEmptySpanMs = 60'000;
 constexpr qint64 kMinSpanMs = 10'000;
 constexpr qint64 kDayMs = 86'400'000;
-// Time labels of "hh:mm:ss" need about 70 pixels each.
-constexpr int kMaxTimeTicks = 8;
+// A time label "hh:mm:ss" needs about 75 pixels with its spacing.
+constexpr int kTimeLabelWidth = 75;
+constexpr int kMinTimeTicks = 3;
+constexpr int kMaxTimeTicks = 12;
 
 const QColor kPrimaryColour(0x1f, 0x5f, 0xbf);
 const QColor kSecondaryColour(0xd0, 0x60, 0x10);
@@ -151,7 +156,7 @@ void Trend::buildUi() {
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             label->setFont(digits);
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 16);
+            label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 14);
             (*values)[static_cast<std::size_t>(row)] = label;
             grid->addWidget(label, row + 1, values == &primaryValues_ ? 1 : 2);
         }
@@ -198,7 +203,7 @@ void Trend::buildUi() {
 }
 
 void Trend::connectSignals() {
-    connect(refreshTimer_, &QTimer::timeout, this, &Trend::refreshNow);
+    connect(refreshTimer_, &QTimer::timeout, this, &Trend::refreshTimer_Timeout);
     connect(ClearBtn, &QPushButton::clicked, this, &Trend::ClearBtn_Click);
     connect(SavePlotBtn, &QPushButton::clicked, this, &Trend::SavePlotBtn_Click);
     connect(SaveCsvBtn, &QPushButton::clicked, this, &Trend::SaveCsvBtn_Click);
@@ -237,6 +242,10 @@ void Trend::scheduleRefresh() {
     }
 }
 
+void Trend::setRefreshInterval(std::chrono::milliseconds interval) {
+    refreshTimer_->setInterval(interval);
+}
+
 bool Trend::refreshPending() const {
     return refreshTimer_->isActive();
 }
@@ -245,8 +254,29 @@ const QList<QLineSeries*>& Trend::plotted(trend::Column column) const {
     return column == trend::Column::Primary ? primaryLines_ : secondaryLines_;
 }
 
+void Trend::refreshTimer_Timeout() {
+    if (isVisible()) {
+        refreshNow();
+    } else {
+        stale_ = true;
+    }
+}
+
+void Trend::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    scheduleRefresh();  // the number of time labels and buckets follows the width
+}
+
+void Trend::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (stale_ || refreshPending()) {
+        refreshNow();
+    }
+}
+
 void Trend::refreshNow() {
     refreshTimer_->stop();
+    stale_ = false;
     drawPlot();
     showStatistics();
 }
@@ -265,15 +295,18 @@ void Trend::drawPlot() {
         from = first->msecs;
         to = std::max(last->msecs, from + kMinSpanMs);
     }
-    const trend::TimeTicks ticks = trend::timeTicks(
-        from, to, QDateTime::fromMSecsSinceEpoch(from).offsetFromUtc(), kMaxTimeTicks);
-    TimeAxis->setFormat(ticks.to - ticks.from > kDayMs ? QStringLiteral("MM/dd hh:mm:ss")
-                                                       : QStringLiteral("hh:mm:ss"));
+    const int width = static_cast<int>(chart_->plotArea().width());
+    const trend::TimeTicks ticks =
+        trend::timeTicks(from, to, QDateTime::fromMSecsSinceEpoch(from).offsetFromUtc(),
+                         std::clamp(width / kTimeLabelWidth, kMinTimeTicks, kMaxTimeTicks));
+    // Readings spread over more than a day (single readings, or a clock set
+    // forward) need the date; a day of continuous readings does not.
+    TimeAxis->setFormat(to - from > kDayMs ? QStringLiteral("MM/dd hh:mm")
+                                           : QStringLiteral("hh:mm:ss"));
     TimeAxis->setTickCount(ticks.count);
     TimeAxis->setRange(QDateTime::fromMSecsSinceEpoch(ticks.from),
                        QDateTime::fromMSecsSinceEpoch(ticks.to));
 
-    const int width = static_cast<int>(chart_->plotArea().width());
     const int buckets = std::clamp(width / 2, kMinBuckets, kMaxBuckets);
     drawColumn(trend::Column::Primary, primaryLines_, PrimaryAxis, kPrimaryColour, true, buckets);
     drawColumn(trend::Column::Secondary, secondaryLines_, SecondaryAxis, kSecondaryColour,

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QWidget>
 
 #include <array>
+#include <chrono>
 
 #include "TrendData.h"
 #include "TrendStats.h"
@@ -13,6 +13,9 @@
 class QChart;
 class QChartView;
 class QColor;
+class QDateTime;
+class QResizeEvent;
+class QShowEvent;
 class QDateTimeAxis;
 class QGroupBox;
 class QLabel;
@@ -31,7 +34,8 @@ class Dialogs;
 // export of the plot as PNG and of the kept readings as CSV.
 //
 // It only listens: it sends nothing to the meter and leaves the log file alone.
-// Readings are drawn at most four times a second; refreshNow() draws at once.
+// Readings are drawn at most four times a second, and not at all while the
+// window is hidden; refreshNow() draws at once.
 class Trend : public QWidget {
     Q_OBJECT
 
@@ -46,6 +50,8 @@ public:
 
     // Draws the plot and the statistics now instead of at the next tick.
     void refreshNow();
+    // How long readings are gathered before a redraw (250 ms unless set).
+    void setRefreshInterval(std::chrono::milliseconds interval);
 
     const trend::PointBuffer& points() const { return points_; }
     const TrendStats& primaryStats() const { return primaryStats_; }
@@ -60,6 +66,10 @@ public slots:
     void SavePlotBtn_Click();
     void SaveCsvBtn_Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     enum class Stat { Count, Gaps, Last, Minimum, Maximum, Mean, StdDev, PeakToPeak };
     static constexpr int kStatCount = 8;
@@ -67,6 +77,7 @@ private:
     void buildUi();
     void connectSignals();
     void scheduleRefresh();
+    void refreshTimer_Timeout();
     void startNewSeries();
     void drawPlot();
     void drawColumn(trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
@@ -86,6 +97,7 @@ private:
     QString secondaryUnit_;
     bool secondaryOn_ = false;
     bool started_ = false;
+    bool stale_ = false;  // readings came in while the window was hidden
 
     QChart* chart_ = nullptr;
     QChartView* TrendChart = nullptr;
