@@ -29,16 +29,26 @@ bool DataLog::writeLine(const QString& line) {
     }
     const QByteArray bytes = line.toLatin1() + "\r\n";
     const qint64 before = file_.isSequential() ? -1 : file_.size();
-    if (file_.write(bytes) != bytes.size() || !file_.flush()) {
-        error_ = file_.errorString();
-        // A line cut short by a full disk would run into whatever is
-        // appended next: take the fragment back so every line stays whole.
-        if (before >= 0 && file_.size() > before) {
-            file_.resize(before);
+    // A short write is retried with the rest, so a full disk ends in the
+    // system's own reason rather than in a silent partial line.
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file_.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0) {
+            break;
         }
-        return false;
+        written += n;
     }
-    return true;
+    if (written == bytes.size() && file_.flush()) {
+        return true;
+    }
+    error_ = file_.errorString();
+    // A line cut short would run into whatever is appended next: take the
+    // fragment back so every line in the file stays whole.
+    if (before >= 0 && written > 0) {
+        file_.resize(before);
+    }
+    return false;
 }
 
 void DataLog::close() {

@@ -11,7 +11,10 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <functional>
 
@@ -127,12 +130,14 @@ private Q_SLOTS:
     void saveDialogAndCancel();
     void runErrorBeforeRun();
     void stopLogWaitsOneSecond();
+    void exitClosesLog_data();
     void exitClosesLog();
     void openFailureSaysWhy_data();
     void openFailureSaysWhy();
     void alreadyLogging();
     void diskFullAtStart();
     void diskFullWhileLogging();
+    void diskFullMidLine();
     void portGoneDuringRun_data();
     void portGoneDuringRun();
     void writeFailureEndsRun();
@@ -572,7 +577,14 @@ void TestReading::stopLogWaitsOneSecond() {
     QCOMPARE(h.w().datalog_start, qint16(0));
 }
 
+void TestReading::exitClosesLog_data() {
+    QTest::addColumn<bool>("viaFrame");
+    QTest::newRow("Exit") << false;
+    QTest::newRow("window closed") << true;
+}
+
 void TestReading::exitClosesLog() {
+    QFETCH(bool, viaFrame);
     const QString path = file("exit.csv");
     Bench h;
     QVERIFY(h.connected);
@@ -584,7 +596,11 @@ void TestReading::exitClosesLog() {
                               [&] {
                                   h.answer("2\n");
                                   wireAtExit = port->written;
-                                  w.Exit->click();
+                                  if (viaFrame) {
+                                      w.close();
+                                  } else {
+                                      w.Exit->click();
+                                  }
                               }});
     QCOMPARE(passes, 3);  // Run ended with the program, no Stop needed
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n2," + stamp(2) + "\r\n");
@@ -688,6 +704,34 @@ void TestReading::diskFullWhileLogging() {
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY(h.dialogs.messages[0].text.contains("No space left on device"));
     QCOMPARE(w.PrimaryDisplay->text(), QString("4"));  // readings go on
+    QCOMPARE(w.datalog_start, qint16(0));
+}
+
+// The disk fills in the middle of a line (a file size limit stands in for
+// the full disk): the fragment is taken back and the lines before stay whole.
+void TestReading::diskFullMidLine() {
+    const QString path = file("limit.csv");
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    rlimit old{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    bool limited = false;
+    h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
+           [&] {
+               const rlimit tight{rlim_t(QFileInfo(path).size() + 5), old.rlim_max};
+               limited = ::setrlimit(RLIMIT_FSIZE, &tight) == 0;
+               h.answer("+2.22222E+00\n");
+               ::setrlimit(RLIMIT_FSIZE, &old);
+           },
+           [&] { h.answer("3\n"); }});
+    std::signal(SIGXFSZ, previous);
+    QVERIFY(limited);
+    QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QVERIFY2(h.dialogs.messages[0].text.contains("File too large"),
+             qPrintable(h.dialogs.messages[0].text));
     QCOMPARE(w.datalog_start, qint16(0));
 }
 
