@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QByteArray>
+#include <QEvent>
+#include <QObject>
+#include <QPushButton>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <QWidget>
+
+#include "Main.h"
+#include "MainHarness.h"
+#include "PromptComboBox.h"
+
+// FuncBox entries as the window fills them.
+enum FuncIndex {
+    kContinuity = 0,
+    kDiode = 1,
+    kFrequency = 2,
+    kPeriod = 3,
+    kResistance = 4,
+    kAcCurrent = 5,
+    kDcCurrent = 6,
+    kAcVoltage = 7,
+    kDcVoltage = 8,
+};
+
+// Every control the configuration handlers enable or disable.
+inline const QStringList kConfigControls{"FuncBox",
+                                         "SetFunc",
+                                         "Reset",
+                                         "Send",
+                                         "FuncBoxTwoStateOff",
+                                         "FuncBoxTwoStateOn",
+                                         "FuncBoxTwo",
+                                         "SetFuncTwo",
+                                         "RefStateOn",
+                                         "RefStateOff",
+                                         "RefMethod",
+                                         "SetRefMethod",
+                                         "AcqRef",
+                                         "SetRef",
+                                         "Ref",
+                                         "RangeType",
+                                         "SetRangeType",
+                                         "Range",
+                                         "SetRange",
+                                         "SaveData",
+                                         "EndLog",
+                                         "Run",
+                                         "StopBtn",
+                                         "SingleRead",
+                                         "Display",
+                                         "SetDisp",
+                                         "Hold",
+                                         "Trigger",
+                                         "SetTrig",
+                                         "SendTrig",
+                                         "Rate",
+                                         "SetRate"};
+
+// Chooses FuncBox entry `index` and presses its Set button; returns what
+// went out on the wire.
+inline QByteArray setFunction(MainHarness& h, int index) {
+    h.w().FuncBox->setCurrentIndex(index);
+    h.w().SetFunc->click();
+    return h.takeWire();
+}
+
+// Text typed into a list's field: no entry is chosen.
+inline void typeInto(shell::PromptComboBox* box, const QString& text) {
+    box->setCurrentIndex(-1);
+    box->setEditText(text);
+}
+
+// Chooses entry `index`, or types text when `index` is -1.
+inline void choose(shell::PromptComboBox* box, int index) {
+    if (index < 0) {
+        typeInto(box, QStringLiteral("typed text"));
+    } else {
+        box->setCurrentIndex(index);
+    }
+}
+
+// Whether a control would take clicks once the window is idle: its own
+// enabled state (Qt keeps it in WA_ForceDisabled), not the window's busy
+// state.
+inline bool ownEnabled(const Main& w, const QString& name) {
+    QWidget* c = w.control(name.toStdString());
+    return c != nullptr && !c->testAttribute(Qt::WA_ForceDisabled);
+}
+
+inline QStringList enabledOf(const Main& w, const QStringList& names) {
+    QStringList on;
+    for (const QString& n : names) {
+        if (ownEnabled(w, n)) {
+            on << n;
+        }
+    }
+    return on;
+}
+
+inline void setAll(Main& w, const QStringList& names, bool enabled) {
+    for (const QString& n : names) {
+        w.control(n.toStdString())->setEnabled(enabled);
+    }
+}
+
+// Records, in order, every change of a control's enabled state and every
+// command line written in between: "+Run", "-Range", "wire:VOLT:DC:RANG 2\n".
+class EnableRecorder : public QObject {
+public:
+    EnableRecorder(MainHarness& h, const QStringList& names) : h_(h) {
+        for (const QString& n : names) {
+            h.w().control(n.toStdString())->installEventFilter(this);
+        }
+    }
+
+    QStringList take() {
+        flushWire();
+        QStringList out = log_;
+        log_.clear();
+        return out;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange) {
+            flushWire();
+            auto* w = static_cast<QWidget*>(watched);
+            log_ << (w->isEnabled() ? "+" : "-") + w->objectName();
+        }
+        return false;
+    }
+
+private:
+    void flushWire() {
+        if (h_.port() == nullptr) {
+            return;
+        }
+        if (h_.port()->written.size() < seen_) {
+            seen_ = 0;  // the test took the wire meanwhile
+        }
+        const QByteArray bytes = h_.port()->written.mid(seen_);
+        seen_ = h_.port()->written.size();
+        if (!bytes.isEmpty()) {
+            log_ << "wire:" + QString::fromLatin1(bytes);
+        }
+    }
+
+    MainHarness& h_;
+    QStringList log_;
+    qsizetype seen_ = 0;
+};

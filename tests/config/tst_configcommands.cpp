@@ -1,0 +1,674 @@
+// Each configuration choice against the exact command line it puts on the
+// wire, one row per list entry, plus the rows a list gives with nothing
+// chosen (typed text) or with an index the current function has no value for.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ConfigHelpers.h"
+#include "Main.h"
+#include "MainHarness.h"
+#include "PromptComboBox.h"
+#include "StatusLamp.h"
+
+namespace {
+const QStringList kAcVoltRanges{"200 mV", "2 V", "20 V", "200 V", "750 V"};
+const QStringList kDcVoltRanges{"200 mV", "2 V", "20 V", "200 V", "1000 V"};
+const QStringList kAmpRanges{"2 mA", "20 mA", "200 mA", "2 A", "20 A"};
+const QStringList kOhmRanges{"200 ohm", "2 kohm", "20 kohm", "200 kohm", "2 Mohm", "20 Mohm"};
+// The lists "AC CURRENT" leaves behind, which the test sets first.
+const QStringList kAcCurrentSecond{"DC CURRENT", "FREQUENCY"};
+
+// The controls every primary Set makes usable.
+const QStringList kAlwaysEnabled{"Trigger",     "SetTrig",    "Display",  "SetDisp", "Hold",
+                                 "Run",         "SingleRead", "SaveData", "EndLog",  "RefStateOn",
+                                 "RefStateOff", "Rate",       "SetRate"};
+
+// 'E' enabled, 'D' disabled, 'U' as it was before.
+bool expectedState(char code, bool before) {
+    return code == 'U' ? before : code == 'E';
+}
+}  // namespace
+
+class TestConfigCommands : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void primaryFunction_data();
+    void primaryFunction();
+    void primaryTypedText();
+    void primaryTypedTextBeforeAnyFunction();
+    void carriageReturnTerminator();
+    void secondaryFunction_data();
+    void secondaryFunction();
+    void range_data();
+    void range();
+    void rangeType_data();
+    void rangeType();
+    void rate_data();
+    void rate();
+    void trigger_data();
+    void trigger();
+    void sendTrigger();
+    void display_data();
+    void display();
+    void holdToggles();
+    void setTwiceSendsTwice_data();
+    void setTwiceSendsTwice();
+};
+
+void TestConfigCommands::primaryFunction_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("before");  // Range, SetRange and the ON/OFF buttons before
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QString>("func");
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QStringList>("ranges");
+    QTest::addColumn<QStringList>("seconds");
+    QTest::addColumn<char>("onOff");
+    QTest::addColumn<char>("rangeType");
+    QTest::addColumn<char>("range");
+    QTest::addColumn<int>("rangeTypeChoice");
+
+    struct Row {
+        const char* name;
+        int index;
+        const char* wire;
+        const char* func;
+        const char* unit;
+        const char* header;
+        QStringList ranges;
+        QStringList seconds;
+        char onOff, rangeType, range;
+        int rangeTypeChoice;
+    };
+    const Row rows[] = {
+        {"CONTINUITY",
+         kContinuity,
+         ":FUNC CONT\n",
+         "CONT",
+         "Ohm",
+         "Continuity(Ohm)",
+         kAmpRanges,
+         {},
+         'D',
+         'D',
+         'D',
+         1},
+        {"DIODE",
+         kDiode,
+         ":FUNC DIOD\n",
+         "DIOD",
+         "DCV",
+         "Diode(DCV)",
+         kAmpRanges,
+         {},
+         'D',
+         'D',
+         'D',
+         1},
+        {"FREQUENCY",
+         kFrequency,
+         ":FUNC FREQ\n",
+         "FREQ",
+         "Hz",
+         "Frequency(Hz)",
+         kAcVoltRanges,
+         {"AC VOLTAGE", "AC CURRENT"},
+         'E',
+         'D',
+         'E',
+         0},
+        {"PERIOD",
+         kPeriod,
+         ":FUNC PER\n",
+         "PER",
+         "S",
+         "Period(Sec)",
+         kAcVoltRanges,
+         {"AC VOLTAGE", "AC CURRENT"},
+         'E',
+         'D',
+         'E',
+         0},
+        {"2W RESISTANCE", kResistance, ":FUNC RES\n", "RES", "Ohm", "2W Resistance(Ohm)",
+         kOhmRanges, kAcCurrentSecond, 'D', 'E', 'U', 1},
+        {"AC CURRENT",
+         kAcCurrent,
+         ":FUNC CURR:AC\n",
+         "CURR:AC",
+         "AAC",
+         "AC Current(A)",
+         kAmpRanges,
+         {"DC CURRENT", "FREQUENCY"},
+         'E',
+         'E',
+         'U',
+         1},
+        {"DC CURRENT",
+         kDcCurrent,
+         ":FUNC CURR:DC\n",
+         "CURR:DC",
+         "ADC",
+         "DC Current(A)",
+         kAmpRanges,
+         {"AC CURRENT", "FREQUENCY"},
+         'E',
+         'E',
+         'U',
+         1},
+        {"AC VOLTAGE",
+         kAcVoltage,
+         ":FUNC VOLT:AC\n",
+         "VOLT:AC",
+         "VAC",
+         "AC Voltage(V)",
+         kAcVoltRanges,
+         {"DC VOLTAGE", "dBm", "dB", "FREQUENCY"},
+         'E',
+         'E',
+         'U',
+         1},
+        {"DC VOLTAGE",
+         kDcVoltage,
+         ":FUNC VOLT:DC\n",
+         "VOLT:DC",
+         "VDC",
+         "DC Voltage(V)",
+         kDcVoltRanges,
+         {"AC VOLTAGE", "dBm", "dB", "FREQUENCY"},
+         'E',
+         'E',
+         'U',
+         1},
+    };
+    for (const Row& r : rows) {
+        for (bool before : {false, true}) {
+            QTest::addRow("%s, controls %s before", r.name, before ? "enabled" : "disabled")
+                << r.index << before << QByteArray(r.wire) << QString(r.func) << QString(r.unit)
+                << QString(r.header) << r.ranges << r.seconds << r.onOff << r.rangeType << r.range
+                << r.rangeTypeChoice;
+        }
+    }
+}
+
+void TestConfigCommands::primaryFunction() {
+    QFETCH(int, index);
+    QFETCH(bool, before);
+    QFETCH(QByteArray, wire);
+    QFETCH(QString, func);
+    QFETCH(QString, unit);
+    QFETCH(QString, header);
+    QFETCH(QStringList, ranges);
+    QFETCH(QStringList, seconds);
+    QFETCH(char, onOff);
+    QFETCH(char, rangeType);
+    QFETCH(char, range);
+    QFETCH(int, rangeTypeChoice);
+
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    QCOMPARE(setFunction(h, kAcCurrent), QByteArray(":FUNC CURR:AC\n"));
+    setAll(w,
+           {"Range", "SetRange", "RangeType", "SetRangeType", "FuncBoxTwoStateOn",
+            "FuncBoxTwoStateOff"},
+           before);
+    w.RangeType->setCurrentIndex(1);
+    w.SecondaryUnit->setText(QStringLiteral("Hz"));
+
+    QCOMPARE(setFunction(h, index), wire);
+    QCOMPARE(w.func, func);
+    QCOMPARE(w.func_selection, header);
+    QCOMPARE(w.PrimaryUnit->text(), unit);
+    QCOMPARE(w.SecondaryUnit->text(), QString());
+    QCOMPARE(w.Range->entries(), ranges);
+    QCOMPARE(w.FuncBoxTwo->entries(), seconds);
+    // A refilled list chooses nothing and shows its prompt.
+    if (ranges != kAmpRanges) {
+        QCOMPARE(w.Range->currentIndex(), -1);
+        QCOMPARE(w.Range->fieldText(), QStringLiteral("Select Range"));
+    }
+    if (seconds != kAcCurrentSecond) {
+        QCOMPARE(w.FuncBoxTwo->currentIndex(), -1);
+        QCOMPARE(w.FuncBoxTwo->fieldText(), QStringLiteral("Select Function"));
+    }
+    QCOMPARE(ownEnabled(w, "FuncBoxTwoStateOn"), expectedState(onOff, before));
+    QCOMPARE(ownEnabled(w, "FuncBoxTwoStateOff"), expectedState(onOff, before));
+    QCOMPARE(ownEnabled(w, "RangeType"), expectedState(rangeType, before));
+    QCOMPARE(ownEnabled(w, "SetRangeType"), expectedState(rangeType, before));
+    QCOMPARE(ownEnabled(w, "Range"), expectedState(range, before));
+    QCOMPARE(ownEnabled(w, "SetRange"), expectedState(range, before));
+    QCOMPARE(w.RangeType->currentIndex(), rangeTypeChoice);
+    QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
+    // Not this handler's: the secondary list, its Set button, the lamp.
+    QVERIFY(!ownEnabled(w, "FuncBoxTwo"));
+    QVERIFY(!ownEnabled(w, "SetFuncTwo"));
+    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampRed);
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConfigCommands::primaryTypedText() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.Range->setCurrentIndex(2);
+    w.PrimaryUnit->setText(QStringLiteral("kept"));
+    typeInto(w.FuncBox, QStringLiteral("AC VOLTAGE"));  // spelled like an entry, still typed
+    w.SetFunc->click();
+    QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\n"));
+    QCOMPARE(w.func, QStringLiteral("VOLT:DC"));
+    QCOMPARE(w.func_selection, QStringLiteral("DC Voltage(V)"));
+    QCOMPARE(w.Range->entries(), kDcVoltRanges);
+    QCOMPARE(w.Range->currentIndex(), 2);
+    QCOMPARE(w.PrimaryUnit->text(), QStringLiteral("kept"));
+}
+
+void TestConfigCommands::primaryTypedTextBeforeAnyFunction() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    typeInto(w.FuncBox, QStringLiteral("volts please"));
+    w.SetFunc->click();
+    QCOMPARE(h.takeWire(), QByteArray(":FUNC \n"));
+    QCOMPARE(w.func, QString());
+    QCOMPARE(w.func_selection, QString());
+    QVERIFY(w.Range->entries().isEmpty());
+    // The controls come up all the same, the rate ones last.
+    QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
+}
+
+void TestConfigCommands::carriageReturnTerminator() {
+    MainHarness h;
+    QVERIFY(h.connect(2, 0));
+    Main& w = h.w();
+    QCOMPARE(setFunction(h, kPeriod), QByteArray(":FUNC PER\r"));
+    w.Range->setCurrentIndex(0);
+    w.SetRange->click();
+    QCOMPARE(h.takeWire(), QByteArray("PER:THR:VOLT:RANG 0.2\r"));
+    w.Hold->click();
+    QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\r"));
+}
+
+void TestConfigCommands::secondaryFunction_data() {
+    QTest::addColumn<QList<int>>("primaries");  // FuncBox entries set in turn
+    QTest::addColumn<bool>("override");         // then `func` replaced by:
+    QTest::addColumn<QString>("func");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QString>("unit");    // "old": unchanged
+    QTest::addColumn<QString>("header");  // "old": unchanged
+
+    auto row = [](const char* name, QList<int> primaries, int index, const char* wire,
+                  const char* unit, const char* header) {
+        QTest::newRow(name) << primaries << false << QString() << index << QByteArray(wire)
+                            << QString(unit) << QString(header);
+    };
+    row("VOLT:DC 0", {kDcVoltage}, 0, ":FUNC2 VOLT:AC\n", "VAC", "AC Voltage(V)");
+    row("VOLT:DC 1", {kDcVoltage}, 1, ":FUNC2 dBm\n", "dBm", "dBm");
+    row("VOLT:DC 2", {kDcVoltage}, 2, ":FUNC2 dB\n", "dB", "dB");
+    row("VOLT:DC 3", {kDcVoltage}, 3, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
+    row("VOLT:DC typed", {kDcVoltage}, -1, ":FUNC2 \n", "old", "old");
+    row("VOLT:AC 0", {kAcVoltage}, 0, ":FUNC2 VOLT:DC\n", "VDC", "DC Voltage(V)");
+    row("VOLT:AC 1", {kAcVoltage}, 1, ":FUNC2 dBm\n", "dBm", "dBm");
+    row("VOLT:AC 2", {kAcVoltage}, 2, ":FUNC2 dB\n", "dB", "dB");
+    row("VOLT:AC 3", {kAcVoltage}, 3, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
+    row("VOLT:AC typed", {kAcVoltage}, -1, ":FUNC2 \n", "old", "old");
+    row("CURR:DC 0", {kDcCurrent}, 0, ":FUNC2 CURR:AC\n", "AAC", "AC Current(A)");
+    row("CURR:DC 1", {kDcCurrent}, 1, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
+    row("CURR:DC typed", {kDcCurrent}, -1, ":FUNC2 \n", "old", "old");
+    row("CURR:AC 0", {kAcCurrent}, 0, ":FUNC2 CURR:DC\n", "ADC", "DC Current(A)");
+    row("CURR:AC 1", {kAcCurrent}, 1, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
+    row("FREQ 0", {kFrequency}, 0, ":FUNC2 AC VOLTAGE\n", "VAC", "AC Voltage(V)");
+    row("FREQ 1", {kFrequency}, 1, ":FUNC2 AC CURRENT\n", "A", "AC Current(A)");
+    row("FREQ typed", {kFrequency}, -1, ":FUNC2 \n", "old", "old");
+    row("PER 0", {kPeriod}, 0, ":FUNC2 AC VOLTAGE\n", "VAC", "AC Voltage(V)");
+    row("PER 1", {kPeriod}, 1, ":FUNC2 AC CURRENT\n", "A", "AC Current(A)");
+    // Resistance keeps the previous entries, but has no secondary function.
+    row("RES with DC volt entries", {kDcVoltage, kResistance}, 0, "", "old", "old");
+    row("CONT", {kContinuity}, -1, "", "old", "old");
+    row("DIOD", {kDiode}, -1, "", "old", "old");
+
+    auto overridden = [](const char* name, QList<int> primaries, const char* func, int index,
+                         const char* wire) {
+        QTest::newRow(name) << primaries << true << QString(func) << index << QByteArray(wire)
+                            << QString("old") << QString("old");
+    };
+    // Index 3 is in the list, but DC current has no fourth secondary function.
+    overridden("CURR:DC index without entry", {kDcVoltage}, "CURR:DC", 3, ":FUNC2 \n");
+    overridden("FREQ index without entry", {kDcVoltage}, "FREQ", 2, ":FUNC2 \n");
+    overridden("lower case volt:dc", {kDcVoltage}, "volt:dc", 0, "");
+    overridden("no function ever set", {kDcVoltage}, "", 0, "");
+}
+
+void TestConfigCommands::secondaryFunction() {
+    QFETCH(QList<int>, primaries);
+    QFETCH(bool, override);
+    QFETCH(QString, func);
+    QFETCH(int, index);
+    QFETCH(QByteArray, wire);
+    QFETCH(QString, unit);
+    QFETCH(QString, header);
+
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    for (int p : primaries) {
+        setFunction(h, p);
+    }
+    if (override) {
+        w.func = func;
+    }
+    choose(w.FuncBoxTwo, index);
+    w.Run->setEnabled(false);
+    w.SecondaryUnit->setText(QStringLiteral("old"));
+    w.secondfunc_selection = QStringLiteral("old");
+
+    w.SetFuncTwo_Click();
+    QCOMPARE(h.takeWire(), wire);
+    QCOMPARE(w.SecondaryUnit->text(), unit);
+    QCOMPARE(w.secondfunc_selection, header);
+    QVERIFY(w.Run->isEnabled());
+}
+
+void TestConfigCommands::range_data() {
+    QTest::addColumn<QList<int>>("primaries");
+    QTest::addColumn<bool>("override");
+    QTest::addColumn<QString>("func");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("wire");
+
+    struct Group {
+        const char* func;
+        int primary;
+        QStringList values;
+        const char* infix;
+    };
+    const Group groups[] = {
+        {"VOLT:DC", kDcVoltage, {"0.2", "2", "20", "200", "1000"}, ":RANG "},
+        {"VOLT:AC", kAcVoltage, {"0.2", "2", "20", "200", "750"}, ":RANG "},
+        {"CURR:AC", kAcCurrent, {"0.002", "0.02", "0.2", "2", "20"}, ":RANG "},
+        {"CURR:DC", kDcCurrent, {"0.002", "0.02", "0.2", "2", "20"}, ":RANG "},
+        {"RES", kResistance, {"200", "2000", "20000", "200000", "2000000", "20000000"}, ":RANG "},
+        {"FREQ", kFrequency, {"0.2", "2", "20", "200", "750"}, ":THR:VOLT:RANG "},
+        {"PER", kPeriod, {"0.2", "2", "20", "200", "750"}, ":THR:VOLT:RANG "},
+    };
+    for (const Group& g : groups) {
+        for (int i = 0; i < g.values.size(); ++i) {
+            QTest::addRow("%s %d", g.func, i)
+                << QList<int>{g.primary} << false << QString() << i
+                << (QByteArray(g.func) + g.infix + g.values[i].toLatin1() + "\n");
+        }
+        QTest::addRow("%s typed", g.func) << QList<int>{g.primary} << false << QString() << -1
+                                          << (QByteArray(g.func) + g.infix + "\n");
+    }
+    // Continuity and diode keep the previous entries but send no range.
+    QTest::newRow("CONT") << QList<int>{kDcVoltage, kContinuity} << false << QString() << 4
+                          << QByteArray();
+    QTest::newRow("DIOD") << QList<int>{kDcVoltage, kDiode} << false << QString() << 0
+                          << QByteArray();
+    QTest::newRow("VOLT:DC index without entry")
+        << QList<int>{kResistance} << true << QString("VOLT:DC") << 5
+        << QByteArray("VOLT:DC:RANG \n");
+    QTest::newRow("lower case res")
+        << QList<int>{kResistance} << true << QString("res") << 0 << QByteArray();
+    QTest::newRow("no function ever set")
+        << QList<int>{kResistance} << true << QString() << 0 << QByteArray();
+}
+
+void TestConfigCommands::range() {
+    QFETCH(QList<int>, primaries);
+    QFETCH(bool, override);
+    QFETCH(QString, func);
+    QFETCH(int, index);
+    QFETCH(QByteArray, wire);
+
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    for (int p : primaries) {
+        setFunction(h, p);
+    }
+    if (override) {
+        w.func = func;
+    }
+    choose(w.Range, index);
+    w.SetRange_Click();
+    QCOMPARE(h.takeWire(), wire);
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConfigCommands::rangeType_data() {
+    QTest::addColumn<int>("primary");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("before");  // Range and SetRange before
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<bool>("after");
+
+    const std::pair<const char*, int> funcs[] = {{"VOLT:DC", kDcVoltage},
+                                                 {"VOLT:AC", kAcVoltage},
+                                                 {"CURR:AC", kAcCurrent},
+                                                 {"CURR:DC", kDcCurrent},
+                                                 {"RES", kResistance}};
+    for (const auto& [func, primary] : funcs) {
+        for (bool before : {false, true}) {
+            const char* was = before ? "enabled" : "disabled";
+            QTest::addRow("%s MANUAL, range %s", func, was)
+                << primary << 0 << before << (QByteArray(func) + ":RANG:AUTO OFF\n") << true;
+            QTest::addRow("%s AUTO, range %s", func, was)
+                << primary << 1 << before << (QByteArray(func) + ":RANG:AUTO ON\n") << false;
+            QTest::addRow("%s typed, range %s", func, was)
+                << primary << -1 << before << (QByteArray(func) + ":RANG:AUTO \n") << before;
+        }
+    }
+}
+
+void TestConfigCommands::rangeType() {
+    QFETCH(int, primary);
+    QFETCH(int, index);
+    QFETCH(bool, before);
+    QFETCH(QByteArray, wire);
+    QFETCH(bool, after);
+
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, primary);
+    w.Range->setEnabled(before);
+    w.SetRange->setEnabled(before);
+    choose(w.RangeType, index);
+
+    EnableRecorder rec(h, {"Range", "SetRange"});
+    w.SetRangeType->click();
+    QStringList expected;
+    if (after != before) {
+        const QString sign = after ? "+" : "-";
+        expected << sign + "Range" << sign + "SetRange";
+    }
+    // The range controls change before the line goes out.
+    expected << "wire:" + QString::fromLatin1(wire);
+    QCOMPARE(rec.take(), expected);
+    QCOMPARE(w.Range->isEnabled(), after);
+    QCOMPARE(w.SetRange->isEnabled(), after);
+}
+
+void TestConfigCommands::rate_data() {
+    QTest::addColumn<int>("primary");
+    QTest::addColumn<bool>("override");
+    QTest::addColumn<QString>("func");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("wire");
+
+    const std::pair<const char*, int> funcs[] = {
+        {"VOLT:DC", kDcVoltage}, {"VOLT:AC", kAcVoltage}, {"CURR:DC", kDcCurrent},
+        {"CURR:AC", kAcCurrent}, {"RES", kResistance},    {"DIOD", kDiode},
+        {"CONT", kContinuity},   {"FREQ", kFrequency},    {"PER", kPeriod}};
+    const std::pair<int, const char*> rates[] = {{0, "10"}, {1, "1"}, {2, "0.1"}, {-1, ""}};
+    for (const auto& [func, primary] : funcs) {
+        const QByteArray prefix = (QByteArray(func) == "FREQ" || QByteArray(func) == "PER")
+                                      ? QByteArray(":VOLT:DC:NPLC ")
+                                      : ":" + QByteArray(func) + ":NPLC ";
+        for (const auto& [index, value] : rates) {
+            QTest::addRow("%s %s", func, index < 0 ? "typed" : value)
+                << primary << false << QString() << index << (prefix + value + "\n");
+        }
+    }
+    QTest::newRow("lower case freq")
+        << int(kDcVoltage) << true << QString("freq") << 0 << QByteArray(":freq:NPLC 10\n");
+}
+
+void TestConfigCommands::rate() {
+    QFETCH(int, primary);
+    QFETCH(bool, override);
+    QFETCH(QString, func);
+    QFETCH(int, index);
+    QFETCH(QByteArray, wire);
+
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, primary);
+    if (override) {
+        w.func = func;
+    }
+    choose(w.Rate, index);
+    w.SetRate->click();
+    QCOMPARE(h.takeWire(), wire);
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConfigCommands::trigger_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("before");  // SendTrig before
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<bool>("after");
+    for (bool before : {false, true}) {
+        const char* was = before ? "enabled" : "disabled";
+        QTest::addRow("BUS, trigger button %s", was)
+            << 0 << before << QByteArray(":TRIG:SOUR BUS\n") << true;
+        QTest::addRow("MANUAL, trigger button %s", was)
+            << 1 << before << QByteArray(":TRIG:SOUR MAN\n") << false;
+        QTest::addRow("IMMEDIATE, trigger button %s", was)
+            << 2 << before << QByteArray(":TRIG:SOUR IMM\n") << false;
+        QTest::addRow("typed, trigger button %s", was)
+            << -1 << before << QByteArray(":TRIG:SOUR \n") << before;
+    }
+}
+
+void TestConfigCommands::trigger() {
+    QFETCH(int, index);
+    QFETCH(bool, before);
+    QFETCH(QByteArray, wire);
+    QFETCH(bool, after);
+
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.SendTrig->setEnabled(before);
+    choose(w.Trigger, index);
+    EnableRecorder rec(h, {"SendTrig"});
+    w.SetTrig->click();
+    QStringList expected;
+    if (after != before) {
+        expected << QString(after ? "+" : "-") + "SendTrig";
+    }
+    expected << "wire:" + QString::fromLatin1(wire);
+    QCOMPARE(rec.take(), expected);
+    QCOMPARE(w.SendTrig->isEnabled(), after);
+}
+
+void TestConfigCommands::sendTrigger() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.Trigger->setCurrentIndex(0);
+    w.SetTrig->click();
+    QCOMPARE(h.takeWire(), QByteArray(":TRIG:SOUR BUS\n"));
+    h.clock.waitedMs = 0;
+    EnableRecorder rec(h, kConfigControls);
+    w.SendTrig->click();
+    w.SendTrig->click();
+    QCOMPARE(rec.take(), QStringList{"wire:*TRG\n*TRG\n"});
+    QCOMPARE(h.clock.waitedMs, 0);
+}
+
+void TestConfigCommands::display_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("DISABLED") << 0 << QByteArray("DISP:ENAB OFF\n");
+    QTest::newRow("ENABLED") << 1 << QByteArray("DISP:ENAB ON\n");
+    QTest::newRow("typed") << -1 << QByteArray("DISP:ENAB \n");
+}
+
+void TestConfigCommands::display() {
+    QFETCH(int, index);
+    QFETCH(QByteArray, wire);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kResistance);
+    choose(w.Display, index);
+    w.SetDisp->click();
+    QCOMPARE(h.takeWire(), wire);
+}
+
+void TestConfigCommands::holdToggles() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.Hold->click();
+    QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\n"));
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
+    w.Hold->click();
+    QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.Hold->text(), QStringLiteral("Click to HOLD"));
+}
+
+// Nothing compares a choice with the previous one: each press sends again.
+void TestConfigCommands::setTwiceSendsTwice_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("SetFunc") << "SetFunc" << QByteArray(":FUNC VOLT:DC\n");
+    QTest::newRow("SetRange") << "SetRange" << QByteArray("VOLT:DC:RANG 2\n");
+    QTest::newRow("SetRangeType") << "SetRangeType" << QByteArray("VOLT:DC:RANG:AUTO OFF\n");
+    QTest::newRow("SetRate") << "SetRate" << QByteArray(":VOLT:DC:NPLC 1\n");
+    QTest::newRow("SetTrig") << "SetTrig" << QByteArray(":TRIG:SOUR BUS\n");
+    QTest::newRow("SetDisp") << "SetDisp" << QByteArray("DISP:ENAB OFF\n");
+    QTest::newRow("RefStateOn") << "RefStateOn" << QByteArray("VOLT:DC:REF:STAT ON\n");
+    QTest::newRow("RefStateOff") << "RefStateOff" << QByteArray("VOLT:DC:REF:STAT OFF\n");
+    QTest::newRow("AcqRef") << "AcqRef" << QByteArray("VOLT:DC:REF:ACQ\n");
+    QTest::newRow("SetRef") << "SetRef" << QByteArray("VOLT:DC:REF 1.5\n");
+    QTest::newRow("SetFuncTwo") << "SetFuncTwo" << QByteArray(":FUNC2 dB\n");
+}
+
+void TestConfigCommands::setTwiceSendsTwice() {
+    QFETCH(QString, button);
+    QFETCH(QByteArray, line);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.Range->setCurrentIndex(1);
+    w.RangeType->setCurrentIndex(0);
+    w.Rate->setCurrentIndex(1);
+    w.Trigger->setCurrentIndex(0);
+    w.Display->setCurrentIndex(0);
+    w.FuncBoxTwo->setCurrentIndex(2);
+    w.RefMethod->setCurrentIndex(1);
+    w.Ref->setText(QStringLiteral("1.5"));
+    // Every control usable, so the press goes through the button.
+    setAll(w, kConfigControls, true);
+    auto* b = qobject_cast<QPushButton*>(w.control(button.toStdString()));
+    QVERIFY(b != nullptr);
+    b->click();
+    b->click();
+    QCOMPARE(h.takeWire(), line + line);
+}
+
+QTEST_MAIN(TestConfigCommands)
+#include "tst_configcommands.moc"

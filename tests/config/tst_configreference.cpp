@@ -1,0 +1,232 @@
+// The reference group: on and off, the method choice, acquiring from the
+// input, and the custom value with its bounds and its refusal of text that
+// is not a number.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ConfigHelpers.h"
+#include "Main.h"
+#include "MainHarness.h"
+#include "PromptComboBox.h"
+#include "StatusLamp.h"
+
+namespace {
+const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMethod",
+                            "Ref",        "SetRef",      "AcqRef"};
+}
+
+class TestConfigReference : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void onOffAndMethod_data();
+    void onOffAndMethod();
+    void commandsFollowTheFunction();
+    void acquireChangesNothing();
+    void customValue_data();
+    void customValue();
+    void notANumber_data();
+    void notANumber();
+};
+
+// Each row is a sequence of presses from a freshly set resistance function;
+// after it, the wire, the lamp and the usable controls of the group.
+void TestConfigReference::onOffAndMethod_data() {
+    QTest::addColumn<QStringList>("presses");  // "ON", "OFF", "Input", "Custom", "none"
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<int>("lamp");
+    QTest::addColumn<QStringList>("enabled");
+
+    const QStringList onOff{"RefStateOn", "RefStateOff"};
+    QTest::newRow("function set") << QStringList{} << QByteArray() << shell::kLampRed << onOff;
+    QTest::newRow("ON") << QStringList{"ON"} << QByteArray("RES:REF:STAT ON\n") << shell::kLampGreen
+                        << onOff + QStringList{"RefMethod", "SetRefMethod"};
+    QTest::newRow("ON, Input") << QStringList{"ON", "Input"} << QByteArray("RES:REF:STAT ON\n")
+                               << shell::kLampGreen
+                               << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
+    QTest::newRow("ON, Custom") << QStringList{"ON", "Custom"} << QByteArray("RES:REF:STAT ON\n")
+                                << shell::kLampGreen
+                                << onOff +
+                                       QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
+    QTest::newRow("ON, Custom, Input")
+        << QStringList{"ON", "Custom", "Input"} << QByteArray("RES:REF:STAT ON\n")
+        << shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
+    QTest::newRow("ON, Custom, nothing chosen")
+        << QStringList{"ON", "Custom", "none"} << QByteArray("RES:REF:STAT ON\n")
+        << shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
+    QTest::newRow("ON, Custom, OFF")
+        << QStringList{"ON", "Custom", "OFF"} << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\n")
+        << shell::kLampRed << onOff;
+    // Back on, only the method list comes back; the method must be set again.
+    QTest::newRow("ON, Custom, OFF, ON")
+        << QStringList{"ON", "Custom", "OFF", "ON"}
+        << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\nRES:REF:STAT ON\n") << shell::kLampGreen
+        << onOff + QStringList{"RefMethod", "SetRefMethod"};
+    QTest::newRow("ON, ON") << QStringList{"ON", "ON"}
+                            << QByteArray("RES:REF:STAT ON\nRES:REF:STAT ON\n") << shell::kLampGreen
+                            << onOff + QStringList{"RefMethod", "SetRefMethod"};
+    QTest::newRow("OFF, OFF") << QStringList{"OFF", "OFF"}
+                              << QByteArray("RES:REF:STAT OFF\nRES:REF:STAT OFF\n")
+                              << shell::kLampRed << onOff;
+}
+
+void TestConfigReference::onOffAndMethod() {
+    QFETCH(QStringList, presses);
+    QFETCH(QByteArray, wire);
+    QFETCH(int, lamp);
+    QFETCH(QStringList, enabled);
+
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kResistance);
+    w.Ref->setText(QStringLiteral("7.5"));
+    for (const QString& p : presses) {
+        if (p == "ON") {
+            w.RefStateOn->click();
+        } else if (p == "OFF") {
+            w.RefStateOff->click();
+        } else {
+            choose(w.RefMethod, p == "Input" ? 0 : p == "Custom" ? 1 : -1);
+            w.SetRefMethod->click();
+        }
+    }
+    QCOMPARE(h.takeWire(), wire);
+    QCOMPARE(w.RefStat->fillColor(), lamp);
+    QCOMPARE(enabledOf(w, kRefGroup), enabled);
+    // Neither on nor off touches the value or the method choice.
+    QCOMPARE(w.Ref->text(), QStringLiteral("7.5"));
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConfigReference::commandsFollowTheFunction() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.RefStateOn->click();
+    QCOMPARE(h.takeWire(), QByteArray("VOLT:DC:REF:STAT ON\n"));
+    QCOMPARE(setFunction(h, kAcCurrent), QByteArray(":FUNC CURR:AC\n"));
+    w.RefMethod->setCurrentIndex(0);
+    w.SetRefMethod->click();
+    w.AcqRef->click();
+    w.RefMethod->setCurrentIndex(1);
+    w.SetRefMethod->click();
+    w.Ref->setText(QStringLiteral("-0.25"));
+    w.SetRef->click();
+    w.RefStateOff->click();
+    QCOMPARE(h.takeWire(),
+             QByteArray("CURR:AC:REF:ACQ\nCURR:AC:REF -0.25\nCURR:AC:REF:STAT OFF\n"));
+}
+
+void TestConfigReference::acquireChangesNothing() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kFrequency);
+    w.RefStateOn->click();
+    w.RefMethod->setCurrentIndex(0);
+    w.SetRefMethod->click();
+    h.takeWire();
+    const QStringList enabled = enabledOf(w, kConfigControls);
+    EnableRecorder rec(h, kConfigControls);
+    w.AcqRef->click();
+    QCOMPARE(rec.take(), QStringList{"wire:FREQ:REF:ACQ\n"});
+    QCOMPARE(enabledOf(w, kConfigControls), enabled);
+    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
+}
+
+void TestConfigReference::customValue_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");  // the box afterwards
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("2000") << "2000"
+                          << "1010" << QByteArray("VOLT:DC:REF 1010\n");
+    QTest::newRow("1010.5") << "1010.5"
+                            << "1010" << QByteArray("VOLT:DC:REF 1010\n");
+    QTest::newRow("-5000") << "-5000"
+                           << "-1010" << QByteArray("VOLT:DC:REF -1010\n");
+    QTest::newRow("0") << "0"
+                       << "0.001" << QByteArray("VOLT:DC:REF 0.001\n");
+    QTest::newRow("0.0") << "0.0"
+                         << "0.001" << QByteArray("VOLT:DC:REF 0.001\n");
+    QTest::newRow("-0") << "-0"
+                        << "0.001" << QByteArray("VOLT:DC:REF 0.001\n");
+    QTest::newRow("1010") << "1010"
+                          << "1010" << QByteArray("VOLT:DC:REF 1010\n");
+    QTest::newRow("-1010") << "-1010"
+                           << "-1010" << QByteArray("VOLT:DC:REF -1010\n");
+    QTest::newRow("12.50") << "12.50"
+                           << "12.50" << QByteArray("VOLT:DC:REF 12.50\n");
+    QTest::newRow("+3") << "+3"
+                        << "+3" << QByteArray("VOLT:DC:REF +3\n");
+    QTest::newRow(".5") << ".5"
+                        << ".5" << QByteArray("VOLT:DC:REF .5\n");
+    QTest::newRow("exponent 1.5e2") << "1.5e2"
+                                    << "1.5e2" << QByteArray("VOLT:DC:REF 1.5e2\n");
+    QTest::newRow("exponent 2E3") << "2E3"
+                                  << "1010" << QByteArray("VOLT:DC:REF 1010\n");
+    QTest::newRow("tiny 1e-300") << "1e-300"
+                                 << "1e-300" << QByteArray("VOLT:DC:REF 1e-300\n");
+    QTest::newRow("blanks around") << "  4.25 "
+                                   << "  4.25 " << QByteArray("VOLT:DC:REF 4.25\n");
+}
+
+void TestConfigReference::customValue() {
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, wire);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.RefStateOn->click();
+    w.RefMethod->setCurrentIndex(1);
+    w.SetRefMethod->click();
+    h.takeWire();
+    w.Ref->setText(typed);
+    w.SetRef->click();
+    QCOMPARE(h.takeWire(), wire);
+    QCOMPARE(w.Ref->text(), shown);
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConfigReference::notANumber_data() {
+    QTest::addColumn<QString>("typed");
+    for (const char* t :
+         {"Text1", "", "   ", "abc", "12.5x", "1,5", "1,000", "0x10", "1e", "--1", "nan", "NaN",
+          "inf", "-inf", "infinity", "1e999", "-1e999", "5\nVOLT:DC:REF 9"}) {
+        QTest::newRow(QByteArray(t).replace('\n', "\\n").constData()) << QString(t);
+    }
+}
+
+void TestConfigReference::notANumber() {
+    QFETCH(QString, typed);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.RefStateOn->click();
+    w.RefMethod->setCurrentIndex(1);
+    w.SetRefMethod->click();
+    h.takeWire();
+    w.Ref->setText(typed);
+    const QString kept = w.Ref->text();
+    w.SetRef->click();
+    QCOMPARE(h.takeWire(), QByteArray());
+    QCOMPARE(w.Ref->text(), kept);
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    const auto& m = h.dialogs.messages.first();
+    QCOMPARE(m.title, QStringLiteral("Reference Error"));
+    QCOMPARE(m.icon, shell::Dialogs::Icon::Exclamation);
+    QVERIFY(m.text.contains(QStringLiteral("number from -1010 to 1010")));
+    QVERIFY(!m.text.contains(QStringLiteral("COM port")));
+    // The group stays usable for a corrected value.
+    QVERIFY(w.SetRef->isEnabled());
+    w.Ref->setText(QStringLiteral("3"));
+    w.SetRef->click();
+    QCOMPARE(h.takeWire(), QByteArray("VOLT:DC:REF 3\n"));
+}
+
+QTEST_MAIN(TestConfigReference)
+#include "tst_configreference.moc"

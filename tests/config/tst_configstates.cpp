@@ -1,0 +1,454 @@
+// Enabled states, lamps and state variables through sequences of clicks:
+// the order in which a primary Set changes the controls, the secondary
+// display switch and the reset with their waits on the fake clock, what
+// survives Close Port and the reset, and writes that fail.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ConfigHelpers.h"
+#include "Main.h"
+#include "MainHarness.h"
+#include "PromptComboBox.h"
+#include "StatusLamp.h"
+
+namespace {
+// What Run disables and enables when continuous reading starts.
+const QStringList kRunDisables{"SingleRead", "Send",    "Reset",   "Run",     "SetRate",
+                               "Rate",       "Trigger", "SetTrig", "SendTrig"};
+
+bool windowBusy(const Main& w) {
+    return !w.isEnabled() && QApplication::overrideCursor() != nullptr &&
+           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+}
+}  // namespace
+
+class TestConfigStates : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void primarySetOrder_data();
+    void primarySetOrder();
+    void secondarySwitch_data();
+    void secondarySwitch();
+    void secondarySetEnablesRun();
+    void resetInstrument();
+    void resetFailsBeforeAnythingChanges();
+    void lampsSurviveCloseAndReset_data();
+    void lampsSurviveCloseAndReset();
+    void functionAndHeadersSurvive_data();
+    void functionAndHeadersSurvive();
+    void primarySetDuringRun();
+    void failedWrites_data();
+    void failedWrites();
+    void trappedFailures_data();
+    void trappedFailures();
+};
+
+void TestConfigStates::primarySetOrder_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QStringList>("events");
+    const QStringList head{"+Trigger",
+                           "+SetTrig",
+                           "+Display",
+                           "+SetDisp",
+                           "+Hold",
+                           "+FuncBoxTwoStateOn",
+                           "+FuncBoxTwoStateOff",
+                           "+Run",
+                           "+SingleRead",
+                           "+SaveData",
+                           "+EndLog"};
+    const QStringList tail{"+RefStateOn", "+RefStateOff"};
+    const QStringList rate{"+Rate", "+SetRate"};
+    // From the state right after Connect: only changes are recorded.
+    QTest::newRow("CONTINUITY") << int(kContinuity)
+                                << head +
+                                       QStringList{"-FuncBoxTwoStateOn", "-FuncBoxTwoStateOff",
+                                                   "wire::FUNC CONT\n"} +
+                                       tail + rate;
+    QTest::newRow("FREQUENCY") << int(kFrequency)
+                               << head + QStringList{"+Range", "+SetRange", "wire::FUNC FREQ\n"} +
+                                      tail + rate;
+    QTest::newRow("2W RESISTANCE")
+        << int(kResistance)
+        << head +
+               QStringList{"-FuncBoxTwoStateOn", "-FuncBoxTwoStateOff", "+RangeType",
+                           "+SetRangeType", "wire::FUNC RES\n"} +
+               tail + rate;
+    QTest::newRow("DC VOLTAGE") << int(kDcVoltage)
+                                << head +
+                                       QStringList{"+RangeType", "+SetRangeType",
+                                                   "wire::FUNC VOLT:DC\n"} +
+                                       tail + rate;
+}
+
+void TestConfigStates::primarySetOrder() {
+    QFETCH(int, index);
+    QFETCH(QStringList, events);
+    MainHarness h;
+    QVERIFY(h.connect());
+    EnableRecorder rec(h, kConfigControls);
+    setFunction(h, index);
+    QCOMPARE(rec.take(), events);
+}
+
+void TestConfigStates::secondarySwitch_data() {
+    QTest::addColumn<bool>("on");
+    QTest::newRow("ON") << true;
+    QTest::newRow("OFF") << false;
+}
+
+void TestConfigStates::secondarySwitch() {
+    QFETCH(bool, on);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    if (!on) {
+        w.FuncBoxTwoStateOn->click();
+        w.FuncBoxTwo->setCurrentIndex(0);
+        w.SetFuncTwo->click();
+        w.SecondaryDisplay->setText(QStringLiteral("1.234E-3"));
+        h.takeWire();
+    }
+    const int lampBefore = w.FuncTwoStat->fillColor();
+    const bool runBefore = w.Run->isEnabled();
+    h.clock.waitedMs = 0;
+    int busyPasses = 0;
+    int passes = 0;
+    h.clock.onWait = [&](qint64) {
+        ++passes;
+        // During the pause: the command is out, the window busy, the lamp
+        // and the controls not yet changed.
+        if (windowBusy(w) && h.port()->written == (on ? ":FUNC2:STAT 1\n" : ":FUNC2:STAT 0\n") &&
+            w.FuncTwoStat->fillColor() == lampBefore && ownEnabled(w, "Run") == runBefore) {
+            ++busyPasses;
+        }
+    };
+    (on ? w.FuncBoxTwoStateOn : w.FuncBoxTwoStateOff)->click();
+    h.clock.onWait = nullptr;
+
+    QCOMPARE(h.clock.waitedMs, 500);
+    QVERIFY(passes > 0);
+    QCOMPARE(busyPasses, passes);
+    QVERIFY(!windowBusy(w));
+    QVERIFY(w.isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(h.takeWire(), on ? QByteArray(":FUNC2:STAT 1\n") : QByteArray(":FUNC2:STAT 0\n"));
+    QCOMPARE(w.FuncTwoStat->fillColor(), on ? shell::kLampGreen : shell::kLampRed);
+    QCOMPARE(w.FuncBoxTwo->isEnabled(), on);
+    QCOMPARE(w.SetFuncTwo->isEnabled(), on);
+    QCOMPARE(w.Run->isEnabled(), !on);
+    if (!on) {
+        QCOMPARE(w.SecondaryDisplay->text(), QString());
+        QCOMPARE(w.SecondaryUnit->text(), QString());
+        QCOMPARE(w.secondfunc_selection, QStringLiteral("AC Voltage(V)"));
+    }
+}
+
+void TestConfigStates::secondarySetEnablesRun() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.FuncBoxTwoStateOn->click();
+    QVERIFY(!w.Run->isEnabled());
+    w.FuncBoxTwo->setCurrentIndex(1);
+    w.SetFuncTwo->click();
+    QVERIFY(w.Run->isEnabled());
+    QCOMPARE(h.takeWire(), QByteArray(":FUNC2:STAT 1\n:FUNC2 dBm\n"));
+    QCOMPARE(w.SecondaryUnit->text(), QStringLiteral("dBm"));
+    // A new primary function keeps the lamp green and empties the unit.
+    setFunction(h, kAcCurrent);
+    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.SecondaryUnit->text(), QString());
+    QVERIFY(w.FuncBoxTwo->isEnabled());
+    QCOMPARE(w.FuncBoxTwo->entries(), (QStringList{"DC CURRENT", "FREQUENCY"}));
+}
+
+void TestConfigStates::resetInstrument() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.RangeType->setCurrentIndex(0);
+    w.SetRangeType->click();
+    w.Range->setCurrentIndex(3);
+    w.Ref->setText(QStringLiteral("12.5"));
+    w.PrimaryDisplay->setText(QStringLiteral("+1.00E+00"));
+    w.SecondaryDisplay->setText(QStringLiteral("+6.00E+01"));
+    h.takeWire();
+    const QStringList rangeItems = w.Range->entries();
+    const QStringList secondItems = w.FuncBoxTwo->entries();
+
+    h.clock.waitedMs = 0;
+    int passes = 0;
+    int goodPasses = 0;
+    h.clock.onWait = [&](qint64) {
+        ++passes;
+        if (windowBusy(w) && h.port()->written == "*RST\n" &&
+            w.StatusBox->text() == QStringLiteral("Resetting Instrument. Please wait..") &&
+            w.PrimaryDisplay->text().isEmpty() && w.PrimaryUnit->text().isEmpty()) {
+            ++goodPasses;
+        }
+    };
+    w.Reset->click();
+    h.clock.onWait = nullptr;
+
+    QCOMPARE(h.clock.waitedMs, 10000);
+    QVERIFY(passes > 0);
+    QCOMPARE(goodPasses, passes);
+    QVERIFY(!windowBusy(w));
+    QVERIFY(w.isEnabled());
+    QCOMPARE(h.takeWire(), QByteArray("*RST\n"));
+    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    // Of the controls the reset touches, only the primary function choice
+    // and the reset button itself stay usable.
+    QCOMPARE(enabledOf(w, kConfigControls), (QStringList{"FuncBox", "SetFunc", "Reset"}));
+    for (QLineEdit* box : {w.PrimaryDisplay, w.SecondaryDisplay, w.PrimaryUnit, w.SecondaryUnit}) {
+        QCOMPARE(box->text(), QString());
+    }
+    // Lists, choices and the reference text are the meter's business no more
+    // than before: they stay.
+    QCOMPARE(w.Range->entries(), rangeItems);
+    QCOMPARE(w.Range->currentIndex(), 3);
+    QCOMPARE(w.FuncBoxTwo->entries(), secondItems);
+    QCOMPARE(w.RangeType->currentIndex(), 0);
+    QCOMPARE(w.Ref->text(), QStringLiteral("12.5"));
+    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+    QVERIFY(h.dialogs.messages.isEmpty());
+
+    // A second reset works the same way.
+    w.Reset->click();
+    QCOMPARE(h.takeWire(), QByteArray("*RST\n"));
+    QCOMPARE(h.clock.waitedMs, 20000);
+}
+
+void TestConfigStates::resetFailsBeforeAnythingChanges() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    const QStringList enabled = enabledOf(w, kConfigControls);
+    h.port()->failWrites = true;
+    h.clock.waitedMs = 0;
+    w.Reset->click();
+    QCOMPARE(h.clock.waitedMs, 0);
+    QVERIFY(w.isEnabled());
+    QCOMPARE(enabledOf(w, kConfigControls), enabled);
+    QCOMPARE(w.PrimaryUnit->text(), QStringLiteral("VDC"));
+    QVERIFY(w.StatusBox->text().contains(QStringLiteral("*RST")));
+    QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestConfigStates::lampsSurviveCloseAndReset_data() {
+    QTest::addColumn<bool>("viaClose");
+    QTest::newRow("Close Port") << true;
+    QTest::newRow("Reset Instrument") << false;
+}
+
+void TestConfigStates::lampsSurviveCloseAndReset() {
+    QFETCH(bool, viaClose);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kResistance);
+    w.Hold->click();
+    w.RefStateOn->click();
+    setFunction(h, kDcVoltage);
+    w.FuncBoxTwoStateOn->click();
+    h.takeWire();
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
+
+    (viaClose ? w.Close : w.Reset)->click();
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
+    QVERIFY(!ownEnabled(w, "RefStateOff"));
+    QVERIFY(!ownEnabled(w, "Hold"));
+    QVERIFY(!ownEnabled(w, "FuncBoxTwoStateOff"));
+
+    if (viaClose) {
+        QVERIFY(h.connect());
+    }
+    setFunction(h, kDcVoltage);
+    // The lamp is the hold state: the next press turns hold off.
+    w.Hold->click();
+    QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampRed);
+}
+
+void TestConfigStates::functionAndHeadersSurvive_data() {
+    QTest::addColumn<bool>("viaClose");
+    QTest::newRow("Close Port") << true;
+    QTest::newRow("Reset Instrument") << false;
+}
+
+void TestConfigStates::functionAndHeadersSurvive() {
+    QFETCH(bool, viaClose);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kFrequency);
+    w.FuncBoxTwoStateOn->click();
+    w.FuncBoxTwo->setCurrentIndex(1);
+    w.SetFuncTwo->click();
+    h.takeWire();
+    QCOMPARE(w.secondfunc_selection, QStringLiteral("AC Current(A)"));
+
+    (viaClose ? w.Close : w.Reset)->click();
+    h.takeWire();
+    QCOMPARE(w.func, QStringLiteral("FREQ"));
+    QCOMPARE(w.func_selection, QStringLiteral("Frequency(Hz)"));
+    QCOMPARE(w.secondfunc_selection, QStringLiteral("AC Current(A)"));
+    QCOMPARE(w.PrimaryUnit->text(), QString());
+    QCOMPARE(w.SecondaryUnit->text(), QString());
+
+    if (viaClose) {
+        QVERIFY(h.connect());
+    }
+    // Typed text in FuncBox resends the function kept through it all.
+    typeInto(w.FuncBox, QStringLiteral("x"));
+    w.SetFunc->click();
+    QCOMPARE(h.takeWire(), QByteArray(":FUNC FREQ\n"));
+}
+
+void TestConfigStates::primarySetDuringRun() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.Trigger->setCurrentIndex(0);
+    w.SetTrig->click();
+    h.takeWire();
+    // The state Run leaves while readings run.
+    setAll(w, kRunDisables, false);
+    w.StopBtn->setEnabled(true);
+
+    setFunction(h, kAcVoltage);
+    QCOMPARE(enabledOf(w, kRunDisables),
+             (QStringList{"SingleRead", "Run", "SetRate", "Rate", "Trigger", "SetTrig"}));
+    QVERIFY(ownEnabled(w, "StopBtn"));
+}
+
+// Handlers without an error report of their own: a failed write stops the
+// handler, the status line says what was not sent, no message box, and the
+// window is never left busy.
+void TestConfigStates::failedWrites_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("lampsOn");  // secondary display and reference on before
+    QTest::newRow("SetFunc") << "SetFunc"
+                             << ":FUNC VOLT:AC" << true;
+    QTest::newRow("ON") << "FuncBoxTwoStateOn"
+                        << ":FUNC2:STAT 1" << false;
+    QTest::newRow("OFF") << "FuncBoxTwoStateOff"
+                         << ":FUNC2:STAT 0" << true;
+    QTest::newRow("SetFuncTwo") << "SetFuncTwo"
+                                << ":FUNC2 dB" << true;
+    QTest::newRow("SendTrig") << "SendTrig"
+                              << "*TRG" << true;
+    QTest::newRow("SetDisp") << "SetDisp"
+                             << "DISP:ENAB ON" << true;
+    QTest::newRow("RefStateOn") << "RefStateOn"
+                                << "VOLT:DC:REF:STAT ON" << false;
+    QTest::newRow("RefStateOff") << "RefStateOff"
+                                 << "VOLT:DC:REF:STAT OFF" << true;
+}
+
+void TestConfigStates::failedWrites() {
+    QFETCH(QString, button);
+    QFETCH(QString, command);
+    QFETCH(bool, lampsOn);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    if (lampsOn) {
+        w.FuncBoxTwoStateOn->click();
+        w.RefStateOn->click();
+    }
+    h.takeWire();
+    w.FuncBox->setCurrentIndex(kAcVoltage);
+    w.FuncBoxTwo->setCurrentIndex(2);
+    setAll(w, kConfigControls, true);
+    const QString secondaryBefore = w.SecondaryUnit->text();
+    const int lamp = lampsOn ? shell::kLampGreen : shell::kLampRed;
+
+    h.port()->failWrites = true;
+    h.clock.waitedMs = 0;
+    qobject_cast<QPushButton*>(w.control(button.toStdString()))->click();
+
+    QVERIFY2(w.StatusBox->text().contains(command), qPrintable(w.StatusBox->text()));
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QVERIFY(w.isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(h.clock.waitedMs, 0);
+    // Nothing claims the command went out.
+    QCOMPARE(w.FuncTwoStat->fillColor(), lamp);
+    QCOMPARE(w.RefStat->fillColor(), lamp);
+    QCOMPARE(w.SecondaryUnit->text(), secondaryBefore);
+
+    // The window goes on working once the port does.
+    h.port()->failWrites = false;
+    w.SendTrig->click();
+    QCOMPARE(h.takeWire(), QByteArray("*TRG\n"));
+}
+
+// Handlers that trap failures hand the error to the connection error report,
+// which stays silent for a refused write; the status line says why.
+void TestConfigStates::trappedFailures_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("command");
+    QTest::newRow("SetRange") << "SetRange"
+                              << "VOLT:DC:RANG 20";
+    QTest::newRow("SetRangeType") << "SetRangeType"
+                                  << "VOLT:DC:RANG:AUTO OFF";
+    QTest::newRow("SetRate") << "SetRate"
+                             << ":VOLT:DC:NPLC 0.1";
+    QTest::newRow("SetTrig") << "SetTrig"
+                             << ":TRIG:SOUR BUS";
+    QTest::newRow("Hold") << "Hold"
+                          << "HOLD:STATE ON";
+    QTest::newRow("AcqRef") << "AcqRef"
+                            << "VOLT:DC:REF:ACQ";
+    QTest::newRow("SetRef") << "SetRef"
+                            << "VOLT:DC:REF 5";
+}
+
+void TestConfigStates::trappedFailures() {
+    QFETCH(QString, button);
+    QFETCH(QString, command);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.Range->setCurrentIndex(2);
+    w.RangeType->setCurrentIndex(0);
+    w.Rate->setCurrentIndex(2);
+    w.Trigger->setCurrentIndex(0);
+    w.Ref->setText(QStringLiteral("5"));
+    setAll(w, kConfigControls, true);
+    w.Range->setEnabled(false);
+    w.SetRange->setEnabled(button == "SetRange");
+    w.SendTrig->setEnabled(false);
+    h.port()->failWrites = true;
+
+    qobject_cast<QPushButton*>(w.control(button.toStdString()))->click();
+    QVERIFY2(w.StatusBox->text().contains(command), qPrintable(w.StatusBox->text()));
+    QVERIFY(h.dialogs.messages.isEmpty());
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampRed);
+    // Changes made before the write stay.
+    if (button == "SetRangeType") {
+        QVERIFY(w.Range->isEnabled());
+    }
+    if (button == "SetTrig") {
+        QVERIFY(w.SendTrig->isEnabled());
+    }
+}
+
+QTEST_MAIN(TestConfigStates)
+#include "tst_configstates.moc"
