@@ -12,13 +12,14 @@
 // The first active branch of an event takes everything that has arrived; a
 // reply is complete once its buffer holds the terminator, and then exactly
 // one character (the last) is dropped from it.
-#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <optional>
