@@ -14,6 +14,8 @@ namespace comm {
 
 namespace {
 
+constexpr qint64 kPortReadBufferBytes = 1 << 20;
+
 QString serialErrorText(QSerialPort::SerialPortError error) {
     switch (error) {
         case QSerialPort::ReadError:
@@ -60,6 +62,9 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
+    // Input nobody asked for waits at the port unread; past this much the
+    // port stops taking more from the system instead of growing without end.
+    port->setReadBufferSize(kPortReadBufferBytes);
     if (!port->open(QIODevice::ReadWrite)) {
         switch (port->error()) {
             case QSerialPort::DeviceNotFoundError:

@@ -31,9 +31,7 @@ std::optional<QString> QtDialogs::saveFileName(QWidget* parent, const SaveFileRe
                        qtFileFilter(request.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    // The log is appended to, never replaced, so choosing an existing file
-    // needs no warning.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

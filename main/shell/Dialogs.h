@@ -15,6 +15,9 @@ struct SaveFileRequest {
     QString filter;
     QString initialDir;
     QString fileName;
+    // Ask before an existing file is replaced. Logs are appended to, so
+    // their dialog does not ask.
+    bool confirmOverwrite = false;
 };
 
 // The platform's message boxes and save-file dialog, behind one small layer

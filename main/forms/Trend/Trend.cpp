@@ -443,7 +443,8 @@ void Trend::SavePlotBtn_Click() {
         shell::SaveFileRequest{.title = QStringLiteral("Save Plot As"),
                                .filter = QStringLiteral("PNG(*.png)|*.png|All Files(*.*)|*.*"),
                                .initialDir = QString(),
-                               .fileName = QStringLiteral("trend.png")});
+                               .fileName = QStringLiteral("trend.png"),
+                               .confirmOverwrite = true});
     if (!path) {
         return;
     }
@@ -471,7 +472,8 @@ void Trend::SaveCsvBtn_Click() {
             .title = QStringLiteral("Save Points As"),
             .filter = QStringLiteral("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"),
             .initialDir = QString(),
-            .fileName = QStringLiteral("trend.csv")});
+            .fileName = QStringLiteral("trend.csv"),
+            .confirmOverwrite = true});
     if (!path) {
         return;
     }
