@@ -156,6 +156,10 @@ void TestConfigReference::customValue_data() {
                           << "1010" << QByteArray("VOLT:DC:REF 1010\n");
     QTest::newRow("-1010") << "-1010"
                            << "-1010" << QByteArray("VOLT:DC:REF -1010\n");
+    QTest::newRow("1010.0") << "1010.0"
+                            << "1010.0" << QByteArray("VOLT:DC:REF 1010.0\n");
+    QTest::newRow("-1010.00") << "-1010.00"
+                              << "-1010.00" << QByteArray("VOLT:DC:REF -1010.00\n");
     QTest::newRow("12.50") << "12.50"
                            << "12.50" << QByteArray("VOLT:DC:REF 12.50\n");
     QTest::newRow("+3") << "+3"

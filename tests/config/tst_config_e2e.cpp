@@ -1,0 +1,119 @@
+// A whole configuration session against the meter simulator on a real
+// pseudo-terminal, through the real serial port layer: what the meter
+// receives is exactly the command lines the buttons stand for.
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "FakeClock.h"
+#include "Main.h"
+#include "PromptComboBox.h"
+#include "RecordingDialogs.h"
+#include "SerialLink.h"
+#include "StatusLamp.h"
+#include "vxsim/client/SimProcess.h"
+
+namespace {
+
+// The program's waits (2 s connect, 0.5 s secondary switch, 10 s reset) run
+// ten times faster than the wall clock.
+constexpr double kSpeedUp = 10.0;
+
+struct Bench {
+    FastClock clock{kSpeedUp};
+    RecordingDialogs dialogs;
+    comm::SerialPortOpener opener;
+    vxsim::SimProcess sim;
+    std::unique_ptr<Main> window;
+
+    bool start(const QStringList& options) {
+        if (!sim.start(options)) {
+            qWarning() << sim.errorString();
+            return false;
+        }
+        qputenv("VXMETER_COM4", QFile::encodeName(sim.devicePath()));
+        window = std::make_unique<Main>(
+            MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+        window->ComPort->setCurrentIndex(3);
+        return true;
+    }
+    ~Bench() { qunsetenv("VXMETER_COM4"); }
+};
+
+}  // namespace
+
+class TestConfigE2E : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void session_data();
+    void session();
+};
+
+void TestConfigE2E::session_data() {
+    QTest::addColumn<QString>("term");
+    QTest::addColumn<int>("termIndex");
+    QTest::newRow("LF") << "LF" << 1;
+    QTest::newRow("CR") << "CR" << 0;
+}
+
+void TestConfigE2E::session() {
+    QFETCH(QString, term);
+    QFETCH(int, termIndex);
+    Bench b;
+    QVERIFY(b.start({"--term", term}));
+    Main& w = *b.window;
+    w.TermChar->setCurrentIndex(termIndex);
+    w.ConnectBtn->click();
+    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+
+    w.FuncBox->setCurrentIndex(8);  // DC VOLTAGE
+    w.SetFunc->click();
+    w.RangeType->setCurrentIndex(0);  // MANUAL
+    w.SetRangeType->click();
+    w.Range->setCurrentIndex(4);  // 1000 V
+    w.SetRange->click();
+    w.Rate->setCurrentIndex(2);  // FAST
+    w.SetRate->click();
+    w.Trigger->setCurrentIndex(0);  // BUS
+    w.SetTrig->click();
+    w.SendTrig->click();
+    w.Display->setCurrentIndex(0);  // DISABLED
+    w.SetDisp->click();
+    w.Hold->click();
+    w.FuncBoxTwoStateOn->click();
+    w.FuncBoxTwo->setCurrentIndex(3);  // FREQUENCY
+    w.SetFuncTwo->click();
+    w.FuncBoxTwoStateOff->click();
+    w.RefStateOn->click();
+    w.RefMethod->setCurrentIndex(1);  // Custom
+    w.SetRefMethod->click();
+    w.Ref->setText(QStringLiteral("2000"));
+    w.SetRef->click();
+    w.Reset->click();
+
+    const QByteArray t = termIndex == 0 ? "\r" : "\n";
+    const QByteArray expected =
+        "*IDN?" + t + ":FUNC VOLT:DC" + t + "VOLT:DC:RANG:AUTO OFF" + t + "VOLT:DC:RANG 1000" + t +
+        ":VOLT:DC:NPLC 0.1" + t + ":TRIG:SOUR BUS" + t + "*TRG" + t + "DISP:ENAB OFF" + t +
+        "HOLD:STATE ON" + t + ":FUNC2:STAT 1" + t + ":FUNC2 FREQ" + t + ":FUNC2:STAT 0" + t +
+        "VOLT:DC:REF:STAT ON" + t + "VOLT:DC:REF 1010" + t + "*RST" + t;
+    QTRY_COMPARE_WITH_TIMEOUT(b.sim.recorded(), expected, 3000);
+
+    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    QVERIFY(w.isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(w.Ref->text(), QStringLiteral("1010"));
+    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.secondfunc_selection, QStringLiteral("Frequency(Hz)"));
+    QVERIFY(w.MSComm1->isOpen());
+    QVERIFY(b.dialogs.messages.isEmpty());
+}
+
+QTEST_MAIN(TestConfigE2E)
+#include "tst_config_e2e.moc"
