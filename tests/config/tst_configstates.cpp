@@ -39,6 +39,7 @@ private Q_SLOTS:
     void functionAndHeadersSurvive_data();
     void functionAndHeadersSurvive();
     void primarySetDuringRun();
+    void primarySetInsideRunLoop();
     void failedWrites_data();
     void failedWrites();
     void trappedFailures_data();
@@ -332,6 +333,36 @@ void TestConfigStates::primarySetDuringRun() {
     QCOMPARE(enabledOf(w, kRunDisables),
              (QStringList{"SingleRead", "Run", "SetRate", "Rate", "Trigger", "SetTrig"}));
     QVERIFY(ownEnabled(w, "StopBtn"));
+}
+
+// The same with the reading loop itself: the press is handled inside Run's
+// one-second wait and its line goes out between two queries.
+void TestConfigStates::primarySetInsideRunLoop() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    bool pressed = false;
+    QStringList whileRunning;
+    QStringList afterSet;
+    h.clock.onWait = [&](qint64) {
+        if (w.running_cnt == 0 || pressed) {
+            return;
+        }
+        pressed = true;
+        whileRunning = enabledOf(w, kRunDisables);
+        w.FuncBox->setCurrentIndex(kAcVoltage);
+        w.SetFunc->click();
+        afterSet = enabledOf(w, kRunDisables);
+        w.StopBtn->click();
+    };
+    w.Run->click();
+    h.clock.onWait = nullptr;
+    QVERIFY(pressed);
+    QCOMPARE(whileRunning, QStringList());
+    QCOMPARE(afterSet, (QStringList{"SingleRead", "Run", "SetRate", "Rate", "Trigger", "SetTrig"}));
+    QCOMPARE(h.takeWire(), QByteArray("FETC?\n:FUNC VOLT:AC\n"));
+    QCOMPARE(w.running_cnt, 0);
 }
 
 // Handlers without an error report of their own: a failed write stops the
