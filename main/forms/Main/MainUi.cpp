@@ -3,6 +3,7 @@
 // enabled is part of this state; the handlers change it later.
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -75,12 +76,14 @@ void Main::buildUi() {
         add(l, name, QString(), true);
         return l;
     };
-    auto display = [&](const char* name, int points) {
+    // `widest` is the longest text the box must show whole.
+    auto display = [&](const char* name, int points, const QString& widest) {
         auto* t = text(name, QString(), QString(), true);
         t->setReadOnly(true);
         QFont f(QStringLiteral("Arial"));
         f.setPointSize(points);
         t->setFont(f);
+        t->setMinimumWidth(QFontMetrics(f).horizontalAdvance(widest) + 16);
         QPalette p = t->palette();
         p.setColor(QPalette::Base, Qt::black);
         p.setColor(QPalette::Text, QColor(0, 255, 0));
@@ -124,10 +127,12 @@ void Main::buildUi() {
     FuncTwoStat = lamp("FuncTwoStat", shell::StatusLamp::Shape::Rectangle);
 
     // Readings.
-    PrimaryDisplay = display("PrimaryDisplay", 30);
-    PrimaryUnit = display("PrimaryUnit", 24);
-    SecondaryDisplay = display("SecondaryDisplay", 30);
-    SecondaryUnit = display("SecondaryUnit", 24);
+    const QString reading = QStringLiteral("-8.88888E+88");
+    const QString unit = QStringLiteral("AAC");
+    PrimaryDisplay = display("PrimaryDisplay", 30, reading);
+    PrimaryUnit = display("PrimaryUnit", 24, unit);
+    SecondaryDisplay = display("SecondaryDisplay", 30, reading);
+    SecondaryUnit = display("SecondaryUnit", 24, unit);
 
     // Range, rate, trigger, display, hold.
     RangeType =
@@ -266,8 +271,6 @@ void Main::buildUi() {
         g->addLayout(buttons, 2, 0, 1, 2);
         g->addWidget(StatusBox, 3, 0, 1, 2);
     }
-    PrimaryUnit->setMaximumWidth(130);
-    SecondaryUnit->setMaximumWidth(130);
 
     auto* logging = frame(QStringLiteral("Log and Save Data"), central);
     {
