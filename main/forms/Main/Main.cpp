@@ -8,6 +8,7 @@
 
 #include "Busy.h"
 #include "Clock.h"
+#include "ControlLists.h"
 #include "DataLog.h"
 #include "Dialogs.h"
 #include "Errors.h"
@@ -21,39 +22,8 @@
 
 namespace {
 
-// Controls Close Port disables, in this order.
-constexpr std::array<std::string_view, 32> kClosePortDisables{"FuncBox",
-                                                              "SetFunc",
-                                                              "Reset",
-                                                              "Send",
-                                                              "FuncBoxTwoStateOff",
-                                                              "FuncBoxTwoStateOn",
-                                                              "FuncBoxTwo",
-                                                              "SetFuncTwo",
-                                                              "RefStateOn",
-                                                              "RefStateOff",
-                                                              "RefMethod",
-                                                              "SetRefMethod",
-                                                              "AcqRef",
-                                                              "SetRef",
-                                                              "Ref",
-                                                              "RangeType",
-                                                              "SetRangeType",
-                                                              "Range",
-                                                              "SetRange",
-                                                              "SaveData",
-                                                              "EndLog",
-                                                              "Run",
-                                                              "StopBtn",
-                                                              "SingleRead",
-                                                              "Display",
-                                                              "SetDisp",
-                                                              "Hold",
-                                                              "Trigger",
-                                                              "SetTrig",
-                                                              "SendTrig",
-                                                              "Rate",
-                                                              "SetRate"};
+// Close Port disables these before the measurement controls.
+constexpr std::array<std::string_view, 4> kClosePortDisables{"FuncBox", "SetFunc", "Reset", "Send"};
 
 // Controls a successful Connect enables, in this order, and the connection
 // lists it disables.
@@ -297,6 +267,7 @@ void Main::Close_Click() {
     SetControlsEnabled(kConnectionLists, true);
     InstrID->setText(QStringLiteral("No Instrument Connected"));
     SetControlsEnabled(kClosePortDisables, false);
+    SetControlsEnabled(meter::kMeasurementControls, false);
     for (QLineEdit* box :
          {StatusBox, PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
         box->clear();

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "ConfigTables.h"
+#include "ControlLists.h"
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Main.h"
@@ -76,35 +77,8 @@ constexpr std::array<std::string_view, 5> kRefOffDisables{"RefMethod", "SetRefMe
 // The reset leaves only the primary function choice usable (and the reset
 // button itself, so the operator can reset again), in this order.
 constexpr std::array<std::string_view, 3> kResetEnables{"FuncBox", "SetFunc", "Reset"};
-constexpr std::array<std::string_view, 29> kResetDisables{"Send",
-                                                          "FuncBoxTwoStateOff",
-                                                          "FuncBoxTwoStateOn",
-                                                          "FuncBoxTwo",
-                                                          "SetFuncTwo",
-                                                          "RefStateOn",
-                                                          "RefStateOff",
-                                                          "RefMethod",
-                                                          "SetRefMethod",
-                                                          "AcqRef",
-                                                          "SetRef",
-                                                          "Ref",
-                                                          "RangeType",
-                                                          "SetRangeType",
-                                                          "Range",
-                                                          "SetRange",
-                                                          "SaveData",
-                                                          "EndLog",
-                                                          "Run",
-                                                          "StopBtn",
-                                                          "SingleRead",
-                                                          "Display",
-                                                          "SetDisp",
-                                                          "Hold",
-                                                          "Trigger",
-                                                          "SetTrig",
-                                                          "SendTrig",
-                                                          "Rate",
-                                                          "SetRate"};
+// The reset disables the console's Send before the measurement controls.
+constexpr std::array<std::string_view, 1> kResetDisables{"Send"};
 
 constexpr double kSecondarySwitchSeconds = 0.5;
 constexpr double kResetSeconds = 10.0;
@@ -357,6 +331,7 @@ void Main::Reset_Click() {
     BeginBusy();
     SetControlsEnabled(kResetEnables, true);
     SetControlsEnabled(kResetDisables, false);
+    SetControlsEnabled(meter::kMeasurementControls, false);
     for (QLineEdit* box : {PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
         box->clear();
     }
