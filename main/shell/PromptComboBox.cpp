@@ -71,4 +71,9 @@ QStringList PromptComboBox::entries() const {
     return list;
 }
 
+void PromptComboBox::showPopup() {
+    Q_EMIT aboutToShowPopup();
+    QComboBox::showPopup();
+}
+
 }  // namespace shell

@@ -32,6 +32,12 @@ public:
     void removeFromEnd(int count, const QString& prompt);
 
     QStringList entries() const;
+
+    void showPopup() override;
+
+Q_SIGNALS:
+    // Raised just before the list of entries drops down.
+    void aboutToShowPopup();
 };
 
 }  // namespace shell

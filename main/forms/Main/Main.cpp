@@ -109,6 +109,9 @@ void Main::connectSignals() {
     for (const auto& [btn, handler] : clicks) {
         connect(btn, &QPushButton::clicked, this, handler);
     }
+    // Adapters come and go: the tool tips say where each COM number points
+    // whenever the list is opened.
+    connect(ComPort, &shell::PromptComboBox::aboutToShowPopup, this, &Main::refreshPortTips);
     connect(MSComm1, &comm::SerialLink::dataWaiting, this, &Main::MSComm1_OnComm);
     connect(MSComm1, &comm::SerialLink::portLost, this, &Main::MSComm1_PortLost);
     connect(mnuAbout, &QAction::triggered, this, &Main::mnuAbout_Click);

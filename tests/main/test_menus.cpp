@@ -1,0 +1,209 @@
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include "About.h"
+#include "Help.h"
+#include "Main.h"
+#include "MainHarness.h"
+#include "PromptComboBox.h"
+#include "StatusLamp.h"
+#include "Trend.h"
+#include "TrendData.h"
+
+namespace {
+
+int topLevelCount(const QString& objectName) {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == objectName && w->isVisible()) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+}  // namespace
+
+class TestMenus : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void oneWindowEach_data();
+    void oneWindowEach();
+    void shortcutsOpenWindows_data();
+    void shortcutsOpenWindows();
+    void closedWindowComesBackNew();
+    void trendFollowsRunReadings();
+    void trendTakesSingleReadAndSecondary();
+    void exitClosesEveryWindow();
+    void portTipsFollowThePopup();
+};
+
+void TestMenus::oneWindowEach_data() {
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("About") << "mnuAbout"
+                           << "About"
+                           << "About";
+    QTest::newRow("See Help") << "mnuSeeHelp"
+                              << "Help"
+                              << "Help";
+    QTest::newRow("Trend") << "mnuTrend"
+                           << "Trend"
+                           << "Trend";
+}
+
+void TestMenus::oneWindowEach() {
+    QFETCH(QString, menu);
+    QFETCH(QString, window);
+    QFETCH(QString, caption);
+    MainHarness h;
+    h.w().show();
+    auto* action = h.w().findChild<QAction*>(menu);
+    QVERIFY(action != nullptr);
+    action->trigger();
+    action->trigger();
+    QCOMPARE(topLevelCount(window), 1);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == window && w->isVisible()) {
+            QCOMPARE(w->windowTitle(), caption);
+            // Modeless: the main window stays usable beside it.
+            QVERIFY(!w->isModal());
+            QVERIFY(h.w().isEnabled());
+            w->close();
+        }
+    }
+}
+
+void TestMenus::shortcutsOpenWindows_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("Ctrl+A") << int(Qt::Key_A) << "About";
+    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << "Help";
+    QTest::newRow("Ctrl+T") << int(Qt::Key_T) << "Trend";
+}
+
+void TestMenus::shortcutsOpenWindows() {
+    QFETCH(int, key);
+    QFETCH(QString, window);
+    MainHarness h;
+    h.w().show();
+    QApplication::setActiveWindow(&h.w());
+    QVERIFY(QTest::qWaitForWindowActive(&h.w()));
+    h.w().ConnectBtn->setFocus();
+    QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(topLevelCount(window), 1);
+    QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(topLevelCount(window), 1);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == window) {
+            w->close();
+        }
+    }
+}
+
+void TestMenus::closedWindowComesBackNew() {
+    MainHarness h;
+    h.w().mnuAbout->trigger();
+    QPointer<About> first = h.w().aboutWindow();
+    QVERIFY(first);
+    first->findChild<QPushButton*>(QStringLiteral("CloseBtn"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(first.isNull());
+    h.w().mnuAbout->trigger();
+    QVERIFY(h.w().aboutWindow() != nullptr);
+    QCOMPARE(topLevelCount(QStringLiteral("About")), 1);
+    h.w().aboutWindow()->close();
+
+    h.w().mnuSeeHelp->trigger();
+    QPointer<Help> help = h.w().helpWindow();
+    QVERIFY(help);
+    help->findChild<QPushButton*>(QStringLiteral("CloseBtn"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(help.isNull());
+}
+
+void TestMenus::trendFollowsRunReadings() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    h.w().FuncBox->setCurrentIndex(8);
+    h.w().SetFunc->click();
+    const QList<QByteArray> replies{"+1.50000E+00\n", "+9.90000E+37\n", "+1.70000E+00\n"};
+    int pass = 0;
+    h.clock.onWait = [&](qint64) {
+        if (pass < replies.size()) {
+            h.port()->deliver(replies[pass]);
+        } else {
+            h.w().StopBtn->click();
+        }
+        ++pass;
+    };
+    h.w().Run->click();
+    const auto& points = h.w().trendWindow()->points().points();
+    QCOMPARE(points.size(), std::size_t(3));
+    QCOMPARE(points[0].primary, 1.5);
+    QVERIFY(std::isnan(points[1].primary));  // overload: a gap
+    QCOMPARE(points[2].primary, 1.7);
+    QCOMPARE(h.w().trendWindow()->primaryStats().count(), 2);
+    QCOMPARE(h.w().trendWindow()->primaryStats().gaps(), 1);
+    // Nothing was sent for the plot: the wire holds the function and the queries.
+    QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\nFETC?\nFETC?\nFETC?\nFETC?\n"));
+
+    // A new primary function starts a new series.
+    h.w().FuncBox->setCurrentIndex(4);
+    h.w().SetFunc->click();
+    pass = 0;
+    h.w().Run->click();
+    QCOMPARE(h.w().trendWindow()->points().points().size(), std::size_t(3));
+    QCOMPARE(h.w().trendWindow()->primaryStats().count(), 2);
+}
+
+void TestMenus::trendTakesSingleReadAndSecondary() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    h.w().FuncBox->setCurrentIndex(8);
+    h.w().SetFunc->click();
+    h.w().FuncTwoStat->setFillColor(shell::kLampGreen);
+    h.clock.onWait = [&](qint64) {
+        if (h.w().single_read == 1) {
+            h.port()->deliver("+2.00000E+00,+1.00000E+03\n");
+        }
+    };
+    h.w().SingleRead->click();
+    const auto& points = h.w().trendWindow()->points().points();
+    QCOMPARE(points.size(), std::size_t(1));
+    QCOMPARE(points[0].primary, 2.0);
+    QCOMPARE(points[0].secondary, 1000.0);
+}
+
+void TestMenus::exitClosesEveryWindow() {
+    MainHarness h;
+    h.w().show();
+    h.w().mnuAbout->trigger();
+    h.w().mnuSeeHelp->trigger();
+    h.w().mnuTrend->trigger();
+    QCOMPARE(topLevelCount(QStringLiteral("About")) + topLevelCount(QStringLiteral("Help")) +
+                 topLevelCount(QStringLiteral("Trend")),
+             3);
+    h.w().Exit->click();
+    QCOMPARE(topLevelCount(QStringLiteral("About")), 0);
+    QCOMPARE(topLevelCount(QStringLiteral("Help")), 0);
+    QCOMPARE(topLevelCount(QStringLiteral("Trend")), 0);
+    QCOMPARE(topLevelCount(QStringLiteral("Main")), 0);
+}
+
+void TestMenus::portTipsFollowThePopup() {
+    MainHarness h;
+    // The tool tips are taken again each time the list drops down.
+    h.w().ComPort->setItemData(0, QStringLiteral("stale"), Qt::ToolTipRole);
+    h.w().show();
+    h.w().ComPort->showPopup();
+    QCOMPARE(h.w().ComPort->itemData(0, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM1: /dev/fake1"));
+    h.w().ComPort->hidePopup();
+}
+
+QTEST_MAIN(TestMenus)
+#include "test_menus.moc"
