@@ -1,0 +1,307 @@
+// Performance figures of the program, printed as "figure<TAB>value" lines
+// for scripts/bench.sh:
+//
+//   vxbench receive   replies per second through the receive path with logging,
+//                     and resident memory growth over 1,000,000 replies
+//   vxbench latency   reply complete at a pseudo-terminal to the value shown
+//   vxbench startup   process start to the main window shown
+//   vxbench run SECS  Run with logging against vxsim for SECS seconds on the
+//                     real clock: CPU time of the process, FETC? periods
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "Main.h"
+#include "MainHarness.h"
+#include "PromptComboBox.h"
+#include "SerialLink.h"
+#include "vxsim/client/SimProcess.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+void figure(const char* name, const QString& value) {
+    std::printf("%s\t%s\n", name, qPrintable(value));
+    std::fflush(stdout);
+}
+
+double cpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Resident set size in kilobytes, from /proc/self/status.
+long residentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+// Answers the save dialog with one path; message boxes go to stderr.
+class FixedDialogs final : public shell::Dialogs {
+public:
+    explicit FixedDialogs(QString path) : path_(std::move(path)) {}
+    void message(QWidget*, const QString& text, const QString& title, Icon) override {
+        std::fprintf(stderr, "message %s: %s\n", qPrintable(title), qPrintable(text));
+    }
+    std::optional<QString> saveFileName(QWidget*, const shell::SaveFileRequest&) override {
+        return path_;
+    }
+
+private:
+    QString path_;
+};
+
+// Feeds complete replies straight into the receive handler (in-memory port,
+// no kernel in between) with the continuous branch and logging on.
+int benchReceive() {
+    QTemporaryDir dir;
+    MainHarness h;
+    if (!h.connect()) {
+        std::fprintf(stderr, "receive: harness did not connect\n");
+        return 1;
+    }
+    Main& w = h.w();
+    w.func_selection = QStringLiteral("DC Voltage(V)");
+    w.running_cnt = 1;
+    h.dialogs.saveAnswers.append(dir.filePath(QStringLiteral("bench.csv")));
+    w.SaveData_Click();
+    if (w.datalog_start != 1) {
+        std::fprintf(stderr, "receive: logging did not start: %s\n",
+                     qPrintable(w.StatusBox->text()));
+        return 1;
+    }
+    const QByteArray reply("+1.23456E+00\n");
+    const auto pump = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            h.port()->deliver(reply);
+            if (i % 1024 == 0) {
+                QCoreApplication::processEvents();
+            }
+        }
+        QCoreApplication::processEvents();
+    };
+    pump(20000);  // warm up: first allocations, file cache
+    constexpr int kTimed = 200000;
+    const auto t0 = SteadyClock::now();
+    pump(kTimed);
+    const double secs = std::chrono::duration<double>(SteadyClock::now() - t0).count();
+    figure("receive_per_s", QString::number(std::lround(kTimed / secs)));
+
+    const long before = residentKb();
+    pump(1000000);
+    const long after = residentKb();
+    figure("rss_growth_kb", QString::number(after - before));
+    const qint64 logBytes = QFileInfo(dir.filePath(QStringLiteral("bench.csv"))).size();
+    figure("log_bytes", QString::number(logBytes));
+    return 0;
+}
+
+// Writes a reply into the master side of a pseudo-terminal that the program
+// has open as COM1, and times until the receive handler has shown it.
+int benchLatency() {
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        return 1;
+    }
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+    qputenv("VXMETER_COM1", name);
+    shell::SystemClock clock;
+    FixedDialogs dialogs({});
+    comm::SerialPortOpener opener;
+    Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.MSComm1->setCommPort(1);
+    w.MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
+    if (w.MSComm1->open() != 0) {
+        std::fprintf(stderr, "latency: %s\n", qPrintable(w.MSComm1->lastError()));
+        return 1;
+    }
+    w.tchar = QStringLiteral("\n");
+    w.running_cnt = 1;
+    std::vector<double> us;
+    QEventLoop loop;
+    SteadyClock::time_point shownAt;
+    QObject::connect(&w, &Main::readingShown, &loop, [&] {
+        shownAt = SteadyClock::now();
+        loop.quit();
+    });
+    const std::string reply = "+1.23456E+00\n";
+    for (int i = 0; i < 300; ++i) {
+        const auto t0 = SteadyClock::now();
+        if (::write(master, reply.data(), reply.size()) != ssize_t(reply.size())) {
+            std::perror("write");
+            return 1;
+        }
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        us.push_back(std::chrono::duration<double, std::micro>(shownAt - t0).count());
+        QEventLoop pause;  // let the line settle between replies
+        QTimer::singleShot(5, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    std::sort(us.begin(), us.end());
+    figure("latency_median_ms", QString::number(us[us.size() / 2] / 1000.0, 'f', 3));
+    figure("latency_max_ms", QString::number(us.back() / 1000.0, 'f', 3));
+    w.running_cnt = 0;
+    ::close(slave);
+    ::close(master);
+    return 0;
+}
+
+// Process start (from /proc/self/stat) to the main window shown and painted.
+int benchStartup(const QElapsedTimer& sinceMain) {
+    shell::SystemClock clock;
+    FixedDialogs dialogs({});
+    comm::SerialPortOpener opener;
+    Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.show();
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
+    const qint64 mainToShownMs = sinceMain.elapsed();
+    // The process's start time in clock ticks after boot, field 22 of /proc/self/stat.
+    std::ifstream statFile("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+    const auto rparen = stat.rfind(')');
+    std::istringstream fields(stat.substr(rparen + 2));
+    std::string field;
+    for (int i = 3; i <= 22; ++i) {
+        fields >> field;
+    }
+    const double startedAfterBoot = std::stod(field) / double(::sysconf(_SC_CLK_TCK));
+    std::ifstream uptimeFile("/proc/uptime");
+    double uptime = 0;
+    uptimeFile >> uptime;
+    figure("startup_ms", QString::number(std::lround((uptime - startedAfterBoot) * 1000.0)));
+    figure("main_to_shown_ms", QString::number(mainToShownMs));
+    return 0;
+}
+
+// Connects to vxsim (LF), sets DC voltage, presses Run and logs for `secs`
+// seconds on the real clock, then Stop.
+int benchRun(int secs) {
+    QTemporaryDir dir;
+    const QString times = dir.filePath(QStringLiteral("times.txt"));
+    vxsim::SimProcess sim;
+    if (!sim.start({QStringLiteral("--times"), times}, vxsim::SimProcess::Recording::Off)) {
+        std::fprintf(stderr, "run: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    qputenv("VXMETER_COM1", QFile::encodeName(sim.devicePath()));
+    shell::SystemClock clock;
+    FixedDialogs dialogs(dir.filePath(QStringLiteral("run.csv")));
+    comm::SerialPortOpener opener;
+    Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.ComPort->setCurrentIndex(0);
+    w.TermChar->setCurrentIndex(1);
+    w.ConnectBtn_Click();
+    if (!w.MSComm1->isOpen()) {
+        std::fprintf(stderr, "run: not connected: %s\n", qPrintable(w.StatusBox->text()));
+        return 1;
+    }
+    w.FuncBox->setCurrentIndex(int(w.FuncBox->entries().indexOf("DC VOLTAGE")));
+    w.SetFunc_Click();
+    double cpuStart = 0;
+    QTimer::singleShot(0, &w, [&] {
+        w.SaveData_Click();
+        cpuStart = cpuSeconds();
+    });
+    QTimer::singleShot(secs * 1000 + 500, &w, [&] {
+        const double cpu = cpuSeconds() - cpuStart;
+        figure("run_cpu_percent", QString::number(100.0 * cpu / (secs + 0.5), 'f', 3));
+        w.StopBtn_Click();
+    });
+    w.Run_Click();
+    sim.stop();
+
+    // One line per command: monotonic nanoseconds, tab, command.
+    std::vector<double> stamps;
+    QFile f(times);
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (line.contains("FETC?")) {
+                stamps.push_back(line.split('\t').value(0).toDouble() / 1e9);
+            }
+        }
+    }
+    if (stamps.size() < 3) {
+        std::fprintf(stderr, "run: only %zu queries recorded\n", stamps.size());
+        return 1;
+    }
+    std::vector<double> periods;
+    for (std::size_t i = 1; i < stamps.size(); ++i) {
+        periods.push_back(stamps[i] - stamps[i - 1]);
+    }
+    const double mean =
+        std::accumulate(periods.begin(), periods.end(), 0.0) / double(periods.size());
+    figure("fetch_count", QString::number(periods.size()));
+    figure("fetch_mean_s", QString::number(mean, 'f', 4));
+    figure("fetch_max_s",
+           QString::number(*std::max_element(periods.begin(), periods.end()), 'f', 4));
+    QFile log(dir.filePath(QStringLiteral("run.csv")));
+    figure("log_lines",
+           QString::number(log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : -1));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QElapsedTimer sinceMain;
+    sinceMain.start();
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    const QString what = args.value(1);
+    if (what == QLatin1String("receive")) {
+        return benchReceive();
+    }
+    if (what == QLatin1String("latency")) {
+        return benchLatency();
+    }
+    if (what == QLatin1String("startup")) {
+        return benchStartup(sinceMain);
+    }
+    if (what == QLatin1String("run")) {
+        return benchRun(args.value(2, QStringLiteral("60")).toInt());
+    }
+    std::fprintf(stderr, "usage: vxbench receive|latency|startup|run [seconds]\n");
+    return 2;
+}
