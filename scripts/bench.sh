@@ -20,7 +20,8 @@ figures="$(mktemp)"
 trap 'rm -f "$figures"' EXIT
 "$bin/vxbench" receive >>"$figures"
 "$bin/vxbench" latency >>"$figures"
-for _ in 1 2 3 4 5; do "$bin/vxbench" startup; done | sort -t$'\t' -k2 -n | sed -n 3p >>"$figures"
+for _ in 1 2 3 4 5; do "$bin/vxbench" startup; done | grep '^startup_ms' |
+    sort -t$'\t' -k2 -n | sed -n 3p >>"$figures"
 "$bin/vxbench" run 60 >>"$figures"
 help_ms="$("$bin/bench_helpfile" | sed -n 's/^read + scan (median): \([0-9.]*\) ms.*/\1/p')"
 printf 'help_ms\t%s\n' "$help_ms" >>"$figures"
