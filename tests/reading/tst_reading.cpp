@@ -470,9 +470,9 @@ void TestReading::logFile_data() {
         << true << QByteArray("old line\r\n") << QList<QByteArray>{"1.5,1000.1\n", "1.6,2,3\n"}
         << "old line\r\n\r\nDC Voltage(V),Frequency(Hz)\r\n1.5,1000.1," + stamp(1) +
                "\r\n1.6,2,3," + stamp(2) + "\r\n";
-    QTest::newRow("CR LF replies keep their CR")
-        << false << QByteArray("x") << QList<QByteArray>{"7\r\n"}
-        << "x\r\nDC Voltage(V)\r\n7\r," + stamp(1) + "\r\n";
+    QTest::newRow("CR LF replies: no line break reaches the file")
+        << false << QByteArray("x") << QList<QByteArray>{"7\r\n", "\n8\r\n"}
+        << "x\r\nDC Voltage(V)\r\n7," + stamp(1) + "\r\n8," + stamp(2) + "\r\n";
 }
 
 void TestReading::logFile() {

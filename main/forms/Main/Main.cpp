@@ -226,6 +226,7 @@ void Main::ConnectBtn_Click() {
         BeginBusy();
         WaitSeconds(2);
         if (ending_) {
+            EndBusy();
             return comm::kNoError;
         }
         if (!MSComm1->isOpen()) {

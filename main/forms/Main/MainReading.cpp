@@ -359,7 +359,13 @@ void Main::WriteLogLine(const QString& reply) {
         return;
     }
     StatusBox->setText(QStringLiteral("Data Logging in progress..."));
-    const QString line = reply + QLatin1Char(',') + logTimeStamp(clock().now());
+    // A meter ending its lines with CR LF leaves the other half of the pair
+    // in the reply (on screen it stays as received); in the file it would
+    // break the line, so line breaks never reach it.
+    QString text = reply;
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    const QString line = text + QLatin1Char(',') + logTimeStamp(clock().now());
     if (log_ && log_->writeLine(line)) {
         return;
     }
