@@ -9,42 +9,17 @@
 
 #include <memory>
 
-#include "FakeClock.h"
 #include "Main.h"
 #include "PromptComboBox.h"
-#include "RecordingDialogs.h"
 #include "SerialLink.h"
+#include "SimBench.h"
 #include "StatusLamp.h"
-#include "vxsim/client/SimProcess.h"
-
-namespace {
 
 // The program's waits (2 s connect, 0.5 s secondary switch, 10 s reset) run
-// ten times faster than the wall clock.
-constexpr double kSpeedUp = 10.0;
-
-struct Bench {
-    FastClock clock{kSpeedUp};
-    RecordingDialogs dialogs;
-    comm::SerialPortOpener opener;
-    vxsim::SimProcess sim;
-    std::unique_ptr<Main> window;
-
-    bool start(const QStringList& options) {
-        if (!sim.start(options)) {
-            qWarning() << sim.errorString();
-            return false;
-        }
-        qputenv("VXMETER_COM4", QFile::encodeName(sim.devicePath()));
-        window = std::make_unique<Main>(
-            MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-        window->ComPort->setCurrentIndex(3);
-        return true;
-    }
-    ~Bench() { qunsetenv("VXMETER_COM4"); }
+// ten times faster than the wall clock; the meter sits on COM4.
+struct Bench : SimBench {
+    Bench() : SimBench(4) {}
 };
-
-}  // namespace
 
 class TestConfigE2E : public QObject {
     Q_OBJECT

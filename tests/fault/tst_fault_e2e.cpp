@@ -16,69 +16,37 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <functional>
 #include <memory>
 
-#include "FakeClock.h"
 #include "Main.h"
 #include "PromptComboBox.h"
-#include "RecordingDialogs.h"
 #include "SerialLink.h"
+#include "SimBench.h"
 #include "StatusLamp.h"
 #include "vxsim/client/SimProcess.h"
 
 namespace {
 
-// The program's waits run ten times faster than the wall clock.
-constexpr double kSpeedUp = 10.0;
-// An idle window may use at most this much CPU over kIdleMs.
+// An idle window may use at most this much CPU over 300 ms.
 constexpr double kIdleCpuLimit = 0.05;
-constexpr int kIdleMs = 300;
-
-double processCpuSeconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// CPU time the process uses while its event loop sits idle for `ms`.
-double cpuSecondsIdle(int ms = kIdleMs) {
-    const double start = processCpuSeconds();
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return processCpuSeconds() - start;
-}
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-struct Bench {
-    FastClock clock{kSpeedUp};
-    RecordingDialogs dialogs;
-    comm::SerialPortOpener opener;
-    vxsim::SimProcess sim;
+struct Bench : SimBench {
     QTemporaryDir dir;
-    std::unique_ptr<Main> window;
     // Replies shown while logging was on, in order: what the log must hold.
     QStringList logged;
     int shown = 0;
     std::function<void(int)> onReading;
 
     bool start(const QStringList& options) {
-        if (!sim.start(options)) {
-            qWarning() << sim.errorString();
+        if (!SimBench::start(options)) {
             return false;
         }
-        qputenv("VXMETER_COM1", QFile::encodeName(sim.devicePath()));
-        window = std::make_unique<Main>(
-            MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-        window->ComPort->setCurrentIndex(0);
         window->TermChar->setCurrentIndex(1);
         QObject::connect(window.get(), &Main::readingShown, window.get(),
                          [this](const QDateTime&, const QString& reply, bool) {
@@ -154,11 +122,6 @@ struct Bench {
             }
         }
         return true;
-    }
-
-    ~Bench() {
-        window.reset();
-        qunsetenv("VXMETER_COM1");
     }
 };
 

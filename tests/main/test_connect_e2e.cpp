@@ -2,58 +2,18 @@
 // pseudo-terminal, through the real serial port layer.
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTest>
-#include <QTimer>
 
-#include "FakeClock.h"
 #include "Main.h"
 #include "PromptComboBox.h"
-#include "RecordingDialogs.h"
 #include "SerialLink.h"
+#include "SimBench.h"
 #include "StatusLamp.h"
-#include "vxsim/client/SimProcess.h"
 
-namespace {
-
-// The program's waits run ten times faster than the wall clock here; the
-// simulator answers in real time, well within them.
-constexpr double kSpeedUp = 10.0;
-
-struct Bench {
-    FastClock clock{kSpeedUp};
-    RecordingDialogs dialogs;
-    comm::SerialPortOpener opener;
-    vxsim::SimProcess sim;
-    std::unique_ptr<Main> window;
-
-    bool start(const QStringList& options) {
-        if (!sim.start(options)) {
-            qWarning() << sim.errorString();
-            return false;
-        }
-        qputenv("VXMETER_COM1", QFile::encodeName(sim.devicePath()));
-        window = std::make_unique<Main>(
-            MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-        window->ComPort->setCurrentIndex(0);
-        return true;
-    }
-    ~Bench() { qunsetenv("VXMETER_COM1"); }
-};
-
-// CPU time the process uses while its event loop runs idle for `ms`.
-double cpuSecondsIdle(int ms) {
-    const std::clock_t start = std::clock();
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return double(std::clock() - start) / CLOCKS_PER_SEC;
-}
-
-}  // namespace
+using Bench = SimBench;
 
 class TestConnectE2E : public QObject {
     Q_OBJECT
