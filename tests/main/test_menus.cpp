@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -92,16 +93,33 @@ void TestMenus::shortcutsOpenWindows() {
     h.w().show();
     QApplication::setActiveWindow(&h.w());
     QVERIFY(QTest::qWaitForWindowActive(&h.w()));
+    const auto closeIt = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == window) {
+                w->close();
+            }
+        }
+        QCOMPARE(topLevelCount(window), 0);
+        QApplication::setActiveWindow(&h.w());
+    };
+    // From a button, and from text boxes that would keep Ctrl+A for
+    // themselves: each press opens the window.
     h.w().ConnectBtn->setFocus();
     QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == window) {
-            w->close();
-        }
-    }
+    closeIt();
+    h.w().SendMsg->setText(QStringLiteral("*IDN?"));
+    h.w().SendMsg->setFocus();
+    QTest::keyClick(h.w().SendMsg, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(topLevelCount(window), 1);
+    QVERIFY(!h.w().SendMsg->hasSelectedText());
+    closeIt();
+    h.w().ComPort->setFocus();
+    QTest::keyClick(h.w().ComPort->lineEdit(), Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(topLevelCount(window), 1);
+    closeIt();
 }
 
 void TestMenus::closedWindowComesBackNew() {

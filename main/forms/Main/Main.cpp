@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -46,6 +48,33 @@ QString trimSpaces(const QString& s) {
     }
     return s.mid(begin, end - begin);
 }
+
+// The menu's Ctrl+letter shortcuts work wherever the focus is: a text box
+// would otherwise keep Ctrl+A for selecting its text, and the About window
+// could not be opened while the cursor sits in the COM port list.
+class MenuKeysFirst final : public QObject {
+public:
+    MenuKeysFirst(QObject* parent, QList<QAction*> actions)
+        : QObject(parent), actions_(std::move(actions)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QKeySequence pressed(key->keyCombination());
+            for (const QAction* action : actions_) {
+                if (action->isEnabled() && action->shortcut() == pressed) {
+                    // Left unaccepted: the shortcut goes to the menu.
+                    return true;
+                }
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QList<QAction*> actions_;
+};
 
 }  // namespace
 
@@ -117,6 +146,14 @@ void Main::connectSignals() {
     connect(mnuAbout, &QAction::triggered, this, &Main::mnuAbout_Click);
     connect(mnuSeeHelp, &QAction::triggered, this, &Main::mnuSeeHelp_Click);
     connect(mnuTrend, &QAction::triggered, this, &Main::mnuTrend_Click);
+    auto* menuKeys = new MenuKeysFirst(this, {mnuAbout, mnuSeeHelp, mnuTrend});
+    // An editable list hands its keys to its text box directly, past any
+    // filter there: the list needs the filter as well.
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr) {
+            w->installEventFilter(menuKeys);
+        }
+    }
     connectConsole();
 }
 
