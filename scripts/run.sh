@@ -7,7 +7,8 @@ bash scripts/deps.sh
 
 build=build/run
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j "$(nproc)"
+# Only what running needs: the program (with its help file) and the simulator.
+cmake --build "$build" -j "$(nproc)" --target vxmeter vxsim
 
 sim_pid=""
 cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }
