@@ -11,7 +11,14 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" --target vxmeter vxsim
 
 sim_pid=""
-cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }
+simdir=""
+cleanup() {
+    if [ -n "$sim_pid" ]; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    if [ -n "$simdir" ]; then rmdir "$simdir" 2>/dev/null || true; fi
+}
 trap cleanup EXIT
 
 if [ -z "${VXMETER_COM1:-}" ]; then
