@@ -40,6 +40,13 @@ void Main::buildUi() {
     pal.setColor(QPalette::Button, kBackground);
     setPalette(pal);
     setAutoFillBackground(true);
+    // Each frame of the window drawn as a titled box, so the groups read at a glance.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid #a8a8a8; border-radius: 4px; margin-top: 1.4ex;"
+        " padding-top: 0.6ex; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px;"
+        " font-weight: bold; }"
+        "QFrame#Readings { border: 1px solid #a8a8a8; border-radius: 4px; }"));
 
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));
