@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include "ControlNames.h"
 #include "Main.h"
 #include "MainHarness.h"
 #include "PromptComboBox.h"
@@ -25,40 +26,6 @@ enum FuncIndex {
     kAcVoltage = 7,
     kDcVoltage = 8,
 };
-
-// Every control the configuration handlers enable or disable.
-inline const QStringList kConfigControls{"FuncBox",
-                                         "SetFunc",
-                                         "Reset",
-                                         "Send",
-                                         "FuncBoxTwoStateOff",
-                                         "FuncBoxTwoStateOn",
-                                         "FuncBoxTwo",
-                                         "SetFuncTwo",
-                                         "RefStateOn",
-                                         "RefStateOff",
-                                         "RefMethod",
-                                         "SetRefMethod",
-                                         "AcqRef",
-                                         "SetRef",
-                                         "Ref",
-                                         "RangeType",
-                                         "SetRangeType",
-                                         "Range",
-                                         "SetRange",
-                                         "SaveData",
-                                         "EndLog",
-                                         "Run",
-                                         "StopBtn",
-                                         "SingleRead",
-                                         "Display",
-                                         "SetDisp",
-                                         "Hold",
-                                         "Trigger",
-                                         "SetTrig",
-                                         "SendTrig",
-                                         "Rate",
-                                         "SetRate"};
 
 // Chooses FuncBox entry `index` and presses its Set button; returns what
 // went out on the wire.

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "ControlNames.h"
 #include "Errors.h"
 #include "Main.h"
 #include "MainHarness.h"
@@ -11,35 +12,6 @@
 #include "StatusLamp.h"
 
 namespace {
-
-const QStringList kMeasurementControls{"FuncBoxTwoStateOff",
-                                       "FuncBoxTwoStateOn",
-                                       "FuncBoxTwo",
-                                       "SetFuncTwo",
-                                       "RefStateOn",
-                                       "RefStateOff",
-                                       "RefMethod",
-                                       "SetRefMethod",
-                                       "AcqRef",
-                                       "SetRef",
-                                       "Ref",
-                                       "RangeType",
-                                       "SetRangeType",
-                                       "Range",
-                                       "SetRange",
-                                       "SaveData",
-                                       "EndLog",
-                                       "Run",
-                                       "StopBtn",
-                                       "SingleRead",
-                                       "Display",
-                                       "SetDisp",
-                                       "Hold",
-                                       "Trigger",
-                                       "SetTrig",
-                                       "SendTrig",
-                                       "Rate",
-                                       "SetRate"};
 
 bool enabled(Main& w, const QString& name) {
     return w.findChild<QWidget*>(name)->isEnabled();

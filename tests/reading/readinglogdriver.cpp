@@ -17,26 +17,8 @@
 #include "FakeClock.h"
 #include "Main.h"
 #include "PromptComboBox.h"
+#include "RecordingDialogs.h"
 #include "SerialLink.h"
-
-namespace {
-
-// The save dialog answers with the log file; message boxes go to stderr.
-class AnswerDialogs final : public shell::Dialogs {
-public:
-    explicit AnswerDialogs(QString path) : path_(std::move(path)) {}
-    void message(QWidget*, const QString& text, const QString& title, Icon) override {
-        std::fprintf(stderr, "message %s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    std::optional<QString> saveFileName(QWidget*, const shell::SaveFileRequest&) override {
-        return path_;
-    }
-
-private:
-    QString path_;
-};
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -48,7 +30,7 @@ int main(int argc, char* argv[]) {
     const int lines = args[2].toInt();
     const double factor = args.size() > 3 ? args[3].toDouble() : 10.0;
     FastClock clock(factor);
-    AnswerDialogs dialogs(args[1]);
+    FixedDialogs dialogs(args[1]);
     comm::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.ComPort->setCurrentIndex(0);

@@ -4,8 +4,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdio>
+
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "Dialogs.h"
 
@@ -39,4 +42,20 @@ public:
     QList<shell::SaveFileRequest> saveRequests;
     // Paths the save dialog answers with, in turn; an empty list cancels.
     QList<std::optional<QString>> saveAnswers;
+};
+
+// Answers every save dialog with one path and prints message boxes to
+// stderr; for programs that drive the window without a person.
+class FixedDialogs final : public shell::Dialogs {
+public:
+    explicit FixedDialogs(QString path) : path_(std::move(path)) {}
+    void message(QWidget*, const QString& text, const QString& title, Icon) override {
+        std::fprintf(stderr, "message %s: %s\n", qPrintable(title), qPrintable(text));
+    }
+    std::optional<QString> saveFileName(QWidget*, const shell::SaveFileRequest&) override {
+        return path_;
+    }
+
+private:
+    QString path_;
 };

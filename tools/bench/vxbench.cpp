@@ -38,6 +38,7 @@
 #include "Main.h"
 #include "MainHarness.h"
 #include "PromptComboBox.h"
+#include "RecordingDialogs.h"
 #include "SerialLink.h"
 #include "vxsim/client/SimProcess.h"
 
@@ -68,21 +69,6 @@ long residentKb() {
     }
     return -1;
 }
-
-// Answers the save dialog with one path; message boxes go to stderr.
-class FixedDialogs final : public shell::Dialogs {
-public:
-    explicit FixedDialogs(QString path) : path_(std::move(path)) {}
-    void message(QWidget*, const QString& text, const QString& title, Icon) override {
-        std::fprintf(stderr, "message %s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    std::optional<QString> saveFileName(QWidget*, const shell::SaveFileRequest&) override {
-        return path_;
-    }
-
-private:
-    QString path_;
-};
 
 // Feeds complete replies straight into the receive handler (in-memory port,
 // no kernel in between) with the continuous branch and logging on.
