@@ -28,6 +28,17 @@ const QStringList kAlwaysEnabled{"Trigger",     "SetTrig",    "Display",  "SetDi
 bool expectedState(char code, bool before) {
     return code == 'U' ? before : code == 'E';
 }
+
+// Sets each primary function in turn; with `override`, then puts `func`
+// straight into the state the handlers read.
+void setPrimaries(MainHarness& h, const QList<int>& primaries, bool override, const QString& func) {
+    for (int p : primaries) {
+        setFunction(h, p);
+    }
+    if (override) {
+        h.w().func = func;
+    }
+}
 }  // namespace
 
 class TestConfigCommands : public QObject {
@@ -354,12 +365,7 @@ void TestConfigCommands::secondaryFunction() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    for (int p : primaries) {
-        setFunction(h, p);
-    }
-    if (override) {
-        w.func = func;
-    }
+    setPrimaries(h, primaries, override, func);
     choose(w.FuncBoxTwo, index);
     w.Run->setEnabled(false);
     w.SecondaryUnit->setText(QStringLiteral("old"));
@@ -427,12 +433,7 @@ void TestConfigCommands::range() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    for (int p : primaries) {
-        setFunction(h, p);
-    }
-    if (override) {
-        w.func = func;
-    }
+    setPrimaries(h, primaries, override, func);
     choose(w.Range, index);
     w.SetRange_Click();
     QCOMPARE(h.takeWire(), wire);

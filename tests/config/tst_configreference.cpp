@@ -14,7 +14,18 @@
 namespace {
 const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMethod",
                             "Ref",        "SetRef",      "AcqRef"};
+
+// Sets the primary function, turns the reference on and sets the method
+// (0 input, 1 custom); the wire is emptied afterwards.
+void referenceOn(MainHarness& h, int function, int method) {
+    Main& w = h.w();
+    setFunction(h, function);
+    w.RefStateOn->click();
+    w.RefMethod->setCurrentIndex(method);
+    w.SetRefMethod->click();
+    h.takeWire();
 }
+}  // namespace
 
 class TestConfigReference : public QObject {
     Q_OBJECT
@@ -123,11 +134,7 @@ void TestConfigReference::acquireChangesNothing() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    setFunction(h, kFrequency);
-    w.RefStateOn->click();
-    w.RefMethod->setCurrentIndex(0);
-    w.SetRefMethod->click();
-    h.takeWire();
+    referenceOn(h, kFrequency, 0);
     const QStringList enabled = enabledOf(w, kConfigControls);
     EnableRecorder rec(h, kConfigControls);
     w.AcqRef->click();
@@ -183,11 +190,7 @@ void TestConfigReference::customValue() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    w.RefStateOn->click();
-    w.RefMethod->setCurrentIndex(1);
-    w.SetRefMethod->click();
-    h.takeWire();
+    referenceOn(h, kDcVoltage, 1);
     w.Ref->setText(typed);
     w.SetRef->click();
     QCOMPARE(h.takeWire(), wire);
@@ -209,11 +212,7 @@ void TestConfigReference::notANumber() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    w.RefStateOn->click();
-    w.RefMethod->setCurrentIndex(1);
-    w.SetRefMethod->click();
-    h.takeWire();
+    referenceOn(h, kDcVoltage, 1);
     w.Ref->setText(typed);
     const QString kept = w.Ref->text();
     w.SetRef->click();
