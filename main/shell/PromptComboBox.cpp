@@ -1,4 +1,5 @@
 #include "PromptComboBox.h"
+#include "ViewText.h"
 
 #include <QLineEdit>
 
@@ -47,7 +48,7 @@ void PromptComboBox::appendEntries(std::span<const std::string_view> entries) {
     const int chosen = currentIndex();
     const QString typed = currentText();
     for (std::string_view e : entries) {
-        addItem(QString::fromLatin1(e.data(), static_cast<qsizetype>(e.size())));
+        addItem(fromView(e));
     }
     // Filling an empty list must not choose its first entry.
     if (chosen == -1 && currentIndex() != -1) {

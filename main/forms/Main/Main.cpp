@@ -1,4 +1,5 @@
 #include "Main.h"
+#include "ViewText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,8 @@
 
 namespace {
 
+using shell::fromView;
+
 // Close Port disables these before the measurement controls.
 constexpr std::array<std::string_view, 4> kClosePortDisables{"FuncBox", "SetFunc", "Reset", "Send"};
 
@@ -31,10 +34,6 @@ constexpr std::array<std::string_view, 4> kClosePortDisables{"FuncBox", "SetFunc
 // lists it disables.
 constexpr std::array<std::string_view, 4> kConnectEnables{"FuncBox", "SetFunc", "Reset", "Send"};
 constexpr std::array<std::string_view, 3> kConnectionLists{"ComPort", "BaudRate", "TermChar"};
-
-QString fromView(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Leading and trailing blanks only: the terminator must survive.
 QString trimSpaces(const QString& s) {

@@ -22,12 +22,11 @@
 #include "Main.h"
 #include "PromptComboBox.h"
 #include "StatusLamp.h"
+#include "ViewText.h"
 
 namespace {
 
-QString fromView(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
+using shell::fromView;
 
 bool sameMnemonic(const QString& func, std::string_view mnemonic) {
     return !mnemonic.empty() && func == fromView(mnemonic);

@@ -33,8 +33,11 @@
 #include "Main.h"
 #include "SerialLink.h"
 #include "StatusLamp.h"
+#include "ViewText.h"
 
 namespace {
+
+using shell::fromView;
 
 // Run: disabled first, then StopBtn enabled, then the rest disabled.
 constexpr std::array<std::string_view, 3> kRunDisablesFirst{"SingleRead", "Send", "Reset"};
@@ -59,10 +62,6 @@ constexpr qsizetype kHistoryLimit = 200;
 
 constexpr std::string_view kLogFilter =
     "CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*";
-
-QString fromView(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // What one receive event made of a branch's buffer.
 struct Collected {

@@ -27,6 +27,7 @@
 #include <string_view>
 
 #include "Dialogs.h"
+#include "ViewText.h"
 
 using namespace std::chrono_literals;
 
@@ -69,10 +70,6 @@ constexpr std::array<StatRow, 8> kStatRows{
     StatRow{.name = "StdDev", .title = "Std. deviation"},
     StatRow{.name = "PeakToPeak", .title = "Peak-to-peak"},
 };
-
-QString text(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
 
 // Seven significant digits cover the meters' 6.5-digit readings.
 QString formatNumber(double value) {
@@ -147,12 +144,12 @@ void Trend::buildUi() {
     digits.setStyleHint(QFont::TypeWriter);
     for (int row = 0; row < kStatCount; ++row) {
         const StatRow& stat = kStatRows[static_cast<std::size_t>(row)];
-        grid->addWidget(new QLabel(text(stat.title), StatsBox), row + 1, 0);
+        grid->addWidget(new QLabel(shell::fromView(stat.title), StatsBox), row + 1, 0);
         for (auto* values : {&primaryValues_, &secondaryValues_}) {
             auto* label = new QLabel(StatsBox);
             label->setObjectName((values == &primaryValues_ ? QStringLiteral("Primary")
                                                             : QStringLiteral("Secondary")) +
-                                 text(stat.name));
+                                 shell::fromView(stat.name));
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             label->setFont(digits);
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);

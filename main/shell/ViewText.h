@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+namespace shell {
+
+// The program's tables hold their texts as single-byte string views; this
+// makes a QString of one.
+inline QString fromView(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace shell
