@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libgl-dev
+    libqt6opengl6-dev        # Qt6OpenGLConfig.cmake, which Qt6ChartsConfig.cmake loads
     qt6-qpa-plugins          # offscreen and xcb platform plugins
     fonts-liberation         # metric-compatible Arial for the display boxes
     xvfb xauth               # run the window where no display is attached

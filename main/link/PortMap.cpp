@@ -92,15 +92,40 @@ QList<SystemPort> systemPorts() {
     return orderedPorts(ports);
 }
 
-QString devicePathForCom(int number) {
-    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-#ifndef Q_OS_WIN
-    // The environment names the device without asking the system for its list.
-    if (env.contains(QStringLiteral("VXMETER_COM%1").arg(number))) {
-        return devicePathForCom(number, env, {});
-    }
+namespace {
+
+// True when COM `number` maps without the system's list: on Windows COM n is
+// always "COMn"; elsewhere when the environment names the device.
+bool mapsWithoutList(int number, const QProcessEnvironment& env) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(number);
+    Q_UNUSED(env);
+    return true;
+#else
+    return !env.value(QStringLiteral("VXMETER_COM%1").arg(number)).isEmpty();
 #endif
-    return devicePathForCom(number, env, systemPorts());
+}
+
+}  // namespace
+
+QString devicePathForCom(int number, const PortLister& lister) {
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const bool listNeeded = number >= 1 && !mapsWithoutList(number, env);
+    return devicePathForCom(number, env, listNeeded ? lister() : QList<SystemPort>{});
+}
+
+QStringList devicePathsForComs(int count, const PortLister& lister) {
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    bool listNeeded = false;
+    for (int n = 1; n <= count && !listNeeded; ++n) {
+        listNeeded = !mapsWithoutList(n, env);
+    }
+    const QList<SystemPort> ordered = listNeeded ? lister() : QList<SystemPort>{};
+    QStringList devices;
+    for (int n = 1; n <= count; ++n) {
+        devices.append(devicePathForCom(n, env, ordered));
+    }
+    return devices;
 }
 
 QString canonicalDevice(const QString& path) {

@@ -3,6 +3,9 @@
 #include <QList>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 // How a COM number from 1 to 15 becomes a serial device.
 //
@@ -28,11 +31,22 @@ bool naturalLess(const QString& a, const QString& b);
 QString devicePathForCom(int number, const QProcessEnvironment& env,
                          const QList<SystemPort>& ordered);
 
-// The serial ports the system lists now, in COM order.
+// The serial ports the system lists now, in COM order. Each call is a full
+// look at the system (every tty under /sys), so callers take it once and map
+// from it.
 QList<SystemPort> systemPorts();
 
-// The device for COM `number` on this machine, as it maps now.
-QString devicePathForCom(int number);
+// Where a list of the system's serial ports comes from: systemPorts() in the
+// program, a counting stand-in in tests.
+using PortLister = std::function<QList<SystemPort>()>;
+
+// The device for COM `number` on this machine, as it maps now. The system's
+// list is taken only when the environment does not name the device.
+QString devicePathForCom(int number, const PortLister& lister = systemPorts);
+
+// The devices for COM 1 to `count`, mapped from one look at the system (none
+// when the environment names every one); an empty text where there is none.
+QStringList devicePathsForComs(int count, const PortLister& lister = systemPorts);
 
 // The device's canonical path (symbolic links resolved), so one device has
 // one lock name whichever link named it; the path itself when it does not exist.

@@ -43,7 +43,7 @@ bool deviceAccessible(const QString& path) {
 
 PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
     Result result;
-    const QString mapped = devicePathForCom(comNumber);
+    const QString mapped = devicePathForCom(comNumber, lister_);
     if (mapped.isEmpty()) {
         result.error = kNoSuchPort;
         result.reason = QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber);
@@ -102,8 +102,8 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
     return result;
 }
 
-QString SerialPortOpener::describe(int comNumber) const {
-    return devicePathForCom(comNumber);
+QStringList SerialPortOpener::describe(int count) const {
+    return devicePathsForComs(count, lister_);
 }
 
 SerialLink::SerialLink(PortOpener& opener, QObject* parent) : QObject(parent), opener_(opener) {}

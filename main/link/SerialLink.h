@@ -4,8 +4,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <utility>
+
+#include "PortMap.h"
 
 class QIODevice;
 
@@ -24,16 +28,22 @@ public:
 
     virtual ~PortOpener() = default;
     virtual Result open(int comNumber, qint32 baudRate) = 0;
-    // The device COM `comNumber` maps to now, for tool tips; may be empty.
-    virtual QString describe(int comNumber) const = 0;
+    // The devices COM 1 to `count` map to now, for tool tips (an empty text
+    // where there is none), from one look at the system.
+    virtual QStringList describe(int count) const = 0;
 };
 
 // Opens real serial ports: COM n through the port map, 8 data bits, no
-// parity, one stop bit, no flow control.
+// parity, one stop bit, no flow control. The system's list of ports comes
+// from `lister`.
 class SerialPortOpener final : public PortOpener {
 public:
+    explicit SerialPortOpener(PortLister lister = systemPorts) : lister_(std::move(lister)) {}
     Result open(int comNumber, qint32 baudRate) override;
-    QString describe(int comNumber) const override;
+    QStringList describe(int count) const override;
+
+private:
+    PortLister lister_;
 };
 
 // The serial-port control of the main window: the port number and settings

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void windowAndMenus();
     void stateStartsEmpty();
     void comPortTipsNameDevices();
+    void portListReadOncePerLook();
 };
 
 void TestStartState::controls_data() {
@@ -264,10 +265,57 @@ void TestStartState::stateStartsEmpty() {
 
 void TestStartState::comPortTipsNameDevices() {
     MainHarness h;
+    // Filled when the list drops down, not at start.
+    QVERIFY(!h.w().ComPort->itemData(0, Qt::ToolTipRole).isValid());
+    h.w().show();
+    h.w().ComPort->showPopup();
     QCOMPARE(h.w().ComPort->itemData(0, Qt::ToolTipRole).toString(),
              QStringLiteral("COM1: /dev/fake1"));
     QCOMPARE(h.w().ComPort->itemData(14, Qt::ToolTipRole).toString(),
              QStringLiteral("COM15: /dev/fake15"));
+    h.w().ComPort->hidePopup();
+}
+
+// Listing the system's serial ports reads every tty under /sys: the start
+// reads no list, each opening of the COM list reads it once for all fifteen
+// entries, and Connect once for its one number.
+void TestStartState::portListReadOncePerLook() {
+    for (int n = 1; n <= 15; ++n) {
+        qunsetenv(QStringLiteral("VXMETER_COM%1").arg(n).toLatin1().constData());
+    }
+    int reads = 0;
+    comm::SerialPortOpener opener([&reads] {
+        ++reads;
+        return comm::orderedPorts(
+            {{QStringLiteral("ttyS1"), QStringLiteral("/nonexistent/ttyS1"), false},
+             {QStringLiteral("ttyUSB0"), QStringLiteral("/nonexistent/ttyUSB0"), true}});
+    });
+    FakeClock clock;
+    RecordingDialogs dialogs;
+    Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.show();
+    QCOMPARE(reads, 0);
+    w.ComPort->showPopup();
+    QCOMPARE(reads, 1);
+    QCOMPARE(w.ComPort->itemData(0, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM1: /nonexistent/ttyUSB0"));
+    QCOMPARE(w.ComPort->itemData(1, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM2: /nonexistent/ttyS1"));
+    QCOMPARE(w.ComPort->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("COM3: no device"));
+    w.ComPort->hidePopup();
+    w.ComPort->showPopup();
+    QCOMPARE(reads, 2);
+    w.ComPort->hidePopup();
+    w.ComPort->setCurrentIndex(1);
+    w.ConnectBtn->click();
+    QCOMPARE(reads, 3);
+    QVERIFY(!w.MSComm1->isOpen());
+    // A COM number the environment names needs no list.
+    qputenv("VXMETER_COM4", "/nonexistent/named");
+    w.ComPort->setCurrentIndex(3);
+    w.ConnectBtn->click();
+    QCOMPARE(reads, 3);
+    qunsetenv("VXMETER_COM4");
 }
 
 QTEST_MAIN(TestStartState)

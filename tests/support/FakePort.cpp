@@ -32,7 +32,7 @@ qint64 FakePort::writeData(const char* data, qint64 size) {
 
 comm::PortOpener::Result FakeOpener::open(int comNumber, qint32 baudRate) {
     Result r;
-    r.devicePath = describe(comNumber);
+    r.devicePath = QStringLiteral("/dev/fake%1").arg(comNumber);
     opened.append({comNumber, baudRate});
     if (failures.contains(comNumber)) {
         r.error = failures.value(comNumber);
@@ -46,6 +46,10 @@ comm::PortOpener::Result FakeOpener::open(int comNumber, qint32 baudRate) {
     return r;
 }
 
-QString FakeOpener::describe(int comNumber) const {
-    return QStringLiteral("/dev/fake%1").arg(comNumber);
+QStringList FakeOpener::describe(int count) const {
+    QStringList devices;
+    for (int n = 1; n <= count; ++n) {
+        devices.append(QStringLiteral("/dev/fake%1").arg(n));
+    }
+    return devices;
 }

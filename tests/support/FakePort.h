@@ -39,7 +39,7 @@ private:
 class FakeOpener final : public comm::PortOpener {
 public:
     Result open(int comNumber, qint32 baudRate) override;
-    QString describe(int comNumber) const override;
+    QStringList describe(int count) const override;
 
     QMap<int, int> failures;
     QList<QPair<int, qint32>> opened;  // (COM number, baud) of every open

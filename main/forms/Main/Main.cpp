@@ -157,8 +157,10 @@ void Main::connectSignals() {
 }
 
 void Main::Form_Load() {
+    // The COM entries' tool tips are filled when the list first drops down,
+    // not here: mapping them takes a look at every tty the system has, which
+    // would hold up the window's start.
     ComPort->appendEntries(meter::kComPortItems);
-    refreshPortTips();
     BaudRate->appendEntries(meter::kBaudRateItems);
     BaudRate->setCurrentIndex(meter::kBaudRateStart);
     TermChar->appendEntries(meter::kTermCharItems);
@@ -181,8 +183,9 @@ void Main::Form_Load() {
 
 // Each COM entry's tool tip names the device it maps to now.
 void Main::refreshPortTips() {
+    const QStringList devices = opener_.describe(ComPort->count());
     for (int i = 0; i < ComPort->count(); ++i) {
-        const QString device = opener_.describe(i + 1);
+        const QString device = devices.value(i);
         ComPort->setItemData(i,
                              device.isEmpty() ? QStringLiteral("COM%1: no device").arg(i + 1)
                                               : QStringLiteral("COM%1: %2").arg(i + 1).arg(device),
