@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project needs, only those that are missing.
+# Installs the Debian 12 packages the project needs, only those that are
+# missing. `--list` prints the list, one package a line, and installs nothing.
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libgl-dev
     libqt6opengl6-dev        # Qt6OpenGLConfig.cmake, which Qt6ChartsConfig.cmake loads
+    libxkbcommon-dev         # keyboard maps Qt6Gui looks for at configure (else "Could NOT find XKB")
     qt6-qpa-plugins          # offscreen and xcb platform plugins
     fonts-liberation         # metric-compatible Arial for the display boxes
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
 )
+
+if [ "${1:-}" = "--list" ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,9 @@ export QT_QPA_PLATFORM=offscreen
 build=build/test
 rm -rf "$build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug
+# Every package configuration the build loaded must come from a package
+# deps.sh installs, or a fresh machine would stop where this one did not.
+bash scripts/check-deps.sh "$build"
 cmake --build "$build" -j "$jobs"
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
 
