@@ -5,9 +5,15 @@
 //                     and resident memory growth over 1,000,000 replies
 //   vxbench latency   reply complete at a pseudo-terminal to the value shown
 //   vxbench startup   process start to the main window shown
+//   vxbench startup-minimal
+//                     the same for a window of one button: the machine's
+//                     reference for a Qt Widgets program's start
+//   vxbench comlist   opening the COM Port list (its tool tips read the
+//                     system's serial ports), median of 7
 //   vxbench run SECS  Run with logging against vxsim for SECS seconds on the
 //                     real clock: CPU time of the process, FETC? periods
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -28,6 +34,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <numeric>
 #include <sstream>
 #include <string>
@@ -106,6 +113,23 @@ int benchReceive() {
     const double secs = std::chrono::duration<double>(SteadyClock::now() - t0).count();
     figure("receive_per_s", QString::number(std::lround(kTimed / secs)));
 
+    // The machine's floor for the same work: each log line handed to the
+    // system on its own, as the log does, with no framing or display.
+    {
+        QFile plain(dir.filePath(QStringLiteral("plain.csv")));
+        if (!plain.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            std::fprintf(stderr, "receive: %s\n", qPrintable(plain.errorString()));
+            return 1;
+        }
+        const QByteArray line("+1.23456E+00,14:05:09 09/22/2016\r\n");
+        const auto r0 = SteadyClock::now();
+        for (int i = 0; i < kTimed; ++i) {
+            plain.write(line);
+        }
+        const double rsecs = std::chrono::duration<double>(SteadyClock::now() - r0).count();
+        figure("receive_reference_per_s", QString::number(std::lround(kTimed / rsecs)));
+    }
+
     const long before = residentKb();
     pump(1000000);
     const long after = residentKb();
@@ -172,13 +196,20 @@ int benchLatency() {
     return 0;
 }
 
-// Process start (from /proc/self/stat) to the main window shown and painted.
-int benchStartup(const QElapsedTimer& sinceMain) {
+// Process start (from /proc/self/stat) to the window shown and painted: the
+// main window, or with `minimal` a window of one button.
+int benchStartup(const QElapsedTimer& sinceMain, bool minimal) {
     shell::SystemClock clock;
     FixedDialogs dialogs({});
     comm::SerialPortOpener opener;
-    Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    w.show();
+    std::unique_ptr<QWidget> w;
+    if (minimal) {
+        w = std::make_unique<QPushButton>(QStringLiteral("OK"));
+    } else {
+        w = std::make_unique<Main>(
+            MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    }
+    w->show();
     QEventLoop loop;
     QTimer::singleShot(0, &loop, &QEventLoop::quit);
     loop.exec();
@@ -198,6 +229,32 @@ int benchStartup(const QElapsedTimer& sinceMain) {
     uptimeFile >> uptime;
     figure("startup_ms", QString::number(std::lround((uptime - startedAfterBoot) * 1000.0)));
     figure("main_to_shown_ms", QString::number(mainToShownMs));
+    return 0;
+}
+
+// Opens the COM Port list of a shown main window seven times on this
+// machine's real serial ports; prints the median and the number of ttys.
+int benchComList() {
+    shell::SystemClock clock;
+    FixedDialogs dialogs({});
+    comm::SerialPortOpener opener;
+    Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.show();
+    QCoreApplication::processEvents();
+    std::vector<double> ms;
+    for (int i = 0; i < 7; ++i) {
+        const auto t0 = SteadyClock::now();
+        w.ComPort->showPopup();
+        QCoreApplication::processEvents();
+        ms.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - t0).count());
+        w.ComPort->hidePopup();
+        QCoreApplication::processEvents();
+    }
+    std::sort(ms.begin(), ms.end());
+    figure("comlist_ms", QString::number(ms[ms.size() / 2], 'f', 1));
+    figure("ttys", QString::number(QDir(QStringLiteral("/sys/class/tty"))
+                                       .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                                       .size()));
     return 0;
 }
 
@@ -282,12 +339,16 @@ int main(int argc, char* argv[]) {
     if (what == QLatin1String("latency")) {
         return benchLatency();
     }
-    if (what == QLatin1String("startup")) {
-        return benchStartup(sinceMain);
+    if (what == QLatin1String("startup") || what == QLatin1String("startup-minimal")) {
+        return benchStartup(sinceMain, what == QLatin1String("startup-minimal"));
+    }
+    if (what == QLatin1String("comlist")) {
+        return benchComList();
     }
     if (what == QLatin1String("run")) {
         return benchRun(args.value(2, QStringLiteral("60")).toInt());
     }
-    std::fprintf(stderr, "usage: vxbench receive|latency|startup|run [seconds]\n");
+    std::fprintf(stderr,
+                 "usage: vxbench receive|latency|startup|startup-minimal|comlist|run [seconds]\n");
     return 2;
 }
