@@ -96,30 +96,14 @@ HelpParse parseHelp(std::span<const std::uint8_t> bytes) {
         return result;  // delimiters but no body
     }
 
-    // One search per distinct delimiter value, each kept at its next
-    // occurrence: memchr does the byte-by-byte comparison fast, and the body
-    // is still read once. A value listed twice keeps its first (earlier) role.
-    struct Next {
-        std::uint8_t value;
-        Mark mark;
-        const std::uint8_t* at;
-    };
-    const std::uint8_t* const data = bytes.data();
-    const std::uint8_t* const end = data + bytes.size();
-    auto find = [end](const std::uint8_t* from, std::uint8_t value) {
-        const void* hit = std::memchr(from, value, static_cast<std::size_t>(end - from));
-        return hit != nullptr ? static_cast<const std::uint8_t*>(hit) : end;
-    };
-    std::array<Next, kDelimiterCount> next{};
-    std::size_t distinct = 0;
-    for (std::size_t i = 0; i < kDelimiterCount; ++i) {
-        const std::uint8_t value = bytes[kFirstDelimiterPosition - 1 + i];
-        if (std::none_of(next.begin(), next.begin() + distinct,
-                         [value](const Next& d) { return d.value == value; })) {
-            next[distinct++] = {value, kMarksInOrder[i], find(data + kBodyPosition - 1, value)};
-        }
+    // What each byte value means in the body: the first of D1..D6 that it
+    // equals, so a value listed twice keeps its earlier role.
+    std::array<Mark, 256> markOf{};
+    for (std::size_t i = kDelimiterCount; i-- > 0;) {
+        markOf[bytes[kFirstDelimiterPosition - 1 + i]] = kMarksInOrder[i];
     }
 
+    const std::uint8_t* const data = bytes.data();
     std::size_t start = 0;  // position after the last open delimiter, 0 before any
     bool haveTopic = false;
     std::size_t currentSub = 0;  // index into entries + 1, 0 for none
@@ -129,20 +113,16 @@ HelpParse parseHelp(std::span<const std::uint8_t> bytes) {
                    : std::string(reinterpret_cast<const char*>(data + start - 1), p - start);
     };
 
-    for (;;) {
-        Next* hit = &next[0];
-        for (std::size_t k = 1; k < distinct; ++k) {
-            if (next[k].at < hit->at) {
-                hit = &next[k];
-            }
+    const std::size_t size = bytes.size();
+    for (std::size_t p = kBodyPosition; p <= size; ++p) {
+        // Text bytes mean nothing: pass over them in a tight loop.
+        while (p <= size && markOf[data[p - 1]] == Mark::None) {
+            ++p;
         }
-        if (hit->at == end) {
+        if (p > size) {
             break;
         }
-        const std::size_t p = static_cast<std::size_t>(hit->at - data) + 1;
-        const Mark mark = hit->mark;
-        hit->at = find(hit->at + 1, hit->value);
-        switch (mark) {
+        switch (markOf[data[p - 1]]) {
             case Mark::None:
                 break;
             case Mark::TopicOpen:

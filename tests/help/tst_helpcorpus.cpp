@@ -4,12 +4,10 @@
 
 #include "HelpBytes.h"
 #include "HelpFile.h"
-#include "ReferenceScan.h"
 
 // Replays the saved fuzzing inputs through the reader and checks what must hold
 // for any input: every range stays inside the body, a subtopic always follows
-// a topic, the window's range reading never leaves the file, and the entries
-// are those of the plain byte-by-byte scan.
+// a topic, and the window's range reading never leaves the file.
 class TestHelpCorpus : public QObject {
     Q_OBJECT
 
@@ -36,8 +34,6 @@ void TestHelpCorpus::replay() {
     const auto bytes = helptest::bytesOf(data);
     const auto parse = vxhelp::parseHelp(bytes);
     QCOMPARE(parse.ok(), bytes.size() >= vxhelp::kMinimumFileSize);
-    QCOMPARE(helptest::render(parse.entries, data.mid(240, 6)),
-             helptest::render(helptest::referenceScan(bytes), data.mid(240, 6)));
     if (!parse.entries.empty()) {
         QCOMPARE(parse.entries.front().kind, vxhelp::EntryKind::Topic);
     }
