@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QLineEdit>
 
+#include <utility>
+
 #include "FakePort.h"
 #include "Main.h"
 #include "MainHarness.h"
@@ -33,7 +35,9 @@ EnableRecorder::EnableRecorder(MainHarness& h, const QStringList& names)
     : h_(h), waitedMs_(h.clock.waitedMs) {
     for (const QString& name : names) {
         QWidget* w = h.w().control(name.toStdString());
-        Q_ASSERT_X(w != nullptr, "EnableRecorder", qPrintable(name));
+        if (w == nullptr) {
+            qFatal("EnableRecorder: the window has no control named %s", qPrintable(name));
+        }
         controls_ << w;
         ownEnabled_.insert(w, ownEnabled(w));
         w->installEventFilter(this);
