@@ -241,7 +241,11 @@ void TestConfigStates::secondaryDuringRun() {
     // Run's first pass presses the button, its second Stop; the button's own
     // pause runs with the window busy.
     int runPasses = 0;
+    int passes = 0;
     h.clock.onWait = [&](qint64) {
+        if (++passes > 20) {
+            w.running_cnt = 0;  // Stop did not take: end the loop, the test fails
+        }
         if (windowBusy(w)) {
             return;
         }

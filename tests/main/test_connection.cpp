@@ -312,6 +312,9 @@ void TestConnection::connectDuringRun() {
                 w.StopBtn->click();
                 break;
             default:
+                if (pass > 10) {
+                    w.running_cnt = 0;  // Stop did not take: end the loop, the test fails
+                }
                 break;
         }
     };
