@@ -7,6 +7,8 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+
+#include <string>
 #endif
 
 namespace uninstaller {
@@ -52,19 +54,27 @@ QString SystemDirectories::programDirectory() const {
     return QCoreApplication::applicationDirPath();
 }
 
-StartResult DetachedProcessStarter::startDetached(const QString& program,
-                                                  const QStringList& arguments) {
+StartResult DetachedProcessStarter::startDetached(const UninstallCommand& command) {
     QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
+    process.setProgram(command.program);
     // The tool runs in its own folder, not in whatever folder the uninstaller
     // happened to be started from.
-    process.setWorkingDirectory(QFileInfo(program).path());
+    process.setWorkingDirectory(QFileInfo(command.program).path());
 #ifdef Q_OS_WIN
-    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* args) {
+    // A Windows process receives one command line, and the tool is given
+    // exactly its own: only the log path quoted. Qt would quote arguments by
+    // its own rules, so they go as native text; Qt would still quote a tool
+    // path holding a blank and put two blanks before native text, so the
+    // line CreateProcess receives is replaced by the command line itself.
+    process.setNativeArguments(command.nativeArguments());
+    std::wstring line = command.commandLine().toStdWString();
+    process.setCreateProcessArgumentsModifier([&line](QProcess::CreateProcessArguments* args) {
+        args->arguments = line.data();
         args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
         args->startupInfo->wShowWindow = SW_SHOWMINIMIZED;  // minimized, with the focus
     });
+#else
+    process.setArguments(command.arguments);
 #endif
     if (process.startDetached()) {
         return {.started = true, .error = {}};

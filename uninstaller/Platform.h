@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "UninstallCommand.h"
+
 class QWidget;
 
 namespace uninstaller {
@@ -33,18 +35,19 @@ struct StartResult {
     QString error;  // why not, when not started
 };
 
-// Starts a program without a shell and without waiting for it.
+// Starts a command without a shell and without waiting for it.
 class ProcessStarter {
 public:
     virtual ~ProcessStarter() = default;
-    virtual StartResult startDetached(const QString& program, const QStringList& arguments) = 0;
+    virtual StartResult startDetached(const UninstallCommand& command) = 0;
 };
 
-// QProcess::startDetached; on Windows the tool's window starts minimized and
-// with the focus.
+// QProcess::startDetached with the program and its arguments; on Windows with
+// exactly the command's line instead, and the tool's window starts minimized
+// and with the focus.
 class DetachedProcessStarter final : public ProcessStarter {
 public:
-    StartResult startDetached(const QString& program, const QStringList& arguments) override;
+    StartResult startDetached(const UninstallCommand& command) override;
 };
 
 // Modal error boxes, behind a layer so that tests answer them.

@@ -100,7 +100,7 @@ void Uninstall::UninstallYes_Click() {
     }
     const UninstallCommand command =
         buildUninstallCommand(windows, directories_.programDirectory());
-    const StartResult result = starter_.startDetached(command.program, command.arguments);
+    const StartResult result = starter_.startDetached(command);
     if (!result.started) {
         messages_.error(this, QString::fromLatin1(kCaption),
                         QString::fromLatin1(kNotStarted).arg(command.commandLine(), result.error));

@@ -16,15 +16,18 @@ constexpr QLatin1StringView kLogOption{"-n"};
 
 }  // namespace
 
-QString UninstallCommand::commandLine() const {
-    QString line = program;
+QString UninstallCommand::nativeArguments() const {
+    QStringList pieces;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         // The last argument is the log path, the one piece given in quotes.
         const bool quoted = i + 1 == arguments.size();
-        line += u' ';
-        line += quoted ? u'"' + arguments[i] + u'"' : arguments[i];
+        pieces << (quoted ? u'"' + arguments[i] + u'"' : arguments[i]);
     }
-    return line;
+    return pieces.join(u' ');
+}
+
+QString UninstallCommand::commandLine() const {
+    return program + u' ' + nativeArguments();
 }
 
 UninstallCommand buildUninstallCommand(const QString& toolFolder, const QString& programFolder) {

@@ -11,11 +11,16 @@ namespace uninstaller {
 //   C:\WINDOWS\st6unst.exe -n "C:\Tools\Meter\ST6UNST.LOG"
 // The program and its two arguments are kept apart so that the process is
 // started without a shell: nothing in the folder names is ever interpreted.
+// On Windows a process receives one command line instead, and the tool is
+// given exactly commandLine().
 struct UninstallCommand {
     QString program;
     QStringList arguments;
 
-    // The same command as one line, with only the log path quoted, for messages.
+    // The arguments as one text, with only the log path quoted.
+    QString nativeArguments() const;
+    // The program, a blank and nativeArguments(): the line the tool is
+    // started with on Windows, and the one messages show.
     QString commandLine() const;
 };
 

@@ -18,6 +18,7 @@ void StatusLamp::setFillColor(int colorValue) {
     }
     fillColor_ = colorValue;
     update();
+    Q_EMIT fillColorChanged(colorValue);
 }
 
 QSize StatusLamp::sizeHint() const {

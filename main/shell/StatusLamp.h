@@ -24,6 +24,11 @@ public:
     Shape shape() const { return shape_; }
     QSize sizeHint() const override;
 
+Q_SIGNALS:
+    // The fill colour became `colorValue`; setting the colour it already has
+    // changes nothing and says nothing.
+    void fillColorChanged(int colorValue);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

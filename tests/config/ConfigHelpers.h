@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "ControlNames.h"
+#include "EnableRecorder.h"
 #include "Main.h"
 #include "MainHarness.h"
 #include "PromptComboBox.h"
@@ -73,50 +74,3 @@ inline void setAll(Main& w, const QStringList& names, bool enabled) {
         w.control(n.toStdString())->setEnabled(enabled);
     }
 }
-
-// Records, in order, every change of a control's enabled state and every
-// command line written in between: "+Run", "-Range", "wire:VOLT:DC:RANG 2\n".
-class EnableRecorder : public QObject {
-public:
-    EnableRecorder(MainHarness& h, const QStringList& names) : h_(h) {
-        for (const QString& n : names) {
-            h.w().control(n.toStdString())->installEventFilter(this);
-        }
-    }
-
-    QStringList take() {
-        flushWire();
-        QStringList out = log_;
-        log_.clear();
-        return out;
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::EnabledChange) {
-            flushWire();
-            auto* w = static_cast<QWidget*>(watched);
-            log_ << (w->isEnabled() ? "+" : "-") + w->objectName();
-        }
-        return false;
-    }
-
-private:
-    void flushWire() {
-        if (h_.port() == nullptr) {
-            return;
-        }
-        if (h_.port()->written.size() < seen_) {
-            seen_ = 0;  // the test took the wire meanwhile
-        }
-        const QByteArray bytes = h_.port()->written.mid(seen_);
-        seen_ = h_.port()->written.size();
-        if (!bytes.isEmpty()) {
-            log_ << "wire:" + QString::fromLatin1(bytes);
-        }
-    }
-
-    MainHarness& h_;
-    QStringList log_;
-    qsizetype seen_ = 0;
-};

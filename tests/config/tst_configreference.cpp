@@ -33,6 +33,7 @@ private Q_SLOTS:
     void onOffAndMethod_data();
     void onOffAndMethod();
     void commandsFollowTheFunction();
+    void offOrder();
     void acquireChangesNothing();
     void customValue_data();
     void customValue();
@@ -128,6 +129,18 @@ void TestConfigReference::commandsFollowTheFunction() {
     w.RefStateOff->click();
     QCOMPARE(h.takeWire(),
              QByteArray("CURR:AC:REF:ACQ\nCURR:AC:REF -0.25\nCURR:AC:REF:STAT OFF\n"));
+}
+
+void TestConfigReference::offOrder() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    referenceOn(h, kDcVoltage, 1);
+    w.AcqRef->setEnabled(true);
+    EnableRecorder rec(h, QStringList{"RefStat"} + kConfigControls);
+    w.RefStateOff->click();
+    QCOMPARE(rec.take(), (QStringList{"wire:VOLT:DC:REF:STAT OFF\n", "RefStat=red", "-RefMethod",
+                                      "-SetRefMethod", "-Ref", "-SetRef", "-AcqRef"}));
 }
 
 void TestConfigReference::acquireChangesNothing() {

@@ -32,7 +32,12 @@ private Q_SLOTS:
     void secondarySwitch_data();
     void secondarySwitch();
     void secondarySetEnablesRun();
+    void secondarySetOrder_data();
+    void secondarySetOrder();
+    void secondaryDuringRun_data();
+    void secondaryDuringRun();
     void resetInstrument();
+    void resetOrder();
     void resetFailsBeforeAnythingChanges();
     void lampsSurviveCloseAndReset_data();
     void lampsSurviveCloseAndReset();
@@ -168,6 +173,93 @@ void TestConfigStates::secondarySetEnablesRun() {
     QCOMPARE(w.FuncBoxTwo->entries(), (QStringList{"DC CURRENT", "FREQUENCY"}));
 }
 
+void TestConfigStates::secondarySetOrder_data() {
+    QTest::addColumn<bool>("writeFails");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("sent") << false
+                          << QStringList{"+Run", "wire::FUNC2 VOLT:AC\n", "SecondaryUnit=VAC"};
+    QTest::newRow("write fails")
+        << true
+        << QStringList{"+Run",
+                       "StatusBox=Command \":FUNC2 VOLT:AC\" not sent: the device refused the "
+                       "bytes: simulated write failure"};
+}
+
+void TestConfigStates::secondarySetOrder() {
+    QFETCH(bool, writeFails);
+    QFETCH(QStringList, events);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    w.FuncBoxTwoStateOn->click();
+    w.FuncBoxTwo->setCurrentIndex(0);
+    h.port()->failWrites = writeFails;
+    EnableRecorder rec(h, {"Run", "SecondaryUnit", "StatusBox"});
+    w.SetFuncTwo->click();
+    QCOMPARE(rec.take(), events);
+}
+
+// The three secondary-display buttons stay usable while readings run; what
+// each does to Run then.
+void TestConfigStates::secondaryDuringRun_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("events");
+    const QStringList head{"+StopBtn", "-Run", "wire:FETC?\n"};
+    const QStringList tail{"wait:1000", "wire:FETC?\n"};
+    QTest::newRow("ON") << "FuncBoxTwoStateOn"
+                        << head + QStringList{"busy",        "wire::FUNC2:STAT 1\n",
+                                              "wait:500",    "FuncTwoStat=green",
+                                              "+FuncBoxTwo", "+SetFuncTwo",
+                                              "idle"} +
+                               tail + QStringList{"+Run", "wait:1000"};
+    QTest::newRow("OFF") << "FuncBoxTwoStateOff"
+                         << head + QStringList{"busy",        "wire::FUNC2:STAT 0\n",
+                                               "wait:500",    "FuncTwoStat=red",
+                                               "-FuncBoxTwo", "-SetFuncTwo",
+                                               "+Run",        "idle"} +
+                                tail + QStringList{"wait:1000"};
+    QTest::newRow("Set") << "SetFuncTwo"
+                         << head + QStringList{"+Run", "wire::FUNC2 VOLT:AC\n"} + tail +
+                                QStringList{"wait:1000"};
+}
+
+void TestConfigStates::secondaryDuringRun() {
+    QFETCH(QString, button);
+    QFETCH(QStringList, events);
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setFunction(h, kDcVoltage);
+    if (button != QStringLiteral("FuncBoxTwoStateOn")) {
+        w.FuncBoxTwoStateOn->click();
+        w.FuncBoxTwo->setCurrentIndex(0);
+        w.SetFuncTwo->click();
+    }
+    h.takeWire();
+    EnableRecorder rec(h, {"Run", "StopBtn", "FuncTwoStat", "FuncBoxTwo", "SetFuncTwo"});
+    // Run's first pass presses the button, its second Stop; the button's own
+    // pause runs with the window busy.
+    int runPasses = 0;
+    int passes = 0;
+    h.clock.onWait = [&](qint64) {
+        if (++passes > 20) {
+            w.running_cnt = 0;  // Stop did not take: end the loop, the test fails
+        }
+        if (windowBusy(w)) {
+            return;
+        }
+        if (runPasses++ == 0) {
+            qobject_cast<QPushButton*>(w.control(button.toStdString()))->click();
+        } else {
+            w.StopBtn->click();
+        }
+    };
+    w.Run->click();
+    h.clock.onWait = nullptr;
+    QCOMPARE(rec.take(), events);
+}
+
 void TestConfigStates::resetInstrument() {
     MainHarness h;
     QVERIFY(h.connect());
@@ -224,6 +316,36 @@ void TestConfigStates::resetInstrument() {
     w.Reset->click();
     QCOMPARE(h.takeWire(), QByteArray("*RST\n"));
     QCOMPARE(h.clock.waitedMs, 20000);
+}
+
+// The reset's changes happen while the window is busy; the recorder places
+// them through the window's own record of each switch.
+void TestConfigStates::resetOrder() {
+    MainHarness h;
+    QVERIFY(h.connect());
+    Main& w = h.w();
+    setAll(w, kConfigControls, true);
+    w.FuncBox->setEnabled(false);
+    w.SetFunc->setEnabled(false);
+    const QStringList boxes{"PrimaryDisplay", "SecondaryDisplay", "PrimaryUnit", "SecondaryUnit"};
+    for (const QString& box : boxes) {
+        qobject_cast<QLineEdit*>(w.control(box.toStdString()))->setText(QStringLiteral("1"));
+    }
+    EnableRecorder rec(h, QStringList{"StatusBox"} + kConfigControls + boxes);
+    w.Reset->click();
+    QStringList expected{"wire:*RST\n", "StatusBox=Resetting Instrument. Please wait..",
+                         "busy",        "+FuncBox",
+                         "+SetFunc",    "-Send"};
+    for (const QString& name : kMeasurementControls) {
+        expected << "-" + name;
+    }
+    for (const QString& box : boxes) {
+        expected << box + "=";
+    }
+    expected << "wait:10000"
+             << "idle"
+             << "StatusBox=Ready";
+    QCOMPARE(rec.take(), expected);
 }
 
 void TestConfigStates::resetFailsBeforeAnythingChanges() {

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "ControlNames.h"
+#include "EnableRecorder.h"
 #include "Errors.h"
 #include "Main.h"
 #include "MainHarness.h"
@@ -15,6 +16,19 @@ namespace {
 
 bool enabled(Main& w, const QString& name) {
     return w.findChild<QWidget*>(name)->isEnabled();
+}
+
+const QStringList kConnectionLists{"ComPort", "BaudRate", "TermChar"};
+const QStringList kBoxes{"StatusBox", "PrimaryDisplay", "SecondaryDisplay", "PrimaryUnit",
+                         "SecondaryUnit"};
+
+// "+Run" or "StatusBox=" for each name: the recorder's entries.
+QStringList each(const QStringList& names, const QString& before, const QString& after = {}) {
+    QStringList out;
+    for (const QString& n : names) {
+        out << before + n + after;
+    }
+    return out;
 }
 
 }  // namespace
@@ -33,7 +47,11 @@ private Q_SLOTS:
     void noReplyEndsIdle_data();
     void noReplyEndsIdle();
     void reconnectClosesAndReopens();
+    void connectOrder_data();
+    void connectOrder();
+    void connectDuringRun();
     void closePortResetsControls();
+    void closePortOrder();
     void closeWithPortClosedKeepsLamp();
     void cablePulledClosesAtOnce();
     void exitClosesPort();
@@ -150,6 +168,7 @@ void TestConnection::portInUseIsError8005() {
                             "application or user.  Please check to make sure port is not in use "
                             "before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
+    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
     QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
     QVERIFY(!h.w().MSComm1->isOpen());
     QVERIFY(h.w().isEnabled());
@@ -217,18 +236,99 @@ void TestConnection::reconnectClosesAndReopens() {
     MainHarness h;
     QVERIFY(h.connect(5));
     QPointer<FakePort> first = h.port();
-    QList<int> lampDuringOpen;
-    h.clock.onWait = [&](qint64) {
-        lampDuringOpen << h.w().PortOpenStat->fillColor();
-        h.port()->deliver("again\n");
-    };
+    EnableRecorder lamp(h, {"PortOpenStat"});
+    h.clock.onWait = [&](qint64) { h.port()->deliver("again\n"); };
     h.w().ConnectBtn->click();
     QCoreApplication::processEvents();
     QVERIFY(first.isNull() || !first->isOpen());
     QCOMPARE(h.opener.opened.size(), 2);
     QCOMPARE(h.opener.opened[1].first, 5);
     QCOMPARE(h.w().InstrID->text(), QStringLiteral("again"));
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
+    // Red while the port is closed and set up again, green once it is open.
+    QCOMPARE(lamp.take().filter(QStringLiteral("PortOpenStat=")),
+             (QStringList{"PortOpenStat=red", "PortOpenStat=green"}));
+}
+
+void TestConnection::connectOrder_data() {
+    QTest::addColumn<bool>("again");
+    QTest::addColumn<QStringList>("events");
+    const QStringList identify{"wire:*IDN?\n", "busy",       "wait:2000",
+                               "InstrID=",     "InstrID=ID", "idle"};
+    QTest::newRow("first") << false
+                           << QStringList{"InstrID=Connecting...please wait...",
+                                          "PortOpenStat=green"} +
+                                  identify + QStringList{"StatusBox=Ready", "+FuncBox", "+SetFunc",
+                                                         "+Reset",          "+Send",    "-ComPort",
+                                                         "-BaudRate",       "-TermChar"};
+    // Connected already: the lists are disabled and the controls enabled.
+    QTest::newRow("again") << true
+                           << QStringList{"InstrID=Connecting...please wait...", "PortOpenStat=red",
+                                          "PortOpenStat=green"} +
+                                  identify + QStringList{"StatusBox=Ready"};
+}
+
+void TestConnection::connectOrder() {
+    QFETCH(bool, again);
+    QFETCH(QStringList, events);
+    MainHarness h;
+    if (again) {
+        QVERIFY(h.connect(2));
+        h.w().StatusBox->clear();
+    }
+    h.w().ComPort->setCurrentIndex(1);
+    EnableRecorder rec(h, QStringList{"InstrID", "StatusBox", "PortOpenStat"} + kConnectionLists +
+                              kConfigControls);
+    h.clock.onWait = [&](qint64) {
+        if (h.port()->bytesAvailable() == 0 && h.w().InstrID->text().startsWith("Connecting")) {
+            h.port()->deliver("ID\n");
+        }
+    };
+    h.w().ConnectBtn->click();
+    QCOMPARE(rec.take(), events);
+}
+
+// Connect pressed during a run: the continuous reading takes the
+// identification as a reading, the identification step finds nothing, and
+// the run goes on on the reopened port.
+void TestConnection::connectDuringRun() {
+    MainHarness h;
+    QVERIFY(h.connect(1));
+    Main& w = h.w();
+    w.Run->setEnabled(true);
+    EnableRecorder rec(h, {"Run", "StopBtn", "InstrID", "PrimaryDisplay", "PortOpenStat"});
+    int pass = 0;
+    h.clock.onWait = [&](qint64) {
+        switch (pass++) {
+            case 0:
+                h.port()->deliver("+1.0E+00\n");
+                break;
+            case 1:
+                w.ConnectBtn->click();  // passes 2 and 3 are its wait
+                break;
+            case 2:
+                h.port()->deliver("Velmora,VX480\n");
+                break;
+            case 4:
+                w.StopBtn->click();
+                break;
+            default:
+                if (pass > 10) {
+                    w.running_cnt = 0;  // Stop did not take: end the loop, the test fails
+                }
+                break;
+        }
+    };
+    w.Run->click();
+    h.clock.onWait = nullptr;
+    QCOMPARE(
+        rec.take(),
+        (QStringList{"+StopBtn", "-Run", "wire:FETC?\n", "PrimaryDisplay=+1.0E+00", "wait:1000",
+                     "wire:FETC?\n", "InstrID=Connecting...please wait...", "PortOpenStat=red",
+                     "PortOpenStat=green", "wire:*IDN?\n", "busy", "PrimaryDisplay=Velmora,VX480",
+                     "wait:2000", "idle", "wait:1000", "wire:FETC?\n", "+Run", "wait:1000"}));
+    QCOMPARE(h.opener.opened.size(), 2);
+    QCOMPARE(w.StatusBox->text(), QString());  // Stop emptied the reason
+    QVERIFY(h.dialogs.messages.isEmpty());
 }
 
 void TestConnection::closePortResetsControls() {
@@ -270,6 +370,25 @@ void TestConnection::closePortResetsControls() {
     QCOMPARE(w.func, QStringLiteral("VOLT:DC"));
     QCOMPARE(w.FuncBox->currentIndex(), 3);
     QVERIFY(h.takeWire().isEmpty());
+}
+
+void TestConnection::closePortOrder() {
+    MainHarness h;
+    QVERIFY(h.connect(2));
+    Main& w = h.w();
+    for (const QString& name : kConfigControls) {
+        w.findChild<QWidget*>(name)->setEnabled(true);
+    }
+    for (const QString& name : kBoxes) {
+        w.findChild<QLineEdit*>(name)->setText(QStringLiteral("x"));
+    }
+    EnableRecorder rec(
+        h, QStringList{"PortOpenStat", "InstrID"} + kConnectionLists + kConfigControls + kBoxes);
+    w.Close->click();
+    // The disables in their fixed order, the lists' own copy included.
+    QCOMPARE(rec.take(), QStringList{"PortOpenStat=red"} + each(kConnectionLists, "+") +
+                             QStringList{"InstrID=No Instrument Connected"} +
+                             each(kConfigControls, "-") + each(kBoxes, "", "="));
 }
 
 void TestConnection::closeWithPortClosedKeepsLamp() {

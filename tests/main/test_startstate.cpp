@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -99,6 +100,10 @@ void TestStartState::controls() {
     QCOMPARE(w->toolTip(), tip);
     if (auto* b = qobject_cast<QPushButton*>(w)) {
         QCOMPARE(b->text(), text);
+        // The face as drawn, not the palette's colour: light grey E0E0E0.
+        h.w().show();
+        const QImage face = b->grab().toImage();
+        QCOMPARE(face.pixelColor(4, face.height() / 2), QColor(0xE0, 0xE0, 0xE0));
     } else if (auto* c = qobject_cast<shell::PromptComboBox*>(w)) {
         QCOMPARE(c->fieldText(), text);
         QVERIFY(c->isEditable());

@@ -18,6 +18,7 @@
 
 #include <functional>
 
+#include "DataLog.h"
 #include "Main.h"
 #include "MainHarness.h"
 #include "SerialLink.h"
@@ -122,10 +123,14 @@ private Q_SLOTS:
     void console();
     void consoleWithoutReply();
     void consoleEnterAndHistory();
+    void consoleOnlyLatin1_data();
+    void consoleOnlyLatin1();
     void runEnableStates();
     void stopDuringReply();
     void logFile_data();
     void logFile();
+    void logTimeStamp_data();
+    void logTimeStamp();
     void logStartedTwice();
     void saveDialogAndCancel();
     void runErrorBeforeRun();
@@ -407,6 +412,46 @@ void TestReading::consoleEnterAndHistory() {
     QVERIFY(fresh.w().SendMsg->text().isEmpty());
 }
 
+// The line goes out one byte per character: a character Latin-1 cannot hold
+// is refused before anything is sent, and the typed text stays.
+void TestReading::consoleOnlyLatin1_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("refused");  // empty: sent
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("ohm sign") << QStringLiteral(":RES:RANG 10\u03a9")
+                              << QStringLiteral("\"\u03a9\" (U+03A9)") << QByteArray();
+    QTest::newRow("outside the BMP") << QStringLiteral("*IDN?\U0001F600x")
+                                     << QStringLiteral("\"\U0001F600\" (U+1F600)") << QByteArray();
+    QTest::newRow("micro sign is Latin-1") << QStringLiteral("\u00b5A") << QString()
+                                           << QByteArray(
+                                                  "\xb5"
+                                                  "A\n");
+}
+
+void TestReading::consoleOnlyLatin1() {
+    QFETCH(QString, typed);
+    QFETCH(QString, refused);
+    QFETCH(QByteArray, wire);
+    Bench h;
+    QVERIFY(h.connected);
+    Main& w = h.w();
+    w.ReturnMsg->setText(QStringLiteral("old reply"));
+    w.SendMsg->setText(typed);
+    w.Send->click();
+    QCOMPARE(h.takeWire(), wire);
+    QCOMPARE(w.SendMsg->text(), typed);
+    if (refused.isEmpty()) {
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(w.SendScpi, qint16(1));
+        return;
+    }
+    QCOMPARE(w.ReturnMsg->text(), QStringLiteral("old reply"));
+    QCOMPARE(w.SendScpi, qint16(0));
+    QCOMPARE(h.dialogs.messages.size(), 1);
+    QVERIFY2(h.dialogs.messages[0].text.contains(refused), qPrintable(h.dialogs.messages[0].text));
+    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
+}
+
 void TestReading::runEnableStates() {
     Bench h;
     QVERIFY(h.connected);
@@ -515,6 +560,23 @@ void TestReading::logFile() {
     h.deliver("9\n");
     QCOMPARE(readFile(path), expected);
     QVERIFY(h.dialogs.messages.isEmpty());
+}
+
+void TestReading::logTimeStamp_data() {
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("stamp");
+    QTest::newRow("every field below 10")
+        << QDateTime(QDate(2017, 1, 2), QTime(3, 4, 5)) << "03:04:05 01/02/2017";
+    QTest::newRow("midnight") << QDateTime(QDate(2020, 2, 29), QTime(0, 0, 0))
+                              << "00:00:00 02/29/2020";
+    QTest::newRow("afternoon, 24 hours")
+        << QDateTime(QDate(2016, 12, 31), QTime(23, 59, 58)) << "23:59:58 12/31/2016";
+}
+
+void TestReading::logTimeStamp() {
+    QFETCH(QDateTime, when);
+    QFETCH(QString, stamp);
+    QCOMPARE(::logTimeStamp(when), stamp);
 }
 
 void TestReading::logStartedTwice() {

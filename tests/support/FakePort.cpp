@@ -27,6 +27,7 @@ qint64 FakePort::writeData(const char* data, qint64 size) {
         return -1;
     }
     written.append(data, size);
+    Q_EMIT wrote(QByteArray(data, size));
     return size;
 }
 
@@ -42,6 +43,9 @@ comm::PortOpener::Result FakeOpener::open(int comNumber, qint32 baudRate) {
     auto dev = std::make_unique<FakePort>();
     dev->open(QIODevice::ReadWrite);
     port = dev.get();
+    if (onOpened) {
+        onOpened(port);
+    }
     r.device = std::move(dev);
     return r;
 }

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QPointer>
 
+#include <functional>
+
 #include "SerialLink.h"
 
 // An in-memory serial device: what the program writes collects in
@@ -27,6 +29,10 @@ public:
     qint64 bytesAvailable() const override { return pending_.size() + QIODevice::bytesAvailable(); }
     bool isSequential() const override { return true; }
 
+Q_SIGNALS:
+    // The program wrote `bytes`, at the moment it wrote them.
+    void wrote(const QByteArray& bytes);
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char* data, qint64 size) override;
@@ -44,4 +50,6 @@ public:
     QMap<int, int> failures;
     QList<QPair<int, qint32>> opened;  // (COM number, baud) of every open
     QPointer<FakePort> port;           // the last one handed out
+    // Called with every port handed out, before the program uses it.
+    std::function<void(FakePort*)> onOpened;
 };

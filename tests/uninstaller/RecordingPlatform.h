@@ -14,11 +14,11 @@ public:
     struct Call {
         QString program;
         QStringList arguments;
+        QString line;  // the one line Windows would start the tool with
     };
 
-    uninstaller::StartResult startDetached(const QString& program,
-                                           const QStringList& arguments) override {
-        calls.append({program, arguments});
+    uninstaller::StartResult startDetached(const uninstaller::UninstallCommand& command) override {
+        calls.append({command.program, command.arguments, command.commandLine()});
         return answer;
     }
 

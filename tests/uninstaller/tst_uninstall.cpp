@@ -114,30 +114,56 @@ void TestUninstall::commandLine_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("tool");
     QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("line");  // the one line, only the log path quoted
 
+#ifdef Q_OS_WIN
+    QTest::newRow("plain") << "C:\\WINDOWS"
+                           << "C:\\Tools\\Meter"
+                           << "C:\\WINDOWS\\st6unst.exe"
+                           << "C:\\Tools\\Meter\\ST6UNST.LOG"
+                           << "C:\\WINDOWS\\st6unst.exe -n \"C:\\Tools\\Meter\\ST6UNST.LOG\"";
+    QTest::newRow("spaces") << "C:\\My Windows"
+                            << "C:\\Program Files\\VX Meter"
+                            << "C:\\My Windows\\st6unst.exe"
+                            << "C:\\Program Files\\VX Meter\\ST6UNST.LOG"
+                            << "C:\\My Windows\\st6unst.exe -n \"C:\\Program Files\\VX "
+                               "Meter\\ST6UNST.LOG\"";
+#else
     QTest::newRow("plain") << "/usr/lib/vxmeter"
                            << "/usr/lib/vxmeter"
                            << "/usr/lib/vxmeter/st6unst"
-                           << "/usr/lib/vxmeter/ST6UNST.LOG";
+                           << "/usr/lib/vxmeter/ST6UNST.LOG"
+                           << "/usr/lib/vxmeter/st6unst -n \"/usr/lib/vxmeter/ST6UNST.LOG\"";
     QTest::newRow("spaces") << "/opt/my tools"
                             << "/home/op/Bench Meter/lib/vxmeter"
                             << "/opt/my tools/st6unst"
-                            << "/home/op/Bench Meter/lib/vxmeter/ST6UNST.LOG";
+                            << "/home/op/Bench Meter/lib/vxmeter/ST6UNST.LOG"
+                            << "/opt/my tools/st6unst -n \"/home/op/Bench "
+                               "Meter/lib/vxmeter/ST6UNST.LOG\"";
     QTest::newRow("double quotes") << "/opt/t"
                                    << "/home/op/\"quoted\" dir"
                                    << "/opt/t/st6unst"
-                                   << "/home/op/\"quoted\" dir/ST6UNST.LOG";
+                                   << "/home/op/\"quoted\" dir/ST6UNST.LOG"
+                                   << "/opt/t/st6unst -n \"/home/op/\"quoted\" dir/ST6UNST.LOG\"";
     QTest::newRow("shell characters") << "/opt/a;b"
                                       << "/home/op/it's $HOME `id` & | > x"
                                       << "/opt/a;b/st6unst"
-                                      << "/home/op/it's $HOME `id` & | > x/ST6UNST.LOG";
-    QTest::newRow("backslash stays a name character") << "/opt/t"
-                                                      << "/home/op/a\\b"
-                                                      << "/opt/t/st6unst"
-                                                      << "/home/op/a\\b/ST6UNST.LOG";
+                                      << "/home/op/it's $HOME `id` & | > x/ST6UNST.LOG"
+                                      << "/opt/a;b/st6unst -n \"/home/op/it's $HOME `id` & | > "
+                                         "x/ST6UNST.LOG\"";
+    QTest::newRow("backslash stays a name character")
+        << "/opt/t"
+        << "/home/op/a\\b"
+        << "/opt/t/st6unst"
+        << "/home/op/a\\b/ST6UNST.LOG"
+        << "/opt/t/st6unst -n \"/home/op/a\\b/ST6UNST.LOG\"";
     QTest::newRow("non-ASCII") << "/opt/t" << QStringLiteral("/home/op/Messgerät Ω")
                                << "/opt/t/st6unst"
-                               << QStringLiteral("/home/op/Messgerät Ω/ST6UNST.LOG");
+                               << QStringLiteral("/home/op/Messgerät Ω/ST6UNST.LOG")
+                               << QStringLiteral(
+                                      "/opt/t/st6unst -n \"/home/op/Messgerät "
+                                      "Ω/ST6UNST.LOG\"");
+#endif
 }
 
 void TestUninstall::commandLine() {
@@ -145,6 +171,7 @@ void TestUninstall::commandLine() {
     QFETCH(QString, program);
     QFETCH(QString, tool);
     QFETCH(QString, log);
+    QFETCH(QString, line);
 
     Fixture f(windows, program);
     QTest::mouseClick(f.button("UninstallYes"), Qt::LeftButton);
@@ -152,6 +179,7 @@ void TestUninstall::commandLine() {
     QCOMPARE(f.starter.calls.size(), 1);
     QCOMPARE(f.starter.calls[0].program, tool);
     QCOMPARE(f.starter.calls[0].arguments, QStringList({QStringLiteral("-n"), log}));
+    QCOMPARE(f.starter.calls[0].line, line);
     QVERIFY(f.messages.shown.isEmpty());
     QVERIFY(!f.window.isVisible());
 }
@@ -233,8 +261,9 @@ void TestUninstall::realStarterReportsMissingProgram() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     uninstaller::DetachedProcessStarter starter;
-    const auto result = starter.startDetached(dir.path() + QStringLiteral("/st6unst"),
-                                              {QStringLiteral("-n"), QStringLiteral("x")});
+    const auto result =
+        starter.startDetached({.program = dir.path() + QStringLiteral("/st6unst"),
+                               .arguments = {QStringLiteral("-n"), QStringLiteral("x")}});
     QVERIFY(!result.started);
     QVERIFY(!result.error.isEmpty());
 }

@@ -101,6 +101,7 @@ void Main::SetControlsEnabled(std::span<const std::string_view> names, bool enab
     for (std::string_view name : names) {
         if (QWidget* w = control(name)) {
             w->setEnabled(enabled);
+            Q_EMIT controlEnabledSet(w->objectName(), enabled);
         }
     }
 }

@@ -205,6 +205,9 @@ Q_SIGNALS:
     // A reply was shown in the display boxes (single or continuous reading);
     // `secondaryOn` when it was split at its first comma.
     void readingShown(const QDateTime& when, const QString& reply, bool secondaryOn);
+    // SetControlsEnabled switched the named control. Also sent while the
+    // window is busy, when the control itself sees no change until EndBusy.
+    void controlEnabledSet(const QString& name, bool enabled);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -112,6 +112,18 @@ private:
     std::function<void(int)> recall_;
 };
 
+// The first character of `text` that a command line cannot carry: the line
+// goes out one byte per character (Latin-1), and anything beyond that set
+// would reach the meter as '?', a different command from the one typed.
+std::optional<char32_t> firstBeyondLatin1(const QString& text) {
+    for (const char32_t c : text.toUcs4()) {
+        if (c > 0xFF) {
+            return c;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 // Reading.
@@ -240,6 +252,17 @@ void Main::MSComm1_OnComm() {
 
 void Main::Send_Click() {
     const QString text = SendMsg->text();
+    if (const std::optional<char32_t> c = firstBeyondLatin1(text)) {
+        // Refused whole: nothing is sent and the text stays for mending.
+        dialogs().message(
+            this,
+            QStringLiteral("The command was not sent: the character \"%1\" (U+%2) cannot be "
+                           "sent to the instrument, which takes only Latin-1 characters.")
+                .arg(QString::fromUcs4(&*c, 1),
+                     QString::number(static_cast<uint>(*c), 16).toUpper().rightJustified(4, u'0')),
+            QStringLiteral("Command Not Sent"), shell::Dialogs::Icon::Exclamation);
+        return;
+    }
     if (!text.isEmpty() && (consoleHistory_.isEmpty() || consoleHistory_.constLast() != text)) {
         consoleHistory_.append(text);
         if (consoleHistory_.size() > kHistoryLimit) {

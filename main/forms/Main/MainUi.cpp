@@ -40,13 +40,24 @@ void Main::buildUi() {
     pal.setColor(QPalette::Button, kBackground);
     setPalette(pal);
     setAutoFillBackground(true);
-    // Each frame of the window drawn as a titled box, so the groups read at a glance.
-    setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid #a8a8a8; border-radius: 4px; margin-top: 1.4ex;"
-        " padding-top: 0.6ex; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px;"
-        " font-weight: bold; }"
-        "QFrame#Readings { border: 1px solid #a8a8a8; border-radius: 4px; }"));
+    // Each frame of the window drawn as a titled box, so the groups read at a
+    // glance. A style sheet takes the palette's Button colour away from the
+    // buttons below it, and the platform style would shade their faces anyway:
+    // the sheet paints the faces flat in the window's light grey itself.
+    setStyleSheet(
+        QStringLiteral(
+            "QGroupBox { border: 1px solid #a8a8a8; border-radius: 4px; margin-top: 1.4ex;"
+            " padding-top: 0.6ex; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px;"
+            " font-weight: bold; }"
+            "QFrame#Readings { border: 1px solid #a8a8a8; border-radius: 4px; }"
+            "QWidget#centralWidget QPushButton { background-color: %1; border: 1px solid #8a8a8a;"
+            " border-radius: 3px; padding: 3px 10px; }"
+            "QWidget#centralWidget QPushButton:hover { border-color: #505050; }"
+            "QWidget#centralWidget QPushButton:focus { border-color: #2f6fbf; }"
+            "QWidget#centralWidget QPushButton:pressed { background-color: #c8c8c8; }"
+            "QWidget#centralWidget QPushButton:disabled { border-color: #b4b4b4; }")
+            .arg(kBackground.name()));
 
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("centralWidget"));
