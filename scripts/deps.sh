@@ -11,7 +11,6 @@ packages=(
     qt6-qpa-plugins          # offscreen and xcb platform plugins
     fonts-liberation         # metric-compatible Arial for the display boxes
     xvfb xauth               # run the window where no display is attached
-    imagemagick              # import: screenshots of the window under Xvfb
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
 )
 
