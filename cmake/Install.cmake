@@ -1,4 +1,6 @@
-# Installed layout (cmake --install <build> --prefix <prefix>):
+# Two ways to install the program, chosen with VX_INSTALL_LAYOUT:
+#
+# prefix (the default): cmake --install <build> --prefix <prefix>
 #
 #   <prefix>/lib/vxmeter/           the program folder, self-contained:
 #       vxmeter  uninstaller  st6unst  Help.mhf  ST6UNST.LOG
@@ -6,10 +8,26 @@
 #   <prefix>/share/applications/vxmeter.desktop
 #   <prefix>/share/icons/hicolor/scalable/apps/vxmeter.svg
 #
-# ST6UNST.LOG lists every installed file and is written by the last rule.
+#   ST6UNST.LOG lists every installed file and is written by the last rule;
+#   the uninstaller removes exactly those files again.
+#
+# debian: the Debian package, built by CPack (scripts/package.sh), see
+#   packaging/Package.cmake. The package manager installs and removes it.
+
+set(VX_INSTALL_LAYOUT prefix CACHE STRING
+    "prefix: self-contained program folder with its own uninstaller; debian: the Debian package")
+set_property(CACHE VX_INSTALL_LAYOUT PROPERTY STRINGS prefix debian)
+
+set(_vx_packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+
+if(VX_INSTALL_LAYOUT STREQUAL "debian")
+    include(${_vx_packaging}/Package.cmake)
+    return()
+elseif(NOT VX_INSTALL_LAYOUT STREQUAL "prefix")
+    message(FATAL_ERROR "VX_INSTALL_LAYOUT must be prefix or debian, not ${VX_INSTALL_LAYOUT}")
+endif()
 
 set(VX_PROGRAM_FOLDER lib/vxmeter)
-set(_vx_packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 
 set(_vx_programs "")
 foreach(_vx_target vxmeter uninstaller st6unst)

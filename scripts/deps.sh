@@ -12,6 +12,7 @@ packages=(
     fonts-liberation         # metric-compatible Arial for the display boxes
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
+    dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
 )
 
 if [ "${1:-}" = "--list" ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds from scratch and runs every test; then
 # builds again with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# the whole suite once more. Any sanitizer report fails the run.
+# the whole suite once more. Any sanitizer report fails the run. Last, builds
+# and checks the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -29,3 +30,6 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS="suppressions=$PWD/sanitizer/lsan.supp:print_suppressions=0"
 ctest --test-dir "$asan" --output-on-failure -j "$jobs"
+
+# The Debian package: built, checked, unpacked and run (scripts/package-check.sh).
+bash scripts/package-check.sh --no-deps

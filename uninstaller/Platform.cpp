@@ -86,4 +86,16 @@ void MessageBoxes::error(QWidget* parent, const QString& title, const QString& t
     QMessageBox::critical(parent, title, text);
 }
 
+void MessageBoxes::information(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::information(parent, title, text);
+}
+
+Installation ThisInstallation() {
+#ifdef VX_PACKAGE_NAME
+    return {.packageName = QStringLiteral(VX_PACKAGE_NAME)};
+#else
+    return {};
+#endif
+}
+
 }  // namespace uninstaller

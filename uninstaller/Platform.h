@@ -30,6 +30,17 @@ public:
     QString programDirectory() const override;
 };
 
+// How this copy of the program was installed. A package install belongs to
+// the package manager, which keeps its own record of the files and must be
+// the one to remove them.
+struct Installation {
+    QString packageName;  // empty: a prefix install with its installation log
+};
+
+// The installation this uninstaller was built for: the Debian package build
+// names its package, every other build is a prefix install.
+Installation ThisInstallation();
+
 struct StartResult {
     bool started = false;
     QString error;  // why not, when not started
@@ -55,11 +66,13 @@ class Messages {
 public:
     virtual ~Messages() = default;
     virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+    virtual void information(QWidget* parent, const QString& title, const QString& text) = 0;
 };
 
 class MessageBoxes final : public Messages {
 public:
     void error(QWidget* parent, const QString& title, const QString& text) override;
+    void information(QWidget* parent, const QString& title, const QString& text) override;
 };
 
 }  // namespace uninstaller

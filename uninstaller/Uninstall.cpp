@@ -10,6 +10,8 @@
 #include <QRect>
 #include <QTextDocument>
 
+#include <utility>
+
 namespace uninstaller {
 
 namespace {
@@ -18,6 +20,11 @@ constexpr auto kCaption = "Uninstall DMM Software";
 constexpr auto kQuestion = "Do you want to uninstall VX260 VX480 DMM Software?";
 constexpr auto kNoToolFolder =
     "The folder of the uninstall tool could not be determined.\n"
+    "Nothing has been uninstalled.";
+constexpr auto kPackageInstall =
+    "VX260 VX480 DMM Software was installed as the package \"%1\" and is removed\n"
+    "with the package manager, for example:\n\n"
+    "    sudo apt remove %1\n\n"
     "Nothing has been uninstalled.";
 constexpr auto kNotStarted =
     "The uninstall tool could not be started:\n%1\n%2\n"
@@ -49,7 +56,15 @@ Control* place(QWidget* parent, const Place& where) {
 
 Uninstall::Uninstall(ProcessStarter& starter, Directories& directories, Messages& messages,
                      QWidget* parent)
-    : QWidget(parent), starter_(starter), directories_(directories), messages_(messages) {
+    : Uninstall(starter, directories, messages, Installation{}, parent) {}
+
+Uninstall::Uninstall(ProcessStarter& starter, Directories& directories, Messages& messages,
+                     Installation installation, QWidget* parent)
+    : QWidget(parent),
+      starter_(starter),
+      directories_(directories),
+      messages_(messages),
+      installation_(std::move(installation)) {
     createControls();
     connectSignals();
     Form_Load();
@@ -92,6 +107,14 @@ void Uninstall::Form_Load() {
 }
 
 void Uninstall::UninstallYes_Click() {
+    // The package manager keeps its own record of a package's files: removing
+    // them behind its back would leave that record wrong.
+    if (!installation_.packageName.isEmpty()) {
+        messages_.information(this, QString::fromLatin1(kCaption),
+                              QString::fromLatin1(kPackageInstall).arg(installation_.packageName));
+        endProgram();
+        return;
+    }
     const QString windows = directories_.windowsDirectory();
     if (windows.isEmpty()) {
         messages_.error(this, QString::fromLatin1(kCaption), QString::fromLatin1(kNoToolFolder));

@@ -2,25 +2,26 @@
 
 #include <QWidget>
 
+#include "Platform.h"
+
 class QPlainTextEdit;
 class QPushButton;
 
 namespace uninstaller {
 
-class Directories;
-class Messages;
-class ProcessStarter;
-
 // The uninstaller's only window: a question and two buttons. Uninstall starts
 // the uninstall tool on the installation log and ends the program; Cancel
 // and closing the window end it. Ending the program is closing this window,
-// the application's last one.
+// the application's last one. In a package install Uninstall starts nothing:
+// it says how to remove the package with the package manager.
 class Uninstall : public QWidget {
     Q_OBJECT
 
 public:
     Uninstall(ProcessStarter& starter, Directories& directories, Messages& messages,
               QWidget* parent = nullptr);
+    Uninstall(ProcessStarter& starter, Directories& directories, Messages& messages,
+              Installation installation, QWidget* parent = nullptr);
 
     void Form_Load();
     void UninstallYes_Click();
@@ -34,6 +35,7 @@ private:
     ProcessStarter& starter_;
     Directories& directories_;
     Messages& messages_;
+    Installation installation_;
 
     QPlainTextEdit* Text1 = nullptr;
     QPushButton* UninstallYes = nullptr;

@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
     uninstaller::SystemDirectories directories;
     uninstaller::DetachedProcessStarter starter;
     uninstaller::MessageBoxes messages;
-    uninstaller::Uninstall window(starter, directories, messages);
+    uninstaller::Uninstall window(starter, directories, messages, uninstaller::ThisInstallation());
     window.show();
     return QApplication::exec();
 }

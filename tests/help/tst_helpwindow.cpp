@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -40,6 +41,8 @@ private slots:
     void tooShortFile();
     void closeDeletesAndReopenRereads();
     void defaultPathIsProgramDirectory();
+    void locateHelpFile_data();
+    void locateHelpFile();
 
 private:
     QTreeWidget* tree() const { return help_->findChild<QTreeWidget*>("TreeView1"); }
@@ -179,6 +182,33 @@ void TestHelpWindow::closeDeletesAndReopenRereads() {
 void TestHelpWindow::defaultPathIsProgramDirectory() {
     Help programHelp;
     QCOMPARE(programHelp.helpPath(), QCoreApplication::applicationDirPath() + "/Help.mhf");
+}
+
+void TestHelpWindow::locateHelpFile_data() {
+    QTest::addColumn<bool>("beside");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("found");
+    // The program lies in <root>/bin; a package install keeps the file in
+    // <root>/share/vxmeter.
+    QTest::newRow("build tree or prefix install") << true << false << "bin/Help.mhf";
+    QTest::newRow("package install") << false << true << "share/vxmeter/Help.mhf";
+    QTest::newRow("both: beside the program wins") << true << true << "bin/Help.mhf";
+    QTest::newRow("neither: the error names beside") << false << false << "bin/Help.mhf";
+}
+
+void TestHelpWindow::locateHelpFile() {
+    QFETCH(bool, beside);
+    QFETCH(bool, installed);
+    QFETCH(QString, found);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("bin") && QDir(root.path()).mkpath("share/vxmeter"));
+    if (beside) {
+        QVERIFY(writeFile(root.filePath("bin/Help.mhf"), "x"));
+    }
+    if (installed) {
+        QVERIFY(writeFile(root.filePath("share/vxmeter/Help.mhf"), "x"));
+    }
+    QCOMPARE(Help::locateHelpFile(root.filePath("bin")), root.filePath(found));
 }
 
 QTEST_MAIN(TestHelpWindow)

@@ -43,10 +43,14 @@ public:
     struct Shown {
         QString title;
         QString text;
+        bool isError = true;
     };
 
     void error(QWidget*, const QString& title, const QString& text) override {
-        shown.append({title, text});
+        shown.append({title, text, true});
+    }
+    void information(QWidget*, const QString& title, const QString& text) override {
+        shown.append({title, text, false});
     }
 
     QList<Shown> shown;

@@ -20,8 +20,9 @@ constexpr auto kCaption = "Uninstall DMM Software";
 // One window with recording layers, shown, as the operator sees it.
 struct Fixture {
     explicit Fixture(const QString& windows = QStringLiteral("/opt/tool"),
-                     const QString& program = QStringLiteral("/opt/vx/lib/vxmeter"))
-        : directories(windows, program), window(starter, directories, messages) {
+                     const QString& program = QStringLiteral("/opt/vx/lib/vxmeter"),
+                     const uninstaller::Installation& installation = {})
+        : directories(windows, program), window(starter, directories, messages, installation) {
         window.show();
     }
 
@@ -52,6 +53,7 @@ private slots:
     void endsWithoutStarting();
     void unknownToolFolder();
     void toolNotStarted();
+    void packageInstallStartsNothing();
     void systemDirectoriesFollowTheProgram();
     void realStarterReportsMissingProgram();
 };
@@ -235,6 +237,27 @@ void TestUninstall::toolNotStarted() {
              QStringLiteral("The uninstall tool could not be started:\n"
                             "/opt/t/st6unst -n \"/srv/Bench Meter/ST6UNST.LOG\"\n"
                             "No such file or directory\n"
+                            "Nothing has been uninstalled."));
+    QVERIFY(!f.window.isVisible());
+}
+
+void TestUninstall::packageInstallStartsNothing() {
+    // The package manager's files are never handed to the uninstall tool,
+    // even where a tool and a log would be found.
+    Fixture f(QStringLiteral("/usr/lib/vxmeter"), QStringLiteral("/usr/lib/vxmeter"),
+              {.packageName = QStringLiteral("vxmeter")});
+    QCOMPARE(f.window.findChild<QPlainTextEdit*>(QStringLiteral("Text1"))->toPlainText(),
+             QStringLiteral("Do you want to uninstall VX260 VX480 DMM Software?"));
+    QTest::mouseClick(f.button("UninstallYes"), Qt::LeftButton);
+
+    QVERIFY(f.starter.calls.isEmpty());
+    QCOMPARE(f.messages.shown.size(), 1);
+    QVERIFY(!f.messages.shown[0].isError);
+    QCOMPARE(f.messages.shown[0].title, QString::fromLatin1(kCaption));
+    QCOMPARE(f.messages.shown[0].text,
+             QStringLiteral("VX260 VX480 DMM Software was installed as the package \"vxmeter\" "
+                            "and is removed\nwith the package manager, for example:\n\n"
+                            "    sudo apt remove vxmeter\n\n"
                             "Nothing has been uninstalled."));
     QVERIFY(!f.window.isVisible());
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -65,9 +66,19 @@ QString fromHelpBytes(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-Help::Help(QWidget* parent)
-    : Help(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Help.mhf")),
-           parent) {}
+Help::Help(QWidget* parent) : Help(programHelpFile(), parent) {}
+
+QString Help::locateHelpFile(const QString& programDir) {
+    const QDir folder(programDir);
+    const QString beside = folder.filePath(QStringLiteral("Help.mhf"));
+    const QString installed =
+        QDir::cleanPath(folder.filePath(QStringLiteral("../share/vxmeter/Help.mhf")));
+    return !QFileInfo::exists(beside) && QFileInfo::exists(installed) ? installed : beside;
+}
+
+QString Help::programHelpFile() {
+    return locateHelpFile(QCoreApplication::applicationDirPath());
+}
 
 Help::Help(const QString& helpPath, QWidget* parent)
     : QWidget(parent, Qt::Window), helpPath_(helpPath) {

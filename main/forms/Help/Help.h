@@ -17,12 +17,20 @@ class Help : public QWidget {
     Q_OBJECT
 
 public:
-    // Reads Help.mhf from the program's directory.
+    // Reads the program's help file, as locateHelpFile() finds it.
     explicit Help(QWidget* parent = nullptr);
     // Reads the help file at helpPath.
     explicit Help(const QString& helpPath, QWidget* parent = nullptr);
 
     QString helpPath() const { return helpPath_; }
+
+    // The help file of the program in `programDir`: Help.mhf beside the
+    // program (the build tree and a prefix install), else the one of a
+    // package install in ../share/vxmeter from the program's folder. When
+    // neither exists, the path beside the program, which the error names.
+    static QString locateHelpFile(const QString& programDir);
+    // locateHelpFile() for the running program.
+    static QString programHelpFile();
 
     // Node tags (the range text of a subtopic) are kept in this role.
     static constexpr int kTagRole = Qt::UserRole;

@@ -1,8 +1,6 @@
 // The View and Help menus. Each opens one modeless window; asking again
 // shows the same window rather than a second one.
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QLineEdit>
 
 #include "About.h"
@@ -30,10 +28,7 @@ void Main::mnuAbout_Click() {
 
 void Main::mnuSeeHelp_Click() {
     if (help_.isNull()) {
-        const QString path =
-            helpFilePath_.isEmpty()
-                ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Help.mhf"))
-                : helpFilePath_;
+        const QString path = helpFilePath_.isEmpty() ? Help::programHelpFile() : helpFilePath_;
         help_ = new Help(path);
     }
     bringForward(help_);
