@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "Busy.h"
 #include "Clock.h"
 #include "ControlLists.h"
@@ -17,6 +19,7 @@
 #include "Errors.h"
 #include "Framing.h"
 #include "MeterTables.h"
+#include "NetworkPort.h"
 #include "PromptComboBox.h"
 #include "SerialLink.h"
 #include "StatusLamp.h"
@@ -199,6 +202,18 @@ void Main::WaitSeconds(double seconds) {
     shell::waitSeconds(clock_, seconds, [this] { return ending_; });
 }
 
+// A network port makes its connection while events run, like any wait of
+// the window, for at most the link's limit. Short passes: the attempt ends
+// as soon as the connection is made or refused.
+void Main::AwaitConnection() {
+    constexpr qint64 kPassMs = 20;
+    const QDateTime limit = clock_.now().addMSecs(comm::kConnectLimit.count());
+    for (QDateTime now = clock_.now(); MSComm1->connecting() && !ending_ && now < limit;
+         now = clock_.now()) {
+        clock_.runEventsFor(std::min(kPassMs, now.msecsTo(limit)));
+    }
+}
+
 void Main::BeginBusy() {
     shell::beginBusy(this);
 }
@@ -253,10 +268,24 @@ void Main::ConnectBtn_Click() {
         MSComm1->setSettings(baudString + QStringLiteral(",N,8,1"));
         MSComm1->setInputLen(0);
         MSComm1->setRThreshold(1);
-        if (const int e = MSComm1->open(); e != comm::kNoError) {
+        const auto openFailed = [this, number](int e) {
             StatusBox->setText(
                 QStringLiteral("Could not open COM%1: %2").arg(number).arg(MSComm1->lastError()));
             return e;
+        };
+        if (const int e = MSComm1->open(); e != comm::kNoError) {
+            return openFailed(e);
+        }
+        if (MSComm1->connecting()) {
+            BeginBusy();
+            AwaitConnection();
+            if (ending_) {
+                EndBusy();
+                return comm::kNoError;
+            }
+            if (const int e = MSComm1->finishConnect(); e != comm::kNoError) {
+                return openFailed(e);
+            }
         }
         PortOpenStat->setFillColor(shell::kLampGreen);
         if (const int e = SendCommand(QStringLiteral("*IDN?")); e != comm::kNoError) {
