@@ -1,6 +1,7 @@
 #include "SerialLink.h"
 
 #include <QFileInfo>
+#include <QNetworkProxy>
 #include <QSerialPort>
 #include <QTcpSocket>
 
@@ -70,6 +71,8 @@ PortOpener::Result openNetworkDevice(const QString& device) {
         return result;
     }
     auto socket = std::make_unique<QTcpSocket>();
+    // The line goes straight to the device server, never through a proxy.
+    socket->setProxy(QNetworkProxy::NoProxy);
     // Commands are a few bytes each: send them at once, not batched.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setReadBufferSize(kPortReadBufferBytes);

@@ -372,6 +372,7 @@ void TestLink::loggerWaitsForConnection() {
     QVERIFY(server.waitForNewConnection(2000));
     std::unique_ptr<QTcpSocket> far(server.nextPendingConnection());
     QCOMPARE(result.device->write("*IDN?\n"), qint64(6));
+    QVERIFY(result.device->waitForBytesWritten(2000));
     QVERIFY(far->waitForReadyRead(2000));
     QCOMPARE(far->readAll(), QByteArray("*IDN?\n"));
 
