@@ -14,11 +14,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <functional>
 
 #include "Main.h"
@@ -26,6 +21,7 @@
 #include "SerialLink.h"
 #include "SimBench.h"
 #include "StatusLamp.h"
+#include "vxsim/client/DeadListener.h"
 
 namespace {
 
@@ -105,42 +101,6 @@ QByteArray withoutStamps(const QByteArray& log) {
     }
     return out;
 }
-
-// A listener whose queue of connections waiting to be accepted is full: a
-// further connection attempt is never answered.
-class FullListener {
-public:
-    FullListener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(fd_, 0) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            return;
-        }
-        port_ = ntohs(address.sin_port);
-        filler_.connectToHost(QHostAddress::LocalHost, port_);
-        filler_.waitForConnected(2000);
-    }
-    ~FullListener() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FullListener(const FullListener&) = delete;
-    FullListener& operator=(const FullListener&) = delete;
-
-    bool isFull() const { return filler_.state() == QAbstractSocket::ConnectedState; }
-    quint16 port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    quint16 port_ = 0;
-    QTcpSocket filler_;
-};
 
 // A port on the loopback where nothing listens.
 quint16 closedPort() {
@@ -229,7 +189,7 @@ void TestNetworkE2E::connectFailures_data() {
                                  << "\"tcp://127.0.0.1:99999\" is not a network port: the port "
                                     "must be a number from 1 to 65535"
                                  << qint64(0);
-    QTest::newRow("never answered") << "full"
+    QTest::newRow("never answered") << "dead"
                                     << "no connection to %1 within 3 s: check that the device "
                                        "server is on and reachable"
                                     << qint64(3000);
@@ -239,10 +199,10 @@ void TestNetworkE2E::connectFailures() {
     QFETCH(QString, device);
     QFETCH(QString, reason);
     QFETCH(qint64, waitedMs);
-    FullListener full;
-    if (device == QLatin1String("full")) {
-        QVERIFY(full.isFull());
-        device = QStringLiteral("tcp://127.0.0.1:%1").arg(full.port());
+    vxsim::DeadListener dead;
+    if (device == QLatin1String("dead")) {
+        QVERIFY(dead.isReady());
+        device = QStringLiteral("tcp://127.0.0.1:%1").arg(dead.port());
         reason = reason.arg(device);
     }
     qputenv("VXMETER_COM4", device.toLatin1());

@@ -203,14 +203,17 @@ void Main::WaitSeconds(double seconds) {
 }
 
 // A network port makes its connection while events run, like any wait of
-// the window, for at most the link's limit. Short passes: the attempt ends
-// as soon as the connection is made or refused.
+// the window, for at most the link's limit. The passes start at 1 ms and
+// double up to 64 ms: a connection on the local network is seen within a few
+// milliseconds, and a slow one costs a few dozen wake-ups, not a busy loop.
 void Main::AwaitConnection() {
-    constexpr qint64 kPassMs = 20;
+    constexpr qint64 kLongestPassMs = 64;
     const QDateTime limit = clock_.now().addMSecs(comm::kConnectLimit.count());
+    qint64 pass = 1;
     for (QDateTime now = clock_.now(); MSComm1->connecting() && !ending_ && now < limit;
          now = clock_.now()) {
-        clock_.runEventsFor(std::min(kPassMs, now.msecsTo(limit)));
+        clock_.runEventsFor(std::min(pass, now.msecsTo(limit)));
+        pass = std::min(pass * 2, kLongestPassMs);
     }
 }
 
