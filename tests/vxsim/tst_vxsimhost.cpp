@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -473,10 +474,20 @@ void TestVxsimHost::listensForOneClientAtATime() {
     // The first client did not notice.
     QCOMPARE(first->query("FETC?"), QByteArray("+1.50123E+00\n"));
     first.reset();
-    TcpClient third(sim.devicePath());
-    QCOMPARE(third.query("*IDN?"), kIdn480 + '\n');
+    {
+        // A client that sends its last byte and half-closes ("echo | nc")
+        // still gets its reply before the meter closes.
+        TcpClient third(sim.devicePath());
+        third.socket.write("*IDN?\n");
+        QVERIFY(third.socket.waitForBytesWritten(2000));
+        QCOMPARE(::shutdown(int(third.socket.socketDescriptor()), SHUT_WR), 0);
+        QCOMPARE(third.readUntil("\n"), kIdn480 + '\n');
+        QVERIFY(third.closedByFarEnd());
+    }
+    TcpClient fourth(sim.devicePath());
+    QCOMPARE(fourth.query("*IDN?"), kIdn480 + '\n');
     QVERIFY(sim.isRunning());
-    QCOMPARE(sim.recorded(), QByteArray("*IDN?\nFETC?\n*IDN?\n"));
+    QCOMPARE(sim.recorded(), QByteArray("*IDN?\nFETC?\n*IDN?\n*IDN?\n"));
 }
 
 // The hang-up fault on TCP: the last reply arrives whole, then the

@@ -249,6 +249,7 @@ void MeterHost::dropClient() {
     }
     output_.clear();
     writeBlocked_ = false;
+    clientDone_ = false;
     splitter_ = LineSplitter(options_.terminator);
 }
 
@@ -258,8 +259,9 @@ int MeterHost::run() {
         fds[0] = {.fd = signals_, .events = POLLIN, .revents = 0};
         // A negative descriptor is skipped by poll: no client yet, or no listener.
         fds[2] = {.fd = listener_, .events = POLLIN, .revents = 0};
-        fds[1] = {
-            .fd = line_, .events = static_cast<short>(hangupPending_ ? 0 : POLLIN), .revents = 0};
+        fds[1] = {.fd = line_,
+                  .events = static_cast<short>(hangupPending_ || clientDone_ ? 0 : POLLIN),
+                  .revents = 0};
         if (writeBlocked_) {
             fds[1].events |= POLLOUT;
         }
@@ -301,6 +303,9 @@ int MeterHost::run() {
             acceptClient();
         }
         pump();
+        if (clientDone_ && output_.empty()) {
+            dropClient();
+        }
         if (hangupPending_ && drained()) {
             hangUp();
             return 0;
@@ -315,7 +320,11 @@ void MeterHost::receive() {
         if (n <= 0) {
             // A client that closed (0) or whose connection broke leaves; a pseudo-terminal
             // master never reads 0 while we hold the slave.
-            if (listener_ >= 0 && (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))) {
+            if (listener_ >= 0 && n == 0) {
+                // The client has sent its last byte ("echo '*IDN?' | nc ..."): it still gets
+                // the replies on their way, then the meter is free again.
+                clientDone_ = true;
+            } else if (listener_ >= 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 dropClient();
             }
             return;

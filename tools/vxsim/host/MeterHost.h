@@ -103,6 +103,7 @@ private:
     std::deque<Segment> output_;
     Clock::time_point nextDue_{};
     bool writeBlocked_ = false;
+    bool clientDone_ = false;  // the client sent its last byte; it leaves once answered
     long commands_ = 0;
     bool hangupPending_ = false;
     Clock::time_point hangupAt_{};
