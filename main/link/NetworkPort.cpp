@@ -104,11 +104,11 @@ NetworkFailure networkFailure(QAbstractSocket::SocketError error, const QString&
                               const QString& systemText) {
     for (const auto& entry : kSocketFailures) {
         if (entry.error == error) {
-            QString reason = QString::fromLatin1(entry.reason).arg(device);
-            if (reason.contains(QLatin1String("%2"))) {
-                reason = reason.arg(systemText);
-            }
-            return {entry.number, reason};
+            // One pass over the template: a "%2" inside the device text (an
+            // IPv6 zone such as fe80::1%2) stays as it is.
+            const QString text = QString::fromLatin1(entry.reason);
+            return {entry.number, text.contains(QLatin1String("%2")) ? text.arg(device, systemText)
+                                                                     : text.arg(device)};
         }
     }
     return {kNetworkFailed, QStringLiteral("%1 failed: %2").arg(device, systemText)};
@@ -118,8 +118,7 @@ NetworkFailure connectTimedOut(const QString& device, std::chrono::milliseconds 
     return {kConnectTimedOut,
             QStringLiteral("no connection to %1 within %2 s: check that the device server is on "
                            "and reachable")
-                .arg(device)
-                .arg(double(limit.count()) / 1000.0)};
+                .arg(device, QString::number(double(limit.count()) / 1000.0))};
 }
 
 NetworkFailure waitUntilConnected(QIODevice& device, const QString& deviceText,

@@ -11,6 +11,7 @@
 #include "NetworkPort.h"
 #include "PortMap.h"
 #include "SerialLink.h"
+#include "vxsim/client/DeadListener.h"
 
 class TestLink : public QObject {
     Q_OBJECT
@@ -390,6 +391,19 @@ void TestLink::loggerWaitsForConnection() {
     QCOMPARE(
         failure.reason,
         open + QStringLiteral(" refused the connection: no device server listens on that port"));
+
+    // A server that never answers: the wait ends at its limit, the device closed.
+    vxsim::DeadListener dead;
+    QVERIFY(dead.isReady());
+    const QString silent = QStringLiteral("tcp://127.0.0.1:%1").arg(dead.port());
+    result = opener.openDevice(silent, 9600);
+    QVERIFY2(result.device, qPrintable(result.reason));
+    failure = comm::waitUntilConnected(*result.device, silent, std::chrono::milliseconds(200));
+    QCOMPARE(failure.error, int(comm::kConnectTimedOut));
+    QVERIFY2(
+        failure.reason.startsWith(QStringLiteral("no connection to %1 within 0.2 s").arg(silent)),
+        qPrintable(failure.reason));
+    QVERIFY(!result.device->isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestLink)
