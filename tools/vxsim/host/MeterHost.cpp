@@ -258,10 +258,10 @@ int MeterHost::run() {
         std::array<pollfd, 3> fds{};
         fds[0] = {.fd = signals_, .events = POLLIN, .revents = 0};
         // A negative descriptor is skipped by poll: no client yet, or no listener.
-        fds[2] = {.fd = listener_, .events = POLLIN, .revents = 0};
         fds[1] = {.fd = line_,
                   .events = static_cast<short>(hangupPending_ || clientDone_ ? 0 : POLLIN),
                   .revents = 0};
+        fds[2] = {.fd = listener_, .events = POLLIN, .revents = 0};
         if (writeBlocked_) {
             fds[1].events |= POLLOUT;
         }
