@@ -2,7 +2,7 @@
 # Builds in release mode and prints the program's performance figures as one
 # Markdown table: figure, goal, measured, verdict. Takes a little over a
 # minute: Run with logging is measured for 60 s on the real clock against the
-# vxsim meter on a pseudo-terminal.
+# vxsim meter on a pseudo-terminal, Connect for a few seconds over TCP.
 #
 #   bash scripts/bench.sh [build folder]      (default build/bench)
 set -euo pipefail
@@ -32,6 +32,7 @@ done
 rm -f "$figures.start"
 "$bin/vxbench" comlist >>"$figures"
 "$bin/vxbench" run 60 >>"$figures"
+"$bin/vxbench" connect >>"$figures"
 help_ms="$("$bin/bench_helpfile" | sed -n 's/^read + scan (median): \([0-9.]*\) ms.*/\1/p')"
 printf 'help_ms\t%s\n' "$help_ms" >>"$figures"
 
@@ -52,6 +53,10 @@ run_cpu="$(get run_cpu_percent)"
 f_n="$(get fetch_count)"
 f_mean="$(get fetch_mean_s)"
 f_max="$(get fetch_max_s)"
+c_pty="$(get connect_pty_ms)"
+c_tcp="$(get connect_tcp_ms)"
+c_dead="$(get connect_dead_ms)"
+c_dead_cpu="$(get connect_dead_cpu_ms)"
 
 cat <<TABLE
 # Performance
@@ -69,4 +74,6 @@ $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC').
 | reading a 10 MB help file (read and scan, median of 10) | under 50 ms | ${help_ms} ms | $(verdict "$help_ms < 50") |
 | resident memory after 1,000,000 replies with logging | grows by less than 1 MB | ${rss} kB | $(verdict "$rss < 1024") |
 | reply complete at the port (pseudo-terminal) to the value shown | under 5 ms | median ${lat_med} ms, longest ${lat_max} ms of 300 | $(verdict "$lat_max < 5") |
+| Connect over TCP (vxsim --listen), the 2 s identification wait included | within 20 ms of a pseudo-terminal | TCP ${c_tcp} ms, pseudo-terminal ${c_pty} ms | $(verdict "$c_tcp - $c_pty <= 20") |
+| Connect to a device server that never answers | gives up after 3 s, under 30 ms CPU meanwhile | ${c_dead} ms, ${c_dead_cpu} ms CPU | $(verdict "$c_dead >= 3000 && $c_dead < 3100 && $c_dead_cpu < 30") |
 TABLE

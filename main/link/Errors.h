@@ -16,6 +16,14 @@ enum ErrorNumber : int {
     kPortNotOpen = 8018,       // a write while the port is closed
     kWriteFailed = 8020,       // the device refused the bytes
     kNoReply = 8100,           // no terminated reply within the wait
+    // A meter behind a serial device server, reached over TCP.
+    kBadNetworkAddress = 8110,  // a tcp:// device text without a usable host and port
+    kHostNotFound = 8111,       // the host name does not resolve
+    kConnectionRefused = 8112,  // nothing listens on that port
+    kHostUnreachable = 8113,    // no route to the host or network
+    kConnectTimedOut = 8114,    // no connection within the time limit
+    kConnectionClosed = 8115,   // the far end closed the connection
+    kNetworkFailed = 8116,      // any other network failure
 };
 
 }  // namespace comm

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "NetworkPort.h"
+
 namespace comm {
 
 bool naturalLess(const QString& a, const QString& b) {
@@ -64,12 +66,12 @@ QString devicePathForCom(int number, const QProcessEnvironment& env,
     if (number < 1) {
         return {};
     }
-#ifdef Q_OS_WIN
-    Q_UNUSED(env);
-    Q_UNUSED(ordered);
-    return QStringLiteral("COM%1").arg(number);
-#else
     const QString named = env.value(QStringLiteral("VXMETER_COM%1").arg(number));
+#ifdef Q_OS_WIN
+    Q_UNUSED(ordered);
+    // Windows names its serial ports itself; only a network port is named here.
+    return isNetworkDevice(named) ? named : QStringLiteral("COM%1").arg(number);
+#else
     if (!named.isEmpty()) {
         return named;
     }

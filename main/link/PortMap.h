@@ -12,7 +12,9 @@
 // On Windows COM n is the port "COMn". Elsewhere COM n is the device named by
 // the environment variable VXMETER_COM<n> when it is set, otherwise the n-th
 // serial port the system lists: USB and ACM adapters first, then the others,
-// each group in natural name order (ttyUSB2 before ttyUSB10).
+// each group in natural name order (ttyUSB2 before ttyUSB10). On every
+// system VXMETER_COM<n>=tcp://HOST:PORT makes COM n a meter behind a serial
+// device server (NetworkPort.h).
 namespace comm {
 
 struct SystemPort {

@@ -1,9 +1,12 @@
 #include "SerialLink.h"
 
 #include <QFileInfo>
+#include <QNetworkProxy>
 #include <QSerialPort>
+#include <QTcpSocket>
 
 #include "Errors.h"
+#include "NetworkPort.h"
 #include "PortMap.h"
 
 #ifndef Q_OS_WIN
@@ -42,17 +45,60 @@ bool deviceAccessible(const QString& path) {
 }  // namespace
 
 PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
-    Result result;
     const QString mapped = devicePathForCom(comNumber, lister_);
     if (mapped.isEmpty()) {
+        Result result;
         result.error = kNoSuchPort;
         result.reason = QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber);
         return result;
     }
+    return openDevice(mapped, baudRate);
+}
+
+namespace {
+
+// The connection is made in the background; its outcome reaches SerialLink
+// through the socket's signals (or waitUntilConnected() in a program without
+// a window). The baud rate is the device server's business.
+PortOpener::Result openNetworkDevice(const QString& device) {
+    PortOpener::Result result;
+    result.devicePath = device;
+    QString why;
+    const auto address = parseNetworkDevice(device, &why);
+    if (!address) {
+        result.error = kBadNetworkAddress;
+        result.reason = why;
+        return result;
+    }
+    auto socket = std::make_unique<QTcpSocket>();
+    // The line goes straight to the device server, never through a proxy.
+    socket->setProxy(QNetworkProxy::NoProxy);
+    // Commands are a few bytes each: send them at once, not batched.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(kPortReadBufferBytes);
+    socket->connectToHost(address->host, address->port);
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        const NetworkFailure failure =
+            networkFailure(socket->error(), device, socket->errorString());
+        result.error = failure.error;
+        result.reason = failure.reason;
+        return result;
+    }
+    result.device = std::move(socket);
+    return result;
+}
+
+}  // namespace
+
+PortOpener::Result SerialPortOpener::openDevice(const QString& device, qint32 baudRate) const {
+    if (isNetworkDevice(device)) {
+        return openNetworkDevice(device);
+    }
+    Result result;
 #ifdef Q_OS_WIN
-    const QString path = mapped;
+    const QString path = device;
 #else
-    const QString path = canonicalDevice(mapped);
+    const QString path = canonicalDevice(device);
 #endif
     result.devicePath = path;
     auto port = std::make_unique<QSerialPort>();
@@ -69,8 +115,7 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
         switch (port->error()) {
             case QSerialPort::DeviceNotFoundError:
                 result.error = kNoSuchPort;
-                result.reason =
-                    QStringLiteral("%1 (COM%2) does not exist").arg(path).arg(comNumber);
+                result.reason = QStringLiteral("%1 does not exist").arg(path);
                 break;
             case QSerialPort::PermissionError:
                 // Qt reports a lock held by another program and missing
@@ -103,7 +148,11 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
 }
 
 QStringList SerialPortOpener::describe(int count) const {
-    return devicePathsForComs(count, lister_);
+    QStringList devices = devicePathsForComs(count, lister_);
+    for (QString& device : devices) {
+        device = describeDevice(device);
+    }
+    return devices;
 }
 
 SerialLink::SerialLink(PortOpener& opener, QObject* parent) : QObject(parent), opener_(opener) {}
@@ -136,11 +185,36 @@ int SerialLink::open() {
     }
     device_ = std::move(result.device);
     lastError_.clear();
+    connectError_ = kNoError;
+    awaitingConnection_ = false;
     QIODevice* dev = device_.get();
     connect(dev, &QIODevice::readyRead, this, &SerialLink::dataWaiting);
-    // An in-memory device says the far end went away by finishing its read channel.
-    connect(dev, &QIODevice::readChannelFinished, this,
-            [this] { fail(QStringLiteral("the far end closed the line")); });
+    // An in-memory device says the far end went away by finishing its read
+    // channel; so does a network connection the device server closes.
+    connect(dev, &QIODevice::readChannelFinished, this, [this] {
+        fail(qobject_cast<QAbstractSocket*>(device_.get()) != nullptr
+                 ? QStringLiteral("%1 closed the connection").arg(devicePath_)
+                 : QStringLiteral("the far end closed the line"));
+    });
+    if (auto* socket = qobject_cast<QAbstractSocket*>(dev)) {
+        awaitingConnection_ = socket->state() != QAbstractSocket::ConnectedState;
+        connect(socket, &QAbstractSocket::connected, this, [this] { awaitingConnection_ = false; });
+        connect(socket, &QAbstractSocket::errorOccurred, this,
+                [this, socket](QAbstractSocket::SocketError error) {
+                    const NetworkFailure failure =
+                        networkFailure(error, devicePath_, socket->errorString());
+                    if (!awaitingConnection_) {
+                        fail(failure.reason);
+                        return;
+                    }
+                    // Still connecting: the attempt ends here, and Connect
+                    // hears why from finishConnect().
+                    awaitingConnection_ = false;
+                    connectError_ = failure.error;
+                    lastError_ = failure.reason;
+                    close();
+                });
+    }
     if (auto* serial = qobject_cast<QSerialPort*>(dev)) {
         connect(serial, &QSerialPort::errorOccurred, this,
                 [this](QSerialPort::SerialPortError error) {
@@ -149,6 +223,29 @@ int SerialLink::open() {
                         fail(serialErrorText(error));
                     }
                 });
+    }
+    return kNoError;
+}
+
+bool SerialLink::connecting() const {
+    return device_ != nullptr && awaitingConnection_;
+}
+
+int SerialLink::finishConnect() {
+    if (const int error = std::exchange(connectError_, kNoError); error != kNoError) {
+        return error;
+    }
+    if (connecting()) {
+        awaitingConnection_ = false;
+        lastError_ = connectTimedOut(devicePath_).reason;
+        close();
+        return kConnectTimedOut;
+    }
+    if (!isOpen()) {
+        if (lastError_.isEmpty()) {
+            lastError_ = QStringLiteral("the port is not open");
+        }
+        return kPortNotOpen;
     }
     return kNoError;
 }

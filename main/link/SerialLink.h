@@ -15,15 +15,19 @@ class QIODevice;
 
 namespace comm {
 
-// Opens the device behind a COM number. The real one opens a QSerialPort;
-// tests hand out in-memory devices.
+// Opens the device behind a COM number. The real one opens a QSerialPort, or
+// a QTcpSocket for a meter behind a serial device server; tests hand out
+// in-memory devices.
 class PortOpener {
 public:
     struct Result {
-        std::unique_ptr<QIODevice> device;  // open, or null on failure
-        int error = 0;                      // ErrorNumber when device is null
-        QString reason;                     // plain words for the operator
-        QString devicePath;                 // what COM n was mapped to
+        // Open, or null on failure. A network device is open but may still be
+        // connecting: SerialLink waits for it (connecting(), finishConnect()),
+        // a program without a window calls waitUntilConnected().
+        std::unique_ptr<QIODevice> device;
+        int error = 0;       // ErrorNumber when device is null
+        QString reason;      // plain words for the operator
+        QString devicePath;  // what COM n was mapped to
     };
 
     virtual ~PortOpener() = default;
@@ -35,11 +39,16 @@ public:
 
 // Opens real serial ports: COM n through the port map, 8 data bits, no
 // parity, one stop bit, no flow control. The system's list of ports comes
-// from `lister`.
+// from `lister`. A COM number mapped to tcp://HOST:PORT opens a connection
+// to a serial device server instead (NetworkPort.h).
 class SerialPortOpener final : public PortOpener {
 public:
     explicit SerialPortOpener(PortLister lister = systemPorts) : lister_(std::move(lister)) {}
     Result open(int comNumber, qint32 baudRate) override;
+    // Opens a device named by its text: a serial device ("/dev/ttyUSB0",
+    // "COM3") or a network port ("tcp://benchserver:4001"), whose connection
+    // is still being made when this returns. open() maps COM n and calls this.
+    Result openDevice(const QString& device, qint32 baudRate) const;
     QStringList describe(int count) const override;
 
 private:
@@ -70,6 +79,14 @@ public:
     bool isOpen() const;
     // 0, or the error number; lastError() then says why in plain words.
     int open();
+    // True while an open network port is still making its connection: the
+    // caller lets events run (at most kConnectLimit), then finishConnect().
+    bool connecting() const;
+    // Ends a connection attempt: 0 when the port is connected (or is not a
+    // network port); otherwise the port is closed and the error number
+    // returned, lastError() saying why (refused, not found, unreachable, or
+    // no connection within the limit).
+    int finishConnect();
     void close();
     int write(const QByteArray& bytes);
     QByteArray readAll();
@@ -92,6 +109,8 @@ private:
     int rThreshold_ = 0;
     QString lastError_;
     QString devicePath_;
+    bool awaitingConnection_ = false;  // a network port not yet connected
+    int connectError_ = 0;             // how its connection attempt failed
 };
 
 }  // namespace comm

@@ -1,13 +1,17 @@
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "Errors.h"
 #include "FakePort.h"
 #include "Framing.h"
+#include "NetworkPort.h"
 #include "PortMap.h"
 #include "SerialLink.h"
+#include "vxsim/client/DeadListener.h"
 
 class TestLink : public QObject {
     Q_OBJECT
@@ -31,6 +35,10 @@ private Q_SLOTS:
     void hangUpClosesOnceAndSaysSo();
     void readTakesEverythingWaiting();
     void realPortOpenErrors();
+    void networkDeviceText_data();
+    void networkDeviceText();
+    void networkPortTips();
+    void loggerWaitsForConnection();
 };
 
 void TestLink::naturalOrder_data() {
@@ -280,6 +288,122 @@ void TestLink::realPortOpenErrors() {
     QCOMPARE(result.error, int(comm::kNoSuchPort));
     QVERIFY2(result.reason.contains(QStringLiteral("nothing-here")), qPrintable(result.reason));
     qunsetenv("VXMETER_COM9");
+}
+
+void TestLink::networkDeviceText_data() {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("host");  // empty: not a usable address
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("name") << "tcp://benchserver:4001"
+                          << "benchserver" << 4001 << "";
+    QTest::newRow("scheme in capitals") << "TCP://10.0.0.5:23"
+                                        << "10.0.0.5" << 23 << "";
+    QTest::newRow("IPv6") << "tcp://[::1]:65535"
+                          << "::1" << 65535 << "";
+    QTest::newRow("no port") << "tcp://benchserver"
+                             << "" << 0 << "the port number is missing";
+    QTest::newRow("empty port") << "tcp://benchserver:"
+                                << "" << 0 << "the port must be a number from 1 to 65535";
+    QTest::newRow("port 0") << "tcp://benchserver:0"
+                            << "" << 0 << "the port must be a number from 1 to 65535";
+    QTest::newRow("port too big") << "tcp://benchserver:65536"
+                                  << "" << 0 << "the port must be a number from 1 to 65535";
+    QTest::newRow("signed port") << "tcp://benchserver:+23"
+                                 << "" << 0 << "the port must be a number from 1 to 65535";
+    QTest::newRow("path after port") << "tcp://benchserver:4001/"
+                                     << "" << 0 << "the port must be a number from 1 to 65535";
+    QTest::newRow("no host") << "tcp://:4001"
+                             << "" << 0 << "the host is missing";
+    QTest::newRow("IPv6 without brackets") << "tcp://::1:4001"
+                                           << "" << 0 << "write an IPv6 address in brackets";
+    QTest::newRow("unclosed bracket") << "tcp://[::1:4001"
+                                      << "" << 0 << "tcp://[IPv6 address]:PORT";
+    QTest::newRow("space in host") << "tcp://bench server:4001"
+                                   << "" << 0 << "the host holds \" \"";
+}
+
+void TestLink::networkDeviceText() {
+    QFETCH(QString, device);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, why);
+    QVERIFY(comm::isNetworkDevice(device));
+    QString error;
+    const auto address = comm::parseNetworkDevice(device, &error);
+    QCOMPARE(address.has_value(), !host.isEmpty());
+    if (address) {
+        QCOMPARE(address->host, host);
+        QCOMPARE(int(address->port), port);
+        return;
+    }
+    QVERIFY2(error.contains(why), qPrintable(error));
+    // The real opener refuses it before reaching the network.
+    const auto result = comm::SerialPortOpener().openDevice(device, 9600);
+    QVERIFY(!result.device);
+    QCOMPARE(result.error, int(comm::kBadNetworkAddress));
+    QCOMPARE(result.reason, error);
+}
+
+// The COM list's tool tips show the network port and where its baud rate is set.
+void TestLink::networkPortTips() {
+    qputenv("VXMETER_COM1", "/dev/ttyUSB7");
+    qputenv("VXMETER_COM2", "tcp://benchserver:4001");
+    const comm::SerialPortOpener opener([] { return QList<comm::SystemPort>{}; });
+    QCOMPARE(opener.describe(2),
+             QStringList({"/dev/ttyUSB7",
+                          "tcp://benchserver:4001 (network; the baud rate is the device "
+                          "server's setting)"}));
+    qunsetenv("VXMETER_COM1");
+    qunsetenv("VXMETER_COM2");
+}
+
+// A program without a window (the logger) opens a device text and waits for
+// its connection: made on a listening port, refused on a closed one.
+void TestLink::loggerWaitsForConnection() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const QString open = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+    comm::SerialPortOpener opener;
+    auto result = opener.openDevice(open, 9600);
+    QVERIFY2(result.device, qPrintable(result.reason));
+    QCOMPARE(result.devicePath, open);
+    comm::NetworkFailure failure = comm::waitUntilConnected(*result.device, open);
+    QCOMPARE(failure.error, 0);
+    QVERIFY(server.waitForNewConnection(2000));
+    std::unique_ptr<QTcpSocket> far(server.nextPendingConnection());
+    QCOMPARE(result.device->write("*IDN?\n"), qint64(6));
+    QVERIFY(result.device->waitForBytesWritten(2000));
+    QVERIFY(far->waitForReadyRead(2000));
+    QCOMPARE(far->readAll(), QByteArray("*IDN?\n"));
+
+    // The same port once nothing listens there any more.
+    far.reset();
+    result.device.reset();
+    server.close();
+    result = opener.openDevice(open, 9600);
+    if (result.device) {
+        failure = comm::waitUntilConnected(*result.device, open);
+    } else {
+        failure = {result.error, result.reason};
+    }
+    QCOMPARE(failure.error, int(comm::kConnectionRefused));
+    QCOMPARE(
+        failure.reason,
+        open + QStringLiteral(" refused the connection: no device server listens on that port"));
+
+    // A server that never answers: the wait ends at its limit, the device closed.
+    vxsim::DeadListener dead;
+    QVERIFY(dead.isReady());
+    const QString silent = QStringLiteral("tcp://127.0.0.1:%1").arg(dead.port());
+    result = opener.openDevice(silent, 9600);
+    QVERIFY2(result.device, qPrintable(result.reason));
+    failure = comm::waitUntilConnected(*result.device, silent, std::chrono::milliseconds(200));
+    QCOMPARE(failure.error, int(comm::kConnectTimedOut));
+    QVERIFY2(
+        failure.reason.startsWith(QStringLiteral("no connection to %1 within 0.2 s").arg(silent)),
+        qPrintable(failure.reason));
+    QVERIFY(!result.device->isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestLink)

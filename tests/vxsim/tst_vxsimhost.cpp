@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,15 +12,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <chrono>
 #include <string_view>
 #include <vector>
 
 #include "vxsim/client/SimProcess.h"
 #include "vxsim/host/HostOptions.h"
-#include "vxsim/host/PtyHost.h"
+#include "vxsim/host/MeterHost.h"
 
 using namespace std::chrono_literals;
 using vxsim::SimProcess;
@@ -140,6 +143,7 @@ private slots:
     void survivesReopen();
     void linkFollowsDeviceAndIsRemoved();
     void refusesBadOption();
+    void listensForOneClientAtATime();
 };
 
 void TestVxsimHost::options_data() {
@@ -177,6 +181,19 @@ void TestVxsimHost::options_data() {
                               << QString("--pieces: pieces must be a whole number from 1 to 1000");
     QTest::newRow("switch with value")
         << QStringList{"--silent=1"} << QString("--silent takes no value");
+    QTest::newRow("listen") << QStringList{"--listen", "[::1]:4001"} << QString();
+    QTest::newRow("listen port 70000")
+        << QStringList{"--listen", "127.0.0.1:70000"}
+        << QString("--listen: expected [HOST:]PORT with PORT from 0 to 65535");
+    QTest::newRow("listen empty host")
+        << QStringList{"--listen", ":4001"}
+        << QString("--listen: expected [HOST:]PORT with PORT from 0 to 65535");
+    QTest::newRow("listen IPv6 without brackets")
+        << QStringList{"--listen", "::1:4001"}
+        << QString("--listen: write an IPv6 address in brackets, [::1]:PORT");
+    QTest::newRow("listen and link")
+        << QStringList{"--listen", "4001", "--link", "/tmp/COM1"}
+        << QString("--link names a pseudo-terminal and cannot go with --listen");
     QTest::newRow("flood 0")
         << QStringList{"--no-terminator-flood", "0"}
         << QString("--no-terminator-flood: flood size must be a positive whole number");
@@ -203,6 +220,11 @@ void TestVxsimHost::options() {
         QVERIFY(o.garbage && o.silent);
         QCOMPARE(o.hangupAfter.value_or(0), 4L);
         QCOMPARE(o.floodBytes.value_or(0), std::size_t{1000000});
+        QVERIFY(!o.listenHost);
+    }
+    if (QTest::currentDataTag() == QByteArray("listen")) {
+        QCOMPARE(parsed.options.listenHost.value_or(""), std::string("::1"));
+        QCOMPARE(parsed.options.listenPort, std::uint16_t{4001});
     }
 }
 
@@ -220,8 +242,8 @@ void TestVxsimHost::identifies_data() {
     QTest::newRow("reply CR to LF") << QStringList{"--reply-term", "CR"} << '\n' << kIdn480 + '\r';
     QTest::newRow("garbage") << QStringList{"--garbage"} << '\n'
                              << kIdn480 +
-                                    QByteArray(vxsim::PtyHost::kGarbage.data(),
-                                               vxsim::PtyHost::kGarbage.size()) +
+                                    QByteArray(vxsim::MeterHost::kGarbage.data(),
+                                               vxsim::MeterHost::kGarbage.size()) +
                                     '\n';
 }
 
@@ -393,6 +415,78 @@ void TestVxsimHost::refusesBadOption() {
     QVERIFY2(sim.errorString().contains("baud rate must be a whole number"),
              qPrintable(sim.errorString()));
     QCOMPARE(sim.exitCode(), 2);
+}
+
+namespace {
+
+// A client of vxsim --listen, as a device server's client would be.
+struct TcpClient {
+    QTcpSocket socket;
+
+    explicit TcpClient(const QString& device) {
+        const QUrl url(device);
+        socket.connectToHost(url.host(), static_cast<quint16>(url.port()));
+        socket.waitForConnected(2000);
+    }
+    QByteArray readUntil(const QByteArray& until) {
+        QByteArray all;
+        QElapsedTimer timer;
+        timer.start();
+        while (!all.endsWith(until) && timer.elapsed() < 2000) {
+            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(100) &&
+                socket.state() != QAbstractSocket::ConnectedState) {
+                break;
+            }
+            all += socket.readAll();
+        }
+        return all;
+    }
+    QByteArray query(const QByteArray& line) {
+        socket.write(line + '\n');
+        socket.flush();
+        return readUntil("\n");
+    }
+    // True once the far end has closed the connection (bounded wait).
+    bool closedByFarEnd() {
+        return socket.state() == QAbstractSocket::UnconnectedState ||
+               socket.waitForDisconnected(2000);
+    }
+};
+
+}  // namespace
+
+// The meter behind a simulated device server: one client at a time, a second
+// is told so and closed, and a client that leaves frees the meter.
+void TestVxsimHost::listensForOneClientAtATime() {
+    SimProcess sim;
+    QVERIFY2(sim.start({"--listen", "127.0.0.1:0"}), qPrintable(sim.errorString()));
+    QVERIFY2(sim.devicePath().startsWith("tcp://127.0.0.1:"), qPrintable(sim.devicePath()));
+    auto first = std::make_unique<TcpClient>(sim.devicePath());
+    QCOMPARE(first->query("*IDN?"), kIdn480 + '\n');
+    {
+        TcpClient second(sim.devicePath());
+        QCOMPARE(second.readUntil("\n"), QByteArray(vxsim::MeterHost::kBusyMessage.data(),
+                                                    vxsim::MeterHost::kBusyMessage.size()) +
+                                             '\n');
+        QVERIFY(second.closedByFarEnd());
+    }
+    // The first client did not notice.
+    QCOMPARE(first->query("FETC?"), QByteArray("+1.50123E+00\n"));
+    first.reset();
+    {
+        // A client that sends its last byte and half-closes ("echo | nc")
+        // still gets its reply before the meter closes.
+        TcpClient third(sim.devicePath());
+        third.socket.write("*IDN?\n");
+        QVERIFY(third.socket.waitForBytesWritten(2000));
+        QCOMPARE(::shutdown(int(third.socket.socketDescriptor()), SHUT_WR), 0);
+        QCOMPARE(third.readUntil("\n"), kIdn480 + '\n');
+        QVERIFY(third.closedByFarEnd());
+    }
+    TcpClient fourth(sim.devicePath());
+    QCOMPARE(fourth.query("*IDN?"), kIdn480 + '\n');
+    QVERIFY(sim.isRunning());
+    QCOMPARE(sim.recorded(), QByteArray("*IDN?\nFETC?\n*IDN?\n*IDN?\n"));
 }
 
 QTEST_GUILESS_MAIN(TestVxsimHost)

@@ -12,6 +12,9 @@
 //                     system's serial ports), median of 7
 //   vxbench run SECS  Run with logging against vxsim for SECS seconds on the
 //                     real clock: CPU time of the process, FETC? periods
+//   vxbench connect   Connect on the real clock over TCP next to a
+//                     pseudo-terminal, and to a device server that never
+//                     answers: time taken and CPU used
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -47,6 +50,7 @@
 #include "PromptComboBox.h"
 #include "RecordingDialogs.h"
 #include "SerialLink.h"
+#include "vxsim/client/DeadListener.h"
 #include "vxsim/client/SimProcess.h"
 
 namespace {
@@ -325,6 +329,59 @@ int benchRun(int secs) {
     return 0;
 }
 
+struct ConnectAttempt {
+    qint64 ms = 0;
+    double cpuMs = 0;
+    QString status;
+};
+
+// One press of Connect on COM 1 mapped to `device`, on the real clock.
+ConnectAttempt connectOnce(const QString& device) {
+    qputenv("VXMETER_COM1", QFile::encodeName(device));
+    shell::SystemClock clock;
+    FixedDialogs dialogs({});
+    comm::SerialPortOpener opener;
+    Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.ComPort->setCurrentIndex(0);
+    w.TermChar->setCurrentIndex(1);
+    const double cpuStart = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    w.ConnectBtn_Click();
+    return {timer.elapsed(), (cpuSeconds() - cpuStart) * 1000.0, w.StatusBox->text()};
+}
+
+int benchConnect() {
+    vxsim::SimProcess pty;
+    vxsim::SimProcess tcp;
+    if (!pty.start({}, vxsim::SimProcess::Recording::Off) ||
+        !tcp.start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")},
+                   vxsim::SimProcess::Recording::Off)) {
+        std::fprintf(stderr, "connect: %s%s\n", qPrintable(pty.errorString()),
+                     qPrintable(tcp.errorString()));
+        return 1;
+    }
+    const ConnectAttempt onPty = connectOnce(pty.devicePath());
+    const ConnectAttempt onTcp = connectOnce(tcp.devicePath());
+    vxsim::DeadListener dead;
+    if (!dead.isReady()) {
+        std::fprintf(stderr, "connect: no listener to leave unanswered\n");
+        return 1;
+    }
+    const ConnectAttempt unanswered =
+        connectOnce(QStringLiteral("tcp://127.0.0.1:%1").arg(dead.port()));
+    if (onPty.status != QLatin1String("Ready") || onTcp.status != QLatin1String("Ready")) {
+        std::fprintf(stderr, "connect: %s / %s\n", qPrintable(onPty.status),
+                     qPrintable(onTcp.status));
+        return 1;
+    }
+    figure("connect_pty_ms", QString::number(onPty.ms));
+    figure("connect_tcp_ms", QString::number(onTcp.ms));
+    figure("connect_dead_ms", QString::number(unanswered.ms));
+    figure("connect_dead_cpu_ms", QString::number(unanswered.cpuMs, 'f', 1));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -348,7 +405,11 @@ int main(int argc, char* argv[]) {
     if (what == QLatin1String("run")) {
         return benchRun(args.value(2, QStringLiteral("60")).toInt());
     }
-    std::fprintf(stderr,
-                 "usage: vxbench receive|latency|startup|startup-minimal|comlist|run [seconds]\n");
+    if (what == QLatin1String("connect")) {
+        return benchConnect();
+    }
+    std::fprintf(stderr, "usage: vxbench receive|latency|startup|startup-minimal|comlist|run "
+                         "[seconds]|connect
+");
     return 2;
 }

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "vxsim/host/HostOptions.h"
-#include "vxsim/host/PtyHost.h"
+#include "vxsim/host/MeterHost.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vxsim: %s\n%s", parsed.error.c_str(), vxsim::usageText().c_str());
         return 2;
     }
-    vxsim::PtyHost host(parsed.options);
+    vxsim::MeterHost host(parsed.options);
     if (const auto error = host.open(); !error.empty()) {
         std::fprintf(stderr, "vxsim: %s\n", error.c_str());
         return 1;

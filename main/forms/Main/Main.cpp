@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "Busy.h"
 #include "Clock.h"
 #include "ControlLists.h"
@@ -17,6 +19,7 @@
 #include "Errors.h"
 #include "Framing.h"
 #include "MeterTables.h"
+#include "NetworkPort.h"
 #include "PromptComboBox.h"
 #include "SerialLink.h"
 #include "StatusLamp.h"
@@ -200,6 +203,21 @@ void Main::WaitSeconds(double seconds) {
     shell::waitSeconds(clock_, seconds, [this] { return ending_; });
 }
 
+// A network port makes its connection while events run, like any wait of
+// the window, for at most the link's limit. The passes start at 1 ms and
+// double up to 64 ms: a connection on the local network is seen within a few
+// milliseconds, and a slow one costs a few dozen wake-ups, not a busy loop.
+void Main::AwaitConnection() {
+    constexpr qint64 kLongestPassMs = 64;
+    const QDateTime limit = clock_.now().addMSecs(comm::kConnectLimit.count());
+    qint64 pass = 1;
+    for (QDateTime now = clock_.now(); MSComm1->connecting() && !ending_ && now < limit;
+         now = clock_.now()) {
+        clock_.runEventsFor(std::min(pass, now.msecsTo(limit)));
+        pass = std::min(pass * 2, kLongestPassMs);
+    }
+}
+
 void Main::BeginBusy() {
     shell::beginBusy(this);
 }
@@ -254,10 +272,24 @@ void Main::ConnectBtn_Click() {
         MSComm1->setSettings(baudString + QStringLiteral(",N,8,1"));
         MSComm1->setInputLen(0);
         MSComm1->setRThreshold(1);
-        if (const int e = MSComm1->open(); e != comm::kNoError) {
+        const auto openFailed = [this, number](int e) {
             StatusBox->setText(
                 QStringLiteral("Could not open COM%1: %2").arg(number).arg(MSComm1->lastError()));
             return e;
+        };
+        if (const int e = MSComm1->open(); e != comm::kNoError) {
+            return openFailed(e);
+        }
+        if (MSComm1->connecting()) {
+            BeginBusy();
+            AwaitConnection();
+            if (ending_) {
+                EndBusy();
+                return comm::kNoError;
+            }
+            if (const int e = MSComm1->finishConnect(); e != comm::kNoError) {
+                return openFailed(e);
+            }
         }
         PortOpenStat->setFillColor(shell::kLampGreen);
         if (const int e = SendCommand(QStringLiteral("*IDN?")); e != comm::kNoError) {

@@ -139,6 +139,7 @@ public:
 
     // Window utilities.
     void WaitSeconds(double seconds);
+    void AwaitConnection();
     void BeginBusy();
     void EndBusy();
     void ClearRangeList(qint16 count);

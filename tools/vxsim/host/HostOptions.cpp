@@ -42,6 +42,7 @@ struct Option {
 };
 
 constexpr long kMaxBaud = 4000000;
+constexpr std::string_view kDefaultListenHost = "127.0.0.1";
 
 constexpr std::array kOptions{
     Option{"--model", "VX260|VX480", "meter model (default VX480)",
@@ -87,6 +88,29 @@ constexpr std::array kOptions{
            [](HostOptions& o, std::string_view v) -> std::string {
                o.linkPath = v;
                return v.empty() ? "empty link path" : "";
+           }},
+    Option{"--listen", "[HOST:]PORT",
+           "serve on TCP, one client at a time (HOST 127.0.0.1 unless given; PORT 0: any free)",
+           [](HostOptions& o, std::string_view v) -> std::string {
+               // "4001", "127.0.0.1:4001", "[::1]:4001"
+               std::string_view host = kDefaultListenHost;
+               std::string_view port = v;
+               if (const auto colon = v.rfind(':'); colon != std::string_view::npos) {
+                   host = v.substr(0, colon);
+                   port = v.substr(colon + 1);
+                   if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+                       host = host.substr(1, host.size() - 2);
+                   } else if (host.find(':') != std::string_view::npos) {
+                       return "write an IPv6 address in brackets, [::1]:PORT";
+                   }
+               }
+               const auto number = integer<long>(port, 0, 65535);
+               if (host.empty() || !number) {
+                   return "expected [HOST:]PORT with PORT from 0 to 65535";
+               }
+               o.listenHost = std::string(host);
+               o.listenPort = static_cast<std::uint16_t>(*number);
+               return {};
            }},
     Option{"--noise-start", "N", "starting value of the noise generator (default 1)",
            [](HostOptions& o, std::string_view v) -> std::string {
@@ -192,6 +216,9 @@ ParsedOptions parseOptions(const std::vector<std::string_view>& arguments) {
             return parsed;
         }
     }
+    if (parsed.options.listenHost && !parsed.options.linkPath.empty()) {
+        parsed.error = "--link names a pseudo-terminal and cannot go with --listen";
+    }
     return parsed;
 }
 
@@ -199,7 +226,9 @@ std::string usageText() {
     std::string text =
         "usage: vxsim [options]\n"
         "Simulates a Velmora VX260/VX480 multimeter on a pseudo-terminal and prints "
-        "the device path as the first line.\n";
+        "the device path as the first line.\n"
+        "With --listen it serves the meter on TCP, as a serial device server would, and "
+        "prints tcp://HOST:PORT instead.\n";
     for (const auto& option : kOptions) {
         std::string left = "  " + std::string(option.name);
         if (!option.value.empty()) {

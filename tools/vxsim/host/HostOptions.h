@@ -20,6 +20,9 @@ struct HostOptions {
     std::string recordPath;
     std::string timesPath;
     std::string linkPath;
+    // --listen: serve on TCP at this address instead of a pseudo-terminal.
+    std::optional<std::string> listenHost;
+    std::uint16_t listenPort = 0;  // 0: any free port
     std::uint64_t noiseStart = 1;
 
     // Faults for testing the program's error handling.
