@@ -409,7 +409,6 @@ int main(int argc, char* argv[]) {
         return benchConnect();
     }
     std::fprintf(stderr, "usage: vxbench receive|latency|startup|startup-minimal|comlist|run "
-                         "[seconds]|connect
-");
+                         "[seconds]|connect\n");
     return 2;
 }
