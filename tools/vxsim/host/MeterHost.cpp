@@ -299,12 +299,14 @@ int MeterHost::run() {
                 return 1;
             }
         }
-        if (fds[2].revents & POLLIN) {
-            acceptClient();
-        }
         pump();
         if (clientDone_ && output_.empty()) {
             dropClient();
+        }
+        // After the client that just left has been let go, so that one arriving right
+        // behind it is not turned away.
+        if (fds[2].revents & POLLIN) {
+            acceptClient();
         }
         if (hangupPending_ && drained()) {
             hangUp();
