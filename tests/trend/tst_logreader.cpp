@@ -38,6 +38,7 @@ private slots:
     void stampIsLocalTime();
     void openFile_data();
     void openFile();
+    void cancelStopsReading();
     void longSessionKeepsItsSpike();
     void sessionsBeyondTheLimitAreCounted();
 };
@@ -178,6 +179,25 @@ void TstLogReader::openFile() {
     const logread::LogLoad load = logread::readLogFile(path);
     QTEST(int(load.outcome), "outcome");
     QCOMPARE(logread::problemText(load, path), message.isEmpty() ? message : message.arg(path));
+}
+
+void TstLogReader::cancelStopsReading() {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("a.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 1000; ++i) {
+        file.write("\r\nV\r\n+1.0E+00,14:05:09 09/22/2016\r\n");
+    }
+    file.close();
+    logread::LoadProgress progress;
+    const logread::LogLoad whole = logread::readLogFile(file.fileName(), &progress, 4096);
+    QCOMPARE(whole.outcome, LoadOutcome::Read);
+    QCOMPARE(progress.done.load(), progress.total.load());
+    QCOMPARE(whole.contents.sessions.size(), std::size_t(1000));
+    progress.cancel = true;
+    const logread::LogLoad canceled = logread::readLogFile(file.fileName(), &progress, 4096);
+    QCOMPARE(canceled.outcome, LoadOutcome::Canceled);
+    QVERIFY(canceled.contents.sessions.empty());
 }
 
 // A day at one reading a second is more than one session keeps slice by
