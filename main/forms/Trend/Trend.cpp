@@ -646,7 +646,7 @@ void Trend::drawColumn(trend::Column column, QList<QLineSeries*>& pool, QValueAx
         if (i == pool.size()) {
             auto* series = new QLineSeries;
             QPen pen(colour);
-            pen.setWidthF(1.5);
+            pen.setWidthF(1.0);
             series->setPen(pen);
             series->setColor(colour);
             series->setMarkerSize(5.0);

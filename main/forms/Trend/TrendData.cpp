@@ -74,7 +74,13 @@ void PointBuffer::append(const Point& point) {
         if (points_.front().secondaryOn) {
             --secondaryCount_;
         }
+        if (points_.size() > 1 && points_[1].msecs < points_[0].msecs) {
+            --outOfOrder_;
+        }
         points_.pop_front();
+    }
+    if (!points_.empty() && point.msecs < points_.back().msecs) {
+        ++outOfOrder_;
     }
     points_.push_back(point);
     if (point.secondaryOn) {
@@ -85,6 +91,24 @@ void PointBuffer::append(const Point& point) {
 void PointBuffer::clear() {
     points_.clear();
     secondaryCount_ = 0;
+    outOfOrder_ = 0;
+}
+
+PointBuffer::Slice PointBuffer::around(qint64 from, qint64 to) const {
+    if (!inOrder()) {
+        return {points_.begin(), points_.end()};
+    }
+    auto begin = std::lower_bound(points_.begin(), points_.end(), from,
+                                  [](const Point& p, qint64 t) { return p.msecs < t; });
+    auto end = std::upper_bound(begin, points_.end(), to,
+                                [](qint64 t, const Point& p) { return t < p.msecs; });
+    if (begin != points_.begin()) {
+        --begin;
+    }
+    if (end != points_.end()) {
+        ++end;
+    }
+    return {begin, end};
 }
 
 namespace {
@@ -126,9 +150,12 @@ logread::Value valueAndGap(double value, Gap gap) {
 
 std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to) {
     std::vector<Extent> extents;
+    const PointBuffer::Slice slice = buffer.around(from, to);
+    extents.reserve(std::size_t(slice.end - slice.begin));
     const Point* before = nullptr;
     const Point* after = nullptr;
-    for (const Point& point : buffer.points()) {
+    for (auto it = slice.begin; it != slice.end; ++it) {
+        const Point& point = *it;
         if (point.msecs < from) {
             if (before == nullptr || point.msecs > before->msecs) {
                 before = &point;
@@ -250,7 +277,9 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
 
 logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to) {
     logread::Stats stats;
-    for (const Point& point : buffer.points()) {
+    const PointBuffer::Slice slice = buffer.around(from, to);
+    for (auto it = slice.begin; it != slice.end; ++it) {
+        const Point& point = *it;
         if (point.msecs < from || point.msecs > to) {
             continue;
         }
@@ -275,7 +304,9 @@ logread::Stats statsOf(const logread::Series& series, Column column, qint64 from
 
 Nearest nearestTo(const PointBuffer& buffer, qint64 at) {
     const Point* best = nullptr;
-    for (const Point& point : buffer.points()) {
+    const PointBuffer::Slice slice = buffer.around(at, at);
+    for (auto it = slice.begin; it != slice.end; ++it) {
+        const Point& point = *it;
         if (best == nullptr || std::abs(point.msecs - at) < std::abs(best->msecs - at)) {
             best = &point;
         }

@@ -63,11 +63,24 @@ public:
     const std::deque<Point>& points() const { return points_; }
     // Whether any kept reading carried a secondary value.
     bool anySecondary() const { return secondaryCount_ > 0; }
+    // Whether the kept readings are in time order (no clock set back among
+    // them), so a span of them can be found by halving.
+    bool inOrder() const { return outOfOrder_ == 0; }
+
+    using Iterator = std::deque<Point>::const_iterator;
+    struct Slice {
+        Iterator begin;
+        Iterator end;
+    };
+    // The readings that may lie in [from, to], with one more on each side:
+    // found by halving when in order, otherwise all of them.
+    Slice around(qint64 from, qint64 to) const;
 
 private:
     qsizetype capacity_;
     std::deque<Point> points_;
     qsizetype secondaryCount_ = 0;
+    qsizetype outOfOrder_ = 0;  // readings earlier than the one before them
 };
 
 enum class Column { Primary, Secondary };
