@@ -19,8 +19,8 @@ inline std::string fingerprint(const logread::LogContents& c) {
     for (const logread::Session& s : c.sessions) {
         text += s.header + '|' + std::to_string(s.line) + ' ' + std::to_string(s.readings) + ' ' +
                 std::to_string(s.primary.count()) + ' ' + std::to_string(s.primary.gaps()) + ' ' +
-                std::to_string(s.secondary.count()) + ' ' + std::to_string(s.series.width()) +
-                ' ' + std::to_string(s.series.buckets().size()) + '\n';
+                std::to_string(s.secondary.count()) + ' ' + std::to_string(s.series.width()) + ' ' +
+                std::to_string(s.series.buckets().size()) + '\n';
     }
     return text;
 }
@@ -81,16 +81,15 @@ inline std::string brokenRule(std::string_view bytes, const logread::LogContents
             secondary.count() != s.secondary.count() || secondary.gaps() != s.secondary.gaps()) {
             return "slices against session";
         }
-        if (s.primary.count() > 0 && (primary.max() != s.primary.max() ||
-                                      primary.min() != s.primary.min())) {
+        if (s.primary.count() > 0 &&
+            (primary.max() != s.primary.max() || primary.min() != s.primary.min())) {
             return "extremes of the slices";
         }
     }
     if (readings != c.readings) {
         return "readings per session";
     }
-    if (slices > logread::kSliceBudget &&
-        slices > c.sessions.size() * logread::kMinSlices) {
+    if (slices > logread::kSliceBudget && slices > c.sessions.size() * logread::kMinSlices) {
         return "slice budget";
     }
     return {};

@@ -34,7 +34,8 @@ void TstLogCorpus::replay() {
     const logread::LogContents whole = logtest::readInPieces(bytes, bytes.size() + 1);
     QCOMPARE(logtest::brokenRule(bytes, whole), std::string());
     const std::size_t piece = static_cast<unsigned char>(data[0]) % 17 + 1;
-    QCOMPARE(logtest::fingerprint(logtest::readInPieces(bytes, piece)), logtest::fingerprint(whole));
+    QCOMPARE(logtest::fingerprint(logtest::readInPieces(bytes, piece)),
+             logtest::fingerprint(whole));
 }
 
 QTEST_GUILESS_MAIN(TstLogCorpus)

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -265,6 +266,10 @@ void Trend::buildUi() {
     Readout->setObjectName(QStringLiteral("Readout"));
     Readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Readout->setMinimumWidth(200);
+    // Room for two lines, so a long readout wraps without moving the plot.
+    Readout->setWordWrap(true);
+    Readout->setMinimumHeight(Readout->fontMetrics().lineSpacing() * 2 + 2);
+    Readout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     LogNote = new QLabel(this);
     LogNote->setObjectName(QStringLiteral("LogNote"));
     LogNote->setWordWrap(true);
@@ -333,7 +338,7 @@ void Trend::buildUi() {
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             label->setFont(digits);
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 14);
+            label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 17);
             (*values)[static_cast<std::size_t>(row)] = label;
             grid->addWidget(label, kFirstRow + row + 1, values == &primaryValues_ ? 1 : 2);
         }
@@ -344,8 +349,16 @@ void Trend::buildUi() {
     QFont small = StatsNote->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
     StatsNote->setFont(small);
+    // Wrapped texts that change: room for the longest, so nothing is cut.
+    StatsNote->setMinimumHeight(QFontMetrics(small).lineSpacing() * 5);
+    StatsNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    StatsScope->setMinimumHeight(StatsScope->fontMetrics().lineSpacing() * 2);
+    StatsScope->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(StatsNote, kFirstRow + kStatCount + 1, 0, 1, 3);
     grid->setRowStretch(kFirstRow + kStatCount + 2, 1);
+    // The wrapped notes take the width the figures need; the panel keeps it
+    // whatever the plot side shows.
+    StatsBox->setMinimumWidth(grid->minimumSize().width() + 8);
 
     ClearBtn = makeButton("ClearBtn", QStringLiteral("Clear"));
     SavePlotBtn = makeButton("SavePlotBtn", QStringLiteral("Save Plot..."));

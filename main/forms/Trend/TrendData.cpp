@@ -477,12 +477,14 @@ QString readoutText(const Nearest& nearest, const ColumnLabel& primary,
     if (!nearest.found) {
         return QStringLiteral("No readings");
     }
-    QString text = logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.from));
+    const QString from = logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.from));
     const qint64 readings = nearest.primary.count() + nearest.primary.gaps();
+    QString text = from;
     if (nearest.to != nearest.from || readings > 1) {
-        text += QStringLiteral(" to %1, %2 readings")
-                    .arg(logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.to)))
-                    .arg(readings);
+        // "03:12:06 to 03:12:07 12/07/2026": the date once when it is the same.
+        const QString to = logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.to));
+        text = (from.mid(9) == to.mid(9) ? from.left(8) : from) +
+               QStringLiteral(" to %1, %2 readings").arg(to).arg(readings);
     }
     text += QStringLiteral("   ") + columnReadout(nearest.primary, primary);
     if (secondaryShown) {
