@@ -56,3 +56,6 @@ $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC').
 | resident memory after 1,000,000 replies with logging | grows by less than 1 MB | ${rss} kB | $(verdict "$rss < 1024") |
 | reply complete at the port (pseudo-terminal) to the value shown | under 5 ms | median ${lat_med} ms, longest ${lat_max} ms of 300 | $(verdict "$lat_max < 5") |
 TABLE
+
+# The Trend window and log files, in a table of their own.
+bash scripts/bench-trend.sh "$build"

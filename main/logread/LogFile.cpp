@@ -15,6 +15,11 @@ LogLoad readLogFile(const QString& path, LoadProgress* progress, std::int64_t ch
         load.error = QStringLiteral("it is a folder");
         return load;
     }
+    // A device or a pipe has no end to read to.
+    if (info.exists() && !info.isFile()) {
+        load.error = QStringLiteral("it is not a regular file");
+        return load;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         load.error = file.errorString();

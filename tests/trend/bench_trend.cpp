@@ -34,7 +34,7 @@ double cpuMs() {
 
 // Wheel notches in and out and drags to either side, each painted at once;
 // prints the median and the longest of them.
-void zoomAndPan(Trend& window, const char* what) {
+void zoomAndPan(Trend& window, const char* what, const char* key) {
     auto* view = window.findChild<QChartView*>(QStringLiteral("TrendChart"));
     QWidget* viewport = view->viewport();
     const QRectF scene = window.chart()->mapRectToScene(window.chart()->plotArea());
@@ -79,6 +79,9 @@ void zoomAndPan(Trend& window, const char* what) {
             "(CPU time median %.2f ms, longest %.2f ms)\n",
             what, zoom ? "zoom" : "pan", wall[wall.size() / 2], wall.back(), wall.size(),
             cpu[cpu.size() / 2], cpu.back());
+        // The same as key and value, for scripts.
+        std::printf("%s_%s\t%.2f\t%.2f\t%.2f\t%.2f\n", key, zoom ? "zoom" : "pan",
+                    wall[wall.size() / 2], wall.back(), cpu[cpu.size() / 2], cpu.back());
     }
 }
 
@@ -131,7 +134,7 @@ int main(int argc, char** argv) {
     std::printf("decimate %d points to %d: %.2f ms each\n", int(window.points().size()), drawn,
                 double(timer.nsecsElapsed()) / 1e6 / rounds);
 
-    zoomAndPan(window, "live day:");
+    zoomAndPan(window, "live day:", "live");
 
     // The same day as a log file, opened as the operator would.
     QTemporaryDir dir;
@@ -156,6 +159,6 @@ int main(int argc, char** argv) {
     }
     std::printf("open a day's log (%d lines): %.1f ms\n", int(trend::kMaxPoints) + 2,
                 double(timer.nsecsElapsed()) / 1e6);
-    zoomAndPan(window, "day from a log:");
+    zoomAndPan(window, "day from a log:", "log");
     return 0;
 }

@@ -159,6 +159,8 @@ void TstLogReader::openFile_data() {
            "mm/dd/yyyy).";
     QTest::newRow("directory") << QByteArray() << "folder" << int(LoadOutcome::Unreadable)
                                << "The log file %1 could not be read: it is a folder.";
+    QTest::newRow("device") << QByteArray() << "/dev/zero" << int(LoadOutcome::Unreadable)
+                            << "The log file %1 could not be read: it is not a regular file.";
     QTest::newRow("missing") << QByteArray() << "missing.csv" << int(LoadOutcome::Unreadable)
                              << "The log file %1 could not be read: No such file or directory.";
 }
@@ -168,7 +170,7 @@ void TstLogReader::openFile() {
     QFETCH(QString, name);
     QFETCH(QString, message);
     QTemporaryDir dir;
-    const QString path = dir.filePath(name);
+    const QString path = name.startsWith('/') ? name : dir.filePath(name);
     if (name == "folder") {
         QVERIFY(QDir(dir.path()).mkdir(name));
     } else if (!bytes.isNull()) {
