@@ -42,13 +42,14 @@ draw="$("$bin/bench_trend" 2>/dev/null)"
 field() { awk -F'\t' -v k="$1" -v n="$2" '$1 == k { print $n }' <<<"$draw"; }
 verdict() { if awk "BEGIN { exit !($1) }"; then echo met; else echo "MISSED"; fi; }
 load="$(cut -d' ' -f1-3 /proc/loadavg)"
+cpu_model="$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)"
 
 cat <<TABLE
 
 ## Trend window and log files
 
-Measured by \`bash scripts/bench-trend.sh\` (release build) on the same machine, load average
-$load while it ran. Redraw figures are the wall time from the event to the painted plot, and in
+Measured by \`bash scripts/bench-trend.sh\` (release build) on $(uname -m), ${cpu_model:-unknown CPU},
+$(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'), load average $load at the end. Redraw figures are the wall time from the event to the painted plot, and in
 brackets the CPU time of the window's thread, which a busy machine does not stretch.
 
 | figure | goal | measured | verdict |

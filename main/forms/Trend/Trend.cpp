@@ -813,6 +813,9 @@ void Trend::zoomAround(qint64 anchor, double factor) {
     stopFollowing();
     const TimeRange range = visibleRange();
     const double span = double(range.to - range.from);
+    if (span <= 0.0) {
+        return;
+    }
     const double wanted = std::clamp(span * factor, double(kMinZoomMs), double(kMaxZoomMs));
     const qint64 from = anchor - std::llround(double(anchor - range.from) * wanted / span);
     setView(from, from + std::llround(wanted));
