@@ -149,6 +149,12 @@ int tour(const QString& dir, const QString& bigLog) {
             save("spike-read");
         },
         [&] {
+            auto* range = window.findChild<QComboBox*>(QStringLiteral("StatsRangeBox"));
+            range->setCurrentIndex(1);
+            window.StatsRangeBox_Change(1);
+            save("visible-span-figures");
+        },
+        [&] {
             window.findChild<QPushButton*>(QStringLiteral("LiveBtn"))->click();
             save("live-again");
             QApplication::quit();
