@@ -77,3 +77,6 @@ $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC').
 | Connect over TCP (vxsim --listen), the 2 s identification wait included | within 20 ms of a pseudo-terminal | TCP ${c_tcp} ms, pseudo-terminal ${c_pty} ms | $(verdict "$c_tcp - $c_pty <= 20") |
 | Connect to a device server that never answers | gives up after 3 s, under 30 ms CPU meanwhile | ${c_dead} ms, ${c_dead_cpu} ms CPU | $(verdict "$c_dead >= 3000 && $c_dead < 3100 && $c_dead_cpu < 30") |
 TABLE
+
+# The Trend window and log files, in a table of their own.
+bash scripts/bench-trend.sh "$build"

@@ -1,6 +1,8 @@
 #include <QAbstractAxis>
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -9,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -64,10 +67,25 @@ private slots:
     void cancelSavesNothing();
     void saveErrorsAreReported_data();
     void saveErrorsAreReported();
+    void zoomAndPan_data();
+    void zoomAndPan();
+    void readout_data();
+    void readout();
+    void openLogShowsSessions();
+    void badLogsAreReported_data();
+    void badLogsAreReported();
 
 private:
     void feed(const QStringList& replies, bool secondaryOn, const QString& function = "VOLT:DC");
     void click(const char* button);
+    // The plot area in the chart view's viewport, and the time at a pixel
+    // column of it and back, as the window drew it last.
+    QRect plotRect() const;
+    qint64 timeAt(int x) const;
+    int xOf(qint64 msecs) const;
+    QWidget* viewport() const;
+    void showWithReadings(int count);
+    QString openLog(const QByteArray& bytes, const QString& name);
 
     RecordingDialogs dialogs_;
     std::unique_ptr<Trend> window_;
@@ -351,6 +369,243 @@ void TstTrend::saveErrorsAreReported() {
                  QStringLiteral("The %1 could not be saved to %2: ").arg(what, path)),
              qPrintable(message.text));
     QVERIFY(!QFile::exists(path));
+}
+
+QWidget* TstTrend::viewport() const {
+    return window_->findChild<QChartView*>("TrendChart")->viewport();
+}
+
+QRect TstTrend::plotRect() const {
+    const auto* view = window_->findChild<QChartView*>("TrendChart");
+    const QRectF scene = window_->chart()->mapRectToScene(window_->chart()->plotArea());
+    return view->mapFromScene(scene).boundingRect();
+}
+
+qint64 TstTrend::timeAt(int x) const {
+    const QRect plot = plotRect();
+    const Trend::TimeRange range = window_->visibleRange();
+    return range.from +
+           std::llround(double(x - plot.left()) / plot.width() * double(range.to - range.from));
+}
+
+int TstTrend::xOf(qint64 msecs) const {
+    const QRect plot = plotRect();
+    const Trend::TimeRange range = window_->visibleRange();
+    return plot.left() + int(std::lround(double(msecs - range.from) /
+                                         double(range.to - range.from) * plot.width()));
+}
+
+void TstTrend::showWithReadings(int count) {
+    window_->resize(1100, 560);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QStringList replies;
+    for (int i = 0; i < count; ++i) {
+        replies << QString::number(1.0 + std::sin(i / 30.0), 'E', 5);
+    }
+    feed(replies, false);
+    window_->refreshNow();
+}
+
+// Each row scripts the mouse or the keys on the plot and gives the range it
+// must show afterwards, from the range before (`from`, `to`) and the time at
+// two pixel columns (`t1`: a quarter into the plot, `t2`: three quarters).
+void TstTrend::zoomAndPan_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("wheel in") << "wheel+";
+    QTest::newRow("wheel out") << "wheel-";
+    QTest::newRow("drag pans") << "drag";
+    QTest::newRow("right-drag zooms to a rectangle") << "rect-right";
+    QTest::newRow("shift-drag zooms to a rectangle") << "rect-shift";
+    QTest::newRow("key +") << "key+";
+    QTest::newRow("key left") << "keyLeft";
+}
+
+void TstTrend::zoomAndPan() {
+    QFETCH(QString, action);
+    showWithReadings(600);
+    QVERIFY(window_->following());
+    const Trend::TimeRange before = window_->visibleRange();
+    const QRect plot = plotRect();
+    const int x1 = plot.left() + plot.width() / 4;
+    const int x2 = plot.left() + plot.width() * 3 / 4;
+    const int y = plot.center().y();
+    const qint64 t1 = timeAt(x1);
+    const qint64 t2 = timeAt(x2);
+    const qint64 span = before.to - before.from;
+
+    Trend::TimeRange expected;
+    if (action.startsWith("wheel")) {
+        const int delta = action == "wheel+" ? 120 : -120;
+        QWheelEvent wheel(QPointF(x1, y), viewport()->mapToGlobal(QPointF(x1, y)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport(), &wheel);
+        const double factor = delta > 0 ? 0.8 : 1.25;
+        // The time under the mouse stays where it was.
+        const qint64 from = t1 - std::llround(double(t1 - before.from) * factor);
+        expected = {from, from + std::llround(span * factor)};
+    } else if (action == "drag") {
+        QTest::mousePress(viewport(), Qt::LeftButton, {}, QPoint(x2, y));
+        QTest::mouseMove(viewport(), QPoint(x1, y));
+        QTest::mouseRelease(viewport(), Qt::LeftButton, {}, QPoint(x1, y));
+        expected = {before.from + (t2 - t1), before.to + (t2 - t1)};
+    } else if (action.startsWith("rect")) {
+        const bool right = action == "rect-right";
+        const Qt::MouseButton button = right ? Qt::RightButton : Qt::LeftButton;
+        const Qt::KeyboardModifiers keys = right ? Qt::NoModifier : Qt::ShiftModifier;
+        QTest::mousePress(viewport(), button, keys, QPoint(x2, y));
+        QTest::mouseMove(viewport(), QPoint(x1, y));
+        QTest::mouseRelease(viewport(), button, keys, QPoint(x1, y));
+        expected = {t1, t2};
+    } else if (action == "key+") {
+        QTest::keyClick(window_->findChild<QChartView*>("TrendChart"), Qt::Key_Plus);
+        const qint64 middle = before.from + span / 2;
+        const qint64 from = middle - std::llround(double(span / 2) * 0.8);
+        expected = {from, from + std::llround(span * 0.8)};
+    } else {
+        QTest::keyClick(window_->findChild<QChartView*>("TrendChart"), Qt::Key_Left);
+        expected = {before.from - span / 10, before.to - span / 10};
+    }
+    QVERIFY(!window_->following());
+    const Trend::TimeRange after = window_->visibleRange();
+    // Within one pixel column's worth of time.
+    const qint64 pixel = span / plot.width() + 1;
+    QVERIFY2(
+        std::abs(after.from - expected.from) <= pixel && std::abs(after.to - expected.to) <= pixel,
+        qPrintable(QStringLiteral("%1..%2, expected %3..%4")
+                       .arg(after.from - before.from)
+                       .arg(after.to - before.from)
+                       .arg(expected.from - before.from)
+                       .arg(expected.to - before.from)));
+    QVERIFY(window_->findChild<QPushButton*>("FollowBtn")->isEnabled());
+
+    // New readings do not move a zoomed plot; Escape goes back to following them.
+    feed({"+5.0E+00"}, false);
+    window_->refreshNow();
+    QCOMPARE(window_->visibleRange().from, after.from);
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    QVERIFY(window_->following());
+    QVERIFY(!window_->findChild<QPushButton*>("FollowBtn")->isEnabled());
+    QCOMPARE(window_->visibleRange().from, before.from);
+    QVERIFY(window_->visibleRange().to >= kStart.addSecs(600).toMSecsSinceEpoch());
+}
+
+void TstTrend::readout_data() {
+    QTest::addColumn<int>("second");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("reading") << 0
+                             << "14:05:09 09/22/2016   Primary 1.50012 VDC   Secondary 1000.01 Hz";
+    QTest::newRow("overload") << 1
+                              << "14:05:10 09/22/2016   Primary: overload   Secondary 1000.02 Hz";
+    QTest::newRow("not a number")
+        << 2 << "14:05:11 09/22/2016   Primary: not a number   Secondary: overload";
+    QTest::newRow("secondary missing")
+        << 3 << "14:05:12 09/22/2016   Primary 2 VDC   Secondary: not a number";
+}
+
+void TstTrend::readout() {
+    QFETCH(int, second);
+    window_->resize(1100, 560);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    feed({"+1.50012E+00,+1.00001E+03", "+9.90000E+37,+1.00002E+03", "OOPS,+9.9E+37", "+2.0E+00"},
+         true);
+    window_->refreshNow();
+    QTest::mouseMove(viewport(), QPoint(xOf(kStart.addSecs(second).toMSecsSinceEpoch()),
+                                        plotRect().center().y()));
+    QTEST(window_->findChild<QLabel*>("Readout")->text(), "text");
+    // Outside the plot the label goes back to its hint.
+    QTest::mouseMove(viewport(), QPoint(1, 1));
+    QVERIFY(window_->findChild<QLabel*>("Readout")->text().startsWith("Wheel: zoom"));
+}
+
+QString TstTrend::openLog(const QByteArray& bytes, const QString& name) {
+    const QString path = dir_->filePath(name);
+    if (!bytes.isNull()) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        file.write(bytes);
+    }
+    window_->setOpenDialog([path](QWidget*) { return std::optional<QString>(path); });
+    click("OpenLogBtn");
+    return path;
+}
+
+void TstTrend::openLogShowsSessions() {
+    feed({"+1.0E+00", "+2.0E+00"}, false);
+    window_->refreshNow();
+    const QByteArray log =
+        "\r\nDC Voltage(V)\r\n"
+        "+1.50000E+00,14:05:09 09/22/2016\r\n"
+        "+1.60000E+00,14:05:10 09/22/2016\r\n"
+        "\r\nDC Voltage(V),Frequency(Hz)\r\n"
+        "+1.70000E+00,+1.00000E+03,14:06:00 09/22/2016\r\n"
+        "+1.80000E+00,14:0";
+    openLog(log, "night.csv");
+    QTRY_VERIFY(!window_->loading());
+    QVERIFY(window_->showingLog());
+    QVERIFY(dialogs_.messages.isEmpty());
+
+    auto* sessions = window_->findChild<QComboBox*>("SessionBox");
+    QCOMPARE(sessions->count(), 2);
+    QCOMPARE(sessions->itemText(0), "1: DC Voltage(V), from 14:05:09 09/22/2016, 2 readings");
+    QCOMPARE(sessions->itemText(1),
+             "2: DC Voltage(V),Frequency(Hz), from 14:06:00 09/22/2016, 1 readings");
+    QCOMPARE(sessions->currentIndex(), 1);  // the latest run
+    QCOMPARE(window_->findChild<QLabel*>("LogNote")->text(),
+             "1 line could not be read and was skipped: line 8.");
+    QCOMPARE(shown(*window_, Column::Primary), (QList<QList<QPointF>>{{{x(51), 1.7}}}));
+    QCOMPARE(shown(*window_, Column::Secondary), (QList<QList<QPointF>>{{{x(51), 1000.0}}}));
+    QCOMPARE(window_->findChild<QLabel*>("PrimaryTitle")->text(), "DC Voltage(V)");
+    QCOMPARE(window_->findChild<QLabel*>("PrimaryMean")->text(), "1.7 V");
+
+    // The first session, chosen with the keyboard.
+    sessions->setFocus();
+    QTest::keyClick(sessions, Qt::Key_Up);
+    QCOMPARE(shown(*window_, Column::Primary), (QList<QList<QPointF>>{{{x(0), 1.5}, {x(1), 1.6}}}));
+    QCOMPARE(window_->findChild<QLabel*>("PrimaryCount")->text(), "2");
+
+    // Live readings go on being kept while the file is shown, and come back with Live.
+    feed({"+3.0E+00"}, false);
+    QCOMPARE(window_->points().size(), 3);
+    QVERIFY(!window_->refreshPending());
+    QCOMPARE(shown(*window_, Column::Primary).first().size(), 2);
+    click("LiveBtn");
+    QVERIFY(!window_->showingLog());
+    QVERIFY(!window_->findChild<QPushButton*>("LiveBtn")->isEnabled());
+    QCOMPARE(shown(*window_, Column::Primary),
+             (QList<QList<QPointF>>{{{x(0), 1.0}, {x(1), 2.0}, {x(2), 3.0}}}));
+    QCOMPARE(window_->findChild<QLabel*>("PrimaryTitle")->text(), "Primary(VDC)");
+}
+
+void TstTrend::badLogsAreReported_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("0 bytes") << QByteArray("") << "empty.csv"
+                             << "The log file %1 is empty: it holds no session and no reading.";
+    QTest::newRow("foreign") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR") << "plot.png"
+                             << "%1 is not a log of readings: none of its 2 lines is a reading "
+                                "with its time stamp (value, then hh:mm:ss mm/dd/yyyy).";
+    QTest::newRow("folder") << QByteArray() << "."
+                            << "The log file %1 could not be read: it is a folder.";
+}
+
+void TstTrend::badLogsAreReported() {
+    QFETCH(QString, message);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    feed({"+1.0E+00"}, false);
+    const QString path = openLog(bytes, name);
+    QTRY_VERIFY(!window_->loading());
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QCOMPARE(dialogs_.messages[0].title, "Open Log");
+    QCOMPARE(dialogs_.messages[0].text, message.arg(path));
+    QVERIFY(!window_->showingLog());
+    QCOMPARE(window_->points().size(), 1);
+    QVERIFY(window_->findChild<QPushButton*>("OpenLogBtn")->isEnabled());
 }
 
 QTEST_MAIN(TstTrend)

@@ -48,6 +48,8 @@ private slots:
     void decimationKeepsEachBucketsExtremes();
     void bucketOfGapsBreaksTheLine();
     void secondaryOffIsAGap();
+    void spanOfReadings_data();
+    void spanOfReadings();
     void csvText_data();
     void csvText();
     void timeTicks_data();
@@ -202,6 +204,40 @@ void TstTrendData::secondaryOffIsAGap() {
     const QList<QList<QPointF>> expected{{{0, 10}, {1000, 20}}, {{3000, 40}}};
     QCOMPARE(trend::decimate(buffer, Column::Secondary, 100), expected);
     QCOMPARE(trend::decimate(buffer, Column::Primary, 100).size(), 1);
+}
+
+// Readings at the given seconds with the value 10 * second; the span 10 s
+// to 20 s must give the readings in it plus one on each side to carry the
+// line to the edges, its figures, and the reading nearest to 14.4 s.
+void TstTrendData::spanOfReadings_data() {
+    QTest::addColumn<QList<int>>("seconds");
+    QTest::addColumn<QList<int>>("drawn");
+    QTest::addColumn<double>("mean");
+    QTest::addColumn<int>("nearest");
+    QTest::newRow("in order") << QList<int>{0, 5, 9, 10, 14, 20, 21, 30}
+                              << QList<int>{9, 10, 14, 20, 21} << (100 + 140 + 200) / 3.0 << 14;
+    QTest::newRow("clock set back")
+        << QList<int>{0, 5, 12, 30, 10, 14, 20, 40, 2} << QList<int>{5, 12, 10, 14, 20, 30}
+        << (120 + 100 + 140 + 200) / 4.0 << 14;
+    QTest::newRow("nothing inside") << QList<int>{0, 5, 25, 30} << QList<int>{5, 25} << kNaN << 5;
+}
+
+void TstTrendData::spanOfReadings() {
+    QFETCH(QList<int>, seconds);
+    PointBuffer buffer;
+    for (const int second : seconds) {
+        buffer.append(Point{.msecs = second * 1000, .primary = second * 10.0, .secondary = kNaN});
+    }
+    QList<int> drawn;
+    for (const trend::Extent& extent : trend::extentsOf(buffer, Column::Primary, 10'000, 20'000)) {
+        drawn.append(int(extent.lowAt / 1000));
+    }
+    QTEST(drawn, "drawn");
+    QFETCH(double, mean);
+    QVERIFY(sameOrBothNaN(trend::statsOf(buffer, Column::Primary, 10'000, 20'000).mean(), mean));
+    const trend::Nearest nearest = trend::nearestTo(buffer, 14'400);
+    QVERIFY(nearest.found);
+    QTEST(int(nearest.from / 1000), "nearest");
 }
 
 void TstTrendData::csvText_data() {

@@ -73,8 +73,8 @@ void TstTrendStats::knownSeries() {
     for (double value : values) {
         stats.add(value);
     }
-    QTEST(stats.count(), "count");
-    QTEST(stats.gaps(), "gaps");
+    QTEST(qint64(stats.count()), "count");
+    QTEST(qint64(stats.gaps()), "gaps");
     QFETCH(double, last);
     QFETCH(double, min);
     QFETCH(double, max);

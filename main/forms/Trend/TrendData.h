@@ -7,6 +7,11 @@
 #include <QStringView>
 
 #include <deque>
+#include <vector>
+
+#include "LogReader.h"
+#include "Stats.h"
+#include "Values.h"
 
 // The readings behind the Trend window, without widgets.
 //
@@ -18,14 +23,12 @@
 // the statistics or stretch the scale.
 namespace trend {
 
-// Magnitudes from here on are the meter's overload mark, not measurements.
-inline constexpr double kOverload = 9.9e37;
+using logread::Gap;
+using logread::isValue;
+using logread::kOverload;
 
 // One reading a second for 24 hours.
 inline constexpr qsizetype kMaxPoints = 86'400;
-
-// True for a finite value below the overload mark.
-bool isValue(double value);
 
 // The number in `text` (surrounding blanks and a left-over CR allowed), or
 // NaN when it is not a number or is an overload.
@@ -34,8 +37,10 @@ double parseValue(QStringView text);
 struct Point {
     qint64 msecs = 0;  // local time of the reading, ms since the epoch
     double primary = 0.0;
-    double secondary = 0.0;    // NaN when a gap or when the secondary display was off
-    bool secondaryOn = false;  // whether the reply carried a secondary value
+    double secondary = 0.0;      // NaN when a gap or when the secondary display was off
+    bool secondaryOn = false;    // whether the reply carried a secondary value
+    Gap primaryGap = Gap::None;  // why a value is NaN
+    Gap secondaryGap = Gap::None;
 };
 
 // Splits `reply` at its first comma while the secondary display is on, as the
@@ -58,23 +63,91 @@ public:
     const std::deque<Point>& points() const { return points_; }
     // Whether any kept reading carried a secondary value.
     bool anySecondary() const { return secondaryCount_ > 0; }
+    // Whether the kept readings are in time order (no clock set back among
+    // them), so a span of them can be found by halving.
+    bool inOrder() const { return outOfOrder_ == 0; }
+
+    using Iterator = std::deque<Point>::const_iterator;
+    struct Slice {
+        Iterator begin;
+        Iterator end;
+    };
+    // The readings that may lie in [from, to], with one more on each side:
+    // found by halving when in order, otherwise all of them.
+    Slice around(qint64 from, qint64 to) const;
 
 private:
     qsizetype capacity_;
     std::deque<Point> points_;
     qsizetype secondaryCount_ = 0;
+    qsizetype outOfOrder_ = 0;  // readings earlier than the one before them
 };
 
 enum class Column { Primary, Secondary };
 
-// The points of one column reduced for drawing, as runs of connected points
-// (x: ms since the epoch, y: value). Up to 2 * buckets readings are kept as
-// they are and every gap breaks the line. Beyond that the time span is cut
-// into `buckets` equal slices (one per pixel column or two), and each slice
-// gives its minimum and its maximum, in time order, so no spike is lost; a
-// slice made only of gaps breaks the line. For the secondary column, readings
-// taken with the secondary display off are gaps.
+// The lowest and highest value of one column over one reading (both the
+// same) or one time slice of a log file; a gap when `low` is NaN.
+struct Extent {
+    qint64 lowAt = 0;
+    qint64 highAt = 0;
+    double low = 0.0;
+    double high = 0.0;
+
+    bool isGap() const { return !isValue(low); }
+};
+
+// The extents of one column with a time inside [from, to], in order, and the
+// nearest one on each side outside it, so that the line runs to the edges.
+// For the secondary column, readings without a secondary value are gaps.
+std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
+std::vector<Extent> extentsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
+
+// Extents reduced for drawing, as runs of connected points (x: ms since the
+// epoch, y: value). Up to 2 * buckets extents are drawn as they are and every
+// gap breaks the line. Beyond that their time span is cut into `buckets`
+// equal slices (one per pixel column or two), and each slice gives its
+// minimum and its maximum, in time order, so no spike is lost; a slice made
+// only of gaps breaks the line.
+QList<QList<QPointF>> reduce(const std::vector<Extent>& extents, int buckets);
+
+// All kept points of one column reduced for drawing.
 QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buckets);
+
+// The figures of one column over the readings taken in [from, to]. For a log
+// file, every time slice that meets the span counts whole.
+logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
+logread::Stats statsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
+
+// The reading nearest to a time, or the time slice of a log file nearest to
+// it with the figures of the readings in it.
+struct Nearest {
+    bool found = false;
+    qint64 from = 0;  // time of the reading, or first and last second of the slice
+    qint64 to = 0;
+    logread::Stats primary;
+    logread::Stats secondary;
+};
+Nearest nearestTo(const PointBuffer& buffer, qint64 at);
+Nearest nearestTo(const logread::Series& series, qint64 at);
+
+// How one column is named on screen: "Primary" and "VDC", or a log header's
+// "DC Voltage(V)" and "V".
+struct ColumnLabel {
+    QString name;
+    QString unit;
+};
+
+// The labels of a log header, "DC Voltage(V)" or "DC Voltage(V),Frequency(Hz)":
+// the unit is the text in the last brackets.
+ColumnLabel headerLabel(const QString& title);
+
+// The cursor readout of a reading:
+//   14:05:09 09/22/2016   Primary 1.50012 VDC   Secondary: overload
+// or of a slice of several:
+//   14:05:00 09/22/2016 to 14:05:15 09/22/2016, 16 readings   Primary 1.49 to 12.5 V
+//   (lowest 14:05:02, highest 14:05:07)
+QString readoutText(const Nearest& nearest, const ColumnLabel& primary,
+                    const ColumnLabel& secondary, bool secondaryShown);
 
 // The kept readings as CSV text: a header line, then one line per reading with
 // the time stamp "hh:mm:ss mm/dd/yyyy" (24-hour, as in the log file) and the

@@ -1,0 +1,250 @@
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <string_view>
+
+#include "LogFile.h"
+#include "LogReader.h"
+#include "LogSummary.h"
+
+using logread::LoadOutcome;
+
+namespace {
+
+qint64 at(int hour, int minute, int second) {
+    return QDateTime(QDate(2016, 9, 22), QTime(hour, minute, second)).toMSecsSinceEpoch();
+}
+
+logread::LogContents readAll(const QByteArray& bytes, qsizetype piece) {
+    logread::LogReader reader;
+    for (qsizetype i = 0; i < bytes.size(); i += piece) {
+        const QByteArray part = bytes.mid(i, piece);
+        reader.feed(std::string_view(part.constData(), std::size_t(part.size())));
+    }
+    return reader.finish();
+}
+
+}  // namespace
+
+class TstLogReader : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void stampIsLocalTime();
+    void openFile_data();
+    void openFile();
+    void cancelStopsReading();
+    void longSessionKeepsItsSpike();
+    void sessionsBeyondTheLimitAreCounted();
+};
+
+// Each row: the file's bytes, and the summary of what was read (see
+// LogSummary.h): the totals, then one line per session.
+void TstLogReader::parse_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("summary");
+
+    const QByteArray two =
+        "\r\nDC Voltage(V)\r\n"
+        "+1.50000E+00,14:05:09 09/22/2016\r\n"
+        "+1.60000E+00,14:05:10 09/22/2016\r\n"
+        "\r\nDC Voltage(V),Frequency(Hz)\r\n"
+        "+1.70000E+00,+1.00000E+03,14:06:00 09/22/2016\r\n";
+    const QString twoSummary =
+        "lines 7, readings 3, bad 0\n"
+        "2 'DC Voltage(V)' 2 readings; primary 2/0/0 1.5..1.6\n"
+        "6 'DC Voltage(V),Frequency(Hz)' 1 readings; primary 1/0/0 1.7..1.7; secondary 1/0/0 "
+        "1000..1000\n";
+    QTest::newRow("two sessions, CR LF") << two << twoSummary;
+    QByteArray lf = two;
+    lf.replace("\r\n", "\n");
+    QTest::newRow("two sessions, LF") << lf << twoSummary;
+    QTest::newRow("cut last line")
+        << QByteArray("\r\nAC Voltage(V)\r\n+2.0E+00,14:05:09 09/22/2016\r\n+2.1E+00,14:05:1")
+        << "lines 4, readings 1, bad 1 (first 4)\n"
+           "2 'AC Voltage(V)' 1 readings; primary 1/0/0 2..2\n";
+    QTest::newRow("last line whole without its line end")
+        << QByteArray("\nR(Ohm)\n+1.0E+03,14:05:09 09/22/2016")
+        << "lines 3, readings 1, bad 0\n"
+           "2 'R(Ohm)' 1 readings; primary 1/0/0 1000..1000\n";
+    QTest::newRow("overloads and replies that are not numbers")
+        << QByteArray(
+               "\r\nV,Hz\r\n"
+               "+9.90000E+37,+5.0E+01,14:05:09 09/22/2016\r\n"
+               "OOPS,14:05:10 09/22/2016\r\n"
+               ",14:05:11 09/22/2016\r\n"
+               "-9.9E+37,+9.9E+37,14:05:12 09/22/2016\r\n"
+               "+3.0E+00,+6.0E+01,14:05:13 09/22/2016\r\n")
+        << "lines 7, readings 5, bad 0\n"
+           "2 'V,Hz' 5 readings; primary 1/4/2 3..3; secondary 2/1/1 50..60\n";
+    QTest::newRow("garbage among readings")
+        << QByteArray(
+               "\r\nV\r\n+1.0E+00,14:05:09 09/22/2016\r\n"
+               "\x01\x02\xff garbage\r\n"
+               "+1.0E+00 14:05:10 09/22/2016\r\n"  // no comma
+               "+1.0E+00,14:05:10 02/30/2016\r\n"  // no such day
+               "+1.0E+00,24:00:00 09/22/2016\r\n"  // no such hour
+               "+1.0E+00,14:05:10 09-22-2016\r\n"  // other separators
+               "+2.0E+00,14:05:11 09/22/2016\r\n")
+        << "lines 9, readings 2, bad 5 (first 4)\n"
+           "2 'V' 2 readings; primary 2/0/0 1..2\n";
+    QTest::newRow("readings without a header")
+        << QByteArray("+1.0E+00,14:05:09 09/22/2016\n+2.0E+00,14:05:10 09/22/2016\n")
+        << "lines 2, readings 2, bad 0\n"
+           "1 '' 2 readings; primary 2/0/0 1..2\n";
+    QTest::newRow("binary where a header belongs")
+        << QByteArray(
+               "\n\x7f"
+               "ELF\x02\x01\n+1.0E+00,14:05:09 09/22/2016\n",
+               36)
+        << "lines 3, readings 1, bad 1 (first 2)\n"
+           "3 '' 1 readings; primary 1/0/0 1..1\n";
+    QTest::newRow("overlong line")
+        << QByteArray("\nV\n") + QByteArray(5000, '7') + QByteArray(",14:05:09 09/22/2016\n")
+        << "lines 3, readings 0, bad 1 (first 3)\n"
+           "2 'V' 0 readings; primary 0/0/0\n";
+    QTest::newRow("foreign text") << QByteArray("name,age\nAda,36\n")
+                                  << "lines 2, readings 0, bad 1 (first 2)\n"
+                                     "1 'name,age' 0 readings; primary 0/0/0; secondary 0/0/0\n";
+    QTest::newRow("only empty lines") << QByteArray("\r\n\r\n\n") << "lines 3, readings 0, bad 0\n";
+    QTest::newRow("nothing") << QByteArray() << "lines 0, readings 0, bad 0\n";
+}
+
+void TstLogReader::parse() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, summary);
+    QCOMPARE(logtest::summary(readAll(bytes, qMax<qsizetype>(bytes.size(), 1))), summary);
+    // A line may be cut anywhere between two reads of the file.
+    for (const qsizetype piece : {1, 2, 3, 7}) {
+        QCOMPARE(logtest::summary(readAll(bytes, piece)), summary);
+    }
+}
+
+void TstLogReader::stampIsLocalTime() {
+    std::int64_t msecs = 0;
+    QVERIFY(logread::readStamp("14:05:09 09/22/2016", msecs));
+    QCOMPARE(qint64(msecs), at(14, 5, 9));
+    QVERIFY(logread::readStamp("00:00:00 02/29/2016", msecs));
+    QCOMPARE(qint64(msecs), QDateTime(QDate(2016, 2, 29), QTime(0, 0)).toMSecsSinceEpoch());
+    QVERIFY(!logread::readStamp("00:00:00 02/29/2015", msecs));
+    QVERIFY(!logread::readStamp("14:60:09 09/22/2016", msecs));
+    QVERIFY(!logread::readStamp("14:05:09 13/22/2016", msecs));
+}
+
+void TstLogReader::openFile_data() {
+    QTest::addColumn<QByteArray>("bytes");  // written to the file unless null
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("log") << QByteArray("\r\nV\r\n+1.0E+00,14:05:09 09/22/2016\r\n") << "a.csv"
+                         << int(LoadOutcome::Read) << "";
+    QTest::newRow("0 bytes") << QByteArray("") << "a.csv" << int(LoadOutcome::Empty)
+                             << "The log file %1 is empty: it holds no session and no reading.";
+    QTest::newRow("empty lines") << QByteArray("\r\n\r\n") << "a.csv" << int(LoadOutcome::Empty)
+                                 << "The log file %1 is empty: it holds no session and no reading.";
+    QTest::newRow("foreign") << QByteArray("name,age\nAda,36\n") << "a.csv"
+                             << int(LoadOutcome::Foreign)
+                             << "%1 is not a log of readings: none of its 2 lines is a reading "
+                                "with its time stamp (value, then hh:mm:ss mm/dd/yyyy).";
+    QTest::newRow("one line of text")
+        << QByteArray("hello\n") << "a.txt" << int(LoadOutcome::Foreign)
+        << "%1 is not a log of readings: none of its 1 lines is a "
+           "reading with its time stamp (value, then hh:mm:ss "
+           "mm/dd/yyyy).";
+    QTest::newRow("directory") << QByteArray() << "folder" << int(LoadOutcome::Unreadable)
+                               << "The log file %1 could not be read: it is a folder.";
+    QTest::newRow("device") << QByteArray() << "/dev/zero" << int(LoadOutcome::Unreadable)
+                            << "The log file %1 could not be read: it is not a regular file.";
+    QTest::newRow("missing") << QByteArray() << "missing.csv" << int(LoadOutcome::Unreadable)
+                             << "The log file %1 could not be read: No such file or directory.";
+}
+
+void TstLogReader::openFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = name.startsWith('/') ? name : dir.filePath(name);
+    if (name == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir(name));
+    } else if (!bytes.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    const logread::LogLoad load = logread::readLogFile(path);
+    QTEST(int(load.outcome), "outcome");
+    QCOMPARE(logread::problemText(load, path), message.isEmpty() ? message : message.arg(path));
+}
+
+void TstLogReader::cancelStopsReading() {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("a.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 1000; ++i) {
+        file.write("\r\nV\r\n+1.0E+00,14:05:09 09/22/2016\r\n");
+    }
+    file.close();
+    logread::LoadProgress progress;
+    const logread::LogLoad whole = logread::readLogFile(file.fileName(), &progress, 4096);
+    QCOMPARE(whole.outcome, LoadOutcome::Read);
+    QCOMPARE(progress.done.load(), progress.total.load());
+    QCOMPARE(whole.contents.sessions.size(), std::size_t(1000));
+    progress.cancel = true;
+    const logread::LogLoad canceled = logread::readLogFile(file.fileName(), &progress, 4096);
+    QCOMPARE(canceled.outcome, LoadOutcome::Canceled);
+    QVERIFY(canceled.contents.sessions.empty());
+}
+
+// A day at one reading a second is more than one session keeps slice by
+// slice: the slices widen, every reading still counts and the spike stays
+// with its own value and time.
+void TstLogReader::longSessionKeepsItsSpike() {
+    QByteArray bytes = "\r\nDC Voltage(V)\r\n";
+    const QDateTime start(QDate(2016, 9, 22), QTime(0, 0));
+    for (int i = 0; i < 86'400; ++i) {
+        const QByteArray value = i == 11'527     ? "+1.25000E+01"
+                                 : i % 1000 == 3 ? "+9.9E+37"
+                                                 : "+1.0E+00";
+        bytes += value + ',' + start.addSecs(i).toString("HH:mm:ss MM/dd/yyyy").toLatin1() + "\r\n";
+    }
+    const logread::LogContents contents = readAll(bytes, 1 << 16);
+    QCOMPARE(contents.sessions.size(), std::size_t(1));
+    const logread::Session& session = contents.sessions.front();
+    QVERIFY(session.series.buckets().size() <= logread::kMaxSlices);
+    QCOMPARE(session.series.width(), 8000);
+    logread::Stats all;
+    for (const logread::Bucket& bucket : session.series.buckets()) {
+        all.merge(bucket.primary);
+    }
+    QCOMPARE(all.count(), 86'400 - 87);
+    QCOMPARE(all.overloads(), 87);
+    QCOMPARE(all.max(), 12.5);
+    QCOMPARE(all.maxAt(), start.addSecs(11'527).toMSecsSinceEpoch());
+    QCOMPARE(session.primary.max(), 12.5);
+    QCOMPARE(session.primary.mean(), all.mean());
+}
+
+void TstLogReader::sessionsBeyondTheLimitAreCounted() {
+    QByteArray bytes;
+    const std::size_t sessions = logread::kMaxSessions + 5;
+    for (std::size_t i = 0; i < sessions; ++i) {
+        bytes += "\r\nV\r\n+1.0E+00,14:05:09 09/22/2016\r\n+1.0E+00,14:05:10 09/22/2016\r\n";
+    }
+    const logread::LogContents contents = readAll(bytes, 1 << 16);
+    QCOMPARE(contents.sessions.size(), logread::kMaxSessions);
+    QCOMPARE(contents.sessionsLeftOut, 5);
+    QCOMPARE(contents.readingsLeftOut, 10);
+    QCOMPARE(contents.readings, qint64(2 * sessions));
+    QCOMPARE(logread::skippedText(contents),
+             "Only the first 10000 sessions are listed; 5 more, with 10 readings, are not.");
+}
+
+QTEST_GUILESS_MAIN(TstLogReader)
+#include "tst_logreader.moc"
