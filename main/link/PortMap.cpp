@@ -103,6 +103,11 @@ QString devicePathForCom(int number) {
     return devicePathForCom(number, env, systemPorts());
 }
 
+QString portDescription(int number, const QString& device) {
+    return device.isEmpty() ? QStringLiteral("COM%1: no device").arg(number)
+                            : QStringLiteral("COM%1: %2").arg(number).arg(device);
+}
+
 QString canonicalDevice(const QString& path) {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical;

@@ -34,6 +34,10 @@ QList<SystemPort> systemPorts();
 // The device for COM `number` on this machine, as it maps now.
 QString devicePathForCom(int number);
 
+// What COM `number` maps to, in words: "COM3: /dev/ttyUSB2", or
+// "COM3: no device" when `device` is empty.
+QString portDescription(int number, const QString& device);
+
 // The device's canonical path (symbolic links resolved), so one device has
 // one lock name whichever link named it; the path itself when it does not exist.
 QString canonicalDevice(const QString& path);

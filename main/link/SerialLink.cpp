@@ -49,10 +49,16 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
         result.reason = QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber);
         return result;
     }
+    return openDevice(mapped, baudRate, comNumber);
+}
+
+PortOpener::Result SerialPortOpener::openDevice(const QString& device, qint32 baudRate,
+                                                int comNumber) {
+    Result result;
 #ifdef Q_OS_WIN
-    const QString path = mapped;
+    const QString path = device;
 #else
-    const QString path = canonicalDevice(mapped);
+    const QString path = canonicalDevice(device);
 #endif
     result.devicePath = path;
     auto port = std::make_unique<QSerialPort>();
@@ -70,7 +76,9 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
             case QSerialPort::DeviceNotFoundError:
                 result.error = kNoSuchPort;
                 result.reason =
-                    QStringLiteral("%1 (COM%2) does not exist").arg(path).arg(comNumber);
+                    comNumber > 0
+                        ? QStringLiteral("%1 (COM%2) does not exist").arg(path).arg(comNumber)
+                        : QStringLiteral("%1 does not exist").arg(path);
                 break;
             case QSerialPort::PermissionError:
                 // Qt reports a lock held by another program and missing

@@ -34,6 +34,9 @@ class SerialPortOpener final : public PortOpener {
 public:
     Result open(int comNumber, qint32 baudRate) override;
     QString describe(int comNumber) const override;
+    // Opens the device at `path` itself; `comNumber`, when not 0, is the
+    // COM number it was mapped from, named in the reasons.
+    static Result openDevice(const QString& path, qint32 baudRate, int comNumber = 0);
 };
 
 // The serial-port control of the main window: the port number and settings

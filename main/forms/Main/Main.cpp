@@ -17,6 +17,7 @@
 #include "Errors.h"
 #include "Framing.h"
 #include "MeterTables.h"
+#include "PortMap.h"
 #include "PromptComboBox.h"
 #include "SerialLink.h"
 #include "StatusLamp.h"
@@ -183,10 +184,7 @@ void Main::Form_Load() {
 void Main::refreshPortTips() {
     for (int i = 0; i < ComPort->count(); ++i) {
         const QString device = opener_.describe(i + 1);
-        ComPort->setItemData(i,
-                             device.isEmpty() ? QStringLiteral("COM%1: no device").arg(i + 1)
-                                              : QStringLiteral("COM%1: %2").arg(i + 1).arg(device),
-                             Qt::ToolTipRole);
+        ComPort->setItemData(i, comm::portDescription(i + 1, device), Qt::ToolTipRole);
     }
 }
 

@@ -21,6 +21,8 @@ struct HostOptions {
     std::string timesPath;
     std::string linkPath;
     std::uint64_t noiseStart = 1;
+    // Time the meter takes to start a reply once a query has arrived.
+    int replyDelayMs = 0;
 
     // Faults for testing the program's error handling.
     bool silent = false;
