@@ -5,10 +5,10 @@
 
 #include <unistd.h>
 
-#include "Clock.h"
 #include "Options.h"
 #include "PortMap.h"
 #include "Runner.h"
+#include "ScheduleClock.h"
 #include "SerialLink.h"
 #include "Signals.h"
 
@@ -56,7 +56,7 @@ int runApp(const QStringList& arguments) {
     }
 
     Signals handlers;
-    SystemClock clock;
+    SystemScheduleClock clock;
     Runner runner(options, opener, clock,
                   Streams{.out = out, .err = err, .errIsTerminal = ::isatty(STDERR_FILENO) == 1});
     QObject::connect(&runner, &Runner::finished, qApp, &QCoreApplication::exit);

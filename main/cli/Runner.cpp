@@ -7,9 +7,9 @@
 
 #include <cmath>
 
-#include "Clock.h"
 #include "Errors.h"
 #include "Framing.h"
+#include "ScheduleClock.h"
 #include "SerialLink.h"
 #include "TrendData.h"
 
@@ -79,7 +79,7 @@ Split split(const QString& reply, bool secondaryOn) {
 
 }  // namespace
 
-Runner::Runner(Options options, comm::PortOpener& opener, Clock& clock, Streams streams,
+Runner::Runner(Options options, comm::PortOpener& opener, ScheduleClock& clock, Streams streams,
                Timing timing, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),

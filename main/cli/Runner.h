@@ -19,7 +19,7 @@ class SerialLink;
 
 namespace cli {
 
-class Clock;
+class ScheduleClock;
 
 // Exit status of vxlog.
 enum ExitCode : int {
@@ -58,7 +58,7 @@ struct Streams {
 class Runner : public QObject {
     Q_OBJECT
 public:
-    Runner(Options options, comm::PortOpener& opener, Clock& clock, Streams streams,
+    Runner(Options options, comm::PortOpener& opener, ScheduleClock& clock, Streams streams,
            Timing timing = {}, QObject* parent = nullptr);
     ~Runner() override;
 
@@ -101,7 +101,7 @@ private:
     QString portName() const;
 
     const Options options_;
-    Clock& clock_;
+    ScheduleClock& clock_;
     Streams streams_;
     const Timing timing_;
     std::unique_ptr<comm::PortOpener> pathOpener_;

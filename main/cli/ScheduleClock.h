@@ -13,9 +13,9 @@ namespace cli {
 // for the reading schedule, and a way to be called back at a point of that
 // schedule from the event loop. Tests give a clock that jumps to each due
 // time at once, so a run of a thousand readings takes no waiting.
-class Clock {
+class ScheduleClock {
 public:
-    virtual ~Clock() = default;
+    virtual ~ScheduleClock() = default;
 
     // Local wall-clock date and time.
     virtual QDateTime now() const = 0;
@@ -32,9 +32,9 @@ public:
 
 // The real clocks, with a precise timer: each reading starts within a
 // millisecond of its due time and the event loop sleeps in between.
-class SystemClock final : public Clock {
+class SystemScheduleClock final : public ScheduleClock {
 public:
-    SystemClock();
+    SystemScheduleClock();
     QDateTime now() const override;
     qint64 elapsedNs() const override;
     void callAt(qint64 dueNs, const QObject* context, std::function<void()> fn) override;

@@ -1,22 +1,22 @@
-#include "Clock.h"
+#include "ScheduleClock.h"
 
 #include <QTimer>
 
 namespace cli {
 
-SystemClock::SystemClock() {
+SystemScheduleClock::SystemScheduleClock() {
     steady_.start();
 }
 
-QDateTime SystemClock::now() const {
+QDateTime SystemScheduleClock::now() const {
     return QDateTime::currentDateTime();
 }
 
-qint64 SystemClock::elapsedNs() const {
+qint64 SystemScheduleClock::elapsedNs() const {
     return steady_.nsecsElapsed();
 }
 
-void SystemClock::callAt(qint64 dueNs, const QObject* context, std::function<void()> fn) {
+void SystemScheduleClock::callAt(qint64 dueNs, const QObject* context, std::function<void()> fn) {
     // Rounded up, so the call never comes before its time.
     const qint64 waitNs = std::max<qint64>(dueNs - elapsedNs(), 0);
     const int waitMs = static_cast<int>((waitNs + 999'999) / 1'000'000);
