@@ -96,7 +96,7 @@ private Q_SLOTS:
     void endings();
     void diskFullKeepsEarlierLines();
     void reconnectCarriesOn();
-    void sigtermLosesNoLine();
+    void signalsLoseNoLine();
     void closedPipeEndsCleanly();
     void badOptionSendsNothing();
 
@@ -280,9 +280,10 @@ void TestVxlogE2E::reconnectCarriesOn() {
     QCOMPARE(readingLines(file, 2).size(), 5);
 }
 
-// SIGTERM in the middle of a run at 0.1 s: every line in the file is whole,
-// the summary is on stderr, the status 0.
-void TestVxlogE2E::sigtermLosesNoLine() {
+// A run at 0.1 s: SIGHUP after the file was moved away (log rotation) starts
+// a new file with its own header; SIGTERM then ends the run with every line
+// in the file whole, the summary on stderr and status 0.
+void TestVxlogE2E::signalsLoseNoLine() {
     vxsim::SimProcess sim;
     QVERIFY(sim.start({}));
     const QString path = dir_.filePath("sigterm.csv");
@@ -290,17 +291,23 @@ void TestVxlogE2E::sigtermLosesNoLine() {
     p.start(vxlogProgram(), {"--port", sim.devicePath(), "--function", "DC VOLTAGE", "--interval",
                              "0.1", "--output", path, "--quiet"});
     QVERIFY(p.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return readFile(path).count('\n') >= 4; }, 10000));
+    const QString rotated = path + ".1";
+    QVERIFY(QFile::rename(path, rotated));
+    ::kill(static_cast<pid_t>(p.processId()), SIGHUP);
     QVERIFY(QTest::qWaitFor([&] { return readFile(path).count('\n') >= 5; }, 10000));
     ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 0);
     const QByteArray err = p.readAllStandardError();
-    QVERIFY2(err.contains("readings in") && err.contains("mean"), err);
+    QVERIFY2(err.contains("reopened") && err.contains("readings in") && err.contains("mean"), err);
+    QVERIFY2(readFile(rotated).startsWith("\r\nDC Voltage(V)\r\n+"), readFile(rotated));
     const QByteArray file = readFile(path);
+    QVERIFY2(file.startsWith("\r\nDC Voltage(V)\r\n+"), file);
     QVERIFY(file.endsWith("\r\n"));
-    const QList<QByteArray> lines = readingLines(file, 2);
-    QVERIFY(lines.size() >= 3);
+    const QList<QByteArray> lines = readingLines(readFile(rotated), 2) + readingLines(file, 2);
+    QVERIFY(lines.size() >= 5);
     const QRegularExpression shape(R"(^[-+]\d\.\d{5}E[-+]\d\d,\d\d:\d\d:\d\d \d\d/\d\d/\d{4}\r$)");
     for (const QByteArray& line : lines) {
         QVERIFY2(shape.match(QString::fromLatin1(line)).hasMatch(), line);
