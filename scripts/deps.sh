@@ -9,6 +9,7 @@ packages=(
     fonts-liberation         # metric-compatible Arial for the display boxes
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
+    time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it
 )
 
 missing=()
