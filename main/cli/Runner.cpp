@@ -5,7 +5,8 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
-#include <cmath>
+#include <array>
+#include <charconv>
 
 #include "Errors.h"
 #include "Framing.h"
@@ -34,20 +35,24 @@ private:
     QString path_;
 };
 
+// "%.8g": the statistics in the summary and the status line.
+QString number(double v, int digits = 8) {
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
+                                      std::chars_format::general, digits);
+    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+}
+
 QString seconds(int ms) {
-    return QString::number(ms / 1000.0, 'g', 3);
+    return number(ms / 1000.0, 3);
 }
 
 QString clockText(qint64 ns) {
     const qint64 s = ns / 1'000'000'000;
-    return QStringLiteral("%1:%2:%3")
-        .arg(s / 3600, 2, 10, QLatin1Char('0'))
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString number(double v) {
-    return QString::number(v, 'g', 8);
+    const auto two = [](qint64 v) {
+        return QString::number(v).rightJustified(2, QLatin1Char('0'));
+    };
+    return two(s / 3600) + QLatin1Char(':') + two(s / 60 % 60) + QLatin1Char(':') + two(s % 60);
 }
 
 QString csvField(const QString& field) {
@@ -461,7 +466,8 @@ void Runner::finish(int code) {
     clearStatus();
     if (readingsStarted_) {
         const qint64 ran = clock_.elapsedNs() - startNs_;
-        QString summary = QStringLiteral("%1 readings in %2").arg(taken_).arg(clockText(ran));
+        QString summary =
+            QString::number(taken_) + QStringLiteral(" readings in ") + clockText(ran);
         if (stats_.count() > 0) {
             const QString unit = primaryUnit(options_.settings);
             summary += QStringLiteral("; min %1, max %2, mean %3%4")
@@ -475,7 +481,7 @@ void Runner::finish(int code) {
 
 void Runner::message(const QString& text) {
     clearStatus();
-    streams_.err.write(QStringLiteral("vxlog: %1\n").arg(text).toLocal8Bit());
+    streams_.err.write((QStringLiteral("vxlog: ") + text + QLatin1Char('\n')).toUtf8());
 }
 
 bool Runner::print(const QString& line) {
@@ -499,7 +505,7 @@ void Runner::drawStatus() {
     if (!unit.isEmpty()) {
         status += QLatin1Char(' ') + unit;
     }
-    streams_.err.write("\r\x1b[K" + status.toLocal8Bit());
+    streams_.err.write("\r\x1b[K" + status.toUtf8());
     statusShown_ = true;
 }
 
