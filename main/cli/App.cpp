@@ -1,6 +1,7 @@
 #include "App.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 
 #include <unistd.h>
@@ -63,7 +64,10 @@ int runApp(const QStringList& arguments) {
     QObject::connect(&handlers, &Signals::stopRequested, &runner, &Runner::stop);
     QObject::connect(&handlers, &Signals::reopenRequested, &runner, &Runner::reopenOutput);
     QMetaObject::invokeMethod(&runner, &Runner::start, Qt::QueuedConnection);
-    return QCoreApplication::exec();
+    const int code = QCoreApplication::exec();
+    // The closed port is deleted later; the loop has ended, so do it now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return code;
 }
 
 }  // namespace cli
