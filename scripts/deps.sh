@@ -13,6 +13,7 @@ packages=(
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
     dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
+    time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it
 )
 
 if [ "${1:-}" = "--list" ]; then

@@ -130,6 +130,11 @@ QStringList devicePathsForComs(int count, const PortLister& lister) {
     return devices;
 }
 
+QString portDescription(int number, const QString& device) {
+    return device.isEmpty() ? QStringLiteral("COM%1: no device").arg(number)
+                            : QStringLiteral("COM%1: %2").arg(number).arg(device);
+}
+
 QString canonicalDevice(const QString& path) {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical;

@@ -50,6 +50,10 @@ QString devicePathForCom(int number, const PortLister& lister = systemPorts);
 // when the environment names every one); an empty text where there is none.
 QStringList devicePathsForComs(int count, const PortLister& lister = systemPorts);
 
+// What COM `number` maps to, in words: "COM3: /dev/ttyUSB2", or
+// "COM3: no device" when `device` is empty.
+QString portDescription(int number, const QString& device);
+
 // The device's canonical path (symbolic links resolved), so one device has
 // one lock name whichever link named it; the path itself when it does not exist.
 QString canonicalDevice(const QString& path);

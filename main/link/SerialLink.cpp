@@ -52,7 +52,7 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
         result.reason = QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber);
         return result;
     }
-    return openDevice(mapped, baudRate);
+    return openDevice(mapped, baudRate, comNumber);
 }
 
 namespace {
@@ -90,7 +90,8 @@ PortOpener::Result openNetworkDevice(const QString& device) {
 
 }  // namespace
 
-PortOpener::Result SerialPortOpener::openDevice(const QString& device, qint32 baudRate) const {
+PortOpener::Result SerialPortOpener::openDevice(const QString& device, qint32 baudRate,
+                                                int comNumber) const {
     if (isNetworkDevice(device)) {
         return openNetworkDevice(device);
     }
@@ -115,7 +116,10 @@ PortOpener::Result SerialPortOpener::openDevice(const QString& device, qint32 ba
         switch (port->error()) {
             case QSerialPort::DeviceNotFoundError:
                 result.error = kNoSuchPort;
-                result.reason = QStringLiteral("%1 does not exist").arg(path);
+                result.reason =
+                    comNumber > 0
+                        ? QStringLiteral("%1 (COM%2) does not exist").arg(path).arg(comNumber)
+                        : QStringLiteral("%1 does not exist").arg(path);
                 break;
             case QSerialPort::PermissionError:
                 // Qt reports a lock held by another program and missing
@@ -270,6 +274,11 @@ int SerialLink::write(const QByteArray& bytes) {
     if (device_->write(bytes) != bytes.size()) {
         lastError_ = QStringLiteral("the device refused the bytes: %1").arg(device_->errorString());
         return kWriteFailed;
+    }
+    // Out at once, not on the next pass of the event loop: the command
+    // leaves sooner and the program wakes once less for it.
+    if (auto* serial = qobject_cast<QSerialPort*>(device_.get())) {
+        serial->flush();
     }
     return kNoError;
 }

@@ -47,8 +47,10 @@ public:
     Result open(int comNumber, qint32 baudRate) override;
     // Opens a device named by its text: a serial device ("/dev/ttyUSB0",
     // "COM3") or a network port ("tcp://benchserver:4001"), whose connection
-    // is still being made when this returns. open() maps COM n and calls this.
-    Result openDevice(const QString& device, qint32 baudRate) const;
+    // is still being made when this returns. open() maps COM n and calls this;
+    // `comNumber`, when not 0, is the COM number the device was mapped from,
+    // named in the reasons.
+    Result openDevice(const QString& device, qint32 baudRate, int comNumber = 0) const;
     QStringList describe(int count) const override;
 
 private:

@@ -60,3 +60,14 @@ void DataLog::close() {
 QString logTimeStamp(const QDateTime& when) {
     return when.toString(QStringLiteral("HH:mm:ss MM/dd/yyyy"));
 }
+
+QString logHeaderLine(const QString& primary, const QString& secondary, bool secondaryOn) {
+    return secondaryOn ? primary + QLatin1Char(',') + secondary : primary;
+}
+
+QString logReadingLine(const QString& reply, const QDateTime& when) {
+    QString text = reply;
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text + QLatin1Char(',') + logTimeStamp(when);
+}

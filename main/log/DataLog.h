@@ -43,5 +43,14 @@ private:
     QString error_;
 };
 
+// The header line of a block: the primary column title, and the secondary
+// one after a comma when the secondary display is on.
+QString logHeaderLine(const QString& primary, const QString& secondary, bool secondaryOn);
+
+// One reading line: the reply, a comma, the time stamp. A meter ending its
+// lines with CR LF leaves the other half of the pair in the reply; in the
+// file it would break the line, so line breaks never reach it.
+QString logReadingLine(const QString& reply, const QDateTime& when);
+
 // "hh:mm:ss mm/dd/yyyy", 24-hour clock, ':' and '/' fixed whatever the locale.
 QString logTimeStamp(const QDateTime& when);

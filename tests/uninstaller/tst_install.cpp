@@ -32,6 +32,8 @@ const Expected kInstalled[] = {
     {"bin/vxmeter", VX_HAVE_VXMETER},
     {"share/applications/vxmeter.desktop", VX_HAVE_VXMETER},
     {"share/icons/hicolor/scalable/apps/vxmeter.svg", VX_HAVE_VXMETER},
+    {"bin/vxlog", true},
+    {"share/man/man1/vxlog.1", true},
 };
 
 QStringList filesUnder(const QString& folder) {

@@ -20,6 +20,7 @@
 #include "Framing.h"
 #include "MeterTables.h"
 #include "NetworkPort.h"
+#include "PortMap.h"
 #include "PromptComboBox.h"
 #include "SerialLink.h"
 #include "StatusLamp.h"
@@ -189,11 +190,7 @@ void Main::Form_Load() {
 void Main::refreshPortTips() {
     const QStringList devices = opener_.describe(ComPort->count());
     for (int i = 0; i < ComPort->count(); ++i) {
-        const QString device = devices.value(i);
-        ComPort->setItemData(i,
-                             device.isEmpty() ? QStringLiteral("COM%1: no device").arg(i + 1)
-                                              : QStringLiteral("COM%1: %2").arg(i + 1).arg(device),
-                             Qt::ToolTipRole);
+        ComPort->setItemData(i, comm::portDescription(i + 1, devices.value(i)), Qt::ToolTipRole);
     }
 }
 

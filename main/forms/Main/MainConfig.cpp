@@ -1,5 +1,5 @@
 // Measurement configuration: one handler per setting. Each reads its list,
-// looks the value up in ConfigTables.h and writes one command line.
+// builds its command line from the tables (Commands.h) and writes it.
 //
 // Handlers that trap failures stop at the first failed write and pass its
 // number to ReportConnectionError. The others (secondary display, trigger
@@ -15,7 +15,7 @@
 #include <cmath>
 #include <optional>
 
-#include "ConfigTables.h"
+#include "Commands.h"
 #include "ControlLists.h"
 #include "Dialogs.h"
 #include "Errors.h"
@@ -27,28 +27,6 @@
 namespace {
 
 using shell::fromView;
-
-bool sameMnemonic(const QString& func, std::string_view mnemonic) {
-    return !mnemonic.empty() && func == fromView(mnemonic);
-}
-
-template <typename Group>
-const Group* groupFor(std::span<const Group> groups, const QString& func) {
-    const auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) {
-        return std::any_of(g.mnemonics.begin(), g.mnemonics.end(),
-                           [&](std::string_view m) { return sameMnemonic(func, m); });
-    });
-    return it == groups.end() ? nullptr : &*it;
-}
-
-// The entry at `index`, or the empty text for an index without one (-1:
-// nothing chosen, or text typed into the list).
-QString valueAt(std::span<const std::string_view> values, int index) {
-    if (index < 0 || index >= static_cast<int>(values.size())) {
-        return {};
-    }
-    return fromView(values[static_cast<std::size_t>(index)]);
-}
 
 // Controls the primary function Set makes usable, in this order.
 constexpr std::array<std::string_view, 11> kFunctionSetEnables{"Trigger",
@@ -137,24 +115,19 @@ void Main::SetFunc_Click() {
     }
 
     // Any other index resends the function already held in `func`.
-    if (SendCommand(QStringLiteral(":FUNC ") + func) != comm::kNoError) {
+    if (SendCommand(meter::functionLine(func)) != comm::kNoError) {
         return;
     }
     SetControlsEnabled(kRefOnOff, true);
-    for (std::string_view mnemonic : meter::kHeaderLookupOrder) {
-        if (sameMnemonic(func, mnemonic)) {
-            const auto it = std::find_if(meter::kFunctions.begin(), meter::kFunctions.end(),
-                                         [&](const auto& f) { return f.mnemonic == mnemonic; });
-            func_selection = fromView(it->header);
-            break;
-        }
+    if (const auto header = meter::primaryHeader(func)) {
+        func_selection = *header;
     }
     SetControlsEnabled(kRateControls, true);
 }
 
 void Main::FuncBoxTwoStateOn_Click() {
     BeginBusy();
-    if (SendCommand(QStringLiteral(":FUNC2:STAT 1")) == comm::kNoError) {
+    if (SendCommand(meter::secondaryStateLine(true)) == comm::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
         FuncTwoStat->setFillColor(shell::kLampGreen);
         SetControlsEnabled(kSecondaryListControls, true);
@@ -166,7 +139,7 @@ void Main::FuncBoxTwoStateOn_Click() {
 
 void Main::FuncBoxTwoStateOff_Click() {
     BeginBusy();
-    if (SendCommand(QStringLiteral(":FUNC2:STAT 0")) == comm::kNoError) {
+    if (SendCommand(meter::secondaryStateLine(false)) == comm::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
         FuncTwoStat->setFillColor(shell::kLampRed);
         SetControlsEnabled(kSecondaryListControls, false);
@@ -179,65 +152,48 @@ void Main::FuncBoxTwoStateOff_Click() {
 
 void Main::SetFuncTwo_Click() {
     Run->setEnabled(true);
-    const meter::SecondaryGroup* group =
-        groupFor(std::span<const meter::SecondaryGroup>(meter::kSecondaryGroups), func);
-    if (group == nullptr) {
+    const std::optional<QString> text = meter::secondaryText(func, FuncBoxTwo->currentIndex());
+    if (!text) {
         // Continuity, diode and resistance have no secondary function.
         return;
     }
-    const QString text = valueAt(group->texts, FuncBoxTwo->currentIndex());
-    if (SendCommand(QStringLiteral(":FUNC2 ") + text) != comm::kNoError) {
+    if (SendCommand(meter::secondaryLine(*text)) != comm::kNoError) {
         return;
     }
-    for (const auto& row : meter::kSecondaryUnits) {
-        if (!text.isEmpty() && text == fromView(row.text)) {
-            SecondaryUnit->setText(fromView(row.unit));
-            secondfunc_selection = fromView(row.header);
-            break;
-        }
+    if (const meter::SecondaryUnit* row = meter::secondaryUnit(*text)) {
+        SecondaryUnit->setText(fromView(row->unit));
+        secondfunc_selection = fromView(row->header);
     }
 }
 
 void Main::SetRange_Click() {
     int error = comm::kNoError;
-    if (const meter::RangeGroup* group =
-            groupFor(std::span<const meter::RangeGroup>(meter::kRangeGroups), func)) {
-        const QString value = valueAt(group->values, Range->currentIndex());
-        error = SendCommand(func + fromView(group->infix) + value);
+    if (const auto line = meter::rangeLine(func, Range->currentIndex())) {
+        error = SendCommand(*line);
     }
     ReportConnectionError(error);
 }
 
 void Main::SetRangeType_Click() {
     const int index = RangeType->currentIndex();
-    QString value;
     if (index >= 0 && index < static_cast<int>(meter::kRangeTypeChoices.size())) {
-        const auto& choice = meter::kRangeTypeChoices[static_cast<std::size_t>(index)];
-        value = fromView(choice.value);
-        SetControlsEnabled(kRangeControls, choice.rangeUsable);
+        SetControlsEnabled(kRangeControls,
+                           meter::kRangeTypeChoices[static_cast<std::size_t>(index)].rangeUsable);
     }
-    ReportConnectionError(SendCommand(func + fromView(meter::kRangeTypeInfix) + value));
+    ReportConnectionError(SendCommand(meter::rangeTypeLine(func, index)));
 }
 
 void Main::SetRate_Click() {
-    const QString value = valueAt(meter::kRateNplc, Rate->currentIndex());
-    const bool viaDcVolts =
-        std::any_of(meter::kRateViaDcVolts.begin(), meter::kRateViaDcVolts.end(),
-                    [&](std::string_view m) { return sameMnemonic(func, m); });
-    const QString line = viaDcVolts ? fromView(meter::kRateDcVoltsPrefix) + value
-                                    : QStringLiteral(":") + func + QStringLiteral(":NPLC ") + value;
-    ReportConnectionError(SendCommand(line));
+    ReportConnectionError(SendCommand(meter::rateLine(func, Rate->currentIndex())));
 }
 
 void Main::SetTrig_Click() {
     const int index = Trigger->currentIndex();
-    QString mnemonic;
     if (index >= 0 && index < static_cast<int>(meter::kTriggerSources.size())) {
-        const auto& source = meter::kTriggerSources[static_cast<std::size_t>(index)];
-        mnemonic = fromView(source.mnemonic);
-        SendTrig->setEnabled(source.softwareTrigger);
+        SendTrig->setEnabled(
+            meter::kTriggerSources[static_cast<std::size_t>(index)].softwareTrigger);
     }
-    ReportConnectionError(SendCommand(QStringLiteral(":TRIG:SOUR ") + mnemonic));
+    ReportConnectionError(SendCommand(meter::triggerLine(index)));
 }
 
 void Main::SendTrig_Click() {
@@ -245,16 +201,14 @@ void Main::SendTrig_Click() {
 }
 
 void Main::SetDisp_Click() {
-    SendCommand(QStringLiteral("DISP:ENAB ") +
-                valueAt(meter::kDisplayWords, Display->currentIndex()));
+    SendCommand(meter::displayLine(Display->currentIndex()));
 }
 
 void Main::Hold_Click() {
     // The lamp is the only record of the hold state; it flips only once its
     // command has gone out.
     const bool holding = HoldStat->fillColor() == shell::kLampGreen;
-    const int error =
-        SendCommand(holding ? QStringLiteral("HOLD:STATE OFF") : QStringLiteral("HOLD:STATE ON"));
+    const int error = SendCommand(meter::holdLine(!holding));
     if (error == comm::kNoError) {
         HoldStat->setFillColor(holding ? shell::kLampRed : shell::kLampGreen);
     }

@@ -335,9 +335,8 @@ void Main::SaveData_Click() {
         log_ = std::make_unique<DataLog>();
     }
     const QString path = *chosen;
-    const QString header = FuncTwoStat->isGreen()
-                               ? func_selection + QLatin1Char(',') + secondfunc_selection
-                               : func_selection;
+    const QString header =
+        logHeaderLine(func_selection, secondfunc_selection, FuncTwoStat->isGreen());
     if (!log_->open(path)) {
         dialogs().message(this,
                           QStringLiteral("The data file %1 could not be opened: %2.\nReadings are "
@@ -381,13 +380,8 @@ void Main::WriteLogLine(const QString& reply) {
         return;
     }
     StatusBox->setText(QStringLiteral("Data Logging in progress..."));
-    // A meter ending its lines with CR LF leaves the other half of the pair
-    // in the reply (on screen it stays as received); in the file it would
-    // break the line, so line breaks never reach it.
-    QString text = reply;
-    text.remove(QLatin1Char('\r'));
-    text.remove(QLatin1Char('\n'));
-    const QString line = text + QLatin1Char(',') + logTimeStamp(clock().now());
+    // On screen the reply stays as received; the line takes no line breaks.
+    const QString line = logReadingLine(reply, clock().now());
     if (log_ && log_->writeLine(line)) {
         return;
     }

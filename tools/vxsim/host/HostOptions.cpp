@@ -122,6 +122,15 @@ constexpr std::array kOptions{
                o.noiseStart = *start;
                return {};
            }},
+    Option{"--reply-delay", "MS", "wait MS milliseconds before each reply (default 0)",
+           [](HostOptions& o, std::string_view v) -> std::string {
+               const auto ms = integer<int>(v, 0, 60000);
+               if (!ms) {
+                   return "reply delay must be a whole number of milliseconds from 0 to 60000";
+               }
+               o.replyDelayMs = *ms;
+               return {};
+           }},
     Option{"--silent", "", "fault: never answer",
            [](HostOptions& o, std::string_view) -> std::string {
                o.silent = true;

@@ -24,6 +24,8 @@ struct HostOptions {
     std::optional<std::string> listenHost;
     std::uint16_t listenPort = 0;  // 0: any free port
     std::uint64_t noiseStart = 1;
+    // Time the meter takes to start a reply once a query has arrived.
+    int replyDelayMs = 0;
 
     // Faults for testing the program's error handling.
     bool silent = false;

@@ -379,13 +379,13 @@ void MeterHost::queueReply(const Reply& reply) {
     }
     framed += model_.replyTerminator();
     const std::size_t pieces = std::min<std::size_t>(options_.pieces, framed.size());
+    const std::chrono::nanoseconds replyDelay = std::chrono::milliseconds(options_.replyDelayMs);
     std::size_t start = 0;
     for (std::size_t i = 0; i < pieces; ++i) {
         const std::size_t end = framed.size() * (i + 1) / pieces;
         const std::string piece = framed.substr(start, end - start);
-        output_.push_back(Segment{.pattern = piece,
-                                  .length = piece.size(),
-                                  .gap = i == 0 ? std::chrono::nanoseconds(0) : kPieceGap});
+        output_.push_back(Segment{
+            .pattern = piece, .length = piece.size(), .gap = i == 0 ? replyDelay : kPieceGap});
         start = end;
     }
 }

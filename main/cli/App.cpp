@@ -1,0 +1,74 @@
+#include "App.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+
+#include <unistd.h>
+
+#include "Options.h"
+#include "PortMap.h"
+#include "Runner.h"
+#include "ScheduleClock.h"
+#include "SerialLink.h"
+#include "Signals.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kComCount = 15;
+
+void writeAll(QFile& file, const QString& text) {
+    file.write(text.toLocal8Bit());
+}
+
+}  // namespace
+
+int runApp(const QStringList& arguments) {
+    QFile out;
+    QFile err;
+    // Unbuffered: each reading reaches a pipe as soon as it is taken.
+    out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+
+    const Parsed parsed = parseOptions(arguments);
+    if (!parsed.error.isEmpty()) {
+        writeAll(err, QStringLiteral("vxlog: %1\n").arg(parsed.error) + usageLine());
+        return kExitUsage;
+    }
+    const Options& options = parsed.options;
+    comm::SerialPortOpener opener;
+    switch (options.mode) {
+        case Mode::Help:
+            writeAll(out, helpText());
+            return kExitOk;
+        case Mode::Version:
+            writeAll(out, QStringLiteral("vxlog %1\n").arg(QStringLiteral(VXLOG_VERSION)));
+            return kExitOk;
+        case Mode::ListPorts:
+            // One look at the system's port list for all of them.
+            for (int n = 1; const QString& device : opener.describe(kComCount)) {
+                writeAll(out, comm::portDescription(n++, device) + QLatin1Char('\n'));
+            }
+            return kExitOk;
+        case Mode::Log:
+        case Mode::Send:
+            break;
+    }
+
+    Signals handlers;
+    SystemScheduleClock clock;
+    Runner runner(options, opener, clock,
+                  Streams{.out = out, .err = err, .errIsTerminal = ::isatty(STDERR_FILENO) == 1});
+    QObject::connect(&runner, &Runner::finished, qApp, &QCoreApplication::exit);
+    QObject::connect(&handlers, &Signals::stopRequested, &runner, &Runner::stop);
+    QObject::connect(&handlers, &Signals::reopenRequested, &runner, &Runner::reopenOutput);
+    QMetaObject::invokeMethod(&runner, &Runner::start, Qt::QueuedConnection);
+    const int code = QCoreApplication::exec();
+    // The closed port is deleted later; the loop has ended, so do it now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return code;
+}
+
+}  // namespace cli

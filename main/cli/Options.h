@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace cli {
+
+enum class Mode { Log, Send, ListPorts, Help, Version };
+enum class Format { Text, Csv, Json };
+
+// The measurement settings asked for, as positions in the window's lists.
+struct Settings {
+    std::optional<int> function;   // kFunctions
+    std::optional<int> secondary;  // the function's secondary list
+    std::optional<int> range;      // the function's range list
+    bool autoRange = false;        // --range AUTO
+    std::optional<int> rate;       // kRateItems
+    std::optional<int> display;    // kDisplayItems: 0 off, 1 on
+};
+
+struct Options {
+    Mode mode = Mode::Log;
+    QString port;
+    qint32 baud = 9600;
+    QString terminator = QStringLiteral("\n");
+    Settings settings;
+    qint64 intervalNs = 1'000'000'000;
+    std::optional<qint64> count;
+    std::optional<qint64> durationNs;
+    QString output;
+    Format format = Format::Text;
+    bool quiet = false;
+    bool reconnect = false;
+    QStringList sends;
+};
+
+struct Parsed {
+    Options options;
+    QString error;  // empty when the command line was good
+};
+
+// `arguments` without the program name.
+Parsed parseOptions(const QStringList& arguments);
+
+// "COM3" or "3" (any case) gives 3, for COM numbers from 1 up; anything else
+// is a device path or address.
+std::optional<int> comNumber(const QString& port);
+
+// The command lines, without terminator, that put the meter into
+// `settings`: each the line the window sends for the same choice, in the
+// order function, secondary display, range, rate, front panel display.
+QStringList settingLines(const Settings& settings);
+
+// Column titles and units for the chosen function and secondary function;
+// empty without them.
+QString primaryHeader(const Settings& settings);
+QString secondaryHeader(const Settings& settings);
+QString primaryUnit(const Settings& settings);
+QString secondaryUnit(const Settings& settings);
+
+QString usageLine();
+QString helpText();
+
+}  // namespace cli

@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Builds vxlog and vxsim in release mode and prints vxlog's figures as one
+# Markdown table. Takes about five minutes: every run reads a vxsim meter on a
+# pseudo-terminal on the real clock.
+#
+#   bash scripts/bench-vxlog.sh [build folder]      (default build/bench)
+#
+# How each figure is taken:
+# - CPU per reading beyond start-up: user + system time of vxlog (from the
+#   kernel's accounting of the finished child, microseconds) for 300 and for
+#   20 readings at 0.1 s; the difference over the 280 extra readings (median
+#   of three pairs at once, one pair each with --reply-delay 5 and 50, where
+#   the meter waits before each reply: a program that polled while waiting
+#   would show it there).
+# - Peak resident memory: GNU time's "Maximum resident set size" of vxlog
+#   itself (its own exec, not the shell's or Python's).
+# - First byte on the wire: from just before the start of vxlog to vxsim's
+#   arrival time of "*IDN?" (both CLOCK_MONOTONIC). Median of 7. For
+#   reference, the whole run of `vxlog --version`: what loading Qt costs here.
+# - Schedule: vxsim's arrival times of 600 FETC? at 0.1 s: mean period, the
+#   longest, and the drift (last arrival minus first minus 599 periods).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh >&2
+
+build="${1:-build/bench}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
+cmake --build "$build" -j "$(nproc)" --target vxlog vxsim >&2
+
+BIN="$build/bin" python3 - <<'PY'
+import os, resource, statistics, subprocess, tempfile, time
+
+bin_dir = os.environ["BIN"]
+vxlog = os.path.join(bin_dir, "vxlog")
+vxsim = os.path.join(bin_dir, "vxsim")
+work = tempfile.mkdtemp(prefix="vxlog-bench-")
+
+
+def meter(*options):
+    times = os.path.join(work, "times-%d" % time.monotonic_ns())
+    sim = subprocess.Popen([vxsim, "--baud", "4000000", "--times", times, *options],
+                           stdout=subprocess.PIPE, text=True)
+    device = sim.stdout.readline().strip()
+    return sim, device, times
+
+
+def stop(sim):
+    sim.terminate()
+    sim.wait()
+
+
+def cpu_of(args):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+
+
+def per_reading_ms(delay_ms, pairs_wanted):
+    sim, device, _ = meter("--reply-delay", str(delay_ms))
+    base = [vxlog, "--port", device, "--function", "DC VOLTAGE", "--interval", "0.1", "--quiet"]
+    try:
+        pairs = []
+        for _ in range(pairs_wanted):
+            long_run = cpu_of(base + ["--count", "300"])
+            short_run = cpu_of(base + ["--count", "20"])
+            pairs.append((long_run - short_run) / 280 * 1000)
+        return statistics.median(pairs)
+    finally:
+        stop(sim)
+
+
+def peak_rss_mb():
+    sim, device, _ = meter()
+    try:
+        result = subprocess.run(["/usr/bin/time", "-v", vxlog, "--port", device, "--function",
+                                 "DC VOLTAGE", "--interval", "0.1", "--count", "300",
+                                 "--output", os.path.join(work, "rss.csv")],
+                                check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                text=True)
+        for line in result.stderr.splitlines():
+            if "Maximum resident set size" in line:
+                return int(line.split(":")[1]) / 1024
+    finally:
+        stop(sim)
+
+
+def first_byte_ms():
+    samples = []
+    for _ in range(7):
+        sim, device, times = meter()
+        try:
+            start = time.monotonic_ns()
+            subprocess.run([vxlog, "--port", device, "--count", "1", "--quiet"], check=True,
+                           stderr=subprocess.DEVNULL)
+            with open(times) as f:
+                first = int(f.readline().split("\t")[0])
+            samples.append((first - start) / 1e6)
+        finally:
+            stop(sim)
+    return statistics.median(samples)
+
+
+def version_run_ms():
+    samples = []
+    for _ in range(7):
+        start = time.monotonic_ns()
+        subprocess.run([vxlog, "--version"], check=True, stdout=subprocess.DEVNULL)
+        samples.append((time.monotonic_ns() - start) / 1e6)
+    return statistics.median(samples)
+
+
+def schedule():
+    sim, device, times = meter()
+    try:
+        subprocess.run([vxlog, "--port", device, "--interval", "0.1", "--count", "600",
+                        "--quiet"], check=True, stderr=subprocess.DEVNULL)
+    finally:
+        stop(sim)
+    with open(times) as f:
+        arrivals = [int(line.split("\t")[0]) for line in f if line.rstrip().endswith("FETC?")]
+    periods = [(b - a) / 1e6 for a, b in zip(arrivals, arrivals[1:])]
+    drift = (arrivals[-1] - arrivals[0]) / 1e6 - 100.0 * (len(arrivals) - 1)
+    return len(arrivals), statistics.mean(periods), max(periods), drift
+
+
+def verdict(ok):
+    return "met" if ok else "MISSED"
+
+
+load = os.getloadavg()[0]
+cpu0 = per_reading_ms(0, 3)
+cpu5 = per_reading_ms(5, 1)
+cpu50 = per_reading_ms(50, 1)
+rss = peak_rss_mb()
+first = first_byte_ms()
+loading = version_run_ms()
+n, mean, longest, drift = schedule()
+same = max(cpu0, cpu5, cpu50) - min(cpu0, cpu5, cpu50) <= 0.05
+
+cpu = ""
+with open("/proc/cpuinfo") as f:
+    for line in f:
+        if line.startswith("model name"):
+            cpu = line.split(":", 1)[1].strip()
+            break
+print("# vxlog performance\n")
+print("Measured by `bash scripts/bench-vxlog.sh` (release build) on %s, %s, %d cores, %s; "
+      "load average %.1f at the start.\n"
+      % (os.uname().machine, cpu, os.cpu_count(),
+         time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime()), load))
+print("| figure | goal | measured | verdict |")
+print("|---|---|---|---|")
+print("| CPU per reading beyond start-up (300 minus 20 readings, meter answers at once) "
+      "| at most 0.2 ms | %.3f ms | %s |" % (cpu0, verdict(cpu0 <= 0.2)))
+print("| CPU per reading, meter answering after 5 ms / 50 ms | unchanged (within 0.05 ms) "
+      "| %.3f ms / %.3f ms | %s |" % (cpu5, cpu50, verdict(same)))
+print("| peak resident memory, 300 readings with a log file (GNU time) | under 10 MB "
+      "| %.1f MB | %s |" % (rss, verdict(rss < 10)))
+print("| start to first byte on the wire (median of 7) | within 15 ms | %.1f ms | %s |"
+      % (first, verdict(first <= 15)))
+print("| for reference: start to end of `vxlog --version` (loading Qt and the C++ "
+      "run-time, nothing else; median of 7) | none | %.1f ms | |" % loading)
+print("| schedule, %d readings at 0.1 s (arrivals at the meter) | mean within 1 ms of 100 ms, "
+      "no drift | mean %.3f ms, longest %.2f ms, drift %+.2f ms | %s |"
+      % (n, mean, longest, drift, verdict(abs(mean - 100) <= 1 and abs(drift) <= 5)))
+PY
