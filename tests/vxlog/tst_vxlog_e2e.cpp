@@ -107,8 +107,11 @@ private:
 void TestVxlogE2E::readingsExact_data() {
     QTest::addColumn<QString>("term");
     QTest::addColumn<QByteArray>("t");
-    QTest::newRow("LF") << "LF" << QByteArray("\n");
-    QTest::newRow("CR") << "CR" << QByteArray("\r");
+    QTest::addColumn<bool>("network");
+    QTest::newRow("LF") << "LF" << QByteArray("\n") << false;
+    QTest::newRow("CR") << "CR" << QByteArray("\r") << false;
+    // The same meter behind a device server on the loopback.
+    QTest::newRow("LF over TCP") << "LF" << QByteArray("\n") << true;
 }
 
 // N readings: N lines, the exact queries, the window's file format appended
@@ -116,9 +119,16 @@ void TestVxlogE2E::readingsExact_data() {
 void TestVxlogE2E::readingsExact() {
     QFETCH(QString, term);
     QFETCH(QByteArray, t);
+    QFETCH(bool, network);
     vxsim::SimProcess sim;
-    QVERIFY2(sim.start({"--term", term}), qPrintable(sim.errorString()));
-    const QString path = dir_.filePath("exact-" + term + ".csv");
+    QStringList simOptions{"--term", term};
+    if (network) {
+        simOptions << "--listen"
+                   << "127.0.0.1:0";
+    }
+    QVERIFY2(sim.start(simOptions), qPrintable(sim.errorString()));
+    QCOMPARE(sim.devicePath().startsWith("tcp://127.0.0.1:"), network);
+    const QString path = dir_.filePath(QString("exact-%1-%2.csv").arg(term).arg(network));
     {
         QFile old(path);
         QVERIFY(old.open(QIODevice::WriteOnly));
@@ -203,6 +213,9 @@ void TestVxlogE2E::endings_data() {
     QTest::addColumn<int>("lines");
     QTest::newRow("port missing") << QStringList{} << "/dev/no-such-meter" << 3
                                   << "/dev/no-such-meter does not exist" << 0;
+    // Nothing listens on port 1 of the loopback.
+    QTest::newRow("network port refused")
+        << QStringList{} << "tcp://127.0.0.1:1" << 3 << "refused the connection" << 0;
     QTest::newRow("no identity") << QStringList{"--silent"} << "" << 4
                                  << "no reply to *IDN? within 0.2 s" << 0;
     // *IDN?, :FUNC, two readings answered, then the line goes dead.
