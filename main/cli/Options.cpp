@@ -414,7 +414,8 @@ FETC? on a fixed schedule from the start.
 
 Port and line:
   --port PORT         COM<n> or <n> (mapped as the window maps COM numbers,
-                      VXMETER_COM<n> included), or a device path
+                      VXMETER_COM<n> included), a device path, or
+                      tcp://HOST:PORT (a serial device server)
   --baud RATE         600 1200 2400 4800 9600 19200 38400 (default 9600)
   --term CR|LF        termination character (default LF)
 
