@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+echo "test.sh: packages ready after ${SECONDS} s"
 
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
@@ -33,3 +34,4 @@ ctest --test-dir "$asan" --output-on-failure -j "$jobs"
 
 # The Debian package: built, checked, unpacked and run (scripts/package-check.sh).
 bash scripts/package-check.sh --no-deps
+echo "test.sh: every test passed, ${SECONDS} s in all"

@@ -235,5 +235,5 @@ private:
     bool ending_ = false;
     QPointer<About> about_;
     QPointer<Help> help_;
-    std::unique_ptr<Trend> trend_;
+    mutable std::unique_ptr<Trend> trend_;  // made on first use
 };

@@ -35,21 +35,25 @@ void Main::mnuSeeHelp_Click() {
 }
 
 void Main::mnuTrend_Click() {
-    bringForward(trend_.get());
+    bringForward(trendWindow());
 }
 
-// The Trend window exists from the start, hidden, so it holds every reading
-// of the session whenever it is first opened.
+// The Trend window keeps every reading of the session from the first one on,
+// whenever it is first opened. Its plot takes a while to build, so it is made
+// when the first reading arrives or the menu asks for it, not while the main
+// window starts.
 void Main::createTrend() {
-    trend_ = std::make_unique<Trend>(dialogs_);
-    connect(this, &Main::readingShown, trend_.get(),
+    connect(this, &Main::readingShown, this,
             [this](const QDateTime& when, const QString& reply, bool secondaryOn) {
-                trend_->addReading(when, reply, secondaryOn, func, PrimaryUnit->text(),
-                                   SecondaryUnit->text());
+                trendWindow()->addReading(when, reply, secondaryOn, func, PrimaryUnit->text(),
+                                          SecondaryUnit->text());
             });
 }
 
 Trend* Main::trendWindow() const {
+    if (!trend_) {
+        trend_ = std::make_unique<Trend>(dialogs_);
+    }
     return trend_.get();
 }
 About* Main::aboutWindow() const {
