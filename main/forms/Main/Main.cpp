@@ -244,6 +244,9 @@ int Main::SendCommand(const QString& text) {
 
 void Main::ConnectBtn_Click() {
     InstrID->setText(QStringLiteral("Connecting...please wait..."));
+    // Readings can follow from here on: the Trend window that keeps them is
+    // made now, not on the first reading.
+    trendWindow();
     if (ComPort->currentIndex() >= 0) {
         portString = ComPort->itemText(ComPort->currentIndex());
     }
