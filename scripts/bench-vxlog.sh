@@ -21,7 +21,7 @@
 #   longest, and the drift (last arrival minus first minus 599 periods).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh >&2
+bash scripts/deps.sh --bench >&2
 
 build="${1:-build/bench}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2

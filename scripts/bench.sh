@@ -7,7 +7,7 @@
 #   bash scripts/bench.sh [build folder]      (default build/bench)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh >&2
+bash scripts/deps.sh --bench >&2
 
 build="${1:-build/bench}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, only those that are
-# missing. `--list` prints the list, one package a line, and installs nothing.
+# missing. `--bench` adds what the benchmarks need on top. `--list` prints the
+# list of the build, the tests and the run command, one package a line, and
+# installs nothing.
 set -euo pipefail
 
 packages=(
@@ -13,13 +15,18 @@ packages=(
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
     dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
+)
+bench_packages=(
     time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it
 )
 
-if [ "${1:-}" = "--list" ]; then
+case "${1:-}" in
+--list)
     printf '%s\n' "${packages[@]}"
     exit 0
-fi
+    ;;
+--bench) packages+=("${bench_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
