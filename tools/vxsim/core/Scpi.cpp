@@ -156,7 +156,9 @@ ParsedLine parseCommandLine(std::string_view line) {
             result.error = ScpiError::Syntax;
             return result;
         }
-        result.command.path = "*" + upper(name);
+        std::string path(1, '*');
+        path += upper(name);
+        result.command.path = std::move(path);
         return result;
     }
     if (!header.empty() && header.front() == ':') {
@@ -204,7 +206,7 @@ std::optional<double> parseNumber(std::string_view text) {
     std::string buffer(text);
     const std::size_t sign = buffer.front() == '-' ? 1 : 0;
     if (buffer.size() > sign && buffer[sign] == '.') {
-        buffer.insert(sign, "0");
+        buffer.insert(buffer.begin() + static_cast<std::ptrdiff_t>(sign), '0');
     }
     double value = 0.0;
     const char* begin = buffer.data();
