@@ -31,72 +31,7 @@ namespace {
 // An idle window may use at most this much CPU over 300 ms.
 constexpr double kIdleCpuLimit = 0.05;
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-struct Bench : SimBench {
-    QTemporaryDir dir;
-    // Replies shown while logging was on, in order: what the log must hold.
-    QStringList logged;
-    int shown = 0;
-    std::function<void(int)> onReading;
-
-    bool start(const QStringList& options) {
-        if (!SimBench::start(options)) {
-            return false;
-        }
-        window->TermChar->setCurrentIndex(1);
-        QObject::connect(window.get(), &Main::readingShown, window.get(),
-                         [this](const QDateTime&, const QString& reply, bool) {
-                             if (window->datalog_start == 1) {
-                                 logged.append(reply);
-                             }
-                             const int n = ++shown;
-                             if (onReading) {
-                                 // Queued: runs after the receive handler has ended.
-                                 QMetaObject::invokeMethod(
-                                     window.get(), [this, n] { onReading(n); },
-                                     Qt::QueuedConnection);
-                             }
-                         });
-        return true;
-    }
-
-    // Connects and sets DC voltage, so that Run and logging are enabled.
-    bool connectAndSet(int termIndex = 1) {
-        window->TermChar->setCurrentIndex(termIndex);
-        window->ConnectBtn->click();
-        if (window->PortOpenStat->fillColor() != shell::kLampGreen) {
-            qWarning() << "not connected:" << window->StatusBox->text();
-            return false;
-        }
-        window->FuncBox->setCurrentIndex(int(window->FuncBox->entries().indexOf("DC VOLTAGE")));
-        window->SetFunc->click();
-        return window->Run->isEnabled();
-    }
-
-    // Presses Run and returns when the loop has ended; a watchdog presses
-    // Stop should a case never end the loop itself.
-    void run() {
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, window.get(), [this] {
-            qWarning("the Run loop did not end; pressing Stop");
-            window->StopBtn_Click();
-        });
-        watchdog.start(20000);
-        window->Run->click();
-    }
-
-    void startLog(const QString& path) {
-        dialogs.saveAnswers.append(path);
-        window->SaveData->click();
-    }
-
-    QString logPath() const { return dir.filePath(QStringLiteral("readings.csv")); }
-
+struct Bench : RunBench {
     // The log file must be one block: empty line, header, one line per
     // logged reply with a stamp.
     bool logHoldsEveryLine(QString& why) const {

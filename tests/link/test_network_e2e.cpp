@@ -27,68 +27,20 @@ namespace {
 
 const QStringList kListen{"--listen", "127.0.0.1:0"};
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-// A window on a simulated meter, connected and set to DC voltage, that runs
-// until `stopAfter` readings were shown, logging from the first one on.
-struct Bench : SimBench {
-    QTemporaryDir dir;
-    int shown = 0;
-    std::function<void(int)> onReading;
-
-    bool start(const QStringList& options) {
-        if (!SimBench::start(options)) {
-            return false;
-        }
-        window->TermChar->setCurrentIndex(1);
-        QObject::connect(window.get(), &Main::readingShown, window.get(),
-                         [this](const QDateTime&, const QString&, bool) {
-                             const int n = ++shown;
-                             if (onReading) {
-                                 QMetaObject::invokeMethod(
-                                     window.get(), [this, n] { onReading(n); },
-                                     Qt::QueuedConnection);
-                             }
-                         });
-        return true;
-    }
-
-    bool connectAndSet() {
-        window->ConnectBtn->click();
-        if (window->PortOpenStat->fillColor() != shell::kLampGreen) {
-            qWarning() << "not connected:" << window->StatusBox->text();
-            return false;
-        }
-        window->FuncBox->setCurrentIndex(int(window->FuncBox->entries().indexOf("DC VOLTAGE")));
-        window->SetFunc->click();
-        return window->Run->isEnabled();
-    }
-
-    QString logPath() const { return dir.filePath(QStringLiteral("readings.csv")); }
-
-    // Runs with logging until `stopAfter` readings; a watchdog presses Stop
-    // should the loop never end.
+// A window on a simulated meter that runs until `stopAfter` readings were
+// shown, logging from the first one on.
+struct Bench : RunBench {
+    // A watchdog presses Stop should the loop never end.
     void runLogged(int stopAfter) {
         onReading = [this, stopAfter](int n) {
             if (n == 1) {
-                dialogs.saveAnswers.append(logPath());
-                window->SaveData->click();
+                startLog(logPath());
             }
             if (n == stopAfter) {
                 window->StopBtn->click();
             }
         };
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, window.get(), [this] {
-            qWarning("the Run loop did not end; pressing Stop");
-            window->StopBtn_Click();
-        });
-        watchdog.start(20000);
-        window->Run->click();
+        run();
     }
 };
 

@@ -2,12 +2,16 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPushButton>
 #include <QTimer>
 
 #include <sys/resource.h>
 
 #include "Main.h"
 #include "PromptComboBox.h"
+#include "StatusLamp.h"
 
 namespace {
 
@@ -41,6 +45,63 @@ bool SimBench::start(const QStringList& options) {
         MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     window->ComPort->setCurrentIndex(com_ - 1);
     return true;
+}
+
+bool RunBench::start(const QStringList& options) {
+    if (!SimBench::start(options)) {
+        return false;
+    }
+    window->TermChar->setCurrentIndex(1);
+    QObject::connect(window.get(), &Main::readingShown, window.get(),
+                     [this](const QDateTime&, const QString& reply, bool) {
+                         if (window->datalog_start == 1) {
+                             logged.append(reply);
+                         }
+                         const int n = ++shown;
+                         if (onReading) {
+                             // Queued: runs after the receive handler has ended.
+                             QMetaObject::invokeMethod(
+                                 window.get(), [this, n] { onReading(n); }, Qt::QueuedConnection);
+                         }
+                     });
+    return true;
+}
+
+bool RunBench::connectAndSet(int termIndex) {
+    window->TermChar->setCurrentIndex(termIndex);
+    window->ConnectBtn->click();
+    if (window->PortOpenStat->fillColor() != shell::kLampGreen) {
+        qWarning() << "not connected:" << window->StatusBox->text();
+        return false;
+    }
+    window->FuncBox->setCurrentIndex(int(window->FuncBox->entries().indexOf("DC VOLTAGE")));
+    window->SetFunc->click();
+    return window->Run->isEnabled();
+}
+
+void RunBench::run() {
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, window.get(), [this] {
+        qWarning("the Run loop did not end; pressing Stop");
+        window->StopBtn_Click();
+    });
+    watchdog.start(20000);
+    window->Run->click();
+}
+
+void RunBench::startLog(const QString& path) {
+    dialogs.saveAnswers.append(path);
+    window->SaveData->click();
+}
+
+QString RunBench::logPath() const {
+    return dir.filePath(QStringLiteral("readings.csv"));
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
 double cpuSecondsIdle(int ms) {

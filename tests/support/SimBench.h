@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QStringList>
+#include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 #include "FakeClock.h"
@@ -33,6 +36,32 @@ public:
 private:
     int com_;
 };
+
+// A SimBench whose window runs and logs: counts the readings shown, keeps
+// the replies shown while logging was on (what the log must hold), and hands
+// each reading's number to `onReading` after the receive handler has ended.
+class RunBench : public SimBench {
+public:
+    using SimBench::SimBench;
+
+    bool start(const QStringList& options);
+    // Connects (LF unless told otherwise) and sets DC voltage, so that Run
+    // and logging are enabled.
+    bool connectAndSet(int termIndex = 1);
+    // Presses Run and returns when the loop has ended; a watchdog presses
+    // Stop should a case never end the loop itself.
+    void run();
+    void startLog(const QString& path);
+    QString logPath() const;
+
+    QTemporaryDir dir;
+    QStringList logged;
+    int shown = 0;
+    std::function<void(int)> onReading;
+};
+
+// The whole file, or "<unreadable>".
+QByteArray readFile(const QString& path);
 
 // CPU time (user and system) the process uses while its event loop sits
 // idle for `ms`: a window that spins shows here.
