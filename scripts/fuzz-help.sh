@@ -10,9 +10,12 @@ seconds=${1:-60}
 out=${FUZZ_DIR:-build/fuzz-help}
 mkdir -p "$out/corpus" "$out/artifacts"
 
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I main/help main/help/HelpFile.cpp main/help/CodePage.cpp tests/help/fuzz_helpfile.cpp \
-    -o "$out/fuzz_helpfile"
+# The fuzzer is a target of its own build folder, configured with clang and
+# VX_FUZZ (every library instrumented).
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DVX_FUZZ=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz --target fuzz_helpfile
+cp build/fuzz/bin/fuzz_helpfile "$out/fuzz_helpfile"
 
 "$out/fuzz_helpfile" -max_total_time="$seconds" -max_len=4096 \
     -artifact_prefix="$out/artifacts/" "$out/corpus" tests/help/corpus

@@ -10,10 +10,12 @@ seconds=${1:-60}
 out=${FUZZ_DIR:-build/fuzz-log}
 mkdir -p "$out/corpus" "$out/artifacts"
 
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I main/logread -I tests/trend \
-    main/logread/Values.cpp main/logread/Stats.cpp main/logread/LogReader.cpp \
-    tests/trend/fuzz_logreader.cpp -o "$out/fuzz_logreader"
+# The fuzzer is a target of its own build folder, configured with clang and
+# VX_FUZZ (every library instrumented).
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DVX_FUZZ=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz --target fuzz_logreader
+cp build/fuzz/bin/fuzz_logreader "$out/fuzz_logreader"
 
 "$out/fuzz_logreader" -max_total_time="$seconds" -max_len=4096 \
     -artifact_prefix="$out/artifacts/" "$out/corpus" tests/trend/logcorpus

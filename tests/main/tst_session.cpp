@@ -13,10 +13,10 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/SimBench.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ T* child(QObject* window, const char* name) {
 
 // Chooses `entry` in the list `list` and presses `button`.
 void choose(QObject* w, const char* list, const char* entry, const char* button) {
-    auto* box = child<shell::PromptComboBox>(w, list);
+    auto* box = child<vx::shell::PromptComboBox>(w, list);
     const qsizetype index = box->entries().indexOf(QString::fromLatin1(entry));
     if (index < 0) {
         qFatal("%s has no entry %s", list, entry);
@@ -58,13 +58,13 @@ void TestSession::wholeSessionSendsTheRecordedBytes() {
     Main* w = bench.window.get();
 
     // Connect with LF.
-    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
     press(w, "ConnectBtn");
     QCOMPARE(child<QLineEdit>(w, "InstrID")->text(),
              QStringLiteral("Velmora,VX480,480K52106,2.14"));
 
     // Every function, in list order, then DC voltage for the rest.
-    for (const QString& f : child<shell::PromptComboBox>(w, "FuncBox")->entries()) {
+    for (const QString& f : child<vx::shell::PromptComboBox>(w, "FuncBox")->entries()) {
         choose(w, "FuncBox", qPrintable(f), "SetFunc");
     }
     choose(w, "FuncBox", "DC VOLTAGE", "SetFunc");
@@ -96,7 +96,7 @@ void TestSession::wholeSessionSendsTheRecordedBytes() {
     // The secondary display on, a run of three readings with logging.
     press(w, "FuncBoxTwoStateOn");
     choose(w, "FuncBoxTwo", "FREQUENCY", "SetFuncTwo");
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
     bench.onReading = [&](int n) {
         if (n == 1) {
