@@ -7,8 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "Commands.h"
 #include "ConnectionCheck.h"
-#include "MeterTables.h"
 
 namespace check {
 
@@ -53,10 +53,8 @@ QString nameOf(const QString& argument) {
 }
 
 // The index of `value` in `items`, or nothing.
-template <std::size_t N>
-std::optional<std::size_t> indexIn(const std::array<std::string_view, N>& items,
-                                   const QString& value) {
-    for (std::size_t i = 0; i < N; ++i) {
+std::optional<std::size_t> indexIn(std::span<const std::string_view> items, const QString& value) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
         if (value == text(items[i])) {
             return i;
         }
@@ -149,14 +147,15 @@ Request parseArguments(const QStringList& arguments) {
     }
     check.baudText = text(meter::kBaudRateItems[*baudIndex]);
     check.baud = check.baudText.toInt();
-    const auto termIndex = term ? indexIn(meter::kTermCharItems, *term)
-                                : std::optional<std::size_t>(meter::kTermCharStart);
+    const auto termNames = meter::captions(meter::kTermChars);
+    const auto termIndex =
+        term ? indexIn(termNames, *term) : std::optional<std::size_t>(meter::kTermCharStart);
     if (!termIndex) {
         return failure(QStringLiteral("--term: termination character must be one of %1, not \"%2\"")
-                           .arg(listed(meter::kTermCharItems), *term));
+                           .arg(listed(termNames), *term));
     }
-    check.terminatorName = text(meter::kTermCharItems[*termIndex]);
-    check.terminator = text(meter::kTermChars[*termIndex]);
+    check.terminatorName = text(meter::kTermChars[*termIndex].caption);
+    check.terminator = text(meter::kTermChars[*termIndex].word);
     return request;
 }
 

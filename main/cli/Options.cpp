@@ -7,7 +7,6 @@
 #include <span>
 
 #include "Commands.h"
-#include "MeterTables.h"
 
 namespace cli {
 
@@ -46,7 +45,7 @@ QString listOf(std::span<const std::string_view> items) {
 std::optional<int> functionIndex(const QString& value) {
     for (std::size_t i = 0; i < meter::kFunctions.size(); ++i) {
         const auto& f = meter::kFunctions[i];
-        if (folded(text(f.item)) == folded(value) || folded(text(f.mnemonic)) == folded(value)) {
+        if (folded(text(f.caption)) == folded(value) || folded(text(f.mnemonic)) == folded(value)) {
             return static_cast<int>(i);
         }
     }
@@ -82,18 +81,16 @@ std::optional<qint64> durationNs(const QString& value) {
     return std::llround(*v * scale * kNsPerSecond);
 }
 
-const meter::FunctionSetup& setupOf(int function) {
-    return meter::kFunctionSetups[static_cast<std::size_t>(function)];
+const meter::Function& functionAt(int function) {
+    return meter::kFunctions[static_cast<std::size_t>(function)];
 }
 
 QString functionName(int function) {
-    return text(meter::kFunctions[static_cast<std::size_t>(function)].item);
+    return text(functionAt(function).caption);
 }
 
 QString funcOf(const Settings& settings) {
-    return settings.function
-               ? text(meter::kFunctions[static_cast<std::size_t>(*settings.function)].mnemonic)
-               : QString();
+    return settings.function ? text(functionAt(*settings.function).mnemonic) : QString();
 }
 
 std::optional<QString> secondaryTextOf(const Settings& settings) {
@@ -109,12 +106,8 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         const QString v = p.value(QStringLiteral("function"));
         s.function = functionIndex(v);
         if (!s.function) {
-            std::array<std::string_view, meter::kFunctions.size()> items{};
-            for (std::size_t i = 0; i < items.size(); ++i) {
-                items[i] = meter::kFunctions[i].item;
-            }
             return QStringLiteral("--function: unknown function \"%1\"; one of %2")
-                .arg(v, listOf(items));
+                .arg(v, listOf(meter::kFunctionCaptions));
         }
     }
     const auto needsFunction = [&](const QString& option) -> QString {
@@ -127,18 +120,16 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("secondary"));
-        const auto& setup = setupOf(*s.function);
-        const bool offered = setup.secondList == meter::Refill::Replace &&
-                             !setup.secondItems.empty() &&
-                             meter::secondaryText(funcOf(s), 0).has_value();
-        if (!offered) {
+        const auto& setup = functionAt(*s.function);
+        if (setup.secondaries.empty()) {
             return QStringLiteral("--secondary: %1 has no secondary display")
                 .arg(functionName(*s.function));
         }
-        s.secondary = indexOf(setup.secondItems, v);
+        const auto items = meter::captions(setup.secondaries);
+        s.secondary = indexOf(items, v);
         if (!s.secondary) {
             return QStringLiteral("--secondary: \"%1\" is not offered with %2; one of %3")
-                .arg(v, functionName(*s.function), listOf(setup.secondItems));
+                .arg(v, functionName(*s.function), listOf(items));
         }
     }
     if (p.isSet(QStringLiteral("range"))) {
@@ -146,7 +137,7 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("range"));
-        const auto& setup = setupOf(*s.function);
+        const auto& setup = functionAt(*s.function);
         if (setup.rangeList != meter::Refill::Replace) {
             return QStringLiteral("--range: %1 has no range to choose")
                 .arg(functionName(*s.function));
@@ -155,10 +146,11 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         if (autoOffered && folded(v) == QStringLiteral("AUTO")) {
             s.autoRange = true;
         } else {
-            s.range = indexOf(setup.rangeItems, v);
+            const auto items = meter::captions(setup.ranges);
+            s.range = indexOf(items, v);
             if (!s.range) {
                 return QStringLiteral("--range: \"%1\" is not a range of %2; one of %3%4")
-                    .arg(v, functionName(*s.function), listOf(setup.rangeItems),
+                    .arg(v, functionName(*s.function), listOf(items),
                          autoOffered ? QStringLiteral(", AUTO") : QString());
             }
         }
@@ -168,15 +160,15 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("rate"));
-        s.rate = indexOf(meter::kRateItems, v);
+        const auto items = meter::captions(meter::kRates);
+        s.rate = indexOf(items, v);
         if (!s.rate) {
-            return QStringLiteral("--rate: unknown rate \"%1\"; one of %2")
-                .arg(v, listOf(meter::kRateItems));
+            return QStringLiteral("--rate: unknown rate \"%1\"; one of %2").arg(v, listOf(items));
         }
     }
     if (p.isSet(QStringLiteral("display"))) {
         const QString v = p.value(QStringLiteral("display"));
-        s.display = indexOf(meter::kDisplayWords, v);
+        s.display = indexOf(meter::words(meter::kDisplayModes), v);
         if (!s.display) {
             return QStringLiteral("--display: \"%1\" is neither ON nor OFF").arg(v);
         }
@@ -200,11 +192,11 @@ QString parseRun(const QCommandLineParser& p, Options& o) {
     }
     if (p.isSet(QStringLiteral("term"))) {
         const QString v = p.value(QStringLiteral("term"));
-        const std::optional<int> t = indexOf(meter::kTermCharItems, v);
+        const std::optional<int> t = indexOf(meter::captions(meter::kTermChars), v);
         if (!t) {
             return QStringLiteral("--term: \"%1\" is neither CR nor LF").arg(v);
         }
-        o.terminator = text(meter::kTermChars[static_cast<std::size_t>(*t)]);
+        o.terminator = text(meter::kTermChars[static_cast<std::size_t>(*t)].word);
     }
     if (p.isSet(QStringLiteral("interval"))) {
         const QString v = p.value(QStringLiteral("interval"));
@@ -352,16 +344,14 @@ QStringList settingLines(const Settings& s) {
         lines << meter::secondaryStateLine(true) << meter::secondaryLine(*secondary);
     }
     if (s.function) {
-        const auto& setup = setupOf(*s.function);
+        const auto& setup = functionAt(*s.function);
         // With a range type list, a fixed range is chosen as the window
         // does: MANUAL first, then the range.
-        constexpr int kManual = 0;
-        constexpr int kAuto = 1;
         if (s.autoRange) {
-            lines << meter::rangeTypeLine(func, kAuto);
+            lines << meter::rangeTypeLine(func, meter::kRangeTypeAuto);
         } else if (s.range) {
             if (setup.rangeTypeControls == meter::Enable::On) {
-                lines << meter::rangeTypeLine(func, kManual);
+                lines << meter::rangeTypeLine(func, meter::kRangeTypeManual);
             }
             if (const auto line = meter::rangeLine(func, *s.range)) {
                 lines << *line;
@@ -382,8 +372,7 @@ QString primaryHeader(const Settings& s) {
 }
 
 QString primaryUnit(const Settings& s) {
-    return s.function ? text(meter::kFunctions[static_cast<std::size_t>(*s.function)].unit)
-                      : QString();
+    return s.function ? text(functionAt(*s.function).unit) : QString();
 }
 
 QString secondaryHeader(const Settings& s) {

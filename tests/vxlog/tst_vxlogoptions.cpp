@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ConfigTables.h"
+#include "Commands.h"
 #include "Main.h"
 #include "MainHarness.h"
 #include "Options.h"
@@ -87,8 +87,8 @@ void TestVxlogOptions::sameBytesAsWindow_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QStringList>("args");
     for (std::size_t f = 0; f < meter::kFunctions.size(); ++f) {
-        const auto& setup = meter::kFunctionSetups[f];
-        const QString item = fromView(meter::kFunctions[f].item);
+        const auto& setup = meter::kFunctions[f];
+        const QString item = fromView(setup.caption);
         // Captions as an operator types them: lower case.
         const QStringList base{"--port", "1", "--function", item.toLower()};
         const auto row = [&](Setting s, int index, const QString& option, const QString& value) {
@@ -96,20 +96,21 @@ void TestVxlogOptions::sameBytesAsWindow_data() {
                 << int(f) << int(s) << index << (base + QStringList{option, value});
         };
         if (setup.secondaryButtons != meter::Enable::Off) {
-            for (std::size_t i = 0; i < setup.secondItems.size(); ++i) {
-                row(Setting::Secondary, int(i), "--secondary", fromView(setup.secondItems[i]));
+            for (std::size_t i = 0; i < setup.secondaries.size(); ++i) {
+                row(Setting::Secondary, int(i), "--secondary",
+                    fromView(setup.secondaries[i].caption));
             }
         }
         if (setup.rangeList == meter::Refill::Replace) {
-            for (std::size_t i = 0; i < setup.rangeItems.size(); ++i) {
-                row(Setting::Range, int(i), "--range", fromView(setup.rangeItems[i]));
+            for (std::size_t i = 0; i < setup.ranges.size(); ++i) {
+                row(Setting::Range, int(i), "--range", fromView(setup.ranges[i].caption));
             }
             if (setup.rangeTypeControls == meter::Enable::On) {
                 row(Setting::Auto, 1, "--range", "auto");
             }
         }
-        for (std::size_t i = 0; i < meter::kRateItems.size(); ++i) {
-            row(Setting::Rate, int(i), "--rate", fromView(meter::kRateItems[i]));
+        for (std::size_t i = 0; i < meter::kRates.size(); ++i) {
+            row(Setting::Rate, int(i), "--rate", fromView(meter::kRates[i].caption));
         }
         row(Setting::Display, 0, "--display", "off");
         row(Setting::Display, 1, "--display", "ON");

@@ -13,12 +13,12 @@
 
 #include "Busy.h"
 #include "Clock.h"
+#include "Commands.h"
 #include "ControlLists.h"
 #include "DataLog.h"
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Framing.h"
-#include "MeterTables.h"
 #include "NetworkPort.h"
 #include "PortMap.h"
 #include "PromptComboBox.h"
@@ -168,21 +168,17 @@ void Main::Form_Load() {
     ComPort->appendEntries(meter::kComPortItems);
     BaudRate->appendEntries(meter::kBaudRateItems);
     BaudRate->setCurrentIndex(meter::kBaudRateStart);
-    TermChar->appendEntries(meter::kTermCharItems);
+    TermChar->appendEntries(meter::captions(meter::kTermChars));
     TermChar->setCurrentIndex(meter::kTermCharStart);
-    std::array<std::string_view, meter::kFunctions.size()> functionItems{};
-    for (std::size_t i = 0; i < meter::kFunctions.size(); ++i) {
-        functionItems[i] = meter::kFunctions[i].item;
-    }
-    FuncBox->appendEntries(functionItems);
+    FuncBox->appendEntries(meter::kFunctionCaptions);
     FuncBox->setCurrentIndex(meter::kFunctionStart);
-    Trigger->appendEntries(meter::kTriggerItems);
+    Trigger->appendEntries(meter::captions(meter::kTriggerSources));
     Trigger->setCurrentIndex(meter::kTriggerStart);
-    Display->appendEntries(meter::kDisplayItems);
+    Display->appendEntries(meter::captions(meter::kDisplayModes));
     Display->setCurrentIndex(meter::kDisplayStart);
-    RangeType->appendEntries(meter::kRangeTypeItems);
+    RangeType->appendEntries(meter::captions(meter::kRangeTypes));
     RangeType->setCurrentIndex(meter::kRangeTypeStart);
-    Rate->appendEntries(meter::kRateItems);
+    Rate->appendEntries(meter::captions(meter::kRates));
     RefMethod->appendEntries(meter::kRefMethodItems);
 }
 
@@ -254,7 +250,7 @@ void Main::ConnectBtn_Click() {
         baudString = BaudRate->itemText(BaudRate->currentIndex());
     }
     if (const int t = TermChar->currentIndex(); t >= 0 && t < int(meter::kTermChars.size())) {
-        tchar = fromView(meter::kTermChars[t]);
+        tchar = fromView(meter::kTermChars[t].word);
     }
 
     // Every failure from here on ends the attempt with its error number.

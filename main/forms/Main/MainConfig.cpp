@@ -84,9 +84,8 @@ void Main::SetFunc_Click() {
 
     const int index = FuncBox->currentIndex();
     if (index >= 0 && index < static_cast<int>(meter::kFunctions.size())) {
-        const auto& function = meter::kFunctions[static_cast<std::size_t>(index)];
-        const auto& setup = meter::kFunctionSetups[static_cast<std::size_t>(index)];
-        func = fromView(function.mnemonic);
+        const auto& setup = meter::kFunctions[static_cast<std::size_t>(index)];
+        func = fromView(setup.mnemonic);
         if (setup.secondaryButtons == meter::Enable::Off) {
             SecondaryUnit->clear();
         }
@@ -95,22 +94,22 @@ void Main::SetFunc_Click() {
         }
         if (setup.secondList == meter::Refill::Replace) {
             ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
-            FuncBoxTwo->appendEntries(setup.secondItems);
+            FuncBoxTwo->appendEntries(meter::captions(setup.secondaries));
         }
         if (setup.rangeTypeControls != meter::Enable::Keep) {
             SetControlsEnabled(kRangeTypeControls, setup.rangeTypeControls == meter::Enable::On);
         }
         if (setup.chooseManual) {
-            RangeType->setCurrentIndex(0);
+            RangeType->setCurrentIndex(meter::kRangeTypeManual);
         }
         if (setup.rangeControls != meter::Enable::Keep) {
             SetControlsEnabled(kRangeControls, setup.rangeControls == meter::Enable::On);
         }
         if (setup.rangeList == meter::Refill::Replace) {
             ClearRangeList(static_cast<qint16>(Range->count()));
-            Range->appendEntries(setup.rangeItems);
+            Range->appendEntries(meter::captions(setup.ranges));
         }
-        PrimaryUnit->setText(fromView(function.unit));
+        PrimaryUnit->setText(fromView(setup.unit));
         SecondaryUnit->clear();
     }
 
@@ -176,9 +175,8 @@ void Main::SetRange_Click() {
 
 void Main::SetRangeType_Click() {
     const int index = RangeType->currentIndex();
-    if (index >= 0 && index < static_cast<int>(meter::kRangeTypeChoices.size())) {
-        SetControlsEnabled(kRangeControls,
-                           meter::kRangeTypeChoices[static_cast<std::size_t>(index)].rangeUsable);
+    if (index >= 0 && index < static_cast<int>(meter::kRangeTypes.size())) {
+        SetControlsEnabled(kRangeControls, index == meter::kRangeTypeManual);
     }
     ReportConnectionError(SendCommand(meter::rangeTypeLine(func, index)));
 }
@@ -190,8 +188,7 @@ void Main::SetRate_Click() {
 void Main::SetTrig_Click() {
     const int index = Trigger->currentIndex();
     if (index >= 0 && index < static_cast<int>(meter::kTriggerSources.size())) {
-        SendTrig->setEnabled(
-            meter::kTriggerSources[static_cast<std::size_t>(index)].softwareTrigger);
+        SendTrig->setEnabled(index == meter::kTriggerBus);
     }
     ReportConnectionError(SendCommand(meter::triggerLine(index)));
 }
