@@ -120,12 +120,12 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("secondary"));
-        const auto& setup = functionAt(*s.function);
-        if (setup.secondaries.empty()) {
+        const auto& fn = functionAt(*s.function);
+        if (fn.secondaries.empty()) {
             return QStringLiteral("--secondary: %1 has no secondary display")
                 .arg(functionName(*s.function));
         }
-        const auto items = meter::captions(setup.secondaries);
+        const auto items = meter::captions(fn.secondaries);
         s.secondary = indexOf(items, v);
         if (!s.secondary) {
             return QStringLiteral("--secondary: \"%1\" is not offered with %2; one of %3")
@@ -137,16 +137,16 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("range"));
-        const auto& setup = functionAt(*s.function);
-        if (setup.rangeList != meter::Refill::Replace) {
+        const auto& fn = functionAt(*s.function);
+        if (fn.rebuild.rangeList != meter::Refill::Replace) {
             return QStringLiteral("--range: %1 has no range to choose")
                 .arg(functionName(*s.function));
         }
-        const bool autoOffered = setup.rangeTypeControls == meter::Enable::On;
+        const bool autoOffered = fn.rebuild.rangeTypeControls == meter::Enable::On;
         if (autoOffered && folded(v) == QStringLiteral("AUTO")) {
             s.autoRange = true;
         } else {
-            const auto items = meter::captions(setup.ranges);
+            const auto items = meter::captions(fn.ranges);
             s.range = indexOf(items, v);
             if (!s.range) {
                 return QStringLiteral("--range: \"%1\" is not a range of %2; one of %3%4")
@@ -344,13 +344,13 @@ QStringList settingLines(const Settings& s) {
         lines << meter::secondaryStateLine(true) << meter::secondaryLine(*secondary);
     }
     if (s.function) {
-        const auto& setup = functionAt(*s.function);
+        const auto& fn = functionAt(*s.function);
         // With a range type list, a fixed range is chosen as the window
         // does: MANUAL first, then the range.
         if (s.autoRange) {
             lines << meter::rangeTypeLine(func, meter::kRangeTypeAuto);
         } else if (s.range) {
-            if (setup.rangeTypeControls == meter::Enable::On) {
+            if (fn.rebuild.rangeTypeControls == meter::Enable::On) {
                 lines << meter::rangeTypeLine(func, meter::kRangeTypeManual);
             }
             if (const auto line = meter::rangeLine(func, *s.range)) {

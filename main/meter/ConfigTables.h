@@ -81,23 +81,12 @@ inline constexpr std::array kSecondariesThreshold{
 inline constexpr std::string_view kRangeInfix = ":RANG ";
 inline constexpr std::string_view kThresholdRangeInfix = ":THR:VOLT:RANG ";
 
-// The primary functions, in FuncBox order: everything the program knows
-// about each. How a Set rebuilds the window runs in this order: `func`; the
-// secondary display buttons (with SecondaryUnit emptied first when they are
-// switched off); the secondary list; the range type controls; "MANUAL"
-// chosen in RangeType; the range controls; the range list; the units.
-struct Function {
-    std::string_view caption;   // FuncBox entry
-    std::string_view mnemonic;  // SCPI mnemonic, held in `func`
-    std::string_view unit;      // PrimaryUnit text
-    std::string_view header;    // log column header, held in `func_selection`
-    // FuncBoxTwo entries; none: no secondary line is sent.
-    std::span<const Choice> secondaries;
-    // Range entries; none: no range line is sent.
-    std::span<const Choice> ranges;
-    std::string_view rangeInfix;
-    // The function whose rate the rate line sets; empty: this one.
-    std::string_view rateFunction;
+// How a primary function Set rebuilds the window. The steps run in this
+// order: `func`; the secondary display buttons (with SecondaryUnit emptied
+// first when they are switched off); the secondary list; the range type
+// controls; "MANUAL" chosen in RangeType; the range controls; the range
+// list; the units.
+struct Rebuild {
     Enable secondaryButtons;  // FuncBoxTwoStateOn, FuncBoxTwoStateOff
     Refill secondList;
     Enable rangeTypeControls;  // RangeType, SetRangeType
@@ -106,133 +95,122 @@ struct Function {
     Refill rangeList;
 };
 
+// Continuity and diode: no secondary display and no range; the range list
+// keeps its entries.
+inline constexpr Rebuild kRebuildNoRange{.secondaryButtons = Enable::Off,
+                                         .secondList = Refill::Replace,
+                                         .rangeTypeControls = Enable::Off,
+                                         .chooseManual = false,
+                                         .rangeControls = Enable::Off,
+                                         .rangeList = Refill::Keep};
+// Frequency and period: the threshold range is always chosen by hand.
+inline constexpr Rebuild kRebuildThreshold{.secondaryButtons = Enable::Keep,
+                                           .secondList = Refill::Replace,
+                                           .rangeTypeControls = Enable::Off,
+                                           .chooseManual = true,
+                                           .rangeControls = Enable::On,
+                                           .rangeList = Refill::Replace};
+// Resistance: ranges but no secondary display; the secondary list keeps
+// its entries.
+inline constexpr Rebuild kRebuildResistance{.secondaryButtons = Enable::Off,
+                                            .secondList = Refill::Keep,
+                                            .rangeTypeControls = Enable::On,
+                                            .chooseManual = false,
+                                            .rangeControls = Enable::Keep,
+                                            .rangeList = Refill::Replace};
+// Current and voltage: ranges and a secondary display.
+inline constexpr Rebuild kRebuildRanged{.secondaryButtons = Enable::Keep,
+                                        .secondList = Refill::Replace,
+                                        .rangeTypeControls = Enable::On,
+                                        .chooseManual = false,
+                                        .rangeControls = Enable::Keep,
+                                        .rangeList = Refill::Replace};
+
+// The primary functions, in FuncBox order: everything the program knows
+// about each.
+struct Function {
+    std::string_view caption;   // FuncBox entry
+    std::string_view mnemonic;  // SCPI mnemonic, held in `func`
+    std::string_view unit;      // PrimaryUnit text
+    std::string_view header;    // log column header, held in `func_selection`
+    Rebuild rebuild;
+    // FuncBoxTwo entries; none: no secondary line is sent.
+    std::span<const Choice> secondaries = {};
+    // Range entries; none: no range line is sent.
+    std::span<const Choice> ranges = {};
+    std::string_view rangeInfix = {};
+    // The function whose rate the rate line sets; empty: this one.
+    std::string_view rateFunction = {};
+};
+
 inline constexpr std::array kFunctions{
     Function{.caption = "CONTINUITY",
              .mnemonic = "CONT",
              .unit = "Ohm",
              .header = "Continuity(Ohm)",
-             .secondaries = {},
-             .ranges = {},
-             .rangeInfix = {},
-             .rateFunction = {},
-             .secondaryButtons = Enable::Off,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::Off,
-             .chooseManual = false,
-             .rangeControls = Enable::Off,
-             .rangeList = Refill::Keep},
+             .rebuild = kRebuildNoRange},
     Function{.caption = "DIODE",
              .mnemonic = "DIOD",
              .unit = "DCV",
              .header = "Diode(DCV)",
-             .secondaries = {},
-             .ranges = {},
-             .rangeInfix = {},
-             .rateFunction = {},
-             .secondaryButtons = Enable::Off,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::Off,
-             .chooseManual = false,
-             .rangeControls = Enable::Off,
-             .rangeList = Refill::Keep},
+             .rebuild = kRebuildNoRange},
     Function{.caption = "FREQUENCY",
              .mnemonic = "FREQ",
              .unit = "Hz",
              .header = "Frequency(Hz)",
+             .rebuild = kRebuildThreshold,
              .secondaries = kSecondariesThreshold,
              .ranges = kRangesAcVolts,
              .rangeInfix = kThresholdRangeInfix,
-             .rateFunction = "VOLT:DC",
-             .secondaryButtons = Enable::Keep,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::Off,
-             .chooseManual = true,
-             .rangeControls = Enable::On,
-             .rangeList = Refill::Replace},
+             .rateFunction = "VOLT:DC"},
     Function{.caption = "PERIOD",
              .mnemonic = "PER",
              .unit = "S",
              .header = "Period(Sec)",
+             .rebuild = kRebuildThreshold,
              .secondaries = kSecondariesThreshold,
              .ranges = kRangesAcVolts,
              .rangeInfix = kThresholdRangeInfix,
-             .rateFunction = "VOLT:DC",
-             .secondaryButtons = Enable::Keep,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::Off,
-             .chooseManual = true,
-             .rangeControls = Enable::On,
-             .rangeList = Refill::Replace},
+             .rateFunction = "VOLT:DC"},
     Function{.caption = "2W RESISTANCE",
              .mnemonic = "RES",
              .unit = "Ohm",
              .header = "2W Resistance(Ohm)",
-             .secondaries = {},
+             .rebuild = kRebuildResistance,
              .ranges = kRangesOhms,
-             .rangeInfix = kRangeInfix,
-             .rateFunction = {},
-             .secondaryButtons = Enable::Off,
-             .secondList = Refill::Keep,
-             .rangeTypeControls = Enable::On,
-             .chooseManual = false,
-             .rangeControls = Enable::Keep,
-             .rangeList = Refill::Replace},
+             .rangeInfix = kRangeInfix},
     Function{.caption = "AC CURRENT",
              .mnemonic = "CURR:AC",
              .unit = "AAC",
              .header = "AC Current(A)",
+             .rebuild = kRebuildRanged,
              .secondaries = kSecondariesAcAmps,
              .ranges = kRangesAmps,
-             .rangeInfix = kRangeInfix,
-             .rateFunction = {},
-             .secondaryButtons = Enable::Keep,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::On,
-             .chooseManual = false,
-             .rangeControls = Enable::Keep,
-             .rangeList = Refill::Replace},
+             .rangeInfix = kRangeInfix},
     Function{.caption = "DC CURRENT",
              .mnemonic = "CURR:DC",
              .unit = "ADC",
              .header = "DC Current(A)",
+             .rebuild = kRebuildRanged,
              .secondaries = kSecondariesDcAmps,
              .ranges = kRangesAmps,
-             .rangeInfix = kRangeInfix,
-             .rateFunction = {},
-             .secondaryButtons = Enable::Keep,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::On,
-             .chooseManual = false,
-             .rangeControls = Enable::Keep,
-             .rangeList = Refill::Replace},
+             .rangeInfix = kRangeInfix},
     Function{.caption = "AC VOLTAGE",
              .mnemonic = "VOLT:AC",
              .unit = "VAC",
              .header = "AC Voltage(V)",
+             .rebuild = kRebuildRanged,
              .secondaries = kSecondariesAcVolts,
              .ranges = kRangesAcVolts,
-             .rangeInfix = kRangeInfix,
-             .rateFunction = {},
-             .secondaryButtons = Enable::Keep,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::On,
-             .chooseManual = false,
-             .rangeControls = Enable::Keep,
-             .rangeList = Refill::Replace},
+             .rangeInfix = kRangeInfix},
     Function{.caption = "DC VOLTAGE",
              .mnemonic = "VOLT:DC",
              .unit = "VDC",
              .header = "DC Voltage(V)",
+             .rebuild = kRebuildRanged,
              .secondaries = kSecondariesDcVolts,
              .ranges = kRangesDcVolts,
-             .rangeInfix = kRangeInfix,
-             .rateFunction = {},
-             .secondaryButtons = Enable::Keep,
-             .secondList = Refill::Replace,
-             .rangeTypeControls = Enable::On,
-             .chooseManual = false,
-             .rangeControls = Enable::Keep,
-             .rangeList = Refill::Replace},
+             .rangeInfix = kRangeInfix},
 };
 inline constexpr int kFunctionStart = 8;
 
@@ -288,11 +266,11 @@ constexpr bool functionsConsistent() {
                 return false;
             }
         }
-        if (f.ranges.empty() != (f.rangeList == Refill::Keep) ||
+        if (f.ranges.empty() != (f.rebuild.rangeList == Refill::Keep) ||
             f.ranges.empty() != f.rangeInfix.empty()) {
             return false;
         }
-        if (!f.secondaries.empty() && f.secondList != Refill::Replace) {
+        if (!f.secondaries.empty() && f.rebuild.secondList != Refill::Replace) {
             return false;
         }
         for (const Choice& c : f.secondaries) {

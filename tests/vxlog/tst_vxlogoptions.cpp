@@ -87,8 +87,9 @@ void TestVxlogOptions::sameBytesAsWindow_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QStringList>("args");
     for (std::size_t f = 0; f < meter::kFunctions.size(); ++f) {
-        const auto& setup = meter::kFunctions[f];
-        const QString item = fromView(setup.caption);
+        const auto& function = meter::kFunctions[f];
+        const auto& setup = function.rebuild;
+        const QString item = fromView(function.caption);
         // Captions as an operator types them: lower case.
         const QStringList base{"--port", "1", "--function", item.toLower()};
         const auto row = [&](Setting s, int index, const QString& option, const QString& value) {
@@ -96,14 +97,14 @@ void TestVxlogOptions::sameBytesAsWindow_data() {
                 << int(f) << int(s) << index << (base + QStringList{option, value});
         };
         if (setup.secondaryButtons != meter::Enable::Off) {
-            for (std::size_t i = 0; i < setup.secondaries.size(); ++i) {
+            for (std::size_t i = 0; i < function.secondaries.size(); ++i) {
                 row(Setting::Secondary, int(i), "--secondary",
-                    fromView(setup.secondaries[i].caption));
+                    fromView(function.secondaries[i].caption));
             }
         }
         if (setup.rangeList == meter::Refill::Replace) {
-            for (std::size_t i = 0; i < setup.ranges.size(); ++i) {
-                row(Setting::Range, int(i), "--range", fromView(setup.ranges[i].caption));
+            for (std::size_t i = 0; i < function.ranges.size(); ++i) {
+                row(Setting::Range, int(i), "--range", fromView(function.ranges[i].caption));
             }
             if (setup.rangeTypeControls == meter::Enable::On) {
                 row(Setting::Auto, 1, "--range", "auto");

@@ -84,8 +84,9 @@ void Main::SetFunc_Click() {
 
     const int index = FuncBox->currentIndex();
     if (index >= 0 && index < static_cast<int>(meter::kFunctions.size())) {
-        const auto& setup = meter::kFunctions[static_cast<std::size_t>(index)];
-        func = fromView(setup.mnemonic);
+        const auto& function = meter::kFunctions[static_cast<std::size_t>(index)];
+        const auto& setup = function.rebuild;
+        func = fromView(function.mnemonic);
         if (setup.secondaryButtons == meter::Enable::Off) {
             SecondaryUnit->clear();
         }
@@ -94,7 +95,7 @@ void Main::SetFunc_Click() {
         }
         if (setup.secondList == meter::Refill::Replace) {
             ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
-            FuncBoxTwo->appendEntries(meter::captions(setup.secondaries));
+            FuncBoxTwo->appendEntries(meter::captions(function.secondaries));
         }
         if (setup.rangeTypeControls != meter::Enable::Keep) {
             SetControlsEnabled(kRangeTypeControls, setup.rangeTypeControls == meter::Enable::On);
@@ -107,9 +108,9 @@ void Main::SetFunc_Click() {
         }
         if (setup.rangeList == meter::Refill::Replace) {
             ClearRangeList(static_cast<qint16>(Range->count()));
-            Range->appendEntries(meter::captions(setup.ranges));
+            Range->appendEntries(meter::captions(function.ranges));
         }
-        PrimaryUnit->setText(fromView(setup.unit));
+        PrimaryUnit->setText(fromView(function.unit));
         SecondaryUnit->clear();
     }
 
