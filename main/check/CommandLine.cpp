@@ -33,9 +33,7 @@ constexpr std::array kOptions{
     Option{Key::Version, "--version", "-v", "", "print the version and exit"},
 };
 
-QString text(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
+using meter::text;
 
 const Option* findOption(const QString& name) {
     for (const Option& option : kOptions) {
