@@ -1,8 +1,8 @@
-#include "Commands.h"
+#include "meter/Commands.h"
 
 #include <algorithm>
 
-namespace meter {
+namespace vx::meter {
 
 namespace {
 
@@ -107,4 +107,4 @@ std::vector<std::string_view> words(std::span<const Choice> choices) {
     return column(choices, &Choice::word);
 }
 
-}  // namespace meter
+}  // namespace vx::meter

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ConfigTables.h"
+#include "meter/ConfigTables.h"
 
 // The command line (without its terminator) that each configuration choice
 // sends, built from the tables in ConfigTables.h. `func` is the primary
@@ -15,7 +15,7 @@
 // list, and an index without an entry (-1: nothing chosen) gives an empty
 // value while the line is still sent. The window's handlers and vxlog both
 // build their lines here, so the two programs send the same bytes.
-namespace meter {
+namespace vx::meter {
 
 // ":FUNC VOLT:DC"
 QString functionLine(const QString& func);
@@ -67,4 +67,4 @@ inline QString text(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-}  // namespace meter
+}  // namespace vx::meter

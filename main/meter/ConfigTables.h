@@ -4,13 +4,13 @@
 #include <span>
 #include <string_view>
 
-#include "MeterTables.h"
+#include "meter/MeterTables.h"
 
 // What the measurement configuration handlers send and show, as data. Every
 // lookup by `func` is one search of kFunctions comparing the whole mnemonic,
 // case-sensitively; no two rows share a mnemonic, so at most one matches.
 // The same tables serve the VX260 and VX480.
-namespace meter {
+namespace vx::meter {
 
 // What a primary function Set does to a control group: enable it, disable
 // it, or leave it as it was.
@@ -290,4 +290,4 @@ inline constexpr std::string_view kRefUpperText = "1010";
 inline constexpr std::string_view kRefLowerText = "-1010";
 inline constexpr std::string_view kRefZeroText = "0.001";
 
-}  // namespace meter
+}  // namespace vx::meter

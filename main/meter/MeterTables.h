@@ -6,7 +6,7 @@
 // The fixed lists of the main window. A list whose entries mean something
 // beyond their caption holds Choices: the caption shown in the list, and the
 // word that entry puts on the line. Handlers look entries up by list index.
-namespace meter {
+namespace vx::meter {
 
 struct Choice {
     std::string_view caption;  // the list entry
@@ -62,4 +62,4 @@ inline constexpr std::array kRates{
 
 inline constexpr std::array<std::string_view, 2> kRefMethodItems{"Input", "Custom"};
 
-}  // namespace meter
+}  // namespace vx::meter

@@ -21,24 +21,24 @@ class DataLog;
 class Help;
 class Trend;
 
-namespace shell {
+namespace vx::shell {
 class Clock;
 class Dialogs;
 class PromptComboBox;
 class StatusLamp;
-}  // namespace shell
+}  // namespace vx::shell
 
-namespace comm {
+namespace vx::link {
 class PortOpener;
 class SerialLink;
-}  // namespace comm
+}  // namespace vx::link
 
 // What the main window needs from the platform: the clock every wait runs
 // on, the message boxes and save dialog, and the serial ports.
 struct MainServices {
-    shell::Clock& clock;
-    shell::Dialogs& dialogs;
-    comm::PortOpener& opener;
+    vx::shell::Clock& clock;
+    vx::shell::Dialogs& dialogs;
+    vx::link::PortOpener& opener;
     QString helpFilePath;  // Help.mhf; empty: beside the program
 };
 
@@ -53,45 +53,45 @@ public:
     ~Main() override;
 
     // Controls, by their names on the window.
-    shell::PromptComboBox* ComPort = nullptr;
-    shell::PromptComboBox* BaudRate = nullptr;
-    shell::PromptComboBox* TermChar = nullptr;
+    vx::shell::PromptComboBox* ComPort = nullptr;
+    vx::shell::PromptComboBox* BaudRate = nullptr;
+    vx::shell::PromptComboBox* TermChar = nullptr;
     QPushButton* ConnectBtn = nullptr;
     QPushButton* Close = nullptr;
-    shell::StatusLamp* PortOpenStat = nullptr;
+    vx::shell::StatusLamp* PortOpenStat = nullptr;
     QLineEdit* InstrID = nullptr;
 
-    shell::PromptComboBox* FuncBox = nullptr;
+    vx::shell::PromptComboBox* FuncBox = nullptr;
     QPushButton* SetFunc = nullptr;
-    shell::PromptComboBox* FuncBoxTwo = nullptr;
+    vx::shell::PromptComboBox* FuncBoxTwo = nullptr;
     QPushButton* SetFuncTwo = nullptr;
     QPushButton* FuncBoxTwoStateOn = nullptr;
     QPushButton* FuncBoxTwoStateOff = nullptr;
-    shell::StatusLamp* FuncTwoStat = nullptr;
+    vx::shell::StatusLamp* FuncTwoStat = nullptr;
 
     QLineEdit* PrimaryDisplay = nullptr;
     QLineEdit* PrimaryUnit = nullptr;
     QLineEdit* SecondaryDisplay = nullptr;
     QLineEdit* SecondaryUnit = nullptr;
 
-    shell::PromptComboBox* RangeType = nullptr;
+    vx::shell::PromptComboBox* RangeType = nullptr;
     QPushButton* SetRangeType = nullptr;
-    shell::PromptComboBox* Range = nullptr;
+    vx::shell::PromptComboBox* Range = nullptr;
     QPushButton* SetRange = nullptr;
-    shell::PromptComboBox* Rate = nullptr;
+    vx::shell::PromptComboBox* Rate = nullptr;
     QPushButton* SetRate = nullptr;
-    shell::PromptComboBox* Trigger = nullptr;
+    vx::shell::PromptComboBox* Trigger = nullptr;
     QPushButton* SetTrig = nullptr;
     QPushButton* SendTrig = nullptr;
-    shell::PromptComboBox* Display = nullptr;
+    vx::shell::PromptComboBox* Display = nullptr;
     QPushButton* SetDisp = nullptr;
     QPushButton* Hold = nullptr;
-    shell::StatusLamp* HoldStat = nullptr;
+    vx::shell::StatusLamp* HoldStat = nullptr;
 
     QPushButton* RefStateOn = nullptr;
     QPushButton* RefStateOff = nullptr;
-    shell::StatusLamp* RefStat = nullptr;
-    shell::PromptComboBox* RefMethod = nullptr;
+    vx::shell::StatusLamp* RefStat = nullptr;
+    vx::shell::PromptComboBox* RefMethod = nullptr;
     QPushButton* SetRefMethod = nullptr;
     QPushButton* AcqRef = nullptr;
     QLineEdit* Ref = nullptr;
@@ -117,7 +117,7 @@ public:
     QAction* mnuSeeHelp = nullptr;
 
     // The serial-port control.
-    comm::SerialLink* MSComm1 = nullptr;
+    vx::link::SerialLink* MSComm1 = nullptr;
 
     // State shared by the handlers; all start at zero or the empty text.
     QString func;
@@ -195,8 +195,8 @@ public:
     void SetControlsEnabled(std::span<const std::string_view> names, bool enabled);
     QWidget* control(std::string_view name) const;
 
-    shell::Clock& clock() const { return clock_; }
-    shell::Dialogs& dialogs() const { return dialogs_; }
+    vx::shell::Clock& clock() const { return clock_; }
+    vx::shell::Dialogs& dialogs() const { return dialogs_; }
     bool isEnding() const { return ending_; }
     Trend* trendWindow() const;
     About* aboutWindow() const;
@@ -224,9 +224,9 @@ private:
     void EndRunForLostPort(const QString& why);
     void CloseLogFile();
 
-    shell::Clock& clock_;
-    shell::Dialogs& dialogs_;
-    comm::PortOpener& opener_;
+    vx::shell::Clock& clock_;
+    vx::shell::Dialogs& dialogs_;
+    vx::link::PortOpener& opener_;
     QString helpFilePath_;
     QHash<QString, QWidget*> controls_;
     std::unique_ptr<DataLog> log_;
