@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "check/ConnectionCheck.h"
-#include "meter/MeterTables.h"
+#include "meter/Commands.h"
 
 namespace vx::check {
 
@@ -33,9 +33,7 @@ constexpr std::array kOptions{
     Option{Key::Version, "--version", "-v", "", "print the version and exit"},
 };
 
-QString text(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
+using vx::meter::text;
 
 const Option* findOption(const QString& name) {
     for (const Option& option : kOptions) {
@@ -53,10 +51,8 @@ QString nameOf(const QString& argument) {
 }
 
 // The index of `value` in `items`, or nothing.
-template <std::size_t N>
-std::optional<std::size_t> indexIn(const std::array<std::string_view, N>& items,
-                                   const QString& value) {
-    for (std::size_t i = 0; i < N; ++i) {
+std::optional<std::size_t> indexIn(std::span<const std::string_view> items, const QString& value) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
         if (value == text(items[i])) {
             return i;
         }
@@ -149,14 +145,15 @@ Request parseArguments(const QStringList& arguments) {
     }
     check.baudText = text(vx::meter::kBaudRateItems[*baudIndex]);
     check.baud = check.baudText.toInt();
-    const auto termIndex = term ? indexIn(vx::meter::kTermCharItems, *term)
-                                : std::optional<std::size_t>(vx::meter::kTermCharStart);
+    const auto termNames = vx::meter::captions(vx::meter::kTermChars);
+    const auto termIndex =
+        term ? indexIn(termNames, *term) : std::optional<std::size_t>(vx::meter::kTermCharStart);
     if (!termIndex) {
         return failure(QStringLiteral("--term: termination character must be one of %1, not \"%2\"")
-                           .arg(listed(vx::meter::kTermCharItems), *term));
+                           .arg(listed(termNames), *term));
     }
-    check.terminatorName = text(vx::meter::kTermCharItems[*termIndex]);
-    check.terminator = text(vx::meter::kTermChars[*termIndex]);
+    check.terminatorName = text(vx::meter::kTermChars[*termIndex].caption);
+    check.terminator = text(vx::meter::kTermChars[*termIndex].word);
     return request;
 }
 

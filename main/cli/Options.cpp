@@ -7,7 +7,6 @@
 #include <span>
 
 #include "meter/Commands.h"
-#include "meter/MeterTables.h"
 
 namespace vx::cli {
 
@@ -46,7 +45,7 @@ QString listOf(std::span<const std::string_view> items) {
 std::optional<int> functionIndex(const QString& value) {
     for (std::size_t i = 0; i < vx::meter::kFunctions.size(); ++i) {
         const auto& f = vx::meter::kFunctions[i];
-        if (folded(text(f.item)) == folded(value) || folded(text(f.mnemonic)) == folded(value)) {
+        if (folded(text(f.caption)) == folded(value) || folded(text(f.mnemonic)) == folded(value)) {
             return static_cast<int>(i);
         }
     }
@@ -82,18 +81,16 @@ std::optional<qint64> durationNs(const QString& value) {
     return std::llround(*v * scale * kNsPerSecond);
 }
 
-const vx::meter::FunctionSetup& setupOf(int function) {
-    return vx::meter::kFunctionSetups[static_cast<std::size_t>(function)];
+const vx::meter::Function& functionAt(int function) {
+    return vx::meter::kFunctions[static_cast<std::size_t>(function)];
 }
 
 QString functionName(int function) {
-    return text(vx::meter::kFunctions[static_cast<std::size_t>(function)].item);
+    return text(functionAt(function).caption);
 }
 
 QString funcOf(const Settings& settings) {
-    return settings.function
-               ? text(vx::meter::kFunctions[static_cast<std::size_t>(*settings.function)].mnemonic)
-               : QString();
+    return settings.function ? text(functionAt(*settings.function).mnemonic) : QString();
 }
 
 std::optional<QString> secondaryTextOf(const Settings& settings) {
@@ -109,12 +106,8 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         const QString v = p.value(QStringLiteral("function"));
         s.function = functionIndex(v);
         if (!s.function) {
-            std::array<std::string_view, vx::meter::kFunctions.size()> items{};
-            for (std::size_t i = 0; i < items.size(); ++i) {
-                items[i] = vx::meter::kFunctions[i].item;
-            }
             return QStringLiteral("--function: unknown function \"%1\"; one of %2")
-                .arg(v, listOf(items));
+                .arg(v, listOf(vx::meter::kFunctionCaptions));
         }
     }
     const auto needsFunction = [&](const QString& option) -> QString {
@@ -127,18 +120,16 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("secondary"));
-        const auto& setup = setupOf(*s.function);
-        const bool offered = setup.secondList == vx::meter::Refill::Replace &&
-                             !setup.secondItems.empty() &&
-                             vx::meter::secondaryText(funcOf(s), 0).has_value();
-        if (!offered) {
+        const auto& fn = functionAt(*s.function);
+        if (fn.secondaries.empty()) {
             return QStringLiteral("--secondary: %1 has no secondary display")
                 .arg(functionName(*s.function));
         }
-        s.secondary = indexOf(setup.secondItems, v);
+        const auto items = vx::meter::captions(fn.secondaries);
+        s.secondary = indexOf(items, v);
         if (!s.secondary) {
             return QStringLiteral("--secondary: \"%1\" is not offered with %2; one of %3")
-                .arg(v, functionName(*s.function), listOf(setup.secondItems));
+                .arg(v, functionName(*s.function), listOf(items));
         }
     }
     if (p.isSet(QStringLiteral("range"))) {
@@ -146,19 +137,20 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("range"));
-        const auto& setup = setupOf(*s.function);
-        if (setup.rangeList != vx::meter::Refill::Replace) {
+        const auto& fn = functionAt(*s.function);
+        if (fn.rebuild.rangeList != vx::meter::Refill::Replace) {
             return QStringLiteral("--range: %1 has no range to choose")
                 .arg(functionName(*s.function));
         }
-        const bool autoOffered = setup.rangeTypeControls == vx::meter::Enable::On;
+        const bool autoOffered = fn.rebuild.rangeTypeControls == vx::meter::Enable::On;
         if (autoOffered && folded(v) == QStringLiteral("AUTO")) {
             s.autoRange = true;
         } else {
-            s.range = indexOf(setup.rangeItems, v);
+            const auto items = vx::meter::captions(fn.ranges);
+            s.range = indexOf(items, v);
             if (!s.range) {
                 return QStringLiteral("--range: \"%1\" is not a range of %2; one of %3%4")
-                    .arg(v, functionName(*s.function), listOf(setup.rangeItems),
+                    .arg(v, functionName(*s.function), listOf(items),
                          autoOffered ? QStringLiteral(", AUTO") : QString());
             }
         }
@@ -168,15 +160,15 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("rate"));
-        s.rate = indexOf(vx::meter::kRateItems, v);
+        const auto items = vx::meter::captions(vx::meter::kRates);
+        s.rate = indexOf(items, v);
         if (!s.rate) {
-            return QStringLiteral("--rate: unknown rate \"%1\"; one of %2")
-                .arg(v, listOf(vx::meter::kRateItems));
+            return QStringLiteral("--rate: unknown rate \"%1\"; one of %2").arg(v, listOf(items));
         }
     }
     if (p.isSet(QStringLiteral("display"))) {
         const QString v = p.value(QStringLiteral("display"));
-        s.display = indexOf(vx::meter::kDisplayWords, v);
+        s.display = indexOf(vx::meter::words(vx::meter::kDisplayModes), v);
         if (!s.display) {
             return QStringLiteral("--display: \"%1\" is neither ON nor OFF").arg(v);
         }
@@ -200,11 +192,11 @@ QString parseRun(const QCommandLineParser& p, Options& o) {
     }
     if (p.isSet(QStringLiteral("term"))) {
         const QString v = p.value(QStringLiteral("term"));
-        const std::optional<int> t = indexOf(vx::meter::kTermCharItems, v);
+        const std::optional<int> t = indexOf(vx::meter::captions(vx::meter::kTermChars), v);
         if (!t) {
             return QStringLiteral("--term: \"%1\" is neither CR nor LF").arg(v);
         }
-        o.terminator = text(vx::meter::kTermChars[static_cast<std::size_t>(*t)]);
+        o.terminator = text(vx::meter::kTermChars[static_cast<std::size_t>(*t)].word);
     }
     if (p.isSet(QStringLiteral("interval"))) {
         const QString v = p.value(QStringLiteral("interval"));
@@ -352,16 +344,14 @@ QStringList settingLines(const Settings& s) {
         lines << vx::meter::secondaryStateLine(true) << vx::meter::secondaryLine(*secondary);
     }
     if (s.function) {
-        const auto& setup = setupOf(*s.function);
+        const auto& fn = functionAt(*s.function);
         // With a range type list, a fixed range is chosen as the window
         // does: MANUAL first, then the range.
-        constexpr int kManual = 0;
-        constexpr int kAuto = 1;
         if (s.autoRange) {
-            lines << vx::meter::rangeTypeLine(func, kAuto);
+            lines << vx::meter::rangeTypeLine(func, vx::meter::kRangeTypeAuto);
         } else if (s.range) {
-            if (setup.rangeTypeControls == vx::meter::Enable::On) {
-                lines << vx::meter::rangeTypeLine(func, kManual);
+            if (fn.rebuild.rangeTypeControls == vx::meter::Enable::On) {
+                lines << vx::meter::rangeTypeLine(func, vx::meter::kRangeTypeManual);
             }
             if (const auto line = vx::meter::rangeLine(func, *s.range)) {
                 lines << *line;
@@ -382,8 +372,7 @@ QString primaryHeader(const Settings& s) {
 }
 
 QString primaryUnit(const Settings& s) {
-    return s.function ? text(vx::meter::kFunctions[static_cast<std::size_t>(*s.function)].unit)
-                      : QString();
+    return s.function ? text(functionAt(*s.function).unit) : QString();
 }
 
 QString secondaryHeader(const Settings& s) {

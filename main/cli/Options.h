@@ -16,8 +16,8 @@ struct Settings {
     std::optional<int> secondary;  // the function's secondary list
     std::optional<int> range;      // the function's range list
     bool autoRange = false;        // --range AUTO
-    std::optional<int> rate;       // kRateItems
-    std::optional<int> display;    // kDisplayItems: 0 off, 1 on
+    std::optional<int> rate;       // kRates
+    std::optional<int> display;    // kDisplayModes: 0 off, 1 on
 };
 
 struct Options {

@@ -1,31 +1,35 @@
 #include "meter/Commands.h"
 
 #include <algorithm>
-#include <span>
 
 namespace vx::meter {
 
 namespace {
 
-bool sameMnemonic(const QString& func, std::string_view mnemonic) {
-    return !mnemonic.empty() && func == text(mnemonic);
+// The row of `func`, or null for no function (continuity and diode have
+// rows; the empty text before any Set has none).
+const Function* functionFor(const QString& func) {
+    const auto it = std::find_if(kFunctions.begin(), kFunctions.end(),
+                                 [&](const Function& f) { return func == text(f.mnemonic); });
+    return it == kFunctions.end() ? nullptr : &*it;
 }
 
-// The first group, in table order, that names `func`.
-template <typename Group>
-const Group* groupFor(std::span<const Group> groups, const QString& func) {
-    const auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) {
-        return std::any_of(g.mnemonics.begin(), g.mnemonics.end(),
-                           [&](std::string_view m) { return sameMnemonic(func, m); });
-    });
-    return it == groups.end() ? nullptr : &*it;
-}
-
-QString valueAt(std::span<const std::string_view> values, int index) {
-    if (index < 0 || index >= static_cast<int>(values.size())) {
+// The word of entry `index`; empty for an index without an entry.
+QString wordAt(std::span<const Choice> choices, int index) {
+    if (index < 0 || index >= static_cast<int>(choices.size())) {
         return {};
     }
-    return text(values[static_cast<std::size_t>(index)]);
+    return text(choices[static_cast<std::size_t>(index)].word);
+}
+
+std::vector<std::string_view> column(std::span<const Choice> choices,
+                                     std::string_view Choice::*field) {
+    std::vector<std::string_view> out;
+    out.reserve(choices.size());
+    for (const Choice& c : choices) {
+        out.push_back(c.*field);
+    }
+    return out;
 }
 
 }  // namespace
@@ -39,11 +43,11 @@ QString secondaryStateLine(bool on) {
 }
 
 std::optional<QString> secondaryText(const QString& func, int index) {
-    const SecondaryGroup* group = groupFor(std::span<const SecondaryGroup>(kSecondaryGroups), func);
-    if (group == nullptr) {
+    const Function* f = functionFor(func);
+    if (f == nullptr || f->secondaries.empty()) {
         return std::nullopt;
     }
-    return valueAt(group->texts, index);
+    return wordAt(f->secondaries, index);
 }
 
 QString secondaryLine(const QString& secondary) {
@@ -61,39 +65,29 @@ const SecondaryUnit* secondaryUnit(const QString& secondary) {
 }
 
 std::optional<QString> rangeLine(const QString& func, int index) {
-    const RangeGroup* group = groupFor(std::span<const RangeGroup>(kRangeGroups), func);
-    if (group == nullptr) {
+    const Function* f = functionFor(func);
+    if (f == nullptr || f->ranges.empty()) {
         return std::nullopt;
     }
-    return func + text(group->infix) + valueAt(group->values, index);
+    return func + text(f->rangeInfix) + wordAt(f->ranges, index);
 }
 
 QString rangeTypeLine(const QString& func, int index) {
-    QString value;
-    if (index >= 0 && index < static_cast<int>(kRangeTypeChoices.size())) {
-        value = text(kRangeTypeChoices[static_cast<std::size_t>(index)].value);
-    }
-    return func + text(kRangeTypeInfix) + value;
+    return func + QStringLiteral(":RANG:AUTO ") + wordAt(kRangeTypes, index);
 }
 
 QString rateLine(const QString& func, int index) {
-    const QString value = valueAt(kRateNplc, index);
-    const bool viaDcVolts = std::any_of(kRateViaDcVolts.begin(), kRateViaDcVolts.end(),
-                                        [&](std::string_view m) { return sameMnemonic(func, m); });
-    return viaDcVolts ? text(kRateDcVoltsPrefix) + value
-                      : QStringLiteral(":") + func + QStringLiteral(":NPLC ") + value;
+    const Function* f = functionFor(func);
+    const QString target = f != nullptr && !f->rateFunction.empty() ? text(f->rateFunction) : func;
+    return QStringLiteral(":") + target + QStringLiteral(":NPLC ") + wordAt(kRates, index);
 }
 
 QString triggerLine(int index) {
-    QString mnemonic;
-    if (index >= 0 && index < static_cast<int>(kTriggerSources.size())) {
-        mnemonic = text(kTriggerSources[static_cast<std::size_t>(index)].mnemonic);
-    }
-    return QStringLiteral(":TRIG:SOUR ") + mnemonic;
+    return QStringLiteral(":TRIG:SOUR ") + wordAt(kTriggerSources, index);
 }
 
 QString displayLine(int index) {
-    return QStringLiteral("DISP:ENAB ") + valueAt(kDisplayWords, index);
+    return QStringLiteral("DISP:ENAB ") + wordAt(kDisplayModes, index);
 }
 
 QString holdLine(bool on) {
@@ -101,14 +95,16 @@ QString holdLine(bool on) {
 }
 
 std::optional<QString> primaryHeader(const QString& func) {
-    for (std::string_view mnemonic : kHeaderLookupOrder) {
-        if (sameMnemonic(func, mnemonic)) {
-            const auto it = std::find_if(kFunctions.begin(), kFunctions.end(),
-                                         [&](const Function& f) { return f.mnemonic == mnemonic; });
-            return text(it->header);
-        }
-    }
-    return std::nullopt;
+    const Function* f = functionFor(func);
+    return f == nullptr ? std::nullopt : std::optional<QString>(text(f->header));
+}
+
+std::vector<std::string_view> captions(std::span<const Choice> choices) {
+    return column(choices, &Choice::caption);
+}
+
+std::vector<std::string_view> words(std::span<const Choice> choices) {
+    return column(choices, &Choice::word);
 }
 
 }  // namespace vx::meter

@@ -3,6 +3,9 @@
 #include <QString>
 
 #include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "meter/ConfigTables.h"
 
@@ -51,9 +54,13 @@ QString displayLine(int index);
 // "HOLD:STATE ON" or "HOLD:STATE OFF"
 QString holdLine(bool on);
 
-// The log header of the primary column for `func`, looked up in the order
-// of kHeaderLookupOrder; nothing when `func` matches no function.
+// The log header of the primary column for `func`; nothing when `func`
+// matches no function.
 std::optional<QString> primaryHeader(const QString& func);
+
+// The captions of a list, for filling it, and the words its entries send.
+std::vector<std::string_view> captions(std::span<const Choice> choices);
+std::vector<std::string_view> words(std::span<const Choice> choices);
 
 // The table text as a QString (the tables are single-byte text).
 inline QString text(std::string_view s) {

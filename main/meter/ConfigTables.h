@@ -7,8 +7,9 @@
 #include "meter/MeterTables.h"
 
 // What the measurement configuration handlers send and show, as data. Every
-// lookup by `func` compares the whole mnemonic, case-sensitively, trying the
-// rows in the order written here. The same tables serve the VX260 and VX480.
+// lookup by `func` is one search of kFunctions comparing the whole mnemonic,
+// case-sensitively; no two rows share a mnemonic, so at most one matches.
+// The same tables serve the VX260 and VX480.
 namespace vx::meter {
 
 // What a primary function Set does to a control group: enable it, disable
@@ -21,203 +22,206 @@ enum class Refill {
     Replace,  // emptied, then the function's entries appended (none: left empty)
 };
 
-// Range list contents. Frequency and period show the voltage ranges of their
-// input threshold; the AC voltage top range is 750 V, the DC one 1000 V.
-inline constexpr std::array<std::string_view, 5> kRangeItemsAcVolts{"200 mV", "2 V", "20 V",
-                                                                    "200 V", "750 V"};
-inline constexpr std::array<std::string_view, 5> kRangeItemsDcVolts{"200 mV", "2 V", "20 V",
-                                                                    "200 V", "1000 V"};
-inline constexpr std::array<std::string_view, 5> kRangeItemsAmps{"2 mA", "20 mA", "200 mA", "2 A",
-                                                                 "20 A"};
-inline constexpr std::array<std::string_view, 6> kRangeItemsOhms{"200 ohm",  "2 kohm", "20 kohm",
-                                                                 "200 kohm", "2 Mohm", "20 Mohm"};
+// Ranges: the Range entry and the range in volts, amperes or ohms as plain
+// decimal text. The AC voltage top range is 750 V, the DC one 1000 V.
+inline constexpr std::array kRangesDcVolts{
+    Choice{.caption = "200 mV", .word = "0.2"},  Choice{.caption = "2 V", .word = "2"},
+    Choice{.caption = "20 V", .word = "20"},     Choice{.caption = "200 V", .word = "200"},
+    Choice{.caption = "1000 V", .word = "1000"},
+};
+inline constexpr std::array kRangesAcVolts{
+    Choice{.caption = "200 mV", .word = "0.2"}, Choice{.caption = "2 V", .word = "2"},
+    Choice{.caption = "20 V", .word = "20"},    Choice{.caption = "200 V", .word = "200"},
+    Choice{.caption = "750 V", .word = "750"},
+};
+inline constexpr std::array kRangesAmps{
+    Choice{.caption = "2 mA", .word = "0.002"}, Choice{.caption = "20 mA", .word = "0.02"},
+    Choice{.caption = "200 mA", .word = "0.2"}, Choice{.caption = "2 A", .word = "2"},
+    Choice{.caption = "20 A", .word = "20"},
+};
+inline constexpr std::array kRangesOhms{
+    Choice{.caption = "200 ohm", .word = "200"},
+    Choice{.caption = "2 kohm", .word = "2000"},
+    Choice{.caption = "20 kohm", .word = "20000"},
+    Choice{.caption = "200 kohm", .word = "200000"},
+    Choice{.caption = "2 Mohm", .word = "2000000"},
+    Choice{.caption = "20 Mohm", .word = "20000000"},
+};
 
-// Secondary function list contents.
-inline constexpr std::array<std::string_view, 2> kSecondItemsThreshold{"AC VOLTAGE", "AC CURRENT"};
-inline constexpr std::array<std::string_view, 2> kSecondItemsAcAmps{"DC CURRENT", "FREQUENCY"};
-inline constexpr std::array<std::string_view, 2> kSecondItemsDcAmps{"AC CURRENT", "FREQUENCY"};
-inline constexpr std::array<std::string_view, 4> kSecondItemsAcVolts{"DC VOLTAGE", "dBm", "dB",
-                                                                     "FREQUENCY"};
-inline constexpr std::array<std::string_view, 4> kSecondItemsDcVolts{"AC VOLTAGE", "dBm", "dB",
-                                                                     "FREQUENCY"};
+// Secondary functions: the FuncBoxTwo entry and the text sent after
+// ":FUNC2 ". Under frequency and period the entry itself is sent, blank
+// included.
+inline constexpr std::array kSecondariesDcVolts{
+    Choice{.caption = "AC VOLTAGE", .word = "VOLT:AC"},
+    Choice{.caption = "dBm", .word = "dBm"},
+    Choice{.caption = "dB", .word = "dB"},
+    Choice{.caption = "FREQUENCY", .word = "FREQ"},
+};
+inline constexpr std::array kSecondariesAcVolts{
+    Choice{.caption = "DC VOLTAGE", .word = "VOLT:DC"},
+    Choice{.caption = "dBm", .word = "dBm"},
+    Choice{.caption = "dB", .word = "dB"},
+    Choice{.caption = "FREQUENCY", .word = "FREQ"},
+};
+inline constexpr std::array kSecondariesDcAmps{
+    Choice{.caption = "AC CURRENT", .word = "CURR:AC"},
+    Choice{.caption = "FREQUENCY", .word = "FREQ"},
+};
+inline constexpr std::array kSecondariesAcAmps{
+    Choice{.caption = "DC CURRENT", .word = "CURR:DC"},
+    Choice{.caption = "FREQUENCY", .word = "FREQ"},
+};
+inline constexpr std::array kSecondariesThreshold{
+    Choice{.caption = "AC VOLTAGE", .word = "AC VOLTAGE"},
+    Choice{.caption = "AC CURRENT", .word = "AC CURRENT"},
+};
 
-// How a primary function Set rebuilds the window, one row per FuncBox entry
-// in FuncBox order. The steps run in this order: `func`; the secondary
-// display buttons (with SecondaryUnit emptied first when they are switched
-// off); the secondary list; the range type controls; "MANUAL" chosen in
-// RangeType; the range controls; the range list; the units.
-struct FunctionSetup {
-    std::string_view mnemonic;
+// What a range line puts between `func` and the value: frequency and period
+// set the voltage range of their input threshold.
+inline constexpr std::string_view kRangeInfix = ":RANG ";
+inline constexpr std::string_view kThresholdRangeInfix = ":THR:VOLT:RANG ";
+
+// How a primary function Set rebuilds the window. The steps run in this
+// order: `func`; the secondary display buttons (with SecondaryUnit emptied
+// first when they are switched off); the secondary list; the range type
+// controls; "MANUAL" chosen in RangeType; the range controls; the range
+// list; the units.
+struct Rebuild {
     Enable secondaryButtons;  // FuncBoxTwoStateOn, FuncBoxTwoStateOff
     Refill secondList;
-    std::span<const std::string_view> secondItems;
     Enable rangeTypeControls;  // RangeType, SetRangeType
     bool chooseManual;         // RangeType shows "MANUAL" (nothing is sent)
     Enable rangeControls;      // Range, SetRange
     Refill rangeList;
-    std::span<const std::string_view> rangeItems;
 };
 
-inline constexpr std::array<FunctionSetup, kFunctions.size()> kFunctionSetups{
-    FunctionSetup{.mnemonic = "CONT",
-                  .secondaryButtons = Enable::Off,
-                  .secondList = Refill::Replace,
-                  .secondItems = {},
-                  .rangeTypeControls = Enable::Off,
-                  .chooseManual = false,
-                  .rangeControls = Enable::Off,
-                  .rangeList = Refill::Keep,
-                  .rangeItems = {}},
-    FunctionSetup{.mnemonic = "DIOD",
-                  .secondaryButtons = Enable::Off,
-                  .secondList = Refill::Replace,
-                  .secondItems = {},
-                  .rangeTypeControls = Enable::Off,
-                  .chooseManual = false,
-                  .rangeControls = Enable::Off,
-                  .rangeList = Refill::Keep,
-                  .rangeItems = {}},
-    FunctionSetup{.mnemonic = "FREQ",
-                  .secondaryButtons = Enable::Keep,
-                  .secondList = Refill::Replace,
-                  .secondItems = kSecondItemsThreshold,
-                  .rangeTypeControls = Enable::Off,
-                  .chooseManual = true,
-                  .rangeControls = Enable::On,
-                  .rangeList = Refill::Replace,
-                  .rangeItems = kRangeItemsAcVolts},
-    FunctionSetup{.mnemonic = "PER",
-                  .secondaryButtons = Enable::Keep,
-                  .secondList = Refill::Replace,
-                  .secondItems = kSecondItemsThreshold,
-                  .rangeTypeControls = Enable::Off,
-                  .chooseManual = true,
-                  .rangeControls = Enable::On,
-                  .rangeList = Refill::Replace,
-                  .rangeItems = kRangeItemsAcVolts},
-    FunctionSetup{.mnemonic = "RES",
-                  .secondaryButtons = Enable::Off,
-                  .secondList = Refill::Keep,
-                  .secondItems = {},
-                  .rangeTypeControls = Enable::On,
-                  .chooseManual = false,
-                  .rangeControls = Enable::Keep,
-                  .rangeList = Refill::Replace,
-                  .rangeItems = kRangeItemsOhms},
-    FunctionSetup{.mnemonic = "CURR:AC",
-                  .secondaryButtons = Enable::Keep,
-                  .secondList = Refill::Replace,
-                  .secondItems = kSecondItemsAcAmps,
-                  .rangeTypeControls = Enable::On,
-                  .chooseManual = false,
-                  .rangeControls = Enable::Keep,
-                  .rangeList = Refill::Replace,
-                  .rangeItems = kRangeItemsAmps},
-    FunctionSetup{.mnemonic = "CURR:DC",
-                  .secondaryButtons = Enable::Keep,
-                  .secondList = Refill::Replace,
-                  .secondItems = kSecondItemsDcAmps,
-                  .rangeTypeControls = Enable::On,
-                  .chooseManual = false,
-                  .rangeControls = Enable::Keep,
-                  .rangeList = Refill::Replace,
-                  .rangeItems = kRangeItemsAmps},
-    FunctionSetup{.mnemonic = "VOLT:AC",
-                  .secondaryButtons = Enable::Keep,
-                  .secondList = Refill::Replace,
-                  .secondItems = kSecondItemsAcVolts,
-                  .rangeTypeControls = Enable::On,
-                  .chooseManual = false,
-                  .rangeControls = Enable::Keep,
-                  .rangeList = Refill::Replace,
-                  .rangeItems = kRangeItemsAcVolts},
-    FunctionSetup{.mnemonic = "VOLT:DC",
-                  .secondaryButtons = Enable::Keep,
-                  .secondList = Refill::Replace,
-                  .secondItems = kSecondItemsDcVolts,
-                  .rangeTypeControls = Enable::On,
-                  .chooseManual = false,
-                  .rangeControls = Enable::Keep,
-                  .rangeList = Refill::Replace,
-                  .rangeItems = kRangeItemsDcVolts},
+// Continuity and diode: no secondary display and no range; the range list
+// keeps its entries.
+inline constexpr Rebuild kRebuildNoRange{.secondaryButtons = Enable::Off,
+                                         .secondList = Refill::Replace,
+                                         .rangeTypeControls = Enable::Off,
+                                         .chooseManual = false,
+                                         .rangeControls = Enable::Off,
+                                         .rangeList = Refill::Keep};
+// Frequency and period: the threshold range is always chosen by hand.
+inline constexpr Rebuild kRebuildThreshold{.secondaryButtons = Enable::Keep,
+                                           .secondList = Refill::Replace,
+                                           .rangeTypeControls = Enable::Off,
+                                           .chooseManual = true,
+                                           .rangeControls = Enable::On,
+                                           .rangeList = Refill::Replace};
+// Resistance: ranges but no secondary display; the secondary list keeps
+// its entries.
+inline constexpr Rebuild kRebuildResistance{.secondaryButtons = Enable::Off,
+                                            .secondList = Refill::Keep,
+                                            .rangeTypeControls = Enable::On,
+                                            .chooseManual = false,
+                                            .rangeControls = Enable::Keep,
+                                            .rangeList = Refill::Replace};
+// Current and voltage: ranges and a secondary display.
+inline constexpr Rebuild kRebuildRanged{.secondaryButtons = Enable::Keep,
+                                        .secondList = Refill::Replace,
+                                        .rangeTypeControls = Enable::On,
+                                        .chooseManual = false,
+                                        .rangeControls = Enable::Keep,
+                                        .rangeList = Refill::Replace};
+
+// The primary functions, in FuncBox order: everything the program knows
+// about each.
+struct Function {
+    std::string_view caption;   // FuncBox entry
+    std::string_view mnemonic;  // SCPI mnemonic, held in `func`
+    std::string_view unit;      // PrimaryUnit text
+    std::string_view header;    // log column header, held in `func_selection`
+    Rebuild rebuild;
+    // FuncBoxTwo entries; none: no secondary line is sent.
+    std::span<const Choice> secondaries = {};
+    // Range entries; none: no range line is sent.
+    std::span<const Choice> ranges = {};
+    std::string_view rangeInfix = {};
+    // The function whose rate the rate line sets; empty: this one.
+    std::string_view rateFunction = {};
 };
 
-constexpr bool setupsFollowFunctions() {
+inline constexpr std::array kFunctions{
+    Function{.caption = "CONTINUITY",
+             .mnemonic = "CONT",
+             .unit = "Ohm",
+             .header = "Continuity(Ohm)",
+             .rebuild = kRebuildNoRange},
+    Function{.caption = "DIODE",
+             .mnemonic = "DIOD",
+             .unit = "DCV",
+             .header = "Diode(DCV)",
+             .rebuild = kRebuildNoRange},
+    Function{.caption = "FREQUENCY",
+             .mnemonic = "FREQ",
+             .unit = "Hz",
+             .header = "Frequency(Hz)",
+             .rebuild = kRebuildThreshold,
+             .secondaries = kSecondariesThreshold,
+             .ranges = kRangesAcVolts,
+             .rangeInfix = kThresholdRangeInfix,
+             .rateFunction = "VOLT:DC"},
+    Function{.caption = "PERIOD",
+             .mnemonic = "PER",
+             .unit = "S",
+             .header = "Period(Sec)",
+             .rebuild = kRebuildThreshold,
+             .secondaries = kSecondariesThreshold,
+             .ranges = kRangesAcVolts,
+             .rangeInfix = kThresholdRangeInfix,
+             .rateFunction = "VOLT:DC"},
+    Function{.caption = "2W RESISTANCE",
+             .mnemonic = "RES",
+             .unit = "Ohm",
+             .header = "2W Resistance(Ohm)",
+             .rebuild = kRebuildResistance,
+             .ranges = kRangesOhms,
+             .rangeInfix = kRangeInfix},
+    Function{.caption = "AC CURRENT",
+             .mnemonic = "CURR:AC",
+             .unit = "AAC",
+             .header = "AC Current(A)",
+             .rebuild = kRebuildRanged,
+             .secondaries = kSecondariesAcAmps,
+             .ranges = kRangesAmps,
+             .rangeInfix = kRangeInfix},
+    Function{.caption = "DC CURRENT",
+             .mnemonic = "CURR:DC",
+             .unit = "ADC",
+             .header = "DC Current(A)",
+             .rebuild = kRebuildRanged,
+             .secondaries = kSecondariesDcAmps,
+             .ranges = kRangesAmps,
+             .rangeInfix = kRangeInfix},
+    Function{.caption = "AC VOLTAGE",
+             .mnemonic = "VOLT:AC",
+             .unit = "VAC",
+             .header = "AC Voltage(V)",
+             .rebuild = kRebuildRanged,
+             .secondaries = kSecondariesAcVolts,
+             .ranges = kRangesAcVolts,
+             .rangeInfix = kRangeInfix},
+    Function{.caption = "DC VOLTAGE",
+             .mnemonic = "VOLT:DC",
+             .unit = "VDC",
+             .header = "DC Voltage(V)",
+             .rebuild = kRebuildRanged,
+             .secondaries = kSecondariesDcVolts,
+             .ranges = kRangesDcVolts,
+             .rangeInfix = kRangeInfix},
+};
+inline constexpr int kFunctionStart = 8;
+
+// FuncBox entries, in FuncBox order.
+inline constexpr auto kFunctionCaptions = [] {
+    std::array<std::string_view, kFunctions.size()> captions{};
     for (std::size_t i = 0; i < kFunctions.size(); ++i) {
-        if (kFunctionSetups[i].mnemonic != kFunctions[i].mnemonic) {
-            return false;
-        }
+        captions[i] = kFunctions[i].caption;
     }
-    return true;
-}
-static_assert(setupsFollowFunctions(), "one setup row per FuncBox entry, in FuncBox order");
-
-// The order in which `func` is matched to find the primary log header.
-inline constexpr std::array<std::string_view, 9> kHeaderLookupOrder{
-    "VOLT:DC", "VOLT:AC", "CURR:AC", "CURR:DC", "RES", "FREQ", "PER", "DIOD", "CONT"};
-
-// Range values by Range index: volts, amperes or ohms as plain decimal text.
-// The line is `func`, the infix, the value. Frequency and period set the
-// voltage range of their input threshold.
-struct RangeGroup {
-    std::array<std::string_view, 2> mnemonics;  // an empty second one matches nothing
-    std::string_view infix;
-    std::span<const std::string_view> values;
-};
-
-inline constexpr std::array<std::string_view, 5> kRangeValuesDcVolts{"0.2", "2", "20", "200",
-                                                                     "1000"};
-inline constexpr std::array<std::string_view, 5> kRangeValuesAcVolts{"0.2", "2", "20", "200",
-                                                                     "750"};
-inline constexpr std::array<std::string_view, 5> kRangeValuesAmps{"0.002", "0.02", "0.2", "2",
-                                                                  "20"};
-inline constexpr std::array<std::string_view, 6> kRangeValuesOhms{"200",    "2000",    "20000",
-                                                                  "200000", "2000000", "20000000"};
-
-inline constexpr std::array kRangeGroups{
-    RangeGroup{.mnemonics = {"VOLT:DC", ""}, .infix = ":RANG ", .values = kRangeValuesDcVolts},
-    RangeGroup{.mnemonics = {"VOLT:AC", ""}, .infix = ":RANG ", .values = kRangeValuesAcVolts},
-    RangeGroup{.mnemonics = {"CURR:AC", "CURR:DC"}, .infix = ":RANG ", .values = kRangeValuesAmps},
-    RangeGroup{.mnemonics = {"RES", ""}, .infix = ":RANG ", .values = kRangeValuesOhms},
-    RangeGroup{
-        .mnemonics = {"PER", "FREQ"}, .infix = ":THR:VOLT:RANG ", .values = kRangeValuesAcVolts},
-};
-
-// Range type by RangeType index: the automatic ranging word, and whether the
-// range list becomes usable (manual ranging) or not.
-struct RangeTypeChoice {
-    std::string_view value;
-    bool rangeUsable;
-};
-inline constexpr std::string_view kRangeTypeInfix = ":RANG:AUTO ";
-inline constexpr std::array kRangeTypeChoices{
-    RangeTypeChoice{.value = "OFF", .rangeUsable = true},  // "MANUAL"
-    RangeTypeChoice{.value = "ON", .rangeUsable = false},  // "AUTO"
-};
-
-// Secondary functions by FuncBoxTwo index, for the primary function in
-// `func`. Under frequency and period the list entry itself is sent, blank
-// included.
-struct SecondaryGroup {
-    std::array<std::string_view, 2> mnemonics;  // an empty second one matches nothing
-    std::span<const std::string_view> texts;
-};
-
-inline constexpr std::array<std::string_view, 4> kSecondTextsDcVolts{"VOLT:AC", "dBm", "dB",
-                                                                     "FREQ"};
-inline constexpr std::array<std::string_view, 4> kSecondTextsAcVolts{"VOLT:DC", "dBm", "dB",
-                                                                     "FREQ"};
-inline constexpr std::array<std::string_view, 2> kSecondTextsDcAmps{"CURR:AC", "FREQ"};
-inline constexpr std::array<std::string_view, 2> kSecondTextsAcAmps{"CURR:DC", "FREQ"};
-inline constexpr std::array<std::string_view, 2> kSecondTextsThreshold{"AC VOLTAGE", "AC CURRENT"};
-
-inline constexpr std::array kSecondaryGroups{
-    SecondaryGroup{.mnemonics = {"VOLT:DC", ""}, .texts = kSecondTextsDcVolts},
-    SecondaryGroup{.mnemonics = {"VOLT:AC", ""}, .texts = kSecondTextsAcVolts},
-    SecondaryGroup{.mnemonics = {"CURR:DC", ""}, .texts = kSecondTextsDcAmps},
-    SecondaryGroup{.mnemonics = {"CURR:AC", ""}, .texts = kSecondTextsAcAmps},
-    SecondaryGroup{.mnemonics = {"PER", "FREQ"}, .texts = kSecondTextsThreshold},
-};
+    return captions;
+}();
 
 // What a sent secondary text shows in SecondaryUnit, and the header of the
 // secondary column of the log.
@@ -238,32 +242,46 @@ inline constexpr std::array kSecondaryUnits{
     SecondaryUnit{.text = "dB", .unit = "dB", .header = "dB"},
 };
 
-// Integration time in power-line cycles by Rate index ("SLOW", "MEDIUM",
-// "FAST"). The line is ":" `func` ":NPLC " value, except that frequency and
-// period set the rate of DC voltage.
-inline constexpr std::array<std::string_view, 3> kRateNplc{"10", "1", "0.1"};
-inline constexpr std::array<std::string_view, 2> kRateViaDcVolts{"PER", "FREQ"};
-inline constexpr std::string_view kRateDcVoltsPrefix = ":VOLT:DC:NPLC ";
+constexpr bool hasSecondaryUnit(std::string_view text) {
+    for (const SecondaryUnit& row : kSecondaryUnits) {
+        if (row.text == text) {
+            return true;
+        }
+    }
+    return false;
+}
 
-// Trigger source by Trigger index, and whether "Click to Trigger" is usable
-// with it: only the bus source takes a software trigger.
-struct TriggerSource {
-    std::string_view mnemonic;
-    bool softwareTrigger;
-};
-inline constexpr std::array kTriggerSources{
-    TriggerSource{.mnemonic = "BUS", .softwareTrigger = true},
-    TriggerSource{.mnemonic = "MAN", .softwareTrigger = false},
-    TriggerSource{.mnemonic = "IMM", .softwareTrigger = false},
-};
-
-// Front panel display word by Display index ("DISABLED", "ENABLED").
-inline constexpr std::array<std::string_view, 2> kDisplayWords{"OFF", "ON"};
-
-static_assert(kRateNplc.size() == kRateItems.size());
-static_assert(kTriggerSources.size() == kTriggerItems.size());
-static_assert(kDisplayWords.size() == kDisplayItems.size());
-static_assert(kRangeTypeChoices.size() == kRangeTypeItems.size());
+// The facts the handlers rely on: each `func` names at most one row; a
+// function offers ranges exactly when Set fills the range list with them, and
+// each has its infix; a function with secondary functions gets them into the
+// list, and each text it sends has a unit and a header.
+constexpr bool functionsConsistent() {
+    for (std::size_t i = 0; i < kFunctions.size(); ++i) {
+        const Function& f = kFunctions[i];
+        if (f.mnemonic.empty()) {
+            return false;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (kFunctions[j].mnemonic == f.mnemonic) {
+                return false;
+            }
+        }
+        if (f.ranges.empty() != (f.rebuild.rangeList == Refill::Keep) ||
+            f.ranges.empty() != f.rangeInfix.empty()) {
+            return false;
+        }
+        if (!f.secondaries.empty() && f.rebuild.secondList != Refill::Replace) {
+            return false;
+        }
+        for (const Choice& c : f.secondaries) {
+            if (!hasSecondaryUnit(c.word)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(functionsConsistent());
 
 // The custom reference value is held within these bounds; zero is sent as
 // the smallest value the meter takes instead.

@@ -6,7 +6,7 @@
 
 #include "cli/Options.h"
 #include "forms/Main/Main.h"
-#include "meter/ConfigTables.h"
+#include "meter/Commands.h"
 #include "shell/PromptComboBox.h"
 #include "support/MainHarness.h"
 
@@ -87,8 +87,9 @@ void TestVxlogOptions::sameBytesAsWindow_data() {
     QTest::addColumn<int>("index");
     QTest::addColumn<QStringList>("args");
     for (std::size_t f = 0; f < vx::meter::kFunctions.size(); ++f) {
-        const auto& setup = vx::meter::kFunctionSetups[f];
-        const QString item = fromLatin1View(vx::meter::kFunctions[f].item);
+        const auto& function = vx::meter::kFunctions[f];
+        const auto& setup = function.rebuild;
+        const QString item = fromLatin1View(function.caption);
         // Captions as an operator types them: lower case.
         const QStringList base{"--port", "1", "--function", item.toLower()};
         const auto row = [&](Setting s, int index, const QString& option, const QString& value) {
@@ -96,21 +97,21 @@ void TestVxlogOptions::sameBytesAsWindow_data() {
                 << int(f) << int(s) << index << (base + QStringList{option, value});
         };
         if (setup.secondaryButtons != vx::meter::Enable::Off) {
-            for (std::size_t i = 0; i < setup.secondItems.size(); ++i) {
+            for (std::size_t i = 0; i < function.secondaries.size(); ++i) {
                 row(Setting::Secondary, int(i), "--secondary",
-                    fromLatin1View(setup.secondItems[i]));
+                    fromLatin1View(function.secondaries[i].caption));
             }
         }
         if (setup.rangeList == vx::meter::Refill::Replace) {
-            for (std::size_t i = 0; i < setup.rangeItems.size(); ++i) {
-                row(Setting::Range, int(i), "--range", fromLatin1View(setup.rangeItems[i]));
+            for (std::size_t i = 0; i < function.ranges.size(); ++i) {
+                row(Setting::Range, int(i), "--range", fromLatin1View(function.ranges[i].caption));
             }
             if (setup.rangeTypeControls == vx::meter::Enable::On) {
                 row(Setting::Auto, 1, "--range", "auto");
             }
         }
-        for (std::size_t i = 0; i < vx::meter::kRateItems.size(); ++i) {
-            row(Setting::Rate, int(i), "--rate", fromLatin1View(vx::meter::kRateItems[i]));
+        for (std::size_t i = 0; i < vx::meter::kRates.size(); ++i) {
+            row(Setting::Rate, int(i), "--rate", fromLatin1View(vx::meter::kRates[i].caption));
         }
         row(Setting::Display, 0, "--display", "off");
         row(Setting::Display, 1, "--display", "ON");

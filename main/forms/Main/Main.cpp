@@ -19,7 +19,7 @@
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
 #include "log/DataLog.h"
-#include "meter/MeterTables.h"
+#include "meter/Commands.h"
 #include "shell/Busy.h"
 #include "shell/Clock.h"
 #include "shell/Dialogs.h"
@@ -168,21 +168,17 @@ void Main::Form_Load() {
     ComPort->appendEntries(vx::meter::kComPortItems);
     BaudRate->appendEntries(vx::meter::kBaudRateItems);
     BaudRate->setCurrentIndex(vx::meter::kBaudRateStart);
-    TermChar->appendEntries(vx::meter::kTermCharItems);
+    TermChar->appendEntries(vx::meter::captions(vx::meter::kTermChars));
     TermChar->setCurrentIndex(vx::meter::kTermCharStart);
-    std::array<std::string_view, vx::meter::kFunctions.size()> functionItems{};
-    for (std::size_t i = 0; i < vx::meter::kFunctions.size(); ++i) {
-        functionItems[i] = vx::meter::kFunctions[i].item;
-    }
-    FuncBox->appendEntries(functionItems);
+    FuncBox->appendEntries(vx::meter::kFunctionCaptions);
     FuncBox->setCurrentIndex(vx::meter::kFunctionStart);
-    Trigger->appendEntries(vx::meter::kTriggerItems);
+    Trigger->appendEntries(vx::meter::captions(vx::meter::kTriggerSources));
     Trigger->setCurrentIndex(vx::meter::kTriggerStart);
-    Display->appendEntries(vx::meter::kDisplayItems);
+    Display->appendEntries(vx::meter::captions(vx::meter::kDisplayModes));
     Display->setCurrentIndex(vx::meter::kDisplayStart);
-    RangeType->appendEntries(vx::meter::kRangeTypeItems);
+    RangeType->appendEntries(vx::meter::captions(vx::meter::kRangeTypes));
     RangeType->setCurrentIndex(vx::meter::kRangeTypeStart);
-    Rate->appendEntries(vx::meter::kRateItems);
+    Rate->appendEntries(vx::meter::captions(vx::meter::kRates));
     RefMethod->appendEntries(vx::meter::kRefMethodItems);
 }
 
@@ -255,7 +251,7 @@ void Main::ConnectBtn_Click() {
         baudString = BaudRate->itemText(BaudRate->currentIndex());
     }
     if (const int t = TermChar->currentIndex(); t >= 0 && t < int(vx::meter::kTermChars.size())) {
-        tchar = fromLatin1View(vx::meter::kTermChars[t]);
+        tchar = fromLatin1View(vx::meter::kTermChars[t].word);
     }
 
     // Every failure from here on ends the attempt with its error number.

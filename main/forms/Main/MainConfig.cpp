@@ -85,7 +85,7 @@ void Main::SetFunc_Click() {
     const int index = FuncBox->currentIndex();
     if (index >= 0 && index < static_cast<int>(vx::meter::kFunctions.size())) {
         const auto& function = vx::meter::kFunctions[static_cast<std::size_t>(index)];
-        const auto& setup = vx::meter::kFunctionSetups[static_cast<std::size_t>(index)];
+        const auto& setup = function.rebuild;
         func = fromLatin1View(function.mnemonic);
         if (setup.secondaryButtons == vx::meter::Enable::Off) {
             SecondaryUnit->clear();
@@ -95,21 +95,21 @@ void Main::SetFunc_Click() {
         }
         if (setup.secondList == vx::meter::Refill::Replace) {
             ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
-            FuncBoxTwo->appendEntries(setup.secondItems);
+            FuncBoxTwo->appendEntries(vx::meter::captions(function.secondaries));
         }
         if (setup.rangeTypeControls != vx::meter::Enable::Keep) {
             SetControlsEnabled(kRangeTypeControls,
                                setup.rangeTypeControls == vx::meter::Enable::On);
         }
         if (setup.chooseManual) {
-            RangeType->setCurrentIndex(0);
+            RangeType->setCurrentIndex(vx::meter::kRangeTypeManual);
         }
         if (setup.rangeControls != vx::meter::Enable::Keep) {
             SetControlsEnabled(kRangeControls, setup.rangeControls == vx::meter::Enable::On);
         }
         if (setup.rangeList == vx::meter::Refill::Replace) {
             ClearRangeList(static_cast<qint16>(Range->count()));
-            Range->appendEntries(setup.rangeItems);
+            Range->appendEntries(vx::meter::captions(function.ranges));
         }
         PrimaryUnit->setText(fromLatin1View(function.unit));
         SecondaryUnit->clear();
@@ -177,10 +177,8 @@ void Main::SetRange_Click() {
 
 void Main::SetRangeType_Click() {
     const int index = RangeType->currentIndex();
-    if (index >= 0 && index < static_cast<int>(vx::meter::kRangeTypeChoices.size())) {
-        SetControlsEnabled(
-            kRangeControls,
-            vx::meter::kRangeTypeChoices[static_cast<std::size_t>(index)].rangeUsable);
+    if (index >= 0 && index < static_cast<int>(vx::meter::kRangeTypes.size())) {
+        SetControlsEnabled(kRangeControls, index == vx::meter::kRangeTypeManual);
     }
     ReportConnectionError(SendCommand(vx::meter::rangeTypeLine(func, index)));
 }
@@ -192,8 +190,7 @@ void Main::SetRate_Click() {
 void Main::SetTrig_Click() {
     const int index = Trigger->currentIndex();
     if (index >= 0 && index < static_cast<int>(vx::meter::kTriggerSources.size())) {
-        SendTrig->setEnabled(
-            vx::meter::kTriggerSources[static_cast<std::size_t>(index)].softwareTrigger);
+        SendTrig->setEnabled(index == vx::meter::kTriggerBus);
     }
     ReportConnectionError(SendCommand(vx::meter::triggerLine(index)));
 }
