@@ -15,6 +15,7 @@
 #include "Errors.h"
 #include "Framing.h"
 #include "NetworkPort.h"
+#include "Reading.h"
 #include "ScheduleClock.h"
 #include "SerialLink.h"
 #include "TrendData.h"
@@ -71,20 +72,6 @@ QString csvField(const QString& field) {
 
 QJsonValue jsonNumber(double v) {
     return trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
-}
-
-// The reply as the window's display boxes show it: split at the first comma
-// while the secondary display is on.
-struct Split {
-    QString primary;
-    QString secondary;
-};
-Split split(const QString& reply, bool secondaryOn) {
-    const qsizetype comma = reply.indexOf(QLatin1Char(','));
-    if (!secondaryOn || comma < 0) {
-        return {reply, QString()};
-    }
-    return {reply.left(comma), reply.mid(comma + 1)};
 }
 
 }  // namespace
@@ -344,10 +331,11 @@ void Runner::record(const QString& reply) {
     const QDateTime when = clock_.now();
     ++taken_;
     const bool secondaryOn = options_.settings.secondary.has_value();
-    const Split parts = split(reply, secondaryOn);
-    const double primary = trend::parseValue(parts.primary);
+    const meter::Reading reading = meter::splitReply(reply, secondaryOn);
+    const QString secondary = reading.secondary.value_or(QString());
+    const double primary = trend::parseValue(reading.primary);
     stats_.add(primary);
-    lastPrimary_ = parts.primary.trimmed();
+    lastPrimary_ = reading.primary.trimmed();
     if (log_.isOpen() && !log_.writeLine(logReadingLine(reply, when))) {
         message(QStringLiteral("could not write to %1: %2; the lines before are kept")
                     .arg(options_.output, log_.error()));
@@ -361,12 +349,12 @@ void Runner::record(const QString& reply) {
         QString line;
         switch (options_.format) {
             case Format::Text:
-                line = logTimeStamp(when) + QStringLiteral("  ") + parts.primary;
+                line = logTimeStamp(when) + QStringLiteral("  ") + reading.primary;
                 if (!unit.isEmpty()) {
                     line += QLatin1Char(' ') + unit;
                 }
                 if (secondaryOn) {
-                    line += QStringLiteral("  ") + parts.secondary;
+                    line += QStringLiteral("  ") + secondary;
                     if (!unit2.isEmpty()) {
                         line += QLatin1Char(' ') + unit2;
                     }
@@ -374,23 +362,23 @@ void Runner::record(const QString& reply) {
                 break;
             case Format::Csv:
                 line = when.toString(Qt::ISODateWithMs) + QLatin1Char(',') +
-                       csvField(parts.primary) + QLatin1Char(',') + csvField(unit);
+                       csvField(reading.primary) + QLatin1Char(',') + csvField(unit);
                 if (secondaryOn) {
-                    line += QLatin1Char(',') + csvField(parts.secondary) + QLatin1Char(',') +
-                            csvField(unit2);
+                    line +=
+                        QLatin1Char(',') + csvField(secondary) + QLatin1Char(',') + csvField(unit2);
                 }
                 break;
             case Format::Json: {
                 QJsonObject o{
                     {QStringLiteral("time"), when.toString(Qt::ISODateWithMs)},
-                    {QStringLiteral("primary"), parts.primary},
+                    {QStringLiteral("primary"), reading.primary},
                     {QStringLiteral("value"), jsonNumber(primary)},
                     {QStringLiteral("unit"), unit},
                 };
                 if (secondaryOn) {
-                    o.insert(QStringLiteral("secondary"), parts.secondary);
+                    o.insert(QStringLiteral("secondary"), secondary);
                     o.insert(QStringLiteral("secondary_value"),
-                             jsonNumber(trend::parseValue(parts.secondary)));
+                             jsonNumber(trend::parseValue(secondary)));
                     o.insert(QStringLiteral("secondary_unit"), unit2);
                 }
                 line = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));

@@ -51,6 +51,19 @@ bool DataLog::writeLine(const QString& line) {
     return false;
 }
 
+DataLog::Start DataLog::start(const QString& path, const QString& header) {
+    if (!open(path)) {
+        return Start::NotOpened;
+    }
+    if (!writeLine(QString()) || !writeLine(header)) {
+        const QString reason = error_;
+        close();
+        error_ = reason;
+        return Start::NotWritten;
+    }
+    return Start::Started;
+}
+
 void DataLog::close() {
     if (file_.isOpen()) {
         file_.close();

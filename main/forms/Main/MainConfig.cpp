@@ -16,7 +16,6 @@
 #include <optional>
 
 #include "Commands.h"
-#include "ControlLists.h"
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Main.h"
@@ -27,35 +26,6 @@
 namespace {
 
 using shell::fromView;
-
-// Controls the primary function Set makes usable, in this order.
-constexpr std::array<std::string_view, 11> kFunctionSetEnables{"Trigger",
-                                                               "SetTrig",
-                                                               "Display",
-                                                               "SetDisp",
-                                                               "Hold",
-                                                               "FuncBoxTwoStateOn",
-                                                               "FuncBoxTwoStateOff",
-                                                               "Run",
-                                                               "SingleRead",
-                                                               "SaveData",
-                                                               "EndLog"};
-constexpr std::array<std::string_view, 2> kRefOnOff{"RefStateOn", "RefStateOff"};
-constexpr std::array<std::string_view, 2> kRateControls{"Rate", "SetRate"};
-constexpr std::array<std::string_view, 2> kSecondaryButtons{"FuncBoxTwoStateOn",
-                                                            "FuncBoxTwoStateOff"};
-constexpr std::array<std::string_view, 2> kRangeTypeControls{"RangeType", "SetRangeType"};
-constexpr std::array<std::string_view, 2> kRangeControls{"Range", "SetRange"};
-constexpr std::array<std::string_view, 2> kSecondaryListControls{"FuncBoxTwo", "SetFuncTwo"};
-constexpr std::array<std::string_view, 2> kRefMethodControls{"RefMethod", "SetRefMethod"};
-constexpr std::array<std::string_view, 5> kRefOffDisables{"RefMethod", "SetRefMethod", "Ref",
-                                                          "SetRef", "AcqRef"};
-
-// The reset leaves only the primary function choice usable (and the reset
-// button itself, so the operator can reset again), in this order.
-constexpr std::array<std::string_view, 3> kResetEnables{"FuncBox", "SetFunc", "Reset"};
-// The reset disables the console's Send before the measurement controls.
-constexpr std::array<std::string_view, 1> kResetDisables{"Send"};
 
 constexpr double kSecondarySwitchSeconds = 0.5;
 constexpr double kResetSeconds = 10.0;
@@ -80,7 +50,9 @@ std::optional<double> referenceNumber(const QString& text) {
 }  // namespace
 
 void Main::SetFunc_Click() {
-    SetControlsEnabled(kFunctionSetEnables, true);
+    SetControlsEnabled({Trigger, SetTrig, Display, SetDisp, Hold, FuncBoxTwoStateOn,
+                        FuncBoxTwoStateOff, Run, SingleRead, SaveData, EndLog},
+                       true);
 
     const int index = FuncBox->currentIndex();
     if (index >= 0 && index < static_cast<int>(meter::kFunctions.size())) {
@@ -91,20 +63,22 @@ void Main::SetFunc_Click() {
             SecondaryUnit->clear();
         }
         if (setup.secondaryButtons != meter::Enable::Keep) {
-            SetControlsEnabled(kSecondaryButtons, setup.secondaryButtons == meter::Enable::On);
+            SetControlsEnabled({FuncBoxTwoStateOn, FuncBoxTwoStateOff},
+                               setup.secondaryButtons == meter::Enable::On);
         }
         if (setup.secondList == meter::Refill::Replace) {
             ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
             FuncBoxTwo->appendEntries(setup.secondItems);
         }
         if (setup.rangeTypeControls != meter::Enable::Keep) {
-            SetControlsEnabled(kRangeTypeControls, setup.rangeTypeControls == meter::Enable::On);
+            SetControlsEnabled({RangeType, SetRangeType},
+                               setup.rangeTypeControls == meter::Enable::On);
         }
         if (setup.chooseManual) {
             RangeType->setCurrentIndex(0);
         }
         if (setup.rangeControls != meter::Enable::Keep) {
-            SetControlsEnabled(kRangeControls, setup.rangeControls == meter::Enable::On);
+            SetControlsEnabled({Range, SetRange}, setup.rangeControls == meter::Enable::On);
         }
         if (setup.rangeList == meter::Refill::Replace) {
             ClearRangeList(static_cast<qint16>(Range->count()));
@@ -118,11 +92,11 @@ void Main::SetFunc_Click() {
     if (SendCommand(meter::functionLine(func)) != comm::kNoError) {
         return;
     }
-    SetControlsEnabled(kRefOnOff, true);
+    SetControlsEnabled({RefStateOn, RefStateOff}, true);
     if (const auto header = meter::primaryHeader(func)) {
         func_selection = *header;
     }
-    SetControlsEnabled(kRateControls, true);
+    SetControlsEnabled({Rate, SetRate}, true);
 }
 
 void Main::FuncBoxTwoStateOn_Click() {
@@ -130,7 +104,7 @@ void Main::FuncBoxTwoStateOn_Click() {
     if (SendCommand(meter::secondaryStateLine(true)) == comm::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
         FuncTwoStat->setFillColor(shell::kLampGreen);
-        SetControlsEnabled(kSecondaryListControls, true);
+        SetControlsEnabled({FuncBoxTwo, SetFuncTwo}, true);
         // Continuous reading waits until a secondary function has been set.
         Run->setEnabled(false);
     }
@@ -142,7 +116,7 @@ void Main::FuncBoxTwoStateOff_Click() {
     if (SendCommand(meter::secondaryStateLine(false)) == comm::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
         FuncTwoStat->setFillColor(shell::kLampRed);
-        SetControlsEnabled(kSecondaryListControls, false);
+        SetControlsEnabled({FuncBoxTwo, SetFuncTwo}, false);
         SecondaryDisplay->clear();
         SecondaryUnit->clear();
         Run->setEnabled(true);
@@ -177,7 +151,7 @@ void Main::SetRange_Click() {
 void Main::SetRangeType_Click() {
     const int index = RangeType->currentIndex();
     if (index >= 0 && index < static_cast<int>(meter::kRangeTypeChoices.size())) {
-        SetControlsEnabled(kRangeControls,
+        SetControlsEnabled({Range, SetRange},
                            meter::kRangeTypeChoices[static_cast<std::size_t>(index)].rangeUsable);
     }
     ReportConnectionError(SendCommand(meter::rangeTypeLine(func, index)));
@@ -220,7 +194,7 @@ void Main::RefStateOn_Click() {
         return;
     }
     RefStat->setFillColor(shell::kLampGreen);
-    SetControlsEnabled(kRefMethodControls, true);
+    SetControlsEnabled({RefMethod, SetRefMethod}, true);
 }
 
 void Main::RefStateOff_Click() {
@@ -228,7 +202,7 @@ void Main::RefStateOff_Click() {
         return;
     }
     RefStat->setFillColor(shell::kLampRed);
-    SetControlsEnabled(kRefOffDisables, false);
+    SetControlsEnabled({RefMethod, SetRefMethod, Ref, SetRef, AcqRef}, false);
 }
 
 void Main::SetRefMethod_Click() {
@@ -282,9 +256,12 @@ void Main::Reset_Click() {
     }
     StatusBox->setText(QStringLiteral("Resetting Instrument. Please wait.."));
     BeginBusy();
-    SetControlsEnabled(kResetEnables, true);
-    SetControlsEnabled(kResetDisables, false);
-    SetControlsEnabled(meter::kMeasurementControls, false);
+    // Only the primary function choice stays usable (and the reset button
+    // itself, so the operator can reset again); the console's Send goes
+    // before the measurement controls.
+    SetControlsEnabled({FuncBox, SetFunc, Reset}, true);
+    SetControlsEnabled({Send}, false);
+    SetControlsEnabled(measurementControls(), false);
     for (QLineEdit* box : {PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
         box->clear();
     }

@@ -1,12 +1,9 @@
 // The View and Help menus. Each opens one modeless window; asking again
 // shows the same window rather than a second one.
 
-#include <QLineEdit>
-
 #include "About.h"
 #include "Help.h"
 #include "Main.h"
-#include "StatusLamp.h"
 #include "Trend.h"
 
 namespace {
@@ -44,9 +41,8 @@ void Main::mnuTrend_Click() {
 // window starts.
 void Main::createTrend() {
     connect(this, &Main::readingShown, this,
-            [this](const QDateTime& when, const QString& reply, bool secondaryOn) {
-                trendWindow()->addReading(when, reply, secondaryOn, func, PrimaryUnit->text(),
-                                          SecondaryUnit->text());
+            [this](const QDateTime& when, const QString&, const meter::Reading& reading) {
+                trendWindow()->addReading(when, reading);
             });
 }
 

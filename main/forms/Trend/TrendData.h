@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "LogReader.h"
+#include "Reading.h"
 #include "Stats.h"
 #include "Values.h"
 
@@ -43,10 +44,9 @@ struct Point {
     Gap secondaryGap = Gap::None;
 };
 
-// Splits `reply` at its first comma while the secondary display is on, as the
-// main window's display boxes do; with it off the whole reply is the primary
-// value. A reply without a comma then gives a secondary gap.
-Point parseReply(qint64 msecs, const QString& reply, bool secondaryOn);
+// The values of `reading` as numbers. A reading with the secondary display on
+// but no secondary text (a reply without a comma) gives a secondary gap.
+Point pointOf(qint64 msecs, const meter::Reading& reading);
 
 // The last kMaxPoints readings; appending to a full buffer drops the oldest.
 class PointBuffer {
