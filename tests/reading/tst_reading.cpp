@@ -273,7 +273,9 @@ void TestReading::secondarySplit() {
         QCOMPARE(w.SecondaryDisplay->text(), secondary);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0][1].toString(), QString::fromLatin1(reply.chopped(1)));
-        QCOMPARE(shown[0][2].toBool(), green);
+        const auto shownAs = shown[0][2].value<meter::Reading>();
+        QCOMPARE(shownAs.primary, primary);
+        QCOMPARE(shownAs.secondary.has_value(), green);
     }
 }
 
