@@ -400,7 +400,7 @@ bool Runner::writeBlock() {
     const bool secondaryOn = options_.settings.secondary.has_value();
     const QString header = logHeaderLine(primaryHeader(options_.settings),
                                          secondaryHeader(options_.settings), secondaryOn);
-    if (log_.writeLine(QString()) && log_.writeLine(header)) {
+    if (log_.writeBlockStart(header)) {
         return true;
     }
     message(QStringLiteral("could not write to %1: %2").arg(options_.output, log_.error()));

@@ -51,14 +51,16 @@ bool DataLog::writeLine(const QString& line) {
     return false;
 }
 
+bool DataLog::writeBlockStart(const QString& header) {
+    return writeLine(QString()) && writeLine(header);
+}
+
 DataLog::Start DataLog::start(const QString& path, const QString& header) {
     if (!open(path)) {
         return Start::NotOpened;
     }
-    if (!writeLine(QString()) || !writeLine(header)) {
-        const QString reason = error_;
-        close();
-        error_ = reason;
+    if (!writeBlockStart(header)) {
+        close();  // keeps error()
         return Start::NotWritten;
     }
     return Start::Started;
