@@ -1,6 +1,6 @@
-#include "Reading.h"
+#include "meter/Reading.h"
 
-namespace meter {
+namespace vx::meter {
 
 Reading splitReply(const QString& reply, bool secondaryOn, Measure measure) {
     Reading reading{.primary = reply, .secondary = std::nullopt, .measure = std::move(measure)};
@@ -18,4 +18,4 @@ Reading splitReply(const QString& reply, bool secondaryOn, Measure measure) {
     return reading;
 }
 
-}  // namespace meter
+}  // namespace vx::meter

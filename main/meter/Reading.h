@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace meter {
+namespace vx::meter {
 
 // What a reading measures: the primary function's mnemonic ("VOLT:DC") and
 // the units the display boxes show beside the values ("VDC", "Hz").
@@ -29,4 +29,4 @@ struct Reading {
 // display off the whole reply, commas included, is the primary text.
 Reading splitReply(const QString& reply, bool secondaryOn, Measure measure = {});
 
-}  // namespace meter
+}  // namespace vx::meter

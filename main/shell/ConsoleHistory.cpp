@@ -1,4 +1,4 @@
-#include "ConsoleHistory.h"
+#include "shell/ConsoleHistory.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace shell {
+namespace vx::shell {
 
 namespace {
 
@@ -70,4 +70,4 @@ void walkHistoryWithKeys(QLineEdit* box, ConsoleHistory& history) {
     box->installEventFilter(new HistoryKeys(box, history));
 }
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -7,7 +7,7 @@
 
 class QLineEdit;
 
-namespace shell {
+namespace vx::shell {
 
 // The commands sent from the console in this run of the program, newest
 // last, and a walk through them: Up goes back to older commands, Down
@@ -37,4 +37,4 @@ private:
 // long as the box lives).
 void walkHistoryWithKeys(QLineEdit* box, ConsoleHistory& history);
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -1,4 +1,4 @@
-#include "MenuKeys.h"
+#include "shell/MenuKeys.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
-namespace shell {
+namespace vx::shell {
 
 namespace {
 
@@ -48,4 +48,4 @@ void giveMenuKeysFirst(QWidget* window, const QList<QAction*>& actions) {
     }
 }
 
-}  // namespace shell
+}  // namespace vx::shell

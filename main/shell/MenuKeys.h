@@ -5,7 +5,7 @@
 class QAction;
 class QWidget;
 
-namespace shell {
+namespace vx::shell {
 
 // The menu's Ctrl+letter shortcuts work wherever the focus is in `window`: a
 // text box would otherwise keep Ctrl+A for selecting its text, and the About
@@ -13,4 +13,4 @@ namespace shell {
 // boxes and lists `window` holds now.
 void giveMenuKeysFirst(QWidget* window, const QList<QAction*>& actions);
 
-}  // namespace shell
+}  // namespace vx::shell

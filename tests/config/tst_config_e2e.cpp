@@ -9,11 +9,11 @@
 
 #include <memory>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/SimBench.h"
 
 // The program's waits (2 s connect, 0.5 s secondary switch, 10 s reset) run
 // ten times faster than the wall clock; the meter sits on COM4.
@@ -82,9 +82,9 @@ void TestConfigE2E::session() {
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(w.Ref->text(), QStringLiteral("1010"));
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampRed);
     QCOMPARE(w.secondfunc_selection, QStringLiteral("Frequency(Hz)"));
     QVERIFY(w.MSComm1->isOpen());
     QVERIFY(b.dialogs.messages.isEmpty());

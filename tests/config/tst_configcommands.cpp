@@ -6,10 +6,10 @@
 #include <QTest>
 
 #include "ConfigHelpers.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
 
 namespace {
 const QStringList kAcVoltRanges{"200 mV", "2 V", "20 V", "200 V", "750 V"};
@@ -255,7 +255,7 @@ void TestConfigCommands::primaryFunction() {
     // Not this handler's: the secondary list, its Set button, the lamp.
     QVERIFY(!ownEnabled(w, "FuncBoxTwo"));
     QVERIFY(!ownEnabled(w, "SetFuncTwo"));
-    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -623,10 +623,10 @@ void TestConfigCommands::holdToggles() {
     setFunction(h, kDcVoltage);
     w.Hold->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\n"));
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
     w.Hold->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampRed);
     QCOMPARE(w.Hold->text(), QStringLiteral("Click to HOLD"));
 }
 

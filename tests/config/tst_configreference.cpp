@@ -6,10 +6,10 @@
 #include <QTest>
 
 #include "ConfigHelpers.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
 
 namespace {
 const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMethod",
@@ -50,36 +50,39 @@ void TestConfigReference::onOffAndMethod_data() {
     QTest::addColumn<QStringList>("enabled");
 
     const QStringList onOff{"RefStateOn", "RefStateOff"};
-    QTest::newRow("function set") << QStringList{} << QByteArray() << shell::kLampRed << onOff;
-    QTest::newRow("ON") << QStringList{"ON"} << QByteArray("RES:REF:STAT ON\n") << shell::kLampGreen
+    QTest::newRow("function set") << QStringList{} << QByteArray() << vx::shell::kLampRed << onOff;
+    QTest::newRow("ON") << QStringList{"ON"} << QByteArray("RES:REF:STAT ON\n")
+                        << vx::shell::kLampGreen
                         << onOff + QStringList{"RefMethod", "SetRefMethod"};
     QTest::newRow("ON, Input") << QStringList{"ON", "Input"} << QByteArray("RES:REF:STAT ON\n")
-                               << shell::kLampGreen
+                               << vx::shell::kLampGreen
                                << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
     QTest::newRow("ON, Custom") << QStringList{"ON", "Custom"} << QByteArray("RES:REF:STAT ON\n")
-                                << shell::kLampGreen
+                                << vx::shell::kLampGreen
                                 << onOff +
                                        QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
     QTest::newRow("ON, Custom, Input")
         << QStringList{"ON", "Custom", "Input"} << QByteArray("RES:REF:STAT ON\n")
-        << shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
+        << vx::shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
     QTest::newRow("ON, Custom, nothing chosen")
         << QStringList{"ON", "Custom", "none"} << QByteArray("RES:REF:STAT ON\n")
-        << shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
+        << vx::shell::kLampGreen
+        << onOff + QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
     QTest::newRow("ON, Custom, OFF")
         << QStringList{"ON", "Custom", "OFF"} << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\n")
-        << shell::kLampRed << onOff;
+        << vx::shell::kLampRed << onOff;
     // Back on, only the method list comes back; the method must be set again.
     QTest::newRow("ON, Custom, OFF, ON")
         << QStringList{"ON", "Custom", "OFF", "ON"}
-        << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\nRES:REF:STAT ON\n") << shell::kLampGreen
-        << onOff + QStringList{"RefMethod", "SetRefMethod"};
+        << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\nRES:REF:STAT ON\n")
+        << vx::shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod"};
     QTest::newRow("ON, ON") << QStringList{"ON", "ON"}
-                            << QByteArray("RES:REF:STAT ON\nRES:REF:STAT ON\n") << shell::kLampGreen
+                            << QByteArray("RES:REF:STAT ON\nRES:REF:STAT ON\n")
+                            << vx::shell::kLampGreen
                             << onOff + QStringList{"RefMethod", "SetRefMethod"};
     QTest::newRow("OFF, OFF") << QStringList{"OFF", "OFF"}
                               << QByteArray("RES:REF:STAT OFF\nRES:REF:STAT OFF\n")
-                              << shell::kLampRed << onOff;
+                              << vx::shell::kLampRed << onOff;
 }
 
 void TestConfigReference::onOffAndMethod() {
@@ -153,7 +156,7 @@ void TestConfigReference::acquireChangesNothing() {
     w.AcqRef->click();
     QCOMPARE(rec.take(), QStringList{"wire:FREQ:REF:ACQ\n"});
     QCOMPARE(enabledOf(w, kConfigControls), enabled);
-    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
 }
 
 void TestConfigReference::customValue_data() {
@@ -234,7 +237,7 @@ void TestConfigReference::notANumber() {
     QCOMPARE(h.dialogs.messages.size(), 1);
     const auto& m = h.dialogs.messages.first();
     QCOMPARE(m.title, QStringLiteral("Reference Error"));
-    QCOMPARE(m.icon, shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(m.icon, vx::shell::Dialogs::Icon::Exclamation);
     QVERIFY(m.text.contains(QStringLiteral("number from -1010 to 1010")));
     QVERIFY(!m.text.contains(QStringLiteral("COM port")));
     // The group stays usable for a corrected value.

@@ -8,10 +8,10 @@
 #include <QTest>
 
 #include "ConfigHelpers.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
 
 namespace {
 // What Run disables and enables when continuous reading starts.
@@ -142,7 +142,7 @@ void TestConfigStates::secondarySwitch() {
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(h.takeWire(), on ? QByteArray(":FUNC2:STAT 1\n") : QByteArray(":FUNC2:STAT 0\n"));
-    QCOMPARE(w.FuncTwoStat->fillColor(), on ? shell::kLampGreen : shell::kLampRed);
+    QCOMPARE(w.FuncTwoStat->fillColor(), on ? vx::shell::kLampGreen : vx::shell::kLampRed);
     QCOMPARE(w.FuncBoxTwo->isEnabled(), on);
     QCOMPARE(w.SetFuncTwo->isEnabled(), on);
     QCOMPARE(w.Run->isEnabled(), !on);
@@ -167,7 +167,7 @@ void TestConfigStates::secondarySetEnablesRun() {
     QCOMPARE(w.SecondaryUnit->text(), QStringLiteral("dBm"));
     // A new primary function keeps the lamp green and empties the unit.
     setFunction(h, kAcCurrent);
-    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(w.SecondaryUnit->text(), QString());
     QVERIFY(w.FuncBoxTwo->isEnabled());
     QCOMPARE(w.FuncBoxTwo->entries(), (QStringList{"DC CURRENT", "FREQUENCY"}));
@@ -309,7 +309,7 @@ void TestConfigStates::resetInstrument() {
     QCOMPARE(w.FuncBoxTwo->entries(), secondItems);
     QCOMPARE(w.RangeType->currentIndex(), 0);
     QCOMPARE(w.Ref->text(), QStringLiteral("12.5"));
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QVERIFY(h.dialogs.messages.isEmpty());
 
     // A second reset works the same way.
@@ -382,14 +382,14 @@ void TestConfigStates::lampsSurviveCloseAndReset() {
     setFunction(h, kDcVoltage);
     w.FuncBoxTwoStateOn->click();
     h.takeWire();
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
 
     (viaClose ? w.Close : w.Reset)->click();
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
     QVERIFY(!ownEnabled(w, "RefStateOff"));
     QVERIFY(!ownEnabled(w, "Hold"));
     QVERIFY(!ownEnabled(w, "FuncBoxTwoStateOff"));
@@ -401,7 +401,7 @@ void TestConfigStates::lampsSurviveCloseAndReset() {
     // The lamp is the hold state: the next press turns hold off.
     w.Hold->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampRed);
 }
 
 void TestConfigStates::functionAndHeadersSurvive_data() {
@@ -529,7 +529,7 @@ void TestConfigStates::failedWrites() {
     w.FuncBoxTwo->setCurrentIndex(2);
     setAll(w, kConfigControls, true);
     const QString secondaryBefore = w.SecondaryUnit->text();
-    const int lamp = lampsOn ? shell::kLampGreen : shell::kLampRed;
+    const int lamp = lampsOn ? vx::shell::kLampGreen : vx::shell::kLampRed;
 
     h.port()->failWrites = true;
     h.clock.waitedMs = 0;
@@ -593,7 +593,7 @@ void TestConfigStates::trappedFailures() {
     qobject_cast<QPushButton*>(w.control(button.toStdString()))->click();
     QVERIFY2(w.StatusBox->text().contains(command), qPrintable(w.StatusBox->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampRed);
     // Changes made before the write stay.
     if (button == "SetRangeType") {
         QVERIFY(w.Range->isEnabled());

@@ -19,11 +19,11 @@
 #include <functional>
 #include <memory>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/SimBench.h"
 #include "vxsim/client/SimProcess.h"
 
 namespace {
@@ -99,7 +99,7 @@ void TestFaultE2E::hangUpDuringLoggedRun() {
     Main& w = *b.window;
     QCOMPARE(w.running_cnt, qint16(0));
     QCOMPARE(w.datalog_start, qint16(0));
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY2(w.StatusBox->text().startsWith(QStringLiteral("Readings stopped, log file closed:")),
              qPrintable(w.StatusBox->text()));
     QVERIFY(w.isEnabled());
@@ -174,7 +174,7 @@ void TestFaultE2E::floodWithoutTerminator() {
     QVERIFY2(statusBeforeStop.startsWith(QStringLiteral("Dropped")), qPrintable(statusBeforeStop));
     QVERIFY(w.isEnabled() && w.Run->isEnabled());
     b.sim.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(w.PortOpenStat->fillColor(), shell::kLampRed, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.PortOpenStat->fillColor(), vx::shell::kLampRed, 3000);
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
 }
 
@@ -207,7 +207,7 @@ void TestFaultE2E::otherTerminator() {
         QCOMPARE(w.StatusBox->text(),
                  QStringLiteral("Reply from instrument has no termination character: check "
                                 "baud rate and termination character"));
-        QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+        QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
         QVERIFY(!w.FuncBox->isEnabled());
         QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
         return;
@@ -277,19 +277,19 @@ void TestFaultE2E::portTakenBetweenConnects() {
     QVERIFY(b.connectAndSet());
     Main& w = *b.window;
     w.Close->click();
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
     QSerialPort other(QFileInfo(b.sim.devicePath()).canonicalFilePath());
     QVERIFY(other.open(QIODevice::ReadWrite));
     w.ConnectBtn->click();
     QCOMPARE(b.dialogs.messages.size(), 1);
     QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY(w.isEnabled() && w.ConnectBtn->isEnabled());
     QVERIFY(!w.FuncBox->isEnabled());
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
     other.close();
     w.ConnectBtn->click();
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
     QCOMPARE(b.dialogs.messages.size(), 1);
 }

@@ -13,12 +13,12 @@
 
 #include <cstdio>
 
-#include "Dialogs.h"
-#include "FakeClock.h"
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "RecordingDialogs.h"
-#include "SerialLink.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/Dialogs.h"
+#include "shell/PromptComboBox.h"
+#include "support/FakeClock.h"
+#include "support/RecordingDialogs.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -31,7 +31,7 @@ int main(int argc, char* argv[]) {
     const double factor = args.size() > 3 ? args[3].toDouble() : 10.0;
     FastClock clock(factor);
     FixedDialogs dialogs(args[1]);
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.ComPort->setCurrentIndex(0);
     w.TermChar->setCurrentIndex(1);

@@ -19,12 +19,12 @@
 #include <functional>
 #include <optional>
 
-#include "DataLog.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "Reading.h"
-#include "SerialLink.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "log/DataLog.h"
+#include "meter/Reading.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
 
 namespace {
 
@@ -277,7 +277,7 @@ void TestReading::secondarySplit() {
         QVERIFY(h.connected);
         Main& w = h.w();
         QSignalSpy shown(&w, &Main::readingShown);
-        w.FuncTwoStat->setFillColor(green ? shell::kLampGreen : shell::kLampRed);
+        w.FuncTwoStat->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
         w.SecondaryDisplay->setText("old");
         (qstrcmp(branch, "single") == 0 ? w.single_read : w.running_cnt) = 1;
         h.deliver(reply);
@@ -285,7 +285,7 @@ void TestReading::secondarySplit() {
         QCOMPARE(w.SecondaryDisplay->text(), secondary);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0][1].toString(), QString::fromLatin1(reply.chopped(1)));
-        const auto shownAs = shown[0][2].value<meter::Reading>();
+        const auto shownAs = shown[0][2].value<vx::meter::Reading>();
         QCOMPARE(shownAs.primary, primary);
         QCOMPARE(shownAs.secondary.has_value(), green);
     }
@@ -310,8 +310,8 @@ void TestReading::replySplit_data() {
 
 void TestReading::replySplit() {
     QFETCH(SplitRow, row);
-    const meter::Reading r =
-        meter::splitReply(row.reply, row.secondaryOn, {"VOLT:DC", "VDC", "Hz"});
+    const vx::meter::Reading r =
+        vx::meter::splitReply(row.reply, row.secondaryOn, {"VOLT:DC", "VDC", "Hz"});
     QCOMPARE(r.primary, row.primary);
     QCOMPARE(r.secondary.has_value(), row.secondary.has_value());
     QCOMPARE(r.secondary.value_or("(none)"), row.secondary.value_or("(none)"));
@@ -492,7 +492,7 @@ void TestReading::consoleOnlyLatin1() {
     QCOMPARE(w.SendScpi, qint16(0));
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY2(h.dialogs.messages[0].text.contains(refused), qPrintable(h.dialogs.messages[0].text));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
 }
 
 void TestReading::runEnableStates() {
@@ -577,7 +577,7 @@ void TestReading::logFile() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.FuncTwoStat->setFillColor(green ? shell::kLampGreen : shell::kLampRed);
+    w.FuncTwoStat->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
     QList<Step> script{[&] {
         h.startLog(path);
         QCOMPARE(w.datalog_start, qint16(1));
@@ -632,7 +632,7 @@ void TestReading::logStartedTwice() {
            [&] { h.answer("2\n"); },    // shown, not logged
            [&] {
                QCOMPARE(w.StatusBox->text(), QString("Ready"));
-               w.FuncTwoStat->setFillColor(shell::kLampGreen);
+               w.FuncTwoStat->setFillColor(vx::shell::kLampGreen);
                h.startLog(path);
            },
            [&] { h.answer("3,4\n"); }});
@@ -647,7 +647,7 @@ void TestReading::saveDialogAndCancel() {
     Main& w = h.w();
     h.run({[&] { w.SaveData->click(); }, [&] { h.answer("1\n"); }});
     QCOMPARE(h.dialogs.saveRequests.size(), 1);
-    const shell::SaveFileRequest& r = h.dialogs.saveRequests[0];
+    const vx::shell::SaveFileRequest& r = h.dialogs.saveRequests[0];
     QCOMPARE(r.title, QString("Save Data As"));
     QCOMPARE(r.filter, QString("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"));
     QCOMPARE(r.initialDir, QString("C:\\Program Files"));
@@ -667,7 +667,7 @@ void TestReading::runErrorBeforeRun() {
     QCOMPARE(h.dialogs.messages[0].text,
              QString("Please click the RUN button first before logging data."));
     QCOMPARE(h.dialogs.messages[0].title, QString("Run Error"));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Information);
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Information);
     QVERIFY(h.dialogs.saveRequests.isEmpty());
     QCOMPARE(h.w().datalog_start, qint16(0));
 }

@@ -1,11 +1,11 @@
-#include "MainHarness.h"
+#include "support/MainHarness.h"
 
 #include <QCoreApplication>
 #include <QPushButton>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
 
 MainHarness::MainHarness()
     : window(std::make_unique<Main>(MainServices{

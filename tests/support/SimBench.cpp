@@ -1,4 +1,4 @@
-#include "SimBench.h"
+#include "support/SimBench.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -9,9 +9,9 @@
 
 #include <sys/resource.h>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ bool RunBench::start(const QStringList& options) {
 bool RunBench::connectAndSet(int termIndex) {
     window->TermChar->setCurrentIndex(termIndex);
     window->ConnectBtn->click();
-    if (window->PortOpenStat->fillColor() != shell::kLampGreen) {
+    if (window->PortOpenStat->fillColor() != vx::shell::kLampGreen) {
         qWarning() << "not connected:" << window->StatusBox->text();
         return false;
     }

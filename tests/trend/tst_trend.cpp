@@ -15,10 +15,10 @@
 
 #include <memory>
 
-#include "RecordingDialogs.h"
-#include "Trend.h"
+#include "forms/Trend/Trend.h"
+#include "support/RecordingDialogs.h"
 
-using trend::Column;
+using vx::forms::trend::Column;
 
 namespace {
 
@@ -109,8 +109,8 @@ void TstTrend::feed(const QStringList& replies, bool secondaryOn, const QString&
     for (qsizetype i = 0; i < replies.size(); ++i) {
         window_->addReading(
             kStart.addSecs(already + i),
-            meter::splitReply(replies[i], secondaryOn,
-                              {function, QStringLiteral("VDC"), QStringLiteral("Hz")}));
+            vx::meter::splitReply(replies[i], secondaryOn,
+                                  {function, QStringLiteral("VDC"), QStringLiteral("Hz")}));
     }
 }
 
@@ -199,7 +199,7 @@ void TstTrend::newFunctionStartsNewSeries() {
     QCOMPARE(window_->primaryStats().count(), 4);
 
     window_->addReading(kStart.addSecs(10),
-                        meter::splitReply("+5.00000E+01", false, {"FREQ", "Hz", ""}));
+                        vx::meter::splitReply("+5.00000E+01", false, {"FREQ", "Hz", ""}));
     window_->refreshNow();
     QCOMPARE(window_->points().size(), 1);
     QCOMPARE(window_->primaryStats().count(), 1);
@@ -213,8 +213,8 @@ void TstTrend::keepsTheLastDayOnly() {
     constexpr int total = 86'400 + 100;
     for (int i = 0; i < total; ++i) {
         window_->addReading(kStart.addSecs(i),
-                            meter::splitReply(i % 1000 == 500 ? "+9.9E+37" : "+1.0E+00", false,
-                                              {"VOLT:DC", "VDC", ""}));
+                            vx::meter::splitReply(i % 1000 == 500 ? "+9.9E+37" : "+1.0E+00", false,
+                                                  {"VOLT:DC", "VDC", ""}));
     }
     QCOMPARE(window_->points().size(), 86'400);
     QCOMPARE(window_->points().at(0).msecs, kStart.addSecs(100).toMSecsSinceEpoch());
@@ -314,11 +314,11 @@ void TstTrend::savePlot() {
 }
 
 void TstTrend::savePoints() {
-    const meter::Measure measure{"VOLT:DC", "VDC", "Hz"};
-    window_->addReading(kStart, meter::splitReply("+1.50012E+00,+1.00001E+03", true, measure));
+    const vx::meter::Measure measure{"VOLT:DC", "VDC", "Hz"};
+    window_->addReading(kStart, vx::meter::splitReply("+1.50012E+00,+1.00001E+03", true, measure));
     window_->addReading(kStart.addSecs(1),
-                        meter::splitReply("+9.90000E+37,+1.00002E+03", true, measure));
-    window_->addReading(kStart.addSecs(2), meter::splitReply("-2.50000E-03", false, measure));
+                        vx::meter::splitReply("+9.90000E+37,+1.00002E+03", true, measure));
+    window_->addReading(kStart.addSecs(2), vx::meter::splitReply("-2.50000E-03", false, measure));
     const QString path = dir_->filePath("points.csv");
     {
         QFile old(path);  // an older export is replaced, not appended to
@@ -369,7 +369,7 @@ void TstTrend::saveErrorsAreReported() {
     QCOMPARE(dialogs_.messages.size(), 1);
     const auto& message = dialogs_.messages.constFirst();
     QCOMPARE(message.title, "Save Error");
-    QCOMPARE(message.icon, shell::Dialogs::Icon::Critical);
+    QCOMPARE(message.icon, vx::shell::Dialogs::Icon::Critical);
     QVERIFY2(message.text.startsWith(
                  QStringLiteral("The %1 could not be saved to %2: ").arg(what, path)),
              qPrintable(message.text));

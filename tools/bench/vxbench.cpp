@@ -43,13 +43,13 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "Dialogs.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "PromptComboBox.h"
-#include "RecordingDialogs.h"
-#include "SerialLink.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/Clock.h"
+#include "shell/Dialogs.h"
+#include "shell/PromptComboBox.h"
+#include "support/MainHarness.h"
+#include "support/RecordingDialogs.h"
 #include "vxsim/client/DeadListener.h"
 #include "vxsim/client/SimProcess.h"
 
@@ -158,9 +158,9 @@ int benchLatency() {
     ::cfmakeraw(&raw);
     ::tcsetattr(slave, TCSANOW, &raw);
     qputenv("VXMETER_COM1", name);
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.MSComm1->setCommPort(1);
     w.MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
@@ -204,9 +204,9 @@ int benchLatency() {
 // Process start (from /proc/self/stat) to the window shown and painted: the
 // main window, or with `minimal` a window of one button.
 int benchStartup(const QElapsedTimer& sinceMain, bool minimal) {
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     std::unique_ptr<QWidget> w;
     if (minimal) {
         w = std::make_unique<QPushButton>(QStringLiteral("OK"));
@@ -240,9 +240,9 @@ int benchStartup(const QElapsedTimer& sinceMain, bool minimal) {
 // Opens the COM Port list of a shown main window seven times on this
 // machine's real serial ports; prints the median and the number of ttys.
 int benchComList() {
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.show();
     QCoreApplication::processEvents();
@@ -274,9 +274,9 @@ int benchRun(int secs) {
         return 1;
     }
     qputenv("VXMETER_COM1", QFile::encodeName(sim.devicePath()));
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs(dir.filePath(QStringLiteral("run.csv")));
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.ComPort->setCurrentIndex(0);
     w.TermChar->setCurrentIndex(1);
@@ -339,9 +339,9 @@ struct ConnectAttempt {
 // One press of Connect on COM 1 mapped to `device`, on the real clock.
 ConnectAttempt connectOnce(const QString& device) {
     qputenv("VXMETER_COM1", QFile::encodeName(device));
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.ComPort->setCurrentIndex(0);
     w.TermChar->setCurrentIndex(1);

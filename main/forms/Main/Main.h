@@ -13,8 +13,8 @@
 #include <span>
 #include <string_view>
 
-#include "ConsoleHistory.h"
-#include "Reading.h"
+#include "meter/Reading.h"
+#include "shell/ConsoleHistory.h"
 
 class QAction;
 class QLineEdit;
@@ -26,24 +26,24 @@ class DataLog;
 class Help;
 class Trend;
 
-namespace shell {
+namespace vx::shell {
 class Clock;
 class Dialogs;
 class PromptComboBox;
 class StatusLamp;
-}  // namespace shell
+}  // namespace vx::shell
 
-namespace comm {
+namespace vx::link {
 class PortOpener;
 class SerialLink;
-}  // namespace comm
+}  // namespace vx::link
 
 // What the main window needs from the platform: the clock every wait runs
 // on, the message boxes and save dialog, and the serial ports.
 struct MainServices {
-    shell::Clock& clock;
-    shell::Dialogs& dialogs;
-    comm::PortOpener& opener;
+    vx::shell::Clock& clock;
+    vx::shell::Dialogs& dialogs;
+    vx::link::PortOpener& opener;
     QString helpFilePath;  // Help.mhf; empty: beside the program
 };
 
@@ -58,45 +58,45 @@ public:
     ~Main() override;
 
     // Controls, by their names on the window.
-    shell::PromptComboBox* ComPort = nullptr;
-    shell::PromptComboBox* BaudRate = nullptr;
-    shell::PromptComboBox* TermChar = nullptr;
+    vx::shell::PromptComboBox* ComPort = nullptr;
+    vx::shell::PromptComboBox* BaudRate = nullptr;
+    vx::shell::PromptComboBox* TermChar = nullptr;
     QPushButton* ConnectBtn = nullptr;
     QPushButton* Close = nullptr;
-    shell::StatusLamp* PortOpenStat = nullptr;
+    vx::shell::StatusLamp* PortOpenStat = nullptr;
     QLineEdit* InstrID = nullptr;
 
-    shell::PromptComboBox* FuncBox = nullptr;
+    vx::shell::PromptComboBox* FuncBox = nullptr;
     QPushButton* SetFunc = nullptr;
-    shell::PromptComboBox* FuncBoxTwo = nullptr;
+    vx::shell::PromptComboBox* FuncBoxTwo = nullptr;
     QPushButton* SetFuncTwo = nullptr;
     QPushButton* FuncBoxTwoStateOn = nullptr;
     QPushButton* FuncBoxTwoStateOff = nullptr;
-    shell::StatusLamp* FuncTwoStat = nullptr;
+    vx::shell::StatusLamp* FuncTwoStat = nullptr;
 
     QLineEdit* PrimaryDisplay = nullptr;
     QLineEdit* PrimaryUnit = nullptr;
     QLineEdit* SecondaryDisplay = nullptr;
     QLineEdit* SecondaryUnit = nullptr;
 
-    shell::PromptComboBox* RangeType = nullptr;
+    vx::shell::PromptComboBox* RangeType = nullptr;
     QPushButton* SetRangeType = nullptr;
-    shell::PromptComboBox* Range = nullptr;
+    vx::shell::PromptComboBox* Range = nullptr;
     QPushButton* SetRange = nullptr;
-    shell::PromptComboBox* Rate = nullptr;
+    vx::shell::PromptComboBox* Rate = nullptr;
     QPushButton* SetRate = nullptr;
-    shell::PromptComboBox* Trigger = nullptr;
+    vx::shell::PromptComboBox* Trigger = nullptr;
     QPushButton* SetTrig = nullptr;
     QPushButton* SendTrig = nullptr;
-    shell::PromptComboBox* Display = nullptr;
+    vx::shell::PromptComboBox* Display = nullptr;
     QPushButton* SetDisp = nullptr;
     QPushButton* Hold = nullptr;
-    shell::StatusLamp* HoldStat = nullptr;
+    vx::shell::StatusLamp* HoldStat = nullptr;
 
     QPushButton* RefStateOn = nullptr;
     QPushButton* RefStateOff = nullptr;
-    shell::StatusLamp* RefStat = nullptr;
-    shell::PromptComboBox* RefMethod = nullptr;
+    vx::shell::StatusLamp* RefStat = nullptr;
+    vx::shell::PromptComboBox* RefMethod = nullptr;
     QPushButton* SetRefMethod = nullptr;
     QPushButton* AcqRef = nullptr;
     QLineEdit* Ref = nullptr;
@@ -122,7 +122,7 @@ public:
     QAction* mnuSeeHelp = nullptr;
 
     // The serial-port control.
-    comm::SerialLink* MSComm1 = nullptr;
+    vx::link::SerialLink* MSComm1 = nullptr;
 
     // State shared by the handlers; all start at zero or the empty text.
     QString func;
@@ -204,8 +204,8 @@ public:
     std::array<QWidget*, 28> measurementControls() const;
     QWidget* control(std::string_view name) const;
 
-    shell::Clock& clock() const { return clock_; }
-    shell::Dialogs& dialogs() const { return dialogs_; }
+    vx::shell::Clock& clock() const { return clock_; }
+    vx::shell::Dialogs& dialogs() const { return dialogs_; }
     bool isEnding() const { return ending_; }
     Trend* trendWindow() const;
     About* aboutWindow() const;
@@ -214,7 +214,8 @@ public:
 Q_SIGNALS:
     // A reply was shown in the display boxes (single or continuous reading):
     // the whole reply, and the reading it was shown as.
-    void readingShown(const QDateTime& when, const QString& reply, const meter::Reading& reading);
+    void readingShown(const QDateTime& when, const QString& reply,
+                      const vx::meter::Reading& reading);
     // SetControlsEnabled switched the named control. Also sent while the
     // window is busy, when the control itself sees no change until EndBusy.
     void controlEnabledSet(const QString& name, bool enabled);
@@ -236,13 +237,13 @@ private:
     void EnableStopControls();
     void CloseLogFile();
 
-    shell::Clock& clock_;
-    shell::Dialogs& dialogs_;
-    comm::PortOpener& opener_;
+    vx::shell::Clock& clock_;
+    vx::shell::Dialogs& dialogs_;
+    vx::link::PortOpener& opener_;
     QString helpFilePath_;
     QHash<QString, QWidget*> controls_;
     std::unique_ptr<DataLog> log_;
-    shell::ConsoleHistory consoleHistory_;
+    vx::shell::ConsoleHistory consoleHistory_;
     bool ending_ = false;
     QPointer<About> about_;
     QPointer<Help> help_;

@@ -1,10 +1,10 @@
 // The View and Help menus. Each opens one modeless window; asking again
 // shows the same window rather than a second one.
 
-#include "About.h"
-#include "Help.h"
-#include "Main.h"
-#include "Trend.h"
+#include "forms/About/About.h"
+#include "forms/Help/Help.h"
+#include "forms/Main/Main.h"
+#include "forms/Trend/Trend.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void Main::mnuTrend_Click() {
 // window starts.
 void Main::createTrend() {
     connect(this, &Main::readingShown, this,
-            [this](const QDateTime& when, const QString&, const meter::Reading& reading) {
+            [this](const QDateTime& when, const QString&, const vx::meter::Reading& reading) {
                 trendWindow()->addReading(when, reading);
             });
 }

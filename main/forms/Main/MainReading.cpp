@@ -21,22 +21,22 @@
 #include <optional>
 #include <string_view>
 
-#include "Clock.h"
-#include "ConsoleHistory.h"
-#include "DataLog.h"
-#include "Dialogs.h"
-#include "Errors.h"
-#include "Framing.h"
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "Reading.h"
-#include "SerialLink.h"
-#include "StatusLamp.h"
-#include "ViewText.h"
+#include "forms/Main/Main.h"
+#include "link/Errors.h"
+#include "link/Framing.h"
+#include "link/SerialLink.h"
+#include "log/DataLog.h"
+#include "meter/Reading.h"
+#include "shell/Clock.h"
+#include "shell/ConsoleHistory.h"
+#include "shell/Dialogs.h"
+#include "shell/Latin1View.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
 
 namespace {
 
-using shell::fromView;
+using vx::shell::fromLatin1View;
 
 // A reply longer than this without its terminator is not a reply: a meter
 // streaming without ever ending its line must not grow memory without end.
@@ -57,8 +57,8 @@ struct Collected {
 Collected collect(QString& buffer, const QString& incoming, const QString& terminator) {
     buffer += incoming;
     Collected result;
-    if (comm::framing::replyComplete(buffer, terminator)) {
-        result.reply = comm::framing::dropLast(buffer);
+    if (vx::link::framing::replyComplete(buffer, terminator)) {
+        result.reply = vx::link::framing::dropLast(buffer);
     } else if (buffer.size() > kReplyLimit) {
         result.dropped = buffer.size();
         buffer.clear();
@@ -86,7 +86,7 @@ void Main::SingleRead_Click() {
     single_read = 1;
     PrimaryDisplay->clear();
     SecondaryDisplay->clear();
-    if (SendCommand(QStringLiteral("FETC?")) != comm::kNoError) {
+    if (SendCommand(QStringLiteral("FETC?")) != vx::link::kNoError) {
         // The query never left: no reply will come to claim the next text.
         single_read = 0;
         return;
@@ -106,7 +106,7 @@ void Main::Run_Click() {
     SetControlsEnabled({Run, SetRate, Rate, Trigger, SetTrig, SendTrig}, false);
     running_cnt = 1;
     while (true) {
-        if (SendCommand(QStringLiteral("FETC?")) != comm::kNoError) {
+        if (SendCommand(QStringLiteral("FETC?")) != vx::link::kNoError) {
             EndRunForLostPort(
                 QStringLiteral("the query \"FETC?\" was not sent: %1").arg(MSComm1->lastError()));
             return;
@@ -155,21 +155,22 @@ void Main::EndRunForLostPort(const QString& why) {
 void Main::MSComm1_OnComm() {
     // Each active branch reads the port itself: the first takes everything.
     const auto take = [this](QString& buffer, std::string_view what) -> std::optional<QString> {
-        Collected c = collect(buffer, comm::framing::fromWire(MSComm1->readAll()), tchar);
+        Collected c = collect(buffer, vx::link::framing::fromWire(MSComm1->readAll()), tchar);
         if (c.dropped > 0) {
             StatusBox->setText(
                 QStringLiteral("Dropped %1 characters of a %2 reply without the termination "
                                "character; check the termination character")
                     .arg(c.dropped)
-                    .arg(fromView(what)));
+                    .arg(fromLatin1View(what)));
         }
         return c.reply;
     };
     const auto show = [this](const QString& reply) {
-        const meter::Reading reading = meter::splitReply(reply, FuncTwoStat->isGreen(),
-                                                         {.function = func,
-                                                          .primaryUnit = PrimaryUnit->text(),
-                                                          .secondaryUnit = SecondaryUnit->text()});
+        const vx::meter::Reading reading =
+            vx::meter::splitReply(reply, FuncTwoStat->isGreen(),
+                                  {.function = func,
+                                   .primaryUnit = PrimaryUnit->text(),
+                                   .secondaryUnit = SecondaryUnit->text()});
         PrimaryDisplay->setText(reading.primary);
         if (reading.secondary) {
             SecondaryDisplay->setText(*reading.secondary);
@@ -216,13 +217,13 @@ void Main::Send_Click() {
                            "sent to the instrument, which takes only Latin-1 characters.")
                 .arg(QString::fromUcs4(&*c, 1),
                      QString::number(static_cast<uint>(*c), 16).toUpper().rightJustified(4, u'0')),
-            QStringLiteral("Command Not Sent"), shell::Dialogs::Icon::Exclamation);
+            QStringLiteral("Command Not Sent"), vx::shell::Dialogs::Icon::Exclamation);
         return;
     }
     consoleHistory_.add(text);
     ReturnMsg->clear();
     SendScpi = 1;
-    if (SendCommand(text) != comm::kNoError) {
+    if (SendCommand(text) != vx::link::kNoError) {
         // Nothing went out, so no reply is awaited.
         SendScpi = 0;
     }
@@ -234,7 +235,7 @@ void Main::connectConsole() {
             Send_Click();
         }
     });
-    shell::walkHistoryWithKeys(SendMsg, consoleHistory_);
+    vx::shell::walkHistoryWithKeys(SendMsg, consoleHistory_);
 }
 
 // Logging.
@@ -243,7 +244,7 @@ void Main::SaveData_Click() {
     if (running_cnt == 0) {
         dialogs().message(this,
                           QStringLiteral("Please click the RUN button first before logging data."),
-                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
+                          QStringLiteral("Run Error"), vx::shell::Dialogs::Icon::Information);
         return;
     }
     if (log_ && log_->isOpen()) {
@@ -251,16 +252,17 @@ void Main::SaveData_Click() {
                           QStringLiteral("Data is already being logged to %1.\nPress Stop Log "
                                          "before logging to another file.")
                               .arg(QDir::toNativeSeparators(log_->path())),
-                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Information);
+                          QStringLiteral("Log and Save Data"),
+                          vx::shell::Dialogs::Icon::Information);
         return;
     }
-    const shell::SaveFileRequest request{.title = QStringLiteral("Save Data As"),
-                                         .filter = fromView(kLogFilter),
-                                         .initialDir = QStringLiteral("C:\\Program Files"),
-                                         .fileName = QString()};
+    const vx::shell::SaveFileRequest request{.title = QStringLiteral("Save Data As"),
+                                             .filter = fromLatin1View(kLogFilter),
+                                             .initialDir = QStringLiteral("C:\\Program Files"),
+                                             .fileName = QString()};
     const std::optional<QString> chosen = dialogs().saveFileName(this, request);
     if (!chosen || chosen->isEmpty()) {
-        ReportConnectionError(comm::kNoError);
+        ReportConnectionError(vx::link::kNoError);
         return;
     }
     if (running_cnt == 0) {
@@ -269,7 +271,7 @@ void Main::SaveData_Click() {
                           QStringLiteral("Readings stopped while the file was being chosen; "
                                          "logging was not started. Press Run, then Log and Save "
                                          "Data again."),
-                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
+                          QStringLiteral("Run Error"), vx::shell::Dialogs::Icon::Information);
         return;
     }
     if (!log_) {
@@ -286,7 +288,7 @@ void Main::SaveData_Click() {
                            "being logged.")
                 .arg(QDir::toNativeSeparators(path),
                      opened ? QStringLiteral("written") : QStringLiteral("opened"), log_->error()),
-            QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Exclamation);
+            QStringLiteral("Log and Save Data"), vx::shell::Dialogs::Icon::Exclamation);
         if (opened) {
             StatusBox->setText(
                 QStringLiteral("Logging not started: %1: %2").arg(path, log_->error()));
@@ -297,7 +299,7 @@ void Main::SaveData_Click() {
     FileToSave = path;
     FilePath->setText(FileToSave);
     datalog_start = 1;
-    ReportConnectionError(comm::kNoError);
+    ReportConnectionError(vx::link::kNoError);
 }
 
 void Main::EndLog_Click() {
@@ -336,7 +338,7 @@ void Main::WriteLogLine(const QString& reply) {
         [this, why] {
             dialogs().message(this, why + QStringLiteral(".\nThe lines logged before are kept."),
                               QStringLiteral("Log and Save Data"),
-                              shell::Dialogs::Icon::Exclamation);
+                              vx::shell::Dialogs::Icon::Exclamation);
         },
         Qt::QueuedConnection);
 }

@@ -13,9 +13,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ void Main::buildUi() {
         return b;
     };
     auto list = [&](const char* name, const QString& prompt, const QString& tip, bool enabled) {
-        auto* c = new shell::PromptComboBox(central);
+        auto* c = new vx::shell::PromptComboBox(central);
         c->showPrompt(prompt);
         add(c, name, tip, enabled);
         return c;
@@ -89,8 +89,8 @@ void Main::buildUi() {
         add(t, name, tip, enabled);
         return t;
     };
-    auto lamp = [&](const char* name, shell::StatusLamp::Shape shape) {
-        auto* l = new shell::StatusLamp(shape, central);
+    auto lamp = [&](const char* name, vx::shell::StatusLamp::Shape shape) {
+        auto* l = new vx::shell::StatusLamp(shape, central);
         add(l, name, QString(), true);
         return l;
     };
@@ -122,7 +122,7 @@ void Main::buildUi() {
     ConnectBtn = button("ConnectBtn", QStringLiteral("Connect"),
                         QStringLiteral("Click to connect to selected COM Port"), true);
     Close = button("Close", QStringLiteral("Close Port"), QStringLiteral("Close COM port"), true);
-    PortOpenStat = lamp("PortOpenStat", shell::StatusLamp::Shape::Circle);
+    PortOpenStat = lamp("PortOpenStat", vx::shell::StatusLamp::Shape::Circle);
     InstrID = text("InstrID", QString(), QString(), true);
     {
         QPalette p = InstrID->palette();
@@ -142,7 +142,7 @@ void Main::buildUi() {
                                QStringLiteral("Turn on secondary display"), false);
     FuncBoxTwoStateOff = button("FuncBoxTwoStateOff", QStringLiteral("OFF"),
                                 QStringLiteral("Turn off secondary display"), false);
-    FuncTwoStat = lamp("FuncTwoStat", shell::StatusLamp::Shape::Rectangle);
+    FuncTwoStat = lamp("FuncTwoStat", vx::shell::StatusLamp::Shape::Rectangle);
 
     // Readings.
     const QString reading = QStringLiteral("-8.88888E+88");
@@ -173,14 +173,14 @@ void Main::buildUi() {
         button("SetDisp", QStringLiteral("Set"), QStringLiteral("Sets the display mode"), false);
     Hold = button("Hold", QStringLiteral("Click to HOLD"),
                   QStringLiteral("Holds reading of the multimeter display"), false);
-    HoldStat = lamp("HoldStat", shell::StatusLamp::Shape::RoundedSquare);
+    HoldStat = lamp("HoldStat", vx::shell::StatusLamp::Shape::RoundedSquare);
 
     // Reference mode.
     RefStateOn =
         button("RefStateOn", QStringLiteral("ON"), QStringLiteral("Turn on reference mode"), false);
     RefStateOff = button("RefStateOff", QStringLiteral("OFF"),
                          QStringLiteral("Turn off reference mode"), false);
-    RefStat = lamp("RefStat", shell::StatusLamp::Shape::RoundedSquare);
+    RefStat = lamp("RefStat", vx::shell::StatusLamp::Shape::RoundedSquare);
     RefMethod = list("RefMethod", QStringLiteral("Reference Method"),
                      QStringLiteral("Select reference mode"), false);
     SetRefMethod = button("SetRefMethod", QStringLiteral("Set"),

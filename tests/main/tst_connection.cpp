@@ -3,14 +3,14 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ControlNames.h"
-#include "EnableRecorder.h"
-#include "Errors.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/Errors.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/ControlNames.h"
+#include "support/EnableRecorder.h"
+#include "support/MainHarness.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ void TestConnection::connectIdentifies() {
         if (wire.isEmpty()) {
             wire = h.port()->written;
             busyDuringWait = !w.isEnabled() && QApplication::overrideCursor() != nullptr;
-            QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+            QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
             QCOMPARE(w.InstrID->text(), QStringLiteral("Connecting...please wait..."));
             h.port()->deliver(reply);
         }
@@ -102,7 +102,7 @@ void TestConnection::connectIdentifies() {
     QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(w.portString, QStringLiteral("3"));
     QCOMPARE(w.baudString, QStringLiteral("9600"));
     QCOMPARE(w.tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
@@ -149,9 +149,9 @@ void TestConnection::noPortChosenIsError13() {
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("Please Select a COM port before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
     QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.opener.opened.isEmpty());
     QVERIFY(h.w().isEnabled());
     QCOMPARE(h.clock.passes, 0);
@@ -159,7 +159,7 @@ void TestConnection::noPortChosenIsError13() {
 
 void TestConnection::portInUseIsError8005() {
     MainHarness h;
-    h.opener.failures.insert(4, comm::kPortInUse);
+    h.opener.failures.insert(4, vx::link::kPortInUse);
     h.w().ComPort->setCurrentIndex(3);
     h.w().ConnectBtn->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
@@ -168,8 +168,8 @@ void TestConnection::portInUseIsError8005() {
                             "application or user.  Please check to make sure port is not in use "
                             "before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY(!h.w().MSComm1->isOpen());
     QVERIFY(h.w().isEnabled());
     QVERIFY(h.w().ComPort->isEnabled());
@@ -177,8 +177,8 @@ void TestConnection::portInUseIsError8005() {
 
 void TestConnection::otherOpenFailuresSayWhy_data() {
     QTest::addColumn<int>("error");
-    QTest::newRow("no device") << int(comm::kNoSuchPort);
-    QTest::newRow("permission") << int(comm::kPermissionDenied);
+    QTest::newRow("no device") << int(vx::link::kNoSuchPort);
+    QTest::newRow("permission") << int(vx::link::kPermissionDenied);
 }
 
 void TestConnection::otherOpenFailuresSayWhy() {
@@ -189,7 +189,7 @@ void TestConnection::otherOpenFailuresSayWhy() {
     h.w().ConnectBtn->click();
     QVERIFY(h.dialogs.messages.isEmpty());
     QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
     QCOMPARE(h.w().StatusBox->text(),
              QStringLiteral("Could not open COM1: simulated failure %1").arg(error));
     QVERIFY(h.w().isEnabled());
@@ -226,7 +226,7 @@ void TestConnection::noReplyEndsIdle() {
     QVERIFY(h.w().isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // The port stays open and the lamp green, but nothing was enabled.
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QVERIFY(h.w().MSComm1->isOpen());
     QVERIFY(!h.w().FuncBox->isEnabled());
     QVERIFY(h.dialogs.messages.isEmpty());
@@ -338,9 +338,9 @@ void TestConnection::closePortResetsControls() {
     for (const QString& name : kMeasurementControls) {
         w.findChild<QWidget*>(name)->setEnabled(true);
     }
-    w.FuncTwoStat->setFillColor(shell::kLampGreen);
-    w.HoldStat->setFillColor(shell::kLampGreen);
-    w.RefStat->setFillColor(shell::kLampGreen);
+    w.FuncTwoStat->setFillColor(vx::shell::kLampGreen);
+    w.HoldStat->setFillColor(vx::shell::kLampGreen);
+    w.RefStat->setFillColor(vx::shell::kLampGreen);
     w.PrimaryDisplay->setText("1");
     w.SecondaryDisplay->setText("2");
     w.PrimaryUnit->setText("VDC");
@@ -349,7 +349,7 @@ void TestConnection::closePortResetsControls() {
     w.FuncBox->setCurrentIndex(3);
     w.Close->click();
     QVERIFY(!w.MSComm1->isOpen());
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
     QCOMPARE(w.InstrID->text(), QStringLiteral("No Instrument Connected"));
     for (const char* on : {"ComPort", "BaudRate", "TermChar", "ConnectBtn", "Close", "Exit"}) {
         QVERIFY2(enabled(w, on), on);
@@ -364,9 +364,9 @@ void TestConnection::closePortResetsControls() {
          {w.StatusBox, w.PrimaryDisplay, w.SecondaryDisplay, w.PrimaryUnit, w.SecondaryUnit}) {
         QVERIFY(box->text().isEmpty());
     }
-    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(w.func, QStringLiteral("VOLT:DC"));
     QCOMPARE(w.FuncBox->currentIndex(), 3);
     QVERIFY(h.takeWire().isEmpty());
@@ -393,9 +393,9 @@ void TestConnection::closePortOrder() {
 
 void TestConnection::closeWithPortClosedKeepsLamp() {
     MainHarness h;
-    h.w().PortOpenStat->setFillColor(shell::kLampGreen);
+    h.w().PortOpenStat->setFillColor(vx::shell::kLampGreen);
     h.w().Close->click();
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(h.w().InstrID->text(), QStringLiteral("No Instrument Connected"));
 }
 
@@ -404,7 +404,7 @@ void TestConnection::cablePulledClosesAtOnce() {
     QVERIFY(h.connect(1));
     h.port()->hangUp();
     QVERIFY(!h.w().MSComm1->isOpen());
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY2(h.w().StatusBox->text().startsWith(QStringLiteral("Connection lost:")),
              qPrintable(h.w().StatusBox->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
@@ -430,4 +430,4 @@ void TestConnection::exitClosesPort() {
 }
 
 QTEST_MAIN(TestConnection)
-#include "test_connection.moc"
+#include "tst_connection.moc"

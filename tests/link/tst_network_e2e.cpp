@@ -16,11 +16,11 @@
 
 #include <functional>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/SimBench.h"
 #include "vxsim/client/DeadListener.h"
 
 namespace {
@@ -80,7 +80,7 @@ void TestNetworkE2E::identifies() {
     b.window->TermChar->setCurrentIndex(0);
     b.window->ConnectBtn->click();
     QCOMPARE(b.window->InstrID->text(), QStringLiteral("Velmora,VX260,260K31877,1.05"));
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(b.window->StatusBox->text(), QStringLiteral("Ready"));
     QVERIFY(b.window->isEnabled());
     QVERIFY(!b.window->ComPort->isEnabled());
@@ -99,7 +99,7 @@ void TestNetworkE2E::runAndLogAsOnPseudoTerminal() {
         QVERIFY(b.connectAndSet());
         b.runLogged(4);
         QCOMPARE(b.shown, 4);
-        QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+        QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
         sent[tcp] = b.sim.recorded();
         logged[tcp] = readFile(b.logPath());
     }
@@ -147,7 +147,7 @@ void TestNetworkE2E::connectFailures() {
     qputenv("VXMETER_COM4", device.toLatin1());
     FakeClock clock;
     RecordingDialogs dialogs;
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.ComPort->setCurrentIndex(3);
     int idlePasses = 0;
@@ -166,7 +166,7 @@ void TestNetworkE2E::connectFailures() {
     QCOMPARE(idlePasses, 0);
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY(!w.MSComm1->isOpen());
     QCOMPARE(w.InstrID->text(), QStringLiteral("Connecting...please wait..."));
     QVERIFY(w.ComPort->isEnabled());
@@ -193,18 +193,18 @@ void TestNetworkE2E::turnedAwayWhileMeterIsTaken() {
                  status.endsWith(b.sim.devicePath() + QStringLiteral(" closed the connection")),
              qPrintable(status));
     QCOMPARE(b.window->InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(b.dialogs.messages.isEmpty());
     // Once the other client has left, the same window connects.
     other.disconnectFromHost();
-    for (int attempt = 0; attempt < 20 && b.window->PortOpenStat->fillColor() != shell::kLampGreen;
-         ++attempt) {
+    for (int attempt = 0;
+         attempt < 20 && b.window->PortOpenStat->fillColor() != vx::shell::kLampGreen; ++attempt) {
         QTest::qWait(20);  // for vxsim to see the other client leave
         b.window->ConnectBtn->click();
     }
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QVERIFY(b.window->InstrID->text().startsWith(QStringLiteral("Velmora,VX480,")));
 }
 
@@ -221,7 +221,7 @@ void TestNetworkE2E::farEndClosesDuringLoggedRun() {
     QCOMPARE(b.shown, 6);
     QCOMPARE(w.running_cnt, qint16(0));
     QCOMPARE(w.datalog_start, qint16(0));
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY(!w.MSComm1->isOpen());
     QCOMPARE(w.StatusBox->text(), QStringLiteral("Readings stopped, log file closed: connection "
                                                  "lost: %1 closed the connection")
@@ -235,4 +235,4 @@ void TestNetworkE2E::farEndClosesDuringLoggedRun() {
 }
 
 QTEST_MAIN(TestNetworkE2E)
-#include "test_network_e2e.moc"
+#include "tst_network_e2e.moc"

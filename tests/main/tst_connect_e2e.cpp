@@ -7,11 +7,11 @@
 #include <QSerialPort>
 #include <QTest>
 
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/SimBench.h"
 
 using Bench = SimBench;
 
@@ -46,7 +46,7 @@ void TestConnectE2E::identifies() {
     QVERIFY2(b.window->InstrID->text().startsWith(QStringLiteral("Velmora,VX260,")),
              qPrintable(b.window->InstrID->text()));
     QCOMPARE(b.window->InstrID->text().count(QLatin1Char(',')), 3);
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(b.window->StatusBox->text(), QStringLiteral("Ready"));
     QVERIFY(b.window->FuncBox->isEnabled());
     QVERIFY(b.window->isEnabled());
@@ -77,10 +77,10 @@ void TestConnectE2E::portHeldElsewhereIs8005() {
     QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QVERIFY(b.dialogs.messages[0].text.startsWith(
         QStringLiteral("The selected COM port is currently in use")));
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampRed);
     other.close();
     b.window->ConnectBtn->click();
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(b.dialogs.messages.size(), 1);
 }
 
@@ -88,11 +88,11 @@ void TestConnectE2E::cablePulledWhileOpen() {
     Bench b;
     QVERIFY(b.start({}));
     b.window->ConnectBtn->click();
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
     // Connected and idle: the window sleeps in the event loop.
     QVERIFY2(cpuSecondsIdle(300) < 0.05, "idle window uses CPU");
     b.sim.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(b.window->PortOpenStat->fillColor(), shell::kLampRed, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(b.window->PortOpenStat->fillColor(), vx::shell::kLampRed, 3000);
     QVERIFY(!b.window->MSComm1->isOpen());
     QVERIFY(b.window->StatusBox->text().startsWith(QStringLiteral("Connection lost:")));
     // Nothing keeps raising events once the port is closed.
@@ -105,7 +105,7 @@ void TestConnectE2E::hangUpDuringConnect() {
     b.window->ConnectBtn->click();
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampRed);
     QVERIFY2(b.window->StatusBox->text().startsWith(QStringLiteral("Connection lost")),
              qPrintable(b.window->StatusBox->text()));
 }
@@ -115,13 +115,13 @@ void TestConnectE2E::closeAndReconnect() {
     QVERIFY(b.start({}));
     b.window->ConnectBtn->click();
     b.window->Close->click();
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampRed);
     QCOMPARE(b.window->InstrID->text(), QStringLiteral("No Instrument Connected"));
     b.window->ConnectBtn->click();
-    QCOMPARE(b.window->PortOpenStat->fillColor(), shell::kLampGreen);
+    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
     QVERIFY(b.window->InstrID->text().startsWith(QStringLiteral("Velmora,")));
     QCOMPARE(b.sim.recorded(), QByteArray("*IDN?\n*IDN?\n"));
 }
 
 QTEST_MAIN(TestConnectE2E)
-#include "test_connect_e2e.moc"
+#include "tst_connect_e2e.moc"

@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "Main.h"
-#include "MainHarness.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
 
 // The window as the operator first sees it.
 class TestStartState : public QObject {
@@ -104,7 +104,7 @@ void TestStartState::controls() {
         h.w().show();
         const QImage face = b->grab().toImage();
         QCOMPARE(face.pixelColor(4, face.height() / 2), QColor(0xE0, 0xE0, 0xE0));
-    } else if (auto* c = qobject_cast<shell::PromptComboBox*>(w)) {
+    } else if (auto* c = qobject_cast<vx::shell::PromptComboBox*>(w)) {
         QCOMPARE(c->fieldText(), text);
         QVERIFY(c->isEditable());
     } else if (auto* t = qobject_cast<QLineEdit*>(w)) {
@@ -145,7 +145,7 @@ void TestStartState::lists() {
     QFETCH(QStringList, entries);
     QFETCH(int, chosen);
     MainHarness h;
-    auto* c = h.w().findChild<shell::PromptComboBox*>(name);
+    auto* c = h.w().findChild<vx::shell::PromptComboBox*>(name);
     QVERIFY(c != nullptr);
     QCOMPARE(c->entries(), entries);
     QCOMPARE(c->currentIndex(), chosen);
@@ -154,17 +154,17 @@ void TestStartState::lists() {
 void TestStartState::lampsStartRed_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("shape");
-    QTest::newRow("PortOpenStat") << "PortOpenStat" << int(shell::StatusLamp::Shape::Circle);
-    QTest::newRow("FuncTwoStat") << "FuncTwoStat" << int(shell::StatusLamp::Shape::Rectangle);
-    QTest::newRow("HoldStat") << "HoldStat" << int(shell::StatusLamp::Shape::RoundedSquare);
-    QTest::newRow("RefStat") << "RefStat" << int(shell::StatusLamp::Shape::RoundedSquare);
+    QTest::newRow("PortOpenStat") << "PortOpenStat" << int(vx::shell::StatusLamp::Shape::Circle);
+    QTest::newRow("FuncTwoStat") << "FuncTwoStat" << int(vx::shell::StatusLamp::Shape::Rectangle);
+    QTest::newRow("HoldStat") << "HoldStat" << int(vx::shell::StatusLamp::Shape::RoundedSquare);
+    QTest::newRow("RefStat") << "RefStat" << int(vx::shell::StatusLamp::Shape::RoundedSquare);
 }
 
 void TestStartState::lampsStartRed() {
     QFETCH(QString, name);
     QFETCH(int, shape);
     MainHarness h;
-    auto* lamp = h.w().findChild<shell::StatusLamp*>(name);
+    auto* lamp = h.w().findChild<vx::shell::StatusLamp*>(name);
     QVERIFY(lamp != nullptr);
     QCOMPARE(lamp->fillColor(), 255);
     QCOMPARE(int(lamp->shape()), shape);
@@ -289,9 +289,9 @@ void TestStartState::portListReadOncePerLook() {
         qunsetenv(QStringLiteral("VXMETER_COM%1").arg(n).toLatin1().constData());
     }
     int reads = 0;
-    comm::SerialPortOpener opener([&reads] {
+    vx::link::SerialPortOpener opener([&reads] {
         ++reads;
-        return comm::orderedPorts(
+        return vx::link::orderedPorts(
             {{QStringLiteral("ttyS1"), QStringLiteral("/nonexistent/ttyS1"), false},
              {QStringLiteral("ttyUSB0"), QStringLiteral("/nonexistent/ttyUSB0"), true}});
     });
@@ -324,4 +324,4 @@ void TestStartState::portListReadOncePerLook() {
 }
 
 QTEST_MAIN(TestStartState)
-#include "test_startstate.moc"
+#include "tst_startstate.moc"

@@ -4,14 +4,14 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "About.h"
-#include "Help.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
-#include "Trend.h"
-#include "TrendData.h"
+#include "forms/About/About.h"
+#include "forms/Help/Help.h"
+#include "forms/Main/Main.h"
+#include "forms/Trend/Trend.h"
+#include "forms/Trend/TrendData.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
 
 namespace {
 
@@ -183,7 +183,7 @@ void TestMenus::trendTakesSingleReadAndSecondary() {
     QVERIFY(h.connect());
     h.w().FuncBox->setCurrentIndex(8);
     h.w().SetFunc->click();
-    h.w().FuncTwoStat->setFillColor(shell::kLampGreen);
+    h.w().FuncTwoStat->setFillColor(vx::shell::kLampGreen);
     h.clock.onWait = [&](qint64) {
         if (h.w().single_read == 1) {
             h.port()->deliver("+2.00000E+00,+1.00000E+03\n");
@@ -224,4 +224,4 @@ void TestMenus::portTipsFollowThePopup() {
 }
 
 QTEST_MAIN(TestMenus)
-#include "test_menus.moc"
+#include "tst_menus.moc"
