@@ -18,6 +18,7 @@
 #include "link/Framing.h"
 #include "link/NetworkPort.h"
 #include "link/SerialLink.h"
+#include "meter/Reading.h"
 
 namespace vx::cli {
 
@@ -71,20 +72,6 @@ QString csvField(const QString& field) {
 
 QJsonValue jsonNumber(double v) {
     return vx::forms::trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
-}
-
-// The reply as the window's display boxes show it: split at the first comma
-// while the secondary display is on.
-struct Split {
-    QString primary;
-    QString secondary;
-};
-Split split(const QString& reply, bool secondaryOn) {
-    const qsizetype comma = reply.indexOf(QLatin1Char(','));
-    if (!secondaryOn || comma < 0) {
-        return {reply, QString()};
-    }
-    return {reply.left(comma), reply.mid(comma + 1)};
 }
 
 }  // namespace
@@ -345,10 +332,11 @@ void Runner::record(const QString& reply) {
     const QDateTime when = clock_.now();
     ++taken_;
     const bool secondaryOn = options_.settings.secondary.has_value();
-    const Split parts = split(reply, secondaryOn);
-    const double primary = vx::forms::trend::parseValue(parts.primary);
+    const vx::meter::Reading reading = vx::meter::splitReply(reply, secondaryOn);
+    const QString secondary = reading.secondary.value_or(QString());
+    const double primary = vx::forms::trend::parseValue(reading.primary);
     stats_.add(primary);
-    lastPrimary_ = parts.primary.trimmed();
+    lastPrimary_ = reading.primary.trimmed();
     if (log_.isOpen() && !log_.writeLine(logReadingLine(reply, when))) {
         message(QStringLiteral("could not write to %1: %2; the lines before are kept")
                     .arg(options_.output, log_.error()));
@@ -362,12 +350,12 @@ void Runner::record(const QString& reply) {
         QString line;
         switch (options_.format) {
             case Format::Text:
-                line = logTimeStamp(when) + QStringLiteral("  ") + parts.primary;
+                line = logTimeStamp(when) + QStringLiteral("  ") + reading.primary;
                 if (!unit.isEmpty()) {
                     line += QLatin1Char(' ') + unit;
                 }
                 if (secondaryOn) {
-                    line += QStringLiteral("  ") + parts.secondary;
+                    line += QStringLiteral("  ") + secondary;
                     if (!unit2.isEmpty()) {
                         line += QLatin1Char(' ') + unit2;
                     }
@@ -375,23 +363,23 @@ void Runner::record(const QString& reply) {
                 break;
             case Format::Csv:
                 line = when.toString(Qt::ISODateWithMs) + QLatin1Char(',') +
-                       csvField(parts.primary) + QLatin1Char(',') + csvField(unit);
+                       csvField(reading.primary) + QLatin1Char(',') + csvField(unit);
                 if (secondaryOn) {
-                    line += QLatin1Char(',') + csvField(parts.secondary) + QLatin1Char(',') +
-                            csvField(unit2);
+                    line +=
+                        QLatin1Char(',') + csvField(secondary) + QLatin1Char(',') + csvField(unit2);
                 }
                 break;
             case Format::Json: {
                 QJsonObject o{
                     {QStringLiteral("time"), when.toString(Qt::ISODateWithMs)},
-                    {QStringLiteral("primary"), parts.primary},
+                    {QStringLiteral("primary"), reading.primary},
                     {QStringLiteral("value"), jsonNumber(primary)},
                     {QStringLiteral("unit"), unit},
                 };
                 if (secondaryOn) {
-                    o.insert(QStringLiteral("secondary"), parts.secondary);
+                    o.insert(QStringLiteral("secondary"), secondary);
                     o.insert(QStringLiteral("secondary_value"),
-                             jsonNumber(vx::forms::trend::parseValue(parts.secondary)));
+                             jsonNumber(vx::forms::trend::parseValue(secondary)));
                     o.insert(QStringLiteral("secondary_unit"), unit2);
                 }
                 line = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
@@ -413,7 +401,7 @@ bool Runner::writeBlock() {
     const bool secondaryOn = options_.settings.secondary.has_value();
     const QString header = logHeaderLine(primaryHeader(options_.settings),
                                          secondaryHeader(options_.settings), secondaryOn);
-    if (log_.writeLine(QString()) && log_.writeLine(header)) {
+    if (log_.writeBlockStart(header)) {
         return true;
     }
     message(QStringLiteral("could not write to %1: %2").arg(options_.output, log_.error()));

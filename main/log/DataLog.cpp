@@ -51,6 +51,21 @@ bool DataLog::writeLine(const QString& line) {
     return false;
 }
 
+bool DataLog::writeBlockStart(const QString& header) {
+    return writeLine(QString()) && writeLine(header);
+}
+
+DataLog::Start DataLog::start(const QString& path, const QString& header) {
+    if (!open(path)) {
+        return Start::NotOpened;
+    }
+    if (!writeBlockStart(header)) {
+        close();  // keeps error()
+        return Start::NotWritten;
+    }
+    return Start::Started;
+}
+
 void DataLog::close() {
     if (file_.isOpen()) {
         file_.close();

@@ -33,6 +33,17 @@ public:
     // a part of the line that did get written is taken back off the file.
     bool writeLine(const QString& line);
 
+    // Writes the empty separator line and `header`: the start of a block.
+    bool writeBlockStart(const QString& header);
+
+    // How starting a block ended.
+    enum class Start { Started, NotOpened, NotWritten };
+
+    // Opens `path` (as open()) and starts a block in it. NotWritten when a
+    // line did not go in; the file is then closed again. Both failures leave
+    // the reason in error().
+    Start start(const QString& path, const QString& header);
+
     // Closes the file; harmless when none is open.
     void close();
 

@@ -43,24 +43,23 @@ int main(int argc, char* argv[]) {
     w.func_selection = QStringLiteral("DC Voltage(V)");
 
     int logged = 0;
-    QObject::connect(&w, &Main::readingShown, &w,
-                     [&](const QDateTime&, const QString& reply, bool) {
-                         if (w.datalog_start != 1) {
-                             return;
-                         }
-                         const int n = ++logged;
-                         // Queued: runs once the receive handler has written the line.
-                         QMetaObject::invokeMethod(
-                             &w,
-                             [&w, reply, n, lines] {
-                                 std::printf("logged %s\n", qPrintable(reply));
-                                 std::fflush(stdout);
-                                 if (n == lines) {
-                                     w.StopBtn_Click();
-                                 }
-                             },
-                             Qt::QueuedConnection);
-                     });
+    QObject::connect(&w, &Main::readingShown, &w, [&](const QDateTime&, const QString& reply) {
+        if (w.datalog_start != 1) {
+            return;
+        }
+        const int n = ++logged;
+        // Queued: runs once the receive handler has written the line.
+        QMetaObject::invokeMethod(
+            &w,
+            [&w, reply, n, lines] {
+                std::printf("logged %s\n", qPrintable(reply));
+                std::fflush(stdout);
+                if (n == lines) {
+                    w.StopBtn_Click();
+                }
+            },
+            Qt::QueuedConnection);
+    });
     // Runs inside the first wait of the Run loop.
     QTimer::singleShot(0, &w, [&w] { w.SaveData_Click(); });
     w.Run_Click();

@@ -17,10 +17,12 @@
 #include <csignal>
 
 #include <functional>
+#include <optional>
 
 #include "forms/Main/Main.h"
 #include "link/SerialLink.h"
 #include "log/DataLog.h"
+#include "meter/Reading.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
 
@@ -105,6 +107,14 @@ struct Bench : MainHarness {
     }
 };
 
+// One reply and how it splits; no secondary value while the display is off.
+struct SplitRow {
+    QString reply;
+    bool secondaryOn = false;
+    QString primary;
+    std::optional<QString> secondary;
+};
+
 }  // namespace
 
 class TestReading : public QObject {
@@ -117,6 +127,8 @@ private Q_SLOTS:
     void branchOrder();
     void secondarySplit_data();
     void secondarySplit();
+    void replySplit_data();
+    void replySplit();
     void singleRead();
     void singleReadWithoutReply();
     void console_data();
@@ -273,8 +285,39 @@ void TestReading::secondarySplit() {
         QCOMPARE(w.SecondaryDisplay->text(), secondary);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0][1].toString(), QString::fromLatin1(reply.chopped(1)));
-        QCOMPARE(shown[0][2].toBool(), green);
+        const auto shownAs = shown[0][2].value<vx::meter::Reading>();
+        QCOMPARE(shownAs.primary, primary);
+        QCOMPARE(shownAs.secondary.has_value(), green);
     }
+}
+
+// The split itself, as the display boxes, the Trend window and vxlog take it.
+void TestReading::replySplit_data() {
+    QTest::addColumn<SplitRow>("row");
+    QTest::newRow("off: whole reply, commas included")
+        << SplitRow{.reply = "1,2", .secondaryOn = false, .primary = "1,2", .secondary = {}};
+    QTest::newRow("on: first comma, CR kept") << SplitRow{.reply = "+1.5E+00,+1.0E+03\r",
+                                                          .secondaryOn = true,
+                                                          .primary = "+1.5E+00",
+                                                          .secondary = "+1.0E+03\r"};
+    QTest::newRow("on: second comma stays secondary")
+        << SplitRow{.reply = "1,2,3", .secondaryOn = true, .primary = "1", .secondary = "2,3"};
+    QTest::newRow("on, no comma: empty secondary")
+        << SplitRow{.reply = "7.7", .secondaryOn = true, .primary = "7.7", .secondary = ""};
+    QTest::newRow("on, leading comma: empty primary")
+        << SplitRow{.reply = ",5", .secondaryOn = true, .primary = "", .secondary = "5"};
+}
+
+void TestReading::replySplit() {
+    QFETCH(SplitRow, row);
+    const vx::meter::Reading r =
+        vx::meter::splitReply(row.reply, row.secondaryOn, {"VOLT:DC", "VDC", "Hz"});
+    QCOMPARE(r.primary, row.primary);
+    QCOMPARE(r.secondary.has_value(), row.secondary.has_value());
+    QCOMPARE(r.secondary.value_or("(none)"), row.secondary.value_or("(none)"));
+    QCOMPARE(r.measure.function, QString("VOLT:DC"));
+    QCOMPARE(r.measure.primaryUnit, QString("VDC"));
+    QCOMPARE(r.measure.secondaryUnit, QString("Hz"));
 }
 
 void TestReading::singleRead() {

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "shell/Busy.h"
+#include "shell/ConsoleHistory.h"
 #include "shell/Dialogs.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
@@ -31,6 +32,8 @@ private Q_SLOTS:
     void fileFilterPairs();
     void lampColourValues_data();
     void lampColourValues();
+    void consoleHistoryWalk_data();
+    void consoleHistoryWalk();
 };
 
 void TestShell::waitZeroRunsNoEvent_data() {
@@ -234,6 +237,51 @@ void TestShell::lampColourValues() {
     lamp.resize(20, 20);
     const QImage img = lamp.grab().toImage();
     QCOMPARE(img.pixelColor(10, 10), colour);
+}
+
+// Commands are added in order, then the steps are taken (-1 Up, +1 Down);
+// each step shows a text or, at an end of the walk, none.
+void TestShell::consoleHistoryWalk_data() {
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QList<int>>("steps");
+    QTest::addColumn<QStringList>("shown");
+    struct Row {
+        const char* name;
+        int limit;
+        QStringList added;
+        QList<int> steps;
+        QStringList shown;  // "(none)": the box keeps its text
+    };
+    const Row rows[] = {
+        {"no commands yet", 200, {}, {-1, +1}, {"(none)", "(none)"}},
+        {"an empty command is not kept", 200, {"A", ""}, {-1, -1}, {"A", "(none)"}},
+        {"past the newest the box is empty, then stays",
+         200,
+         {"A"},
+         {+1, -1, +1, +1},
+         {"(none)", "A", "", "(none)"}},
+        {"the oldest goes past the limit", 2, {"A", "B", "C"}, {-1, -1, -1}, {"C", "B", "(none)"}},
+    };
+    for (const Row& r : rows) {
+        QTest::newRow(r.name) << r.limit << r.added << r.steps << r.shown;
+    }
+}
+
+void TestShell::consoleHistoryWalk() {
+    QFETCH(int, limit);
+    QFETCH(QStringList, added);
+    QFETCH(QList<int>, steps);
+    QFETCH(QStringList, shown);
+    vx::shell::ConsoleHistory history(limit);
+    for (const QString& command : added) {
+        history.add(command);
+    }
+    QStringList got;
+    for (const int step : steps) {
+        got << history.step(step).value_or(QStringLiteral("(none)"));
+    }
+    QCOMPARE(got, shown);
 }
 
 QTEST_MAIN(TestShell)

@@ -53,7 +53,7 @@ bool RunBench::start(const QStringList& options) {
     }
     window->TermChar->setCurrentIndex(1);
     QObject::connect(window.get(), &Main::readingShown, window.get(),
-                     [this](const QDateTime&, const QString& reply, bool) {
+                     [this](const QDateTime&, const QString& reply) {
                          if (window->datalog_start == 1) {
                              logged.append(reply);
                          }

@@ -106,7 +106,8 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < vx::forms::trend::kMaxPoints; ++i) {
-        window.addReading(start.addSecs(i), replies[i], true, "VOLT:DC", "VDC", "Hz");
+        window.addReading(start.addSecs(i),
+                          vx::meter::splitReply(replies[i], true, {"VOLT:DC", "VDC", "Hz"}));
     }
     const double addMs = double(timer.nsecsElapsed()) / 1e6;
     std::printf("add %d readings: %.1f ms (%.2f us each)\n", int(vx::forms::trend::kMaxPoints),
@@ -115,8 +116,8 @@ int main(int argc, char** argv) {
     constexpr int rounds = 20;
     timer.restart();
     for (int r = 0; r < rounds; ++r) {
-        window.addReading(start.addSecs(vx::forms::trend::kMaxPoints + r), replies[r], true,
-                          "VOLT:DC", "VDC", "Hz");
+        window.addReading(start.addSecs(vx::forms::trend::kMaxPoints + r),
+                          vx::meter::splitReply(replies[r], true, {"VOLT:DC", "VDC", "Hz"}));
         window.refreshNow();
         QApplication::processEvents();
     }

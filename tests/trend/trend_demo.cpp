@@ -44,7 +44,8 @@ void feedLive(Trend& window, int count) {
         if (secondaryOn) {
             reply += ',' + QString::number(hertz, 'E', 5);
         }
-        window.addReading(start.addSecs(i), reply, secondaryOn, "DC Voltage", "VDC", "Hz");
+        window.addReading(start.addSecs(i),
+                          vx::meter::splitReply(reply, secondaryOn, {"DC Voltage", "VDC", "Hz"}));
     }
 }
 

@@ -107,8 +107,10 @@ void TstTrend::cleanup() {
 void TstTrend::feed(const QStringList& replies, bool secondaryOn, const QString& function) {
     const qsizetype already = window_->points().size();
     for (qsizetype i = 0; i < replies.size(); ++i) {
-        window_->addReading(kStart.addSecs(already + i), replies[i], secondaryOn, function,
-                            QStringLiteral("VDC"), QStringLiteral("Hz"));
+        window_->addReading(
+            kStart.addSecs(already + i),
+            vx::meter::splitReply(replies[i], secondaryOn,
+                                  {function, QStringLiteral("VDC"), QStringLiteral("Hz")}));
     }
 }
 
@@ -196,7 +198,8 @@ void TstTrend::newFunctionStartsNewSeries() {
     QCOMPARE(window_->points().size(), 4);
     QCOMPARE(window_->primaryStats().count(), 4);
 
-    window_->addReading(kStart.addSecs(10), "+5.00000E+01", false, "FREQ", "Hz", "");
+    window_->addReading(kStart.addSecs(10),
+                        vx::meter::splitReply("+5.00000E+01", false, {"FREQ", "Hz", ""}));
     window_->refreshNow();
     QCOMPARE(window_->points().size(), 1);
     QCOMPARE(window_->primaryStats().count(), 1);
@@ -209,8 +212,9 @@ void TstTrend::newFunctionStartsNewSeries() {
 void TstTrend::keepsTheLastDayOnly() {
     constexpr int total = 86'400 + 100;
     for (int i = 0; i < total; ++i) {
-        window_->addReading(kStart.addSecs(i), i % 1000 == 500 ? "+9.9E+37" : "+1.0E+00", false,
-                            "VOLT:DC", "VDC", "");
+        window_->addReading(kStart.addSecs(i),
+                            vx::meter::splitReply(i % 1000 == 500 ? "+9.9E+37" : "+1.0E+00", false,
+                                                  {"VOLT:DC", "VDC", ""}));
     }
     QCOMPARE(window_->points().size(), 86'400);
     QCOMPARE(window_->points().at(0).msecs, kStart.addSecs(100).toMSecsSinceEpoch());
@@ -310,10 +314,11 @@ void TstTrend::savePlot() {
 }
 
 void TstTrend::savePoints() {
-    window_->addReading(kStart, "+1.50012E+00,+1.00001E+03", true, "VOLT:DC", "VDC", "Hz");
-    window_->addReading(kStart.addSecs(1), "+9.90000E+37,+1.00002E+03", true, "VOLT:DC", "VDC",
-                        "Hz");
-    window_->addReading(kStart.addSecs(2), "-2.50000E-03", false, "VOLT:DC", "VDC", "Hz");
+    const vx::meter::Measure measure{"VOLT:DC", "VDC", "Hz"};
+    window_->addReading(kStart, vx::meter::splitReply("+1.50012E+00,+1.00001E+03", true, measure));
+    window_->addReading(kStart.addSecs(1),
+                        vx::meter::splitReply("+9.90000E+37,+1.00002E+03", true, measure));
+    window_->addReading(kStart.addSecs(2), vx::meter::splitReply("-2.50000E-03", false, measure));
     const QString path = dir_->filePath("points.csv");
     {
         QFile old(path);  // an older export is replaced, not appended to

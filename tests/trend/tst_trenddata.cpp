@@ -7,6 +7,7 @@
 #include <random>
 
 #include "forms/Trend/TrendData.h"
+#include "meter/Reading.h"
 
 using vx::forms::trend::Column;
 using vx::forms::trend::Point;
@@ -22,6 +23,11 @@ bool sameOrBothNaN(double a, double b) {
 
 qint64 at(int hour, int minute, int second) {
     return QDateTime(QDate(2016, 9, 22), QTime(hour, minute, second)).toMSecsSinceEpoch();
+}
+
+// The point of a reply as the main window splits it.
+Point replyPoint(qint64 msecs, const QString& reply, bool secondaryOn) {
+    return vx::forms::trend::pointOf(msecs, vx::meter::splitReply(reply, secondaryOn));
 }
 
 // Readings one second apart, the primary value given, no secondary.
@@ -41,8 +47,8 @@ class TstTrendData : public QObject {
 private slots:
     void parseValue_data();
     void parseValue();
-    void parseReply_data();
-    void parseReply();
+    void pointOf_data();
+    void pointOf();
     void bufferKeepsTheLastDay();
     void fewPointsAreDrawnAsTheyAre();
     void decimationKeepsEachBucketsExtremes();
@@ -83,7 +89,7 @@ void TstTrendData::parseValue() {
     QVERIFY2(sameOrBothNaN(parsed, value), qPrintable(QString::number(parsed)));
 }
 
-void TstTrendData::parseReply_data() {
+void TstTrendData::pointOf_data() {
     QTest::addColumn<QString>("reply");
     QTest::addColumn<bool>("secondaryOn");
     QTest::addColumn<double>("primary");
@@ -98,12 +104,12 @@ void TstTrendData::parseReply_data() {
     QTest::newRow("second comma") << "+1.5E+00,+6.0E+01,+7.0E+00" << true << 1.5 << kNaN;
 }
 
-void TstTrendData::parseReply() {
+void TstTrendData::pointOf() {
     QFETCH(QString, reply);
     QFETCH(bool, secondaryOn);
     QFETCH(double, primary);
     QFETCH(double, secondary);
-    const Point point = vx::forms::trend::parseReply(1234, reply, secondaryOn);
+    const Point point = vx::forms::trend::pointOf(1234, vx::meter::splitReply(reply, secondaryOn));
     QCOMPARE(point.msecs, 1234);
     QCOMPARE(point.secondaryOn, secondaryOn);
     QVERIFY2(sameOrBothNaN(point.primary, primary), qPrintable(QString::number(point.primary)));
@@ -247,26 +253,23 @@ void TstTrendData::csvText_data() {
     QTest::addColumn<QByteArray>("csv");
 
     QTest::newRow("nothing") << QList<Point>{} << QByteArray("Time,Primary(VDC)\r\n");
-    QTest::newRow("primary only")
-        << QList<Point>{vx::forms::trend::parseReply(at(14, 5, 9), "+1.50012E+00", false),
-                        vx::forms::trend::parseReply(at(14, 5, 10), "+9.90000E+37", false),
-                        vx::forms::trend::parseReply(at(9, 0, 0), "-1.20000E-05", false),
-                        vx::forms::trend::parseReply(at(23, 59, 59), "ERR", false),
-                        vx::forms::trend::parseReply(at(0, 0, 1), "-2.50000E-03", false)}
-        << QByteArray(
-               "Time,Primary(VDC)\r\n"
-               "14:05:09 09/22/2016,1.50012\r\n"
-               "14:05:10 09/22/2016,\r\n"
-               "09:00:00 09/22/2016,-1.2e-05\r\n"
-               "23:59:59 09/22/2016,\r\n"
-               "00:00:01 09/22/2016,-0.0025\r\n");
+    QTest::newRow("primary only") << QList<Point>{replyPoint(at(14, 5, 9), "+1.50012E+00", false),
+                                                  replyPoint(at(14, 5, 10), "+9.90000E+37", false),
+                                                  replyPoint(at(9, 0, 0), "-1.20000E-05", false),
+                                                  replyPoint(at(23, 59, 59), "ERR", false),
+                                                  replyPoint(at(0, 0, 1), "-2.50000E-03", false)}
+                                  << QByteArray(
+                                         "Time,Primary(VDC)\r\n"
+                                         "14:05:09 09/22/2016,1.50012\r\n"
+                                         "14:05:10 09/22/2016,\r\n"
+                                         "09:00:00 09/22/2016,-1.2e-05\r\n"
+                                         "23:59:59 09/22/2016,\r\n"
+                                         "00:00:01 09/22/2016,-0.0025\r\n");
     QTest::newRow("with secondary")
-        << QList<Point>{vx::forms::trend::parseReply(at(14, 5, 9), "+1.50012E+00,+1.00001E+03",
-                                                     true),
-                        vx::forms::trend::parseReply(at(14, 5, 10), "+9.90000E+37,+1.00002E+03",
-                                                     true),
-                        vx::forms::trend::parseReply(at(14, 5, 11), "+1.23456E+06", false),
-                        vx::forms::trend::parseReply(at(14, 5, 12), "+1.5E+00", true)}
+        << QList<Point>{replyPoint(at(14, 5, 9), "+1.50012E+00,+1.00001E+03", true),
+                        replyPoint(at(14, 5, 10), "+9.90000E+37,+1.00002E+03", true),
+                        replyPoint(at(14, 5, 11), "+1.23456E+06", false),
+                        replyPoint(at(14, 5, 12), "+1.5E+00", true)}
         << QByteArray(
                "Time,Primary(VDC),Secondary(Hz)\r\n"
                "14:05:09 09/22/2016,1.50012,1000.01\r\n"

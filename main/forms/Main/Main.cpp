@@ -4,14 +4,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
 
-#include "forms/Main/ControlLists.h"
 #include "forms/Trend/Trend.h"
 #include "link/Errors.h"
 #include "link/Framing.h"
@@ -23,6 +20,7 @@
 #include "shell/Busy.h"
 #include "shell/Clock.h"
 #include "shell/Dialogs.h"
+#include "shell/MenuKeys.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "shell/Wait.h"
@@ -30,14 +28,6 @@
 namespace {
 
 using vx::shell::fromLatin1View;
-
-// Close Port disables these before the measurement controls.
-constexpr std::array<std::string_view, 4> kClosePortDisables{"FuncBox", "SetFunc", "Reset", "Send"};
-
-// Controls a successful Connect enables, in this order, and the connection
-// lists it disables.
-constexpr std::array<std::string_view, 4> kConnectEnables{"FuncBox", "SetFunc", "Reset", "Send"};
-constexpr std::array<std::string_view, 3> kConnectionLists{"ComPort", "BaudRate", "TermChar"};
 
 // Leading and trailing blanks only: the terminator must survive.
 QString trimSpaces(const QString& s) {
@@ -51,33 +41,6 @@ QString trimSpaces(const QString& s) {
     }
     return s.mid(begin, end - begin);
 }
-
-// The menu's Ctrl+letter shortcuts work wherever the focus is: a text box
-// would otherwise keep Ctrl+A for selecting its text, and the About window
-// could not be opened while the cursor sits in the COM port list.
-class MenuKeysFirst final : public QObject {
-public:
-    MenuKeysFirst(QObject* parent, QList<QAction*> actions)
-        : QObject(parent), actions_(std::move(actions)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::ShortcutOverride) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const QKeySequence pressed(key->keyCombination());
-            for (const QAction* action : actions_) {
-                if (action->isEnabled() && action->shortcut() == pressed) {
-                    // Left unaccepted: the shortcut goes to the menu.
-                    return true;
-                }
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QList<QAction*> actions_;
-};
 
 }  // namespace
 
@@ -101,13 +64,47 @@ QWidget* Main::control(std::string_view name) const {
     return controls_.value(fromLatin1View(name));
 }
 
-void Main::SetControlsEnabled(std::span<const std::string_view> names, bool enabled) {
-    for (std::string_view name : names) {
-        if (QWidget* w = control(name)) {
-            w->setEnabled(enabled);
-            Q_EMIT controlEnabledSet(w->objectName(), enabled);
-        }
+void Main::SetControlsEnabled(std::initializer_list<QWidget*> controls, bool enabled) {
+    SetControlsEnabled(std::span<QWidget* const>(controls.begin(), controls.size()), enabled);
+}
+
+void Main::SetControlsEnabled(std::span<QWidget* const> controls, bool enabled) {
+    for (QWidget* w : controls) {
+        w->setEnabled(enabled);
+        Q_EMIT controlEnabledSet(w->objectName(), enabled);
     }
+}
+
+std::array<QWidget*, 28> Main::measurementControls() const {
+    // Sized by its entries: one missing or one too many does not compile.
+    return std::to_array<QWidget*>({FuncBoxTwoStateOff,
+                                    FuncBoxTwoStateOn,
+                                    FuncBoxTwo,
+                                    SetFuncTwo,
+                                    RefStateOn,
+                                    RefStateOff,
+                                    RefMethod,
+                                    SetRefMethod,
+                                    AcqRef,
+                                    SetRef,
+                                    Ref,
+                                    RangeType,
+                                    SetRangeType,
+                                    Range,
+                                    SetRange,
+                                    SaveData,
+                                    EndLog,
+                                    Run,
+                                    StopBtn,
+                                    SingleRead,
+                                    Display,
+                                    SetDisp,
+                                    Hold,
+                                    Trigger,
+                                    SetTrig,
+                                    SendTrig,
+                                    Rate,
+                                    SetRate});
 }
 
 void Main::connectSignals() {
@@ -150,14 +147,7 @@ void Main::connectSignals() {
     connect(mnuAbout, &QAction::triggered, this, &Main::mnuAbout_Click);
     connect(mnuSeeHelp, &QAction::triggered, this, &Main::mnuSeeHelp_Click);
     connect(mnuTrend, &QAction::triggered, this, &Main::mnuTrend_Click);
-    auto* menuKeys = new MenuKeysFirst(this, {mnuAbout, mnuSeeHelp, mnuTrend});
-    // An editable list hands its keys to its text box directly, past any
-    // filter there: the list needs the filter as well.
-    for (QWidget* w : findChildren<QWidget*>()) {
-        if (qobject_cast<QLineEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr) {
-            w->installEventFilter(menuKeys);
-        }
-    }
+    vx::shell::giveMenuKeysFirst(this, {mnuAbout, mnuSeeHelp, mnuTrend});
     connectConsole();
 }
 
@@ -255,75 +245,7 @@ void Main::ConnectBtn_Click() {
     }
 
     // Every failure from here on ends the attempt with its error number.
-    const int error = [this]() -> int {
-        if (MSComm1->isOpen()) {
-            MSComm1->close();
-        }
-        PortOpenStat->setFillColor(vx::shell::kLampRed);
-        bool numeric = false;
-        const int number = portString.toInt(&numeric);
-        if (!numeric) {
-            return vx::link::kTypeMismatch;
-        }
-        MSComm1->setCommPort(number);
-        MSComm1->setSettings(baudString + QStringLiteral(",N,8,1"));
-        MSComm1->setInputLen(0);
-        MSComm1->setRThreshold(1);
-        const auto openFailed = [this, number](int e) {
-            StatusBox->setText(
-                QStringLiteral("Could not open COM%1: %2").arg(number).arg(MSComm1->lastError()));
-            return e;
-        };
-        if (const int e = MSComm1->open(); e != vx::link::kNoError) {
-            return openFailed(e);
-        }
-        if (MSComm1->connecting()) {
-            BeginBusy();
-            AwaitConnection();
-            if (ending_) {
-                EndBusy();
-                return vx::link::kNoError;
-            }
-            if (const int e = MSComm1->finishConnect(); e != vx::link::kNoError) {
-                return openFailed(e);
-            }
-        }
-        PortOpenStat->setFillColor(vx::shell::kLampGreen);
-        if (const int e = SendCommand(QStringLiteral("*IDN?")); e != vx::link::kNoError) {
-            return e;
-        }
-        BeginBusy();
-        WaitSeconds(2);
-        if (ending_) {
-            EndBusy();
-            return vx::link::kNoError;
-        }
-        if (!MSComm1->isOpen()) {
-            StatusBox->setText(
-                QStringLiteral("Connection lost while identifying the instrument: %1")
-                    .arg(MSComm1->lastError()));
-            return vx::link::kPortNotOpen;
-        }
-        const QString reply = trimSpaces(vx::link::framing::fromWire(MSComm1->readAll()));
-        const qsizetype end = tchar.isEmpty() ? -1 : reply.indexOf(tchar);
-        if (end < 0) {
-            StatusBox->setText(
-                reply.isEmpty()
-                    ? QStringLiteral(
-                          "No reply from instrument: check baud rate and termination character")
-                    : QStringLiteral(
-                          "Reply from instrument has no termination character: check baud "
-                          "rate and termination character"));
-            return vx::link::kNoReply;
-        }
-        InstrID->clear();
-        InstrID->setText(reply.left(end));
-        EndBusy();
-        StatusBox->setText(QStringLiteral("Ready"));
-        SetControlsEnabled(kConnectEnables, true);
-        SetControlsEnabled(kConnectionLists, false);
-        return vx::link::kNoError;
-    }();
+    const int error = OpenAndIdentify();
 
     if (error != vx::link::kNoError) {
         // A failed attempt never leaves the window busy.
@@ -332,15 +254,85 @@ void Main::ConnectBtn_Click() {
     ReportConnectionError(error);
 }
 
+// Connect's steps from closing an open port to the identified meter: the
+// link's error number of the first step that failed, or kNoError.
+int Main::OpenAndIdentify() {
+    if (MSComm1->isOpen()) {
+        MSComm1->close();
+    }
+    PortOpenStat->setFillColor(vx::shell::kLampRed);
+    bool numeric = false;
+    const int number = portString.toInt(&numeric);
+    if (!numeric) {
+        return vx::link::kTypeMismatch;
+    }
+    MSComm1->setCommPort(number);
+    MSComm1->setSettings(baudString + QStringLiteral(",N,8,1"));
+    MSComm1->setInputLen(0);
+    MSComm1->setRThreshold(1);
+    const auto openFailed = [this, number](int e) {
+        StatusBox->setText(
+            QStringLiteral("Could not open COM%1: %2").arg(number).arg(MSComm1->lastError()));
+        return e;
+    };
+    if (const int e = MSComm1->open(); e != vx::link::kNoError) {
+        return openFailed(e);
+    }
+    if (MSComm1->connecting()) {
+        BeginBusy();
+        AwaitConnection();
+        if (ending_) {
+            EndBusy();
+            return vx::link::kNoError;
+        }
+        if (const int e = MSComm1->finishConnect(); e != vx::link::kNoError) {
+            return openFailed(e);
+        }
+    }
+    PortOpenStat->setFillColor(vx::shell::kLampGreen);
+    if (const int e = SendCommand(QStringLiteral("*IDN?")); e != vx::link::kNoError) {
+        return e;
+    }
+    BeginBusy();
+    WaitSeconds(2);
+    if (ending_) {
+        EndBusy();
+        return vx::link::kNoError;
+    }
+    if (!MSComm1->isOpen()) {
+        StatusBox->setText(QStringLiteral("Connection lost while identifying the instrument: %1")
+                               .arg(MSComm1->lastError()));
+        return vx::link::kPortNotOpen;
+    }
+    const QString reply = trimSpaces(vx::link::framing::fromWire(MSComm1->readAll()));
+    const qsizetype end = tchar.isEmpty() ? -1 : reply.indexOf(tchar);
+    if (end < 0) {
+        StatusBox->setText(
+            reply.isEmpty()
+                ? QStringLiteral(
+                      "No reply from instrument: check baud rate and termination character")
+                : QStringLiteral("Reply from instrument has no termination character: check baud "
+                                 "rate and termination character"));
+        return vx::link::kNoReply;
+    }
+    InstrID->clear();
+    InstrID->setText(reply.left(end));
+    EndBusy();
+    StatusBox->setText(QStringLiteral("Ready"));
+    SetControlsEnabled({FuncBox, SetFunc, Reset, Send}, true);
+    SetControlsEnabled({ComPort, BaudRate, TermChar}, false);
+    return vx::link::kNoError;
+}
+
 void Main::Close_Click() {
     if (MSComm1->isOpen()) {
         MSComm1->close();
         PortOpenStat->setFillColor(vx::shell::kLampRed);
     }
-    SetControlsEnabled(kConnectionLists, true);
+    SetControlsEnabled({ComPort, BaudRate, TermChar}, true);
     InstrID->setText(QStringLiteral("No Instrument Connected"));
-    SetControlsEnabled(kClosePortDisables, false);
-    SetControlsEnabled(vx::meter::kMeasurementControls, false);
+    SetControlsEnabled({FuncBox, SetFunc, Reset, Send}, false);
+    SetControlsEnabled(measurementControls(), false);
     for (QLineEdit* box :
          {StatusBox, PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
         box->clear();

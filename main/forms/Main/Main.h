@@ -7,9 +7,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string_view>
+
+#include "meter/Reading.h"
+#include "shell/ConsoleHistory.h"
 
 class QAction;
 class QLineEdit;
@@ -191,8 +196,12 @@ public:
     // link's error number; on failure the status line says what was not sent.
     int SendCommand(const QString& text);
 
-    // Enables or disables the named controls, in the order given.
-    void SetControlsEnabled(std::span<const std::string_view> names, bool enabled);
+    // Enables or disables the controls, in the order given.
+    void SetControlsEnabled(std::initializer_list<QWidget*> controls, bool enabled);
+    void SetControlsEnabled(std::span<QWidget* const> controls, bool enabled);
+    // The measurement, logging and reading controls. Close Port and the reset
+    // both disable them, after their own first few.
+    std::array<QWidget*, 28> measurementControls() const;
     QWidget* control(std::string_view name) const;
 
     vx::shell::Clock& clock() const { return clock_; }
@@ -203,9 +212,10 @@ public:
     Help* helpWindow() const;
 
 Q_SIGNALS:
-    // A reply was shown in the display boxes (single or continuous reading);
-    // `secondaryOn` when it was split at its first comma.
-    void readingShown(const QDateTime& when, const QString& reply, bool secondaryOn);
+    // A reply was shown in the display boxes (single or continuous reading):
+    // the whole reply, and the reading it was shown as.
+    void readingShown(const QDateTime& when, const QString& reply,
+                      const vx::meter::Reading& reading);
     // SetControlsEnabled switched the named control. Also sent while the
     // window is busy, when the control itself sees no change until EndBusy.
     void controlEnabledSet(const QString& name, bool enabled);
@@ -217,11 +227,14 @@ private:
     void buildUi();
     void connectSignals();
     void refreshPortTips();
+    // Connect's steps from closing an open port to the identified meter.
+    int OpenAndIdentify();
     void connectConsole();
     void createTrend();
     void MSComm1_PortLost(const QString& reason);
     // The port went away while readings or a log were running: end them.
     void EndRunForLostPort(const QString& why);
+    void EnableStopControls();
     void CloseLogFile();
 
     vx::shell::Clock& clock_;
@@ -230,8 +243,7 @@ private:
     QString helpFilePath_;
     QHash<QString, QWidget*> controls_;
     std::unique_ptr<DataLog> log_;
-    QStringList consoleHistory_;
-    qsizetype consoleHistoryPos_ = 0;
+    vx::shell::ConsoleHistory consoleHistory_;
     bool ending_ = false;
     QPointer<About> about_;
     QPointer<Help> help_;

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <optional>
 
-#include "forms/Main/ControlLists.h"
 #include "forms/Main/Main.h"
 #include "link/Errors.h"
 #include "meter/Commands.h"
@@ -27,35 +26,6 @@
 namespace {
 
 using vx::shell::fromLatin1View;
-
-// Controls the primary function Set makes usable, in this order.
-constexpr std::array<std::string_view, 11> kFunctionSetEnables{"Trigger",
-                                                               "SetTrig",
-                                                               "Display",
-                                                               "SetDisp",
-                                                               "Hold",
-                                                               "FuncBoxTwoStateOn",
-                                                               "FuncBoxTwoStateOff",
-                                                               "Run",
-                                                               "SingleRead",
-                                                               "SaveData",
-                                                               "EndLog"};
-constexpr std::array<std::string_view, 2> kRefOnOff{"RefStateOn", "RefStateOff"};
-constexpr std::array<std::string_view, 2> kRateControls{"Rate", "SetRate"};
-constexpr std::array<std::string_view, 2> kSecondaryButtons{"FuncBoxTwoStateOn",
-                                                            "FuncBoxTwoStateOff"};
-constexpr std::array<std::string_view, 2> kRangeTypeControls{"RangeType", "SetRangeType"};
-constexpr std::array<std::string_view, 2> kRangeControls{"Range", "SetRange"};
-constexpr std::array<std::string_view, 2> kSecondaryListControls{"FuncBoxTwo", "SetFuncTwo"};
-constexpr std::array<std::string_view, 2> kRefMethodControls{"RefMethod", "SetRefMethod"};
-constexpr std::array<std::string_view, 5> kRefOffDisables{"RefMethod", "SetRefMethod", "Ref",
-                                                          "SetRef", "AcqRef"};
-
-// The reset leaves only the primary function choice usable (and the reset
-// button itself, so the operator can reset again), in this order.
-constexpr std::array<std::string_view, 3> kResetEnables{"FuncBox", "SetFunc", "Reset"};
-// The reset disables the console's Send before the measurement controls.
-constexpr std::array<std::string_view, 1> kResetDisables{"Send"};
 
 constexpr double kSecondarySwitchSeconds = 0.5;
 constexpr double kResetSeconds = 10.0;
@@ -80,7 +50,9 @@ std::optional<double> referenceNumber(const QString& text) {
 }  // namespace
 
 void Main::SetFunc_Click() {
-    SetControlsEnabled(kFunctionSetEnables, true);
+    SetControlsEnabled({Trigger, SetTrig, Display, SetDisp, Hold, FuncBoxTwoStateOn,
+                        FuncBoxTwoStateOff, Run, SingleRead, SaveData, EndLog},
+                       true);
 
     const int index = FuncBox->currentIndex();
     if (index >= 0 && index < static_cast<int>(vx::meter::kFunctions.size())) {
@@ -91,21 +63,22 @@ void Main::SetFunc_Click() {
             SecondaryUnit->clear();
         }
         if (setup.secondaryButtons != vx::meter::Enable::Keep) {
-            SetControlsEnabled(kSecondaryButtons, setup.secondaryButtons == vx::meter::Enable::On);
+            SetControlsEnabled({FuncBoxTwoStateOn, FuncBoxTwoStateOff},
+                               setup.secondaryButtons == vx::meter::Enable::On);
         }
         if (setup.secondList == vx::meter::Refill::Replace) {
             ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
             FuncBoxTwo->appendEntries(vx::meter::captions(function.secondaries));
         }
         if (setup.rangeTypeControls != vx::meter::Enable::Keep) {
-            SetControlsEnabled(kRangeTypeControls,
+            SetControlsEnabled({RangeType, SetRangeType},
                                setup.rangeTypeControls == vx::meter::Enable::On);
         }
         if (setup.chooseManual) {
             RangeType->setCurrentIndex(vx::meter::kRangeTypeManual);
         }
         if (setup.rangeControls != vx::meter::Enable::Keep) {
-            SetControlsEnabled(kRangeControls, setup.rangeControls == vx::meter::Enable::On);
+            SetControlsEnabled({Range, SetRange}, setup.rangeControls == vx::meter::Enable::On);
         }
         if (setup.rangeList == vx::meter::Refill::Replace) {
             ClearRangeList(static_cast<qint16>(Range->count()));
@@ -119,11 +92,11 @@ void Main::SetFunc_Click() {
     if (SendCommand(vx::meter::functionLine(func)) != vx::link::kNoError) {
         return;
     }
-    SetControlsEnabled(kRefOnOff, true);
+    SetControlsEnabled({RefStateOn, RefStateOff}, true);
     if (const auto header = vx::meter::primaryHeader(func)) {
         func_selection = *header;
     }
-    SetControlsEnabled(kRateControls, true);
+    SetControlsEnabled({Rate, SetRate}, true);
 }
 
 void Main::FuncBoxTwoStateOn_Click() {
@@ -131,7 +104,7 @@ void Main::FuncBoxTwoStateOn_Click() {
     if (SendCommand(vx::meter::secondaryStateLine(true)) == vx::link::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
         FuncTwoStat->setFillColor(vx::shell::kLampGreen);
-        SetControlsEnabled(kSecondaryListControls, true);
+        SetControlsEnabled({FuncBoxTwo, SetFuncTwo}, true);
         // Continuous reading waits until a secondary function has been set.
         Run->setEnabled(false);
     }
@@ -143,7 +116,7 @@ void Main::FuncBoxTwoStateOff_Click() {
     if (SendCommand(vx::meter::secondaryStateLine(false)) == vx::link::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
         FuncTwoStat->setFillColor(vx::shell::kLampRed);
-        SetControlsEnabled(kSecondaryListControls, false);
+        SetControlsEnabled({FuncBoxTwo, SetFuncTwo}, false);
         SecondaryDisplay->clear();
         SecondaryUnit->clear();
         Run->setEnabled(true);
@@ -178,7 +151,7 @@ void Main::SetRange_Click() {
 void Main::SetRangeType_Click() {
     const int index = RangeType->currentIndex();
     if (index >= 0 && index < static_cast<int>(vx::meter::kRangeTypes.size())) {
-        SetControlsEnabled(kRangeControls, index == vx::meter::kRangeTypeManual);
+        SetControlsEnabled({Range, SetRange}, index == vx::meter::kRangeTypeManual);
     }
     ReportConnectionError(SendCommand(vx::meter::rangeTypeLine(func, index)));
 }
@@ -219,7 +192,7 @@ void Main::RefStateOn_Click() {
         return;
     }
     RefStat->setFillColor(vx::shell::kLampGreen);
-    SetControlsEnabled(kRefMethodControls, true);
+    SetControlsEnabled({RefMethod, SetRefMethod}, true);
 }
 
 void Main::RefStateOff_Click() {
@@ -227,7 +200,7 @@ void Main::RefStateOff_Click() {
         return;
     }
     RefStat->setFillColor(vx::shell::kLampRed);
-    SetControlsEnabled(kRefOffDisables, false);
+    SetControlsEnabled({RefMethod, SetRefMethod, Ref, SetRef, AcqRef}, false);
 }
 
 void Main::SetRefMethod_Click() {
@@ -281,9 +254,12 @@ void Main::Reset_Click() {
     }
     StatusBox->setText(QStringLiteral("Resetting Instrument. Please wait.."));
     BeginBusy();
-    SetControlsEnabled(kResetEnables, true);
-    SetControlsEnabled(kResetDisables, false);
-    SetControlsEnabled(vx::meter::kMeasurementControls, false);
+    // Only the primary function choice stays usable (and the reset button
+    // itself, so the operator can reset again); the console's Send goes
+    // before the measurement controls.
+    SetControlsEnabled({FuncBox, SetFunc, Reset}, true);
+    SetControlsEnabled({Send}, false);
+    SetControlsEnabled(measurementControls(), false);
     for (QLineEdit* box : {PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
         box->clear();
     }

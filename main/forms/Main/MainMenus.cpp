@@ -1,13 +1,10 @@
 // The View and Help menus. Each opens one modeless window; asking again
 // shows the same window rather than a second one.
 
-#include <QLineEdit>
-
 #include "forms/About/About.h"
 #include "forms/Help/Help.h"
 #include "forms/Main/Main.h"
 #include "forms/Trend/Trend.h"
-#include "shell/StatusLamp.h"
 
 namespace {
 
@@ -44,9 +41,8 @@ void Main::mnuTrend_Click() {
 // window starts.
 void Main::createTrend() {
     connect(this, &Main::readingShown, this,
-            [this](const QDateTime& when, const QString& reply, bool secondaryOn) {
-                trendWindow()->addReading(when, reply, secondaryOn, func, PrimaryUnit->text(),
-                                          SecondaryUnit->text());
+            [this](const QDateTime& when, const QString&, const vx::meter::Reading& reading) {
+                trendWindow()->addReading(when, reading);
             });
 }
 

@@ -13,15 +13,11 @@
 // reply is complete once its buffer holds the terminator, and then exactly
 // one character (the last) is dropped from it.
 #include <QDir>
-#include <QEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPushButton>
 
-#include <algorithm>
 #include <array>
-#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -30,35 +26,21 @@
 #include "link/Framing.h"
 #include "link/SerialLink.h"
 #include "log/DataLog.h"
+#include "meter/Reading.h"
 #include "shell/Clock.h"
+#include "shell/ConsoleHistory.h"
 #include "shell/Dialogs.h"
 #include "shell/Latin1View.h"
+#include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 
 namespace {
 
 using vx::shell::fromLatin1View;
 
-// Run: disabled first, then StopBtn enabled, then the rest disabled.
-constexpr std::array<std::string_view, 3> kRunDisablesFirst{"SingleRead", "Send", "Reset"};
-constexpr std::array<std::string_view, 1> kRunEnables{"StopBtn"};
-constexpr std::array<std::string_view, 6> kRunDisablesThen{"Run",     "SetRate", "Rate",
-                                                           "Trigger", "SetTrig", "SendTrig"};
-
-// Stop enables these, in this order.
-constexpr std::array<std::string_view, 9> kStopEnables{
-    "SingleRead", "SetRate", "Rate", "Trigger", "SetTrig", "SendTrig", "Reset", "Send", "Run"};
-
-// With the port gone there is nothing to run or stop: both buttons wait for
-// the next Connect and primary-function Set.
-constexpr std::array<std::string_view, 2> kRunButtons{"Run", "StopBtn"};
-
 // A reply longer than this without its terminator is not a reply: a meter
 // streaming without ever ending its line must not grow memory without end.
 constexpr qsizetype kReplyLimit = 64 * 1024;
-
-// Console history: commands sent in this run of the program, newest last.
-constexpr qsizetype kHistoryLimit = 200;
 
 constexpr std::string_view kLogFilter =
     "CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*";
@@ -83,34 +65,6 @@ Collected collect(QString& buffer, const QString& incoming, const QString& termi
     }
     return result;
 }
-
-// Up and Down in the console's command box walk through the history.
-class HistoryKeys final : public QObject {
-public:
-    HistoryKeys(QObject* parent, std::function<void(int step)> recall)
-        : QObject(parent), recall_(std::move(recall)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
-                if (key->key() == Qt::Key_Up) {
-                    recall_(-1);
-                    return true;
-                }
-                if (key->key() == Qt::Key_Down) {
-                    recall_(+1);
-                    return true;
-                }
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void(int)> recall_;
-};
 
 // The first character of `text` that a command line cannot carry: the line
 // goes out one byte per character (Latin-1), and anything beyond that set
@@ -147,9 +101,9 @@ void Main::Run_Click() {
         StatusBox->setText(QStringLiteral("Not connected: press Connect before Run"));
         return;
     }
-    SetControlsEnabled(kRunDisablesFirst, false);
-    SetControlsEnabled(kRunEnables, true);
-    SetControlsEnabled(kRunDisablesThen, false);
+    SetControlsEnabled({SingleRead, Send, Reset}, false);
+    SetControlsEnabled({StopBtn}, true);
+    SetControlsEnabled({Run, SetRate, Rate, Trigger, SetTrig, SendTrig}, false);
     running_cnt = 1;
     while (true) {
         if (SendCommand(QStringLiteral("FETC?")) != vx::link::kNoError) {
@@ -168,8 +122,14 @@ void Main::Run_Click() {
     }
 }
 
+// Stop's enables, in this order.
+void Main::EnableStopControls() {
+    SetControlsEnabled({SingleRead, SetRate, Rate, Trigger, SetTrig, SendTrig, Reset, Send, Run},
+                       true);
+}
+
 void Main::StopBtn_Click() {
-    SetControlsEnabled(kStopEnables, true);
+    EnableStopControls();
     running_cnt = 0;
     datalog_start = 0;
     CloseLogFile();
@@ -182,9 +142,11 @@ void Main::EndRunForLostPort(const QString& why) {
     datalog_start = 0;
     CloseLogFile();
     if (MSComm1->isOpen()) {
-        SetControlsEnabled(kStopEnables, true);
+        EnableStopControls();
     } else {
-        SetControlsEnabled(kRunButtons, false);
+        // With the port gone there is nothing to run or stop: both buttons
+        // wait for the next Connect and primary-function Set.
+        SetControlsEnabled({Run, StopBtn}, false);
     }
     StatusBox->setText(wasLogging ? QStringLiteral("Readings stopped, log file closed: %1").arg(why)
                                   : QStringLiteral("Readings stopped: %1").arg(why));
@@ -204,21 +166,16 @@ void Main::MSComm1_OnComm() {
         return c.reply;
     };
     const auto show = [this](const QString& reply) {
-        const bool split = FuncTwoStat->isGreen();
-        if (split) {
-            const qsizetype comma = reply.indexOf(u',');
-            if (comma >= 0) {
-                PrimaryDisplay->setText(reply.left(comma));
-                SecondaryDisplay->setText(reply.mid(comma + 1));
-            } else {
-                // No second value in the reply: never leave an old one beside it.
-                PrimaryDisplay->setText(reply);
-                SecondaryDisplay->clear();
-            }
-        } else {
-            PrimaryDisplay->setText(reply);
+        const vx::meter::Reading reading =
+            vx::meter::splitReply(reply, FuncTwoStat->isGreen(),
+                                  {.function = func,
+                                   .primaryUnit = PrimaryUnit->text(),
+                                   .secondaryUnit = SecondaryUnit->text()});
+        PrimaryDisplay->setText(reading.primary);
+        if (reading.secondary) {
+            SecondaryDisplay->setText(*reading.secondary);
         }
-        Q_EMIT readingShown(clock().now(), reply, split);
+        Q_EMIT readingShown(clock().now(), reply, reading);
     };
 
     if (single_read == 1) {
@@ -263,13 +220,7 @@ void Main::Send_Click() {
             QStringLiteral("Command Not Sent"), vx::shell::Dialogs::Icon::Exclamation);
         return;
     }
-    if (!text.isEmpty() && (consoleHistory_.isEmpty() || consoleHistory_.constLast() != text)) {
-        consoleHistory_.append(text);
-        if (consoleHistory_.size() > kHistoryLimit) {
-            consoleHistory_.removeFirst();
-        }
-    }
-    consoleHistoryPos_ = consoleHistory_.size();
+    consoleHistory_.add(text);
     ReturnMsg->clear();
     SendScpi = 1;
     if (SendCommand(text) != vx::link::kNoError) {
@@ -284,16 +235,7 @@ void Main::connectConsole() {
             Send_Click();
         }
     });
-    SendMsg->installEventFilter(new HistoryKeys(SendMsg, [this](int step) {
-        const qsizetype count = consoleHistory_.size();
-        const qsizetype pos = std::clamp<qsizetype>(consoleHistoryPos_ + step, 0, count);
-        if (count == 0 || pos == consoleHistoryPos_) {
-            return;
-        }
-        consoleHistoryPos_ = pos;
-        // Past the newest command the box is empty again, ready for a new one.
-        SendMsg->setText(pos < count ? consoleHistory_.at(pos) : QString());
-    }));
+    vx::shell::walkHistoryWithKeys(SendMsg, consoleHistory_);
 }
 
 // Logging.
@@ -336,27 +278,21 @@ void Main::SaveData_Click() {
         log_ = std::make_unique<DataLog>();
     }
     const QString path = *chosen;
-    const QString header =
-        logHeaderLine(func_selection, secondfunc_selection, FuncTwoStat->isGreen());
-    if (!log_->open(path)) {
-        dialogs().message(this,
-                          QStringLiteral("The data file %1 could not be opened: %2.\nReadings are "
-                                         "not being logged.")
-                              .arg(QDir::toNativeSeparators(path), log_->error()),
-                          QStringLiteral("Log and Save Data"),
-                          vx::shell::Dialogs::Icon::Exclamation);
-        return;
-    }
-    if (!log_->writeLine(QString()) || !log_->writeLine(header)) {
-        const QString reason = log_->error();
-        log_->close();
-        dialogs().message(this,
-                          QStringLiteral("The data file %1 could not be written: %2.\nReadings "
-                                         "are not being logged.")
-                              .arg(QDir::toNativeSeparators(path), reason),
-                          QStringLiteral("Log and Save Data"),
-                          vx::shell::Dialogs::Icon::Exclamation);
-        StatusBox->setText(QStringLiteral("Logging not started: %1: %2").arg(path, reason));
+    const DataLog::Start started = log_->start(
+        path, logHeaderLine(func_selection, secondfunc_selection, FuncTwoStat->isGreen()));
+    if (started != DataLog::Start::Started) {
+        const bool opened = started == DataLog::Start::NotWritten;
+        dialogs().message(
+            this,
+            QStringLiteral("The data file %1 could not be %2: %3.\nReadings are not "
+                           "being logged.")
+                .arg(QDir::toNativeSeparators(path),
+                     opened ? QStringLiteral("written") : QStringLiteral("opened"), log_->error()),
+            QStringLiteral("Log and Save Data"), vx::shell::Dialogs::Icon::Exclamation);
+        if (opened) {
+            StatusBox->setText(
+                QStringLiteral("Logging not started: %1: %2").arg(path, log_->error()));
+        }
         return;
     }
     // Only a file that took its header is shown as the one in use.

@@ -420,23 +420,21 @@ void Trend::setOpenDialog(OpenDialog dialog) {
     openDialog_ = std::move(dialog);
 }
 
-void Trend::addReading(const QDateTime& when, const QString& reply, bool secondaryOn,
-                       const QString& primaryFunction, const QString& primaryUnit,
-                       const QString& secondaryUnit) {
-    if (!started_ || primaryFunction != primaryFunction_) {
+void Trend::addReading(const QDateTime& when, const vx::meter::Reading& reading) {
+    if (!started_ || reading.measure.function != primaryFunction_) {
         startNewSeries();
-        primaryFunction_ = primaryFunction;
+        primaryFunction_ = reading.measure.function;
         started_ = true;
     }
-    primaryUnit_ = primaryUnit;
-    secondaryUnit_ = secondaryUnit;
-    secondaryOn_ = secondaryOn;
+    primaryUnit_ = reading.measure.primaryUnit;
+    secondaryUnit_ = reading.measure.secondaryUnit;
+    secondaryOn_ = reading.secondary.has_value();
 
     const vx::forms::trend::Point point =
-        vx::forms::trend::parseReply(when.toMSecsSinceEpoch(), reply, secondaryOn);
+        vx::forms::trend::pointOf(when.toMSecsSinceEpoch(), reading);
     points_.append(point);
     primaryStats_.add(point.primary);
-    if (secondaryOn) {
+    if (secondaryOn_) {
         secondaryStats_.add(point.secondary);
     }
     // While a log file is shown the readings are kept, and drawn on Live.

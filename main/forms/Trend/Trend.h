@@ -63,11 +63,9 @@ public:
     explicit Trend(vx::shell::Dialogs& dialogs, QWidget* parent = nullptr);
     ~Trend() override;
 
-    // One reading as the main window showed it. A new `primaryFunction`
+    // One reading as the main window showed it. A new primary function
     // starts a new series: the kept points and the statistics are cleared.
-    void addReading(const QDateTime& when, const QString& reply, bool secondaryOn,
-                    const QString& primaryFunction, const QString& primaryUnit,
-                    const QString& secondaryUnit);
+    void addReading(const QDateTime& when, const vx::meter::Reading& reading);
 
     // Draws the plot and the statistics now instead of at the next tick.
     void refreshNow();

@@ -44,8 +44,11 @@ double parseValue(QStringView text) {
         .number;
 }
 
-Point parseReply(qint64 msecs, const QString& reply, bool secondaryOn) {
-    Point point{.msecs = msecs, .primary = kNaN, .secondary = kNaN, .secondaryOn = secondaryOn};
+Point pointOf(qint64 msecs, const vx::meter::Reading& reading) {
+    Point point{.msecs = msecs,
+                .primary = kNaN,
+                .secondary = kNaN,
+                .secondaryOn = reading.secondary.has_value()};
     const auto take = [](QStringView text, double& value, Gap& gap) {
         const QByteArray bytes = text.toLatin1();
         const vx::logread::Value read = bytes.size() == text.size()
@@ -55,14 +58,12 @@ Point parseReply(qint64 msecs, const QString& reply, bool secondaryOn) {
         value = read.number;
         gap = read.gap;
     };
-    const qsizetype comma = secondaryOn ? reply.indexOf(QLatin1Char(',')) : -1;
-    if (comma < 0) {
-        take(reply, point.primary, point.primaryGap);
+    take(reading.primary, point.primary, point.primaryGap);
+    if (reading.secondary) {
+        take(*reading.secondary, point.secondary, point.secondaryGap);
+    } else {
         point.secondaryGap = Gap::NotANumber;
-        return point;
     }
-    take(QStringView(reply).left(comma), point.primary, point.primaryGap);
-    take(QStringView(reply).mid(comma + 1), point.secondary, point.secondaryGap);
     return point;
 }
 

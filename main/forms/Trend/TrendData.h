@@ -12,6 +12,7 @@
 #include "logread/LogReader.h"
 #include "logread/Stats.h"
 #include "logread/Values.h"
+#include "meter/Reading.h"
 
 // The readings behind the Trend window, without widgets.
 //
@@ -43,10 +44,9 @@ struct Point {
     Gap secondaryGap = Gap::None;
 };
 
-// Splits `reply` at its first comma while the secondary display is on, as the
-// main window's display boxes do; with it off the whole reply is the primary
-// value. A reply without a comma then gives a secondary gap.
-Point parseReply(qint64 msecs, const QString& reply, bool secondaryOn);
+// The values of `reading` as numbers. A reading with the secondary display on
+// but no secondary text (a reply without a comma) gives a secondary gap.
+Point pointOf(qint64 msecs, const vx::meter::Reading& reading);
 
 // The last kMaxPoints readings; appending to a full buffer drops the oldest.
 class PointBuffer {
