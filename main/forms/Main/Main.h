@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+#include "ui_Main.h"
+
 class QAction;
 class QLineEdit;
 class QMenu;
@@ -45,76 +47,13 @@ struct MainServices {
 // The program's working window: every control through which the operator
 // drives the meter, the serial-port control, and the state the handlers
 // share. Each control event is one handler named after the control and the
-// event.
-class Main : public QMainWindow {
+// event. The controls come from the form Main.ui, by their names on the
+// window.
+class Main : public QMainWindow, public Ui::MainForm {
     Q_OBJECT
 public:
     explicit Main(const MainServices& services, QWidget* parent = nullptr);
     ~Main() override;
-
-    // Controls, by their names on the window.
-    shell::PromptComboBox* ComPort = nullptr;
-    shell::PromptComboBox* BaudRate = nullptr;
-    shell::PromptComboBox* TermChar = nullptr;
-    QPushButton* ConnectBtn = nullptr;
-    QPushButton* Close = nullptr;
-    shell::StatusLamp* PortOpenStat = nullptr;
-    QLineEdit* InstrID = nullptr;
-
-    shell::PromptComboBox* FuncBox = nullptr;
-    QPushButton* SetFunc = nullptr;
-    shell::PromptComboBox* FuncBoxTwo = nullptr;
-    QPushButton* SetFuncTwo = nullptr;
-    QPushButton* FuncBoxTwoStateOn = nullptr;
-    QPushButton* FuncBoxTwoStateOff = nullptr;
-    shell::StatusLamp* FuncTwoStat = nullptr;
-
-    QLineEdit* PrimaryDisplay = nullptr;
-    QLineEdit* PrimaryUnit = nullptr;
-    QLineEdit* SecondaryDisplay = nullptr;
-    QLineEdit* SecondaryUnit = nullptr;
-
-    shell::PromptComboBox* RangeType = nullptr;
-    QPushButton* SetRangeType = nullptr;
-    shell::PromptComboBox* Range = nullptr;
-    QPushButton* SetRange = nullptr;
-    shell::PromptComboBox* Rate = nullptr;
-    QPushButton* SetRate = nullptr;
-    shell::PromptComboBox* Trigger = nullptr;
-    QPushButton* SetTrig = nullptr;
-    QPushButton* SendTrig = nullptr;
-    shell::PromptComboBox* Display = nullptr;
-    QPushButton* SetDisp = nullptr;
-    QPushButton* Hold = nullptr;
-    shell::StatusLamp* HoldStat = nullptr;
-
-    QPushButton* RefStateOn = nullptr;
-    QPushButton* RefStateOff = nullptr;
-    shell::StatusLamp* RefStat = nullptr;
-    shell::PromptComboBox* RefMethod = nullptr;
-    QPushButton* SetRefMethod = nullptr;
-    QPushButton* AcqRef = nullptr;
-    QLineEdit* Ref = nullptr;
-    QPushButton* SetRef = nullptr;
-
-    QPushButton* SingleRead = nullptr;
-    QPushButton* Run = nullptr;
-    QPushButton* StopBtn = nullptr;
-    QPushButton* SaveData = nullptr;
-    QPushButton* EndLog = nullptr;
-    QLineEdit* FilePath = nullptr;
-    QLineEdit* StatusBox = nullptr;
-    QLineEdit* SendMsg = nullptr;
-    QPushButton* Send = nullptr;
-    QLineEdit* ReturnMsg = nullptr;
-    QPushButton* Reset = nullptr;
-    QPushButton* Exit = nullptr;
-
-    QMenu* mnuView = nullptr;
-    QAction* mnuTrend = nullptr;
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuAbout = nullptr;
-    QAction* mnuSeeHelp = nullptr;
 
     // The serial-port control.
     comm::SerialLink* MSComm1 = nullptr;
