@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "Main.h"
 #include "MainHarness.h"
+#include "MainState.h"
 #include "PromptComboBox.h"
 #include "SerialLink.h"
 #include "StatusLamp.h"
@@ -81,31 +82,32 @@ void TestConnection::connectIdentifies() {
     QFETCH(QString, shown);
     MainHarness h;
     Main& w = h.w();
-    w.ComPort->setCurrentIndex(2);
-    w.TermChar->setCurrentIndex(term);
+    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(2);
+    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(term);
     QByteArray wire;
     bool busyDuringWait = false;
     h.clock.onWait = [&](qint64) {
         if (wire.isEmpty()) {
             wire = h.port()->written;
             busyDuringWait = !w.isEnabled() && QApplication::overrideCursor() != nullptr;
-            QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
-            QCOMPARE(w.InstrID->text(), QStringLiteral("Connecting...please wait..."));
+            QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampGreen);
+            QCOMPARE(child<QLineEdit>(w, "InstrID")->text(),
+                     QStringLiteral("Connecting...please wait..."));
             h.port()->deliver(reply);
         }
     };
-    w.ConnectBtn->click();
+    child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(wire, query);
     QVERIFY(busyDuringWait);
     QCOMPARE(h.clock.waitedMs, 2000);
-    QCOMPARE(w.InstrID->text(), shown);
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), shown);
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.portString, QStringLiteral("3"));
-    QCOMPARE(w.baudString, QStringLiteral("9600"));
-    QCOMPARE(w.tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
+    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(MainState(w).portString, QStringLiteral("3"));
+    QCOMPARE(MainState(w).baudString, QStringLiteral("9600"));
+    QCOMPARE(MainState(w).tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
     QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(3, 9600)));
     for (const char* on : {"FuncBox", "SetFunc", "Reset", "Send", "ConnectBtn", "Close", "Exit"}) {
         QVERIFY2(enabled(w, on), on);
@@ -122,7 +124,7 @@ void TestConnection::connectIdentifies() {
 void TestConnection::everyComEntryOpensItsPort() {
     for (int com = 1; com <= 15; ++com) {
         MainHarness h;
-        h.w().BaudRate->setCurrentIndex(6);
+        child<shell::PromptComboBox>(h.w(), "BaudRate")->setCurrentIndex(6);
         QVERIFY(h.connect(com));
         QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(com, 38400)));
     }
@@ -131,27 +133,28 @@ void TestConnection::everyComEntryOpensItsPort() {
 void TestConnection::laterConnectKeepsPort() {
     MainHarness h;
     QVERIFY(h.connect(3));
-    h.w().Close->click();
-    h.w().ComPort->setCurrentIndex(-1);
-    h.w().ComPort->setEditText(QStringLiteral("typed"));
+    child<QPushButton>(h.w(), "Close")->click();
+    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
+    child<shell::PromptComboBox>(h.w(), "ComPort")->setEditText(QStringLiteral("typed"));
     QVERIFY(h.connect(0 + 3));
-    h.w().Close->click();
-    h.w().ComPort->setCurrentIndex(-1);
+    child<QPushButton>(h.w(), "Close")->click();
+    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
     h.clock.onWait = [&](qint64) { h.port()->deliver("A\n"); };
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.opener.opened.constLast().first, 3);
 }
 
 void TestConnection::noPortChosenIsError13() {
     MainHarness h;
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("Please Select a COM port before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
+             QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
     QVERIFY(h.opener.opened.isEmpty());
     QVERIFY(h.w().isEnabled());
     QCOMPARE(h.clock.passes, 0);
@@ -160,8 +163,8 @@ void TestConnection::noPortChosenIsError13() {
 void TestConnection::portInUseIsError8005() {
     MainHarness h;
     h.opener.failures.insert(4, comm::kPortInUse);
-    h.w().ComPort->setCurrentIndex(3);
-    h.w().ConnectBtn->click();
+    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(3);
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("The selected COM port is currently in use or is opened by another "
@@ -169,10 +172,10 @@ void TestConnection::portInUseIsError8005() {
                             "before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
-    QVERIFY(!h.w().MSComm1->isOpen());
+    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
+    QVERIFY(!child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(h.w().isEnabled());
-    QVERIFY(h.w().ComPort->isEnabled());
+    QVERIFY(child<shell::PromptComboBox>(h.w(), "ComPort")->isEnabled());
 }
 
 void TestConnection::otherOpenFailuresSayWhy_data() {
@@ -185,12 +188,13 @@ void TestConnection::otherOpenFailuresSayWhy() {
     QFETCH(int, error);
     MainHarness h;
     h.opener.failures.insert(1, error);
-    h.w().ComPort->setCurrentIndex(0);
-    h.w().ConnectBtn->click();
+    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
-    QCOMPARE(h.w().StatusBox->text(),
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
+             QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(),
              QStringLiteral("Could not open COM1: simulated failure %1").arg(error));
     QVERIFY(h.w().isEnabled());
 }
@@ -213,22 +217,23 @@ void TestConnection::noReplyEndsIdle() {
     QFETCH(QByteArray, reply);
     QFETCH(QString, status);
     MainHarness h;
-    h.w().ComPort->setCurrentIndex(0);
+    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
     h.clock.onWait = [&](qint64) {
         if (!reply.isEmpty()) {
             h.port()->deliver(reply);
             reply.clear();
         }
     };
-    h.w().ConnectBtn->click();
-    QCOMPARE(h.w().StatusBox->text(), status);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(), status);
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
+             QStringLiteral("Connecting...please wait..."));
     QVERIFY(h.w().isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // The port stays open and the lamp green, but nothing was enabled.
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
-    QVERIFY(h.w().MSComm1->isOpen());
-    QVERIFY(!h.w().FuncBox->isEnabled());
+    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QVERIFY(child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QVERIFY(!child<shell::PromptComboBox>(h.w(), "FuncBox")->isEnabled());
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -238,12 +243,12 @@ void TestConnection::reconnectClosesAndReopens() {
     QPointer<FakePort> first = h.port();
     EnableRecorder lamp(h, {"PortOpenStat"});
     h.clock.onWait = [&](qint64) { h.port()->deliver("again\n"); };
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCoreApplication::processEvents();
     QVERIFY(first.isNull() || !first->isOpen());
     QCOMPARE(h.opener.opened.size(), 2);
     QCOMPARE(h.opener.opened[1].first, 5);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("again"));
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(), QStringLiteral("again"));
     // Red while the port is closed and set up again, green once it is open.
     QCOMPARE(lamp.take().filter(QStringLiteral("PortOpenStat=")),
              (QStringList{"PortOpenStat=red", "PortOpenStat=green"}));
@@ -273,17 +278,18 @@ void TestConnection::connectOrder() {
     MainHarness h;
     if (again) {
         QVERIFY(h.connect(2));
-        h.w().StatusBox->clear();
+        child<QLineEdit>(h.w(), "StatusBox")->clear();
     }
-    h.w().ComPort->setCurrentIndex(1);
+    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(1);
     EnableRecorder rec(h, QStringList{"InstrID", "StatusBox", "PortOpenStat"} + kConnectionLists +
                               kConfigControls);
     h.clock.onWait = [&](qint64) {
-        if (h.port()->bytesAvailable() == 0 && h.w().InstrID->text().startsWith("Connecting")) {
+        if (h.port()->bytesAvailable() == 0 &&
+            child<QLineEdit>(h.w(), "InstrID")->text().startsWith("Connecting")) {
             h.port()->deliver("ID\n");
         }
     };
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(rec.take(), events);
 }
 
@@ -294,7 +300,7 @@ void TestConnection::connectDuringRun() {
     MainHarness h;
     QVERIFY(h.connect(1));
     Main& w = h.w();
-    w.Run->setEnabled(true);
+    child<QPushButton>(w, "Run")->setEnabled(true);
     EnableRecorder rec(h, {"Run", "StopBtn", "InstrID", "PrimaryDisplay", "PortOpenStat"});
     int pass = 0;
     h.clock.onWait = [&](qint64) {
@@ -303,22 +309,23 @@ void TestConnection::connectDuringRun() {
                 h.port()->deliver("+1.0E+00\n");
                 break;
             case 1:
-                w.ConnectBtn->click();  // passes 2 and 3 are its wait
+                child<QPushButton>(w, "ConnectBtn")->click();  // passes 2 and 3 are its wait
                 break;
             case 2:
                 h.port()->deliver("Velmora,VX480\n");
                 break;
             case 4:
-                w.StopBtn->click();
+                child<QPushButton>(w, "StopBtn")->click();
                 break;
             default:
                 if (pass > 10) {
-                    w.running_cnt = 0;  // Stop did not take: end the loop, the test fails
+                    MainState(w).running_cnt =
+                        0;  // Stop did not take: end the loop, the test fails
                 }
                 break;
         }
     };
-    w.Run->click();
+    child<QPushButton>(w, "Run")->click();
     h.clock.onWait = nullptr;
     QCOMPARE(
         rec.take(),
@@ -327,7 +334,7 @@ void TestConnection::connectDuringRun() {
                      "PortOpenStat=green", "wire:*IDN?\n", "busy", "PrimaryDisplay=Velmora,VX480",
                      "wait:2000", "idle", "wait:1000", "wire:FETC?\n", "+Run", "wait:1000"}));
     QCOMPARE(h.opener.opened.size(), 2);
-    QCOMPARE(w.StatusBox->text(), QString());  // Stop emptied the reason
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString());  // Stop emptied the reason
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -338,19 +345,19 @@ void TestConnection::closePortResetsControls() {
     for (const QString& name : kMeasurementControls) {
         w.findChild<QWidget*>(name)->setEnabled(true);
     }
-    w.FuncTwoStat->setFillColor(shell::kLampGreen);
-    w.HoldStat->setFillColor(shell::kLampGreen);
-    w.RefStat->setFillColor(shell::kLampGreen);
-    w.PrimaryDisplay->setText("1");
-    w.SecondaryDisplay->setText("2");
-    w.PrimaryUnit->setText("VDC");
-    w.SecondaryUnit->setText("Hz");
-    w.func = "VOLT:DC";
-    w.FuncBox->setCurrentIndex(3);
-    w.Close->click();
-    QVERIFY(!w.MSComm1->isOpen());
-    QCOMPARE(w.PortOpenStat->fillColor(), shell::kLampRed);
-    QCOMPARE(w.InstrID->text(), QStringLiteral("No Instrument Connected"));
+    child<shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(shell::kLampGreen);
+    child<shell::StatusLamp>(w, "HoldStat")->setFillColor(shell::kLampGreen);
+    child<shell::StatusLamp>(w, "RefStat")->setFillColor(shell::kLampGreen);
+    child<QLineEdit>(w, "PrimaryDisplay")->setText("1");
+    child<QLineEdit>(w, "SecondaryDisplay")->setText("2");
+    child<QLineEdit>(w, "PrimaryUnit")->setText("VDC");
+    child<QLineEdit>(w, "SecondaryUnit")->setText("Hz");
+    MainState(w).func = "VOLT:DC";
+    child<shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(3);
+    child<QPushButton>(w, "Close")->click();
+    QVERIFY(!child<comm::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), QStringLiteral("No Instrument Connected"));
     for (const char* on : {"ComPort", "BaudRate", "TermChar", "ConnectBtn", "Close", "Exit"}) {
         QVERIFY2(enabled(w, on), on);
     }
@@ -361,14 +368,16 @@ void TestConnection::closePortResetsControls() {
         QVERIFY2(!enabled(w, off), off);
     }
     for (QLineEdit* box :
-         {w.StatusBox, w.PrimaryDisplay, w.SecondaryDisplay, w.PrimaryUnit, w.SecondaryUnit}) {
+         {child<QLineEdit>(w, "StatusBox"), child<QLineEdit>(w, "PrimaryDisplay"),
+          child<QLineEdit>(w, "SecondaryDisplay"), child<QLineEdit>(w, "PrimaryUnit"),
+          child<QLineEdit>(w, "SecondaryUnit")}) {
         QVERIFY(box->text().isEmpty());
     }
-    QCOMPARE(w.FuncTwoStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.HoldStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(w.func, QStringLiteral("VOLT:DC"));
-    QCOMPARE(w.FuncBox->currentIndex(), 3);
+    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(MainState(w).func, QStringLiteral("VOLT:DC"));
+    QCOMPARE(child<shell::PromptComboBox>(w, "FuncBox")->currentIndex(), 3);
     QVERIFY(h.takeWire().isEmpty());
 }
 
@@ -384,7 +393,7 @@ void TestConnection::closePortOrder() {
     }
     EnableRecorder rec(
         h, QStringList{"PortOpenStat", "InstrID"} + kConnectionLists + kConfigControls + kBoxes);
-    w.Close->click();
+    child<QPushButton>(w, "Close")->click();
     // The disables in their fixed order, the lists' own copy included.
     QCOMPARE(rec.take(), QStringList{"PortOpenStat=red"} + each(kConnectionLists, "+") +
                              QStringList{"InstrID=No Instrument Connected"} +
@@ -393,20 +402,21 @@ void TestConnection::closePortOrder() {
 
 void TestConnection::closeWithPortClosedKeepsLamp() {
     MainHarness h;
-    h.w().PortOpenStat->setFillColor(shell::kLampGreen);
-    h.w().Close->click();
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampGreen);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("No Instrument Connected"));
+    child<shell::StatusLamp>(h.w(), "PortOpenStat")->setFillColor(shell::kLampGreen);
+    child<QPushButton>(h.w(), "Close")->click();
+    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(), QStringLiteral("No Instrument Connected"));
 }
 
 void TestConnection::cablePulledClosesAtOnce() {
     MainHarness h;
     QVERIFY(h.connect(1));
     h.port()->hangUp();
-    QVERIFY(!h.w().MSComm1->isOpen());
-    QCOMPARE(h.w().PortOpenStat->fillColor(), shell::kLampRed);
-    QVERIFY2(h.w().StatusBox->text().startsWith(QStringLiteral("Connection lost:")),
-             qPrintable(h.w().StatusBox->text()));
+    QVERIFY(!child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
+    QVERIFY2(
+        child<QLineEdit>(h.w(), "StatusBox")->text().startsWith(QStringLiteral("Connection lost:")),
+        qPrintable(child<QLineEdit>(h.w(), "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -415,17 +425,17 @@ void TestConnection::exitClosesPort() {
     QVERIFY(h.connect(1));
     QPointer<FakePort> port = h.port();
     h.w().show();
-    h.w().Exit->click();
-    QVERIFY(!h.w().MSComm1->isOpen());
+    child<QPushButton>(h.w(), "Exit")->click();
+    QVERIFY(!child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(!h.w().isVisible());
-    QVERIFY(h.w().isEnding());
+    QVERIFY(MainState(h.w()).isEnding());
     QVERIFY(port.isNull() || !port->isOpen());
     // The frame's close does the same and nothing is written.
     MainHarness h2;
     QVERIFY(h2.connect(2));
     h2.w().show();
     h2.w().close();
-    QVERIFY(!h2.w().MSComm1->isOpen());
+    QVERIFY(!child<comm::SerialLink>(h2.w(), "MSComm1")->isOpen());
     QVERIFY(h2.takeWire().isEmpty());
 }
 

@@ -49,11 +49,26 @@ struct MainServices {
 // share. Each control event is one handler named after the control and the
 // event. The controls come from the form Main.ui, by their names on the
 // window.
-class Main : public QMainWindow, public Ui::MainForm {
+class Main : public QMainWindow, private Ui::MainForm {
     Q_OBJECT
 public:
     explicit Main(const MainServices& services, QWidget* parent = nullptr);
     ~Main() override;
+
+Q_SIGNALS:
+    // A reply was shown in the display boxes (single or continuous reading);
+    // `secondaryOn` when it was split at its first comma.
+    void readingShown(const QDateTime& when, const QString& reply, bool secondaryOn);
+    // SetControlsEnabled switched the named control. Also sent while the
+    // window is busy, when the control itself sees no change until EndBusy.
+    void controlEnabledSet(const QString& name, bool enabled);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The tests' view of the state below.
+    friend class MainState;
 
     // The serial-port control.
     comm::SerialLink* MSComm1 = nullptr;
@@ -86,10 +101,10 @@ public:
 
     void Form_Load();
 
+private Q_SLOTS:
     // Connection.
     void ConnectBtn_Click();
     void Close_Click();
-    void ReportConnectionError(int error);
     void Exit_Click();
 
     // Measurement configuration.
@@ -119,12 +134,15 @@ public:
     void Send_Click();
     void SaveData_Click();
     void EndLog_Click();
-    void WriteLogLine(const QString& reply);
 
     // Menus.
     void mnuAbout_Click();
     void mnuSeeHelp_Click();
     void mnuTrend_Click();
+
+private:
+    void ReportConnectionError(int error);
+    void WriteLogLine(const QString& reply);
 
     // Writes `text` and the terminator as one command line. Returns 0 or the
     // link's error number; on failure the status line says what was not sent.
@@ -141,18 +159,6 @@ public:
     About* aboutWindow() const;
     Help* helpWindow() const;
 
-Q_SIGNALS:
-    // A reply was shown in the display boxes (single or continuous reading);
-    // `secondaryOn` when it was split at its first comma.
-    void readingShown(const QDateTime& when, const QString& reply, bool secondaryOn);
-    // SetControlsEnabled switched the named control. Also sent while the
-    // window is busy, when the control itself sees no change until EndBusy.
-    void controlEnabledSet(const QString& name, bool enabled);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void buildUi();
     void connectSignals();
     void refreshPortTips();
