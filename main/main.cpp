@@ -3,25 +3,25 @@
 
 #include <cstdio>
 
-#include "Clock.h"
-#include "CommandLine.h"
-#include "Dialogs.h"
-#include "Main.h"
-#include "SerialLink.h"
+#include "check/CommandLine.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/Clock.h"
+#include "shell/Dialogs.h"
 
 int main(int argc, char* argv[]) {
-    shell::SystemClock clock;
-    comm::SerialPortOpener opener;
-    if (QStringList arguments(argv, argv + argc); check::isCommandLineRun(arguments)) {
+    vx::shell::SystemClock clock;
+    vx::link::SerialPortOpener opener;
+    if (QStringList arguments(argv, argv + argc); vx::check::isCommandLineRun(arguments)) {
         // No window: runs where no display is attached.
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return check::run(QCoreApplication::arguments(), opener, clock, out, err);
+        return vx::check::run(QCoreApplication::arguments(), opener, clock, out, err);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vxmeter"));
-    shell::QtDialogs dialogs;
+    vx::shell::QtDialogs dialogs;
     Main window({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     window.show();
     return QApplication::exec();

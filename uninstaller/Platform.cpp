@@ -1,4 +1,4 @@
-#include "Platform.h"
+#include "uninstaller/Platform.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "UninstallCommand.h"
+#include "uninstaller/UninstallCommand.h"
 
 class QWidget;
 

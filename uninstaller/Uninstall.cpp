@@ -1,7 +1,7 @@
-#include "Uninstall.h"
+#include "uninstaller/Uninstall.h"
 
-#include "Platform.h"
-#include "UninstallCommand.h"
+#include "uninstaller/Platform.h"
+#include "uninstaller/UninstallCommand.h"
 
 #include <QColor>
 #include <QPalette>

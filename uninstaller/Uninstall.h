@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "Platform.h"
+#include "uninstaller/Platform.h"
 
 class QPlainTextEdit;
 class QPushButton;

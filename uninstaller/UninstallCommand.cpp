@@ -1,4 +1,4 @@
-#include "UninstallCommand.h"
+#include "uninstaller/UninstallCommand.h"
 
 #include <QDir>
 

@@ -1,5 +1,5 @@
-#include "Platform.h"
-#include "Uninstall.h"
+#include "uninstaller/Platform.h"
+#include "uninstaller/Uninstall.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
 #include <QCoreApplication>
 
-#include "App.h"
+#include "cli/App.h"
 
 int main(int argc, char* argv[]) {
     // Qt's own event dispatcher instead of GLib's: fewer system calls per
     // wake-up and a smaller footprint for a program that runs for days.
     qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
-    return cli::runApp(QCoreApplication::arguments().mid(1));
+    return vx::cli::runApp(QCoreApplication::arguments().mid(1));
 }

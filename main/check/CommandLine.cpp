@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "check/CommandLine.h"
 
 #include <QTextStream>
 
@@ -7,10 +7,10 @@
 #include <span>
 #include <string_view>
 
-#include "ConnectionCheck.h"
-#include "MeterTables.h"
+#include "check/ConnectionCheck.h"
+#include "meter/MeterTables.h"
 
-namespace check {
+namespace vx::check {
 
 namespace {
 
@@ -134,29 +134,29 @@ Request parseArguments(const QStringList& arguments) {
     }
 
     CheckOptions& check = request.check;
-    const auto comIndex = indexIn(meter::kComPortItems, *com);
+    const auto comIndex = indexIn(vx::meter::kComPortItems, *com);
     if (!comIndex) {
-        return failure(
-            QStringLiteral("--check: COM port must be from %1 to %2, not \"%3\"")
-                .arg(text(meter::kComPortItems.front()), text(meter::kComPortItems.back()), *com));
+        return failure(QStringLiteral("--check: COM port must be from %1 to %2, not \"%3\"")
+                           .arg(text(vx::meter::kComPortItems.front()),
+                                text(vx::meter::kComPortItems.back()), *com));
     }
     check.com = com->toInt();
-    const auto baudIndex = baud ? indexIn(meter::kBaudRateItems, *baud)
-                                : std::optional<std::size_t>(meter::kBaudRateStart);
+    const auto baudIndex = baud ? indexIn(vx::meter::kBaudRateItems, *baud)
+                                : std::optional<std::size_t>(vx::meter::kBaudRateStart);
     if (!baudIndex) {
         return failure(QStringLiteral("--baud: baud rate must be one of %1, not \"%2\"")
-                           .arg(listed(meter::kBaudRateItems), *baud));
+                           .arg(listed(vx::meter::kBaudRateItems), *baud));
     }
-    check.baudText = text(meter::kBaudRateItems[*baudIndex]);
+    check.baudText = text(vx::meter::kBaudRateItems[*baudIndex]);
     check.baud = check.baudText.toInt();
-    const auto termIndex = term ? indexIn(meter::kTermCharItems, *term)
-                                : std::optional<std::size_t>(meter::kTermCharStart);
+    const auto termIndex = term ? indexIn(vx::meter::kTermCharItems, *term)
+                                : std::optional<std::size_t>(vx::meter::kTermCharStart);
     if (!termIndex) {
         return failure(QStringLiteral("--term: termination character must be one of %1, not \"%2\"")
-                           .arg(listed(meter::kTermCharItems), *term));
+                           .arg(listed(vx::meter::kTermCharItems), *term));
     }
-    check.terminatorName = text(meter::kTermCharItems[*termIndex]);
-    check.terminator = text(meter::kTermChars[*termIndex]);
+    check.terminatorName = text(vx::meter::kTermCharItems[*termIndex]);
+    check.terminator = text(vx::meter::kTermChars[*termIndex]);
     return request;
 }
 
@@ -181,7 +181,7 @@ QString usageText() {
     return usage;
 }
 
-int run(const QStringList& arguments, comm::PortOpener& opener, shell::Clock& clock,
+int run(const QStringList& arguments, vx::link::PortOpener& opener, vx::shell::Clock& clock,
         QTextStream& out, QTextStream& err) {
     const Request request = parseArguments(arguments);
     switch (request.action) {
@@ -200,4 +200,4 @@ int run(const QStringList& arguments, comm::PortOpener& opener, shell::Clock& cl
     return 2;
 }
 
-}  // namespace check
+}  // namespace vx::check

@@ -5,10 +5,10 @@
 
 class QTextStream;
 
-namespace comm {
+namespace vx::link {
 class PortOpener;
 }
-namespace shell {
+namespace vx::shell {
 class Clock;
 }
 
@@ -20,7 +20,7 @@ class Clock;
 //
 // Any other argument (Qt's own, such as -platform) leaves the window start
 // as it was.
-namespace check {
+namespace vx::check {
 
 // What the meter is checked with: COM number, line speed and terminator.
 struct CheckOptions {
@@ -48,7 +48,7 @@ QString usageText();
 
 // Carries out the request the arguments make: output to `out`, errors to
 // `err`. Returns the exit status: 0 done, 1 the check failed, 2 bad usage.
-int run(const QStringList& arguments, comm::PortOpener& opener, shell::Clock& clock,
+int run(const QStringList& arguments, vx::link::PortOpener& opener, vx::shell::Clock& clock,
         QTextStream& out, QTextStream& err);
 
-}  // namespace check
+}  // namespace vx::check

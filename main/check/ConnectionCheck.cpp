@@ -1,4 +1,4 @@
-#include "ConnectionCheck.h"
+#include "check/ConnectionCheck.h"
 
 #include <QDateTime>
 #include <QTextStream>
@@ -6,13 +6,13 @@
 #include <array>
 #include <string_view>
 
-#include "Clock.h"
-#include "CommandLine.h"
-#include "Errors.h"
-#include "Framing.h"
-#include "SerialLink.h"
+#include "check/CommandLine.h"
+#include "link/Errors.h"
+#include "link/Framing.h"
+#include "link/SerialLink.h"
+#include "shell/Clock.h"
 
-namespace check {
+namespace vx::check {
 
 namespace {
 
@@ -38,15 +38,15 @@ QString text(std::string_view view) {
 
 }  // namespace
 
-int checkConnection(const CheckOptions& options, comm::PortOpener& opener, shell::Clock& clock,
-                    QTextStream& out, QTextStream& err) {
+int checkConnection(const CheckOptions& options, vx::link::PortOpener& opener,
+                    vx::shell::Clock& clock, QTextStream& out, QTextStream& err) {
     const QString port = QStringLiteral("COM%1").arg(options.com);
-    comm::SerialLink link(opener);
+    vx::link::SerialLink link(opener);
     link.setCommPort(options.com);
     link.setSettings(options.baudText + QStringLiteral(",N,8,1"));
     link.setInputLen(0);
     link.setRThreshold(1);
-    if (link.open() != comm::kNoError) {
+    if (link.open() != vx::link::kNoError) {
         err << "vxmeter: " << port << ": " << link.lastError() << '\n';
         return 1;
     }
@@ -54,23 +54,24 @@ int checkConnection(const CheckOptions& options, comm::PortOpener& opener, shell
         << options.terminatorName << '\n';
 
     QString collected;
-    QObject::connect(&link, &comm::SerialLink::dataWaiting, &link,
-                     [&] { collected += comm::framing::fromWire(link.readAll()); });
+    QObject::connect(&link, &vx::link::SerialLink::dataWaiting, &link,
+                     [&] { collected += vx::link::framing::fromWire(link.readAll()); });
 
     for (const Step& step : kSteps) {
         const QString command = text(step.command);
         collected.clear();
-        if (link.write(comm::framing::commandLine(command, options.terminator)) != comm::kNoError) {
+        if (link.write(vx::link::framing::commandLine(command, options.terminator)) !=
+            vx::link::kNoError) {
             err << "vxmeter: " << port << ": " << command << " not sent: " << link.lastError()
                 << '\n';
             return 1;
         }
         const QDateTime end = clock.now().addMSecs(step.waitMs);
-        while (!comm::framing::replyComplete(collected, options.terminator) && link.isOpen() &&
+        while (!vx::link::framing::replyComplete(collected, options.terminator) && link.isOpen() &&
                clock.now() < end) {
             clock.runEventsFor(kPollMs);
         }
-        if (!comm::framing::replyComplete(collected, options.terminator)) {
+        if (!vx::link::framing::replyComplete(collected, options.terminator)) {
             if (!link.isOpen()) {
                 err << "vxmeter: " << port << ": connection lost: " << link.lastError() << '\n';
             } else {
@@ -90,4 +91,4 @@ int checkConnection(const CheckOptions& options, comm::PortOpener& opener, shell
     return 0;
 }
 
-}  // namespace check
+}  // namespace vx::check

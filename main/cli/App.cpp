@@ -1,4 +1,4 @@
-#include "App.h"
+#include "cli/App.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -6,14 +6,14 @@
 
 #include <unistd.h>
 
-#include "Options.h"
-#include "PortMap.h"
-#include "Runner.h"
-#include "ScheduleClock.h"
-#include "SerialLink.h"
-#include "Signals.h"
+#include "cli/Options.h"
+#include "cli/Runner.h"
+#include "cli/ScheduleClock.h"
+#include "cli/Signals.h"
+#include "link/PortMap.h"
+#include "link/SerialLink.h"
 
-namespace cli {
+namespace vx::cli {
 
 namespace {
 
@@ -38,7 +38,7 @@ int runApp(const QStringList& arguments) {
         return kExitUsage;
     }
     const Options& options = parsed.options;
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     switch (options.mode) {
         case Mode::Help:
             writeAll(out, helpText());
@@ -49,7 +49,7 @@ int runApp(const QStringList& arguments) {
         case Mode::ListPorts:
             // One look at the system's port list for all of them.
             for (int n = 1; const QString& device : opener.describe(kComCount)) {
-                writeAll(out, comm::portDescription(n++, device) + QLatin1Char('\n'));
+                writeAll(out, vx::link::portDescription(n++, device) + QLatin1Char('\n'));
             }
             return kExitOk;
         case Mode::Log:
@@ -71,4 +71,4 @@ int runApp(const QStringList& arguments) {
     return code;
 }
 
-}  // namespace cli
+}  // namespace vx::cli

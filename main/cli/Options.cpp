@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "cli/Options.h"
 
 #include <QCommandLineParser>
 #include <QLocale>
@@ -6,14 +6,14 @@
 #include <cmath>
 #include <span>
 
-#include "Commands.h"
-#include "MeterTables.h"
+#include "meter/Commands.h"
+#include "meter/MeterTables.h"
 
-namespace cli {
+namespace vx::cli {
 
 namespace {
 
-using meter::text;
+using vx::meter::text;
 
 constexpr double kMinIntervalSeconds = 0.1;
 constexpr double kMaxIntervalSeconds = 86'400.0;
@@ -44,8 +44,8 @@ QString listOf(std::span<const std::string_view> items) {
 }
 
 std::optional<int> functionIndex(const QString& value) {
-    for (std::size_t i = 0; i < meter::kFunctions.size(); ++i) {
-        const auto& f = meter::kFunctions[i];
+    for (std::size_t i = 0; i < vx::meter::kFunctions.size(); ++i) {
+        const auto& f = vx::meter::kFunctions[i];
         if (folded(text(f.item)) == folded(value) || folded(text(f.mnemonic)) == folded(value)) {
             return static_cast<int>(i);
         }
@@ -82,17 +82,17 @@ std::optional<qint64> durationNs(const QString& value) {
     return std::llround(*v * scale * kNsPerSecond);
 }
 
-const meter::FunctionSetup& setupOf(int function) {
-    return meter::kFunctionSetups[static_cast<std::size_t>(function)];
+const vx::meter::FunctionSetup& setupOf(int function) {
+    return vx::meter::kFunctionSetups[static_cast<std::size_t>(function)];
 }
 
 QString functionName(int function) {
-    return text(meter::kFunctions[static_cast<std::size_t>(function)].item);
+    return text(vx::meter::kFunctions[static_cast<std::size_t>(function)].item);
 }
 
 QString funcOf(const Settings& settings) {
     return settings.function
-               ? text(meter::kFunctions[static_cast<std::size_t>(*settings.function)].mnemonic)
+               ? text(vx::meter::kFunctions[static_cast<std::size_t>(*settings.function)].mnemonic)
                : QString();
 }
 
@@ -100,7 +100,7 @@ std::optional<QString> secondaryTextOf(const Settings& settings) {
     if (!settings.function || !settings.secondary) {
         return std::nullopt;
     }
-    return meter::secondaryText(funcOf(settings), *settings.secondary);
+    return vx::meter::secondaryText(funcOf(settings), *settings.secondary);
 }
 
 // The measurement settings; an error text naming the option, or empty.
@@ -109,9 +109,9 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         const QString v = p.value(QStringLiteral("function"));
         s.function = functionIndex(v);
         if (!s.function) {
-            std::array<std::string_view, meter::kFunctions.size()> items{};
+            std::array<std::string_view, vx::meter::kFunctions.size()> items{};
             for (std::size_t i = 0; i < items.size(); ++i) {
-                items[i] = meter::kFunctions[i].item;
+                items[i] = vx::meter::kFunctions[i].item;
             }
             return QStringLiteral("--function: unknown function \"%1\"; one of %2")
                 .arg(v, listOf(items));
@@ -128,9 +128,9 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         }
         const QString v = p.value(QStringLiteral("secondary"));
         const auto& setup = setupOf(*s.function);
-        const bool offered = setup.secondList == meter::Refill::Replace &&
+        const bool offered = setup.secondList == vx::meter::Refill::Replace &&
                              !setup.secondItems.empty() &&
-                             meter::secondaryText(funcOf(s), 0).has_value();
+                             vx::meter::secondaryText(funcOf(s), 0).has_value();
         if (!offered) {
             return QStringLiteral("--secondary: %1 has no secondary display")
                 .arg(functionName(*s.function));
@@ -147,11 +147,11 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         }
         const QString v = p.value(QStringLiteral("range"));
         const auto& setup = setupOf(*s.function);
-        if (setup.rangeList != meter::Refill::Replace) {
+        if (setup.rangeList != vx::meter::Refill::Replace) {
             return QStringLiteral("--range: %1 has no range to choose")
                 .arg(functionName(*s.function));
         }
-        const bool autoOffered = setup.rangeTypeControls == meter::Enable::On;
+        const bool autoOffered = setup.rangeTypeControls == vx::meter::Enable::On;
         if (autoOffered && folded(v) == QStringLiteral("AUTO")) {
             s.autoRange = true;
         } else {
@@ -168,15 +168,15 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("rate"));
-        s.rate = indexOf(meter::kRateItems, v);
+        s.rate = indexOf(vx::meter::kRateItems, v);
         if (!s.rate) {
             return QStringLiteral("--rate: unknown rate \"%1\"; one of %2")
-                .arg(v, listOf(meter::kRateItems));
+                .arg(v, listOf(vx::meter::kRateItems));
         }
     }
     if (p.isSet(QStringLiteral("display"))) {
         const QString v = p.value(QStringLiteral("display"));
-        s.display = indexOf(meter::kDisplayWords, v);
+        s.display = indexOf(vx::meter::kDisplayWords, v);
         if (!s.display) {
             return QStringLiteral("--display: \"%1\" is neither ON nor OFF").arg(v);
         }
@@ -192,19 +192,19 @@ QString parseRun(const QCommandLineParser& p, Options& o) {
     }
     if (p.isSet(QStringLiteral("baud"))) {
         const QString v = p.value(QStringLiteral("baud"));
-        if (!indexOf(meter::kBaudRateItems, v)) {
+        if (!indexOf(vx::meter::kBaudRateItems, v)) {
             return QStringLiteral("--baud: %1 is not one of %2")
-                .arg(v, listOf(meter::kBaudRateItems));
+                .arg(v, listOf(vx::meter::kBaudRateItems));
         }
         o.baud = v.trimmed().toInt();
     }
     if (p.isSet(QStringLiteral("term"))) {
         const QString v = p.value(QStringLiteral("term"));
-        const std::optional<int> t = indexOf(meter::kTermCharItems, v);
+        const std::optional<int> t = indexOf(vx::meter::kTermCharItems, v);
         if (!t) {
             return QStringLiteral("--term: \"%1\" is neither CR nor LF").arg(v);
         }
-        o.terminator = text(meter::kTermChars[static_cast<std::size_t>(*t)]);
+        o.terminator = text(vx::meter::kTermChars[static_cast<std::size_t>(*t)]);
     }
     if (p.isSet(QStringLiteral("interval"))) {
         const QString v = p.value(QStringLiteral("interval"));
@@ -346,10 +346,10 @@ QStringList settingLines(const Settings& s) {
     QStringList lines;
     const QString func = funcOf(s);
     if (s.function) {
-        lines << meter::functionLine(func);
+        lines << vx::meter::functionLine(func);
     }
     if (const auto secondary = secondaryTextOf(s)) {
-        lines << meter::secondaryStateLine(true) << meter::secondaryLine(*secondary);
+        lines << vx::meter::secondaryStateLine(true) << vx::meter::secondaryLine(*secondary);
     }
     if (s.function) {
         const auto& setup = setupOf(*s.function);
@@ -358,43 +358,45 @@ QStringList settingLines(const Settings& s) {
         constexpr int kManual = 0;
         constexpr int kAuto = 1;
         if (s.autoRange) {
-            lines << meter::rangeTypeLine(func, kAuto);
+            lines << vx::meter::rangeTypeLine(func, kAuto);
         } else if (s.range) {
-            if (setup.rangeTypeControls == meter::Enable::On) {
-                lines << meter::rangeTypeLine(func, kManual);
+            if (setup.rangeTypeControls == vx::meter::Enable::On) {
+                lines << vx::meter::rangeTypeLine(func, kManual);
             }
-            if (const auto line = meter::rangeLine(func, *s.range)) {
+            if (const auto line = vx::meter::rangeLine(func, *s.range)) {
                 lines << *line;
             }
         }
         if (s.rate) {
-            lines << meter::rateLine(func, *s.rate);
+            lines << vx::meter::rateLine(func, *s.rate);
         }
     }
     if (s.display) {
-        lines << meter::displayLine(*s.display);
+        lines << vx::meter::displayLine(*s.display);
     }
     return lines;
 }
 
 QString primaryHeader(const Settings& s) {
-    return meter::primaryHeader(funcOf(s)).value_or(QString());
+    return vx::meter::primaryHeader(funcOf(s)).value_or(QString());
 }
 
 QString primaryUnit(const Settings& s) {
-    return s.function ? text(meter::kFunctions[static_cast<std::size_t>(*s.function)].unit)
+    return s.function ? text(vx::meter::kFunctions[static_cast<std::size_t>(*s.function)].unit)
                       : QString();
 }
 
 QString secondaryHeader(const Settings& s) {
     const auto secondary = secondaryTextOf(s);
-    const meter::SecondaryUnit* row = secondary ? meter::secondaryUnit(*secondary) : nullptr;
+    const vx::meter::SecondaryUnit* row =
+        secondary ? vx::meter::secondaryUnit(*secondary) : nullptr;
     return row ? text(row->header) : QString();
 }
 
 QString secondaryUnit(const Settings& s) {
     const auto secondary = secondaryTextOf(s);
-    const meter::SecondaryUnit* row = secondary ? meter::secondaryUnit(*secondary) : nullptr;
+    const vx::meter::SecondaryUnit* row =
+        secondary ? vx::meter::secondaryUnit(*secondary) : nullptr;
     return row ? text(row->unit) : QString();
 }
 
@@ -451,4 +453,4 @@ Exit status: 0 done, 2 bad options, 3 port not opened, 4 no reply to *IDN?,
 )");
 }
 
-}  // namespace cli
+}  // namespace vx::cli

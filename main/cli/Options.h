@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace cli {
+namespace vx::cli {
 
 enum class Mode { Log, Send, ListPorts, Help, Version };
 enum class Format { Text, Csv, Json };
@@ -63,4 +63,4 @@ QString secondaryUnit(const Settings& settings);
 QString usageLine();
 QString helpText();
 
-}  // namespace cli
+}  // namespace vx::cli

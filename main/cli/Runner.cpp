@@ -1,4 +1,4 @@
-#include "Runner.h"
+#include "cli/Runner.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -12,14 +12,14 @@
 #include <array>
 #include <charconv>
 
-#include "Errors.h"
-#include "Framing.h"
-#include "NetworkPort.h"
-#include "ScheduleClock.h"
-#include "SerialLink.h"
-#include "TrendData.h"
+#include "cli/ScheduleClock.h"
+#include "forms/Trend/TrendData.h"
+#include "link/Errors.h"
+#include "link/Framing.h"
+#include "link/NetworkPort.h"
+#include "link/SerialLink.h"
 
-namespace cli {
+namespace vx::cli {
 
 namespace {
 
@@ -28,11 +28,11 @@ const QString kFetch = QStringLiteral("FETC?");
 
 // Opens the device named on the command line (a path or address) instead
 // of a COM number.
-class DeviceOpener final : public comm::PortOpener {
+class DeviceOpener final : public vx::link::PortOpener {
 public:
     explicit DeviceOpener(QString path) : path_(std::move(path)) {}
     Result open(int, qint32 baudRate) override {
-        return comm::SerialPortOpener().openDevice(path_, baudRate);
+        return vx::link::SerialPortOpener().openDevice(path_, baudRate);
     }
     QStringList describe(int count) const override { return QStringList(count, path_); }
 
@@ -70,7 +70,7 @@ QString csvField(const QString& field) {
 }
 
 QJsonValue jsonNumber(double v) {
-    return trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
+    return vx::forms::trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
 }
 
 // The reply as the window's display boxes show it: split at the first comma
@@ -89,23 +89,23 @@ Split split(const QString& reply, bool secondaryOn) {
 
 }  // namespace
 
-Runner::Runner(Options options, comm::PortOpener& opener, ScheduleClock& clock, Streams streams,
+Runner::Runner(Options options, vx::link::PortOpener& opener, ScheduleClock& clock, Streams streams,
                Timing timing, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
       clock_(clock),
       streams_(streams),
       timing_(timing) {
-    comm::PortOpener* used = &opener;
+    vx::link::PortOpener* used = &opener;
     if (!comNumber(options_.port)) {
         pathOpener_ = std::make_unique<DeviceOpener>(options_.port);
         used = pathOpener_.get();
     }
-    link_ = std::make_unique<comm::SerialLink>(*used, this);
+    link_ = std::make_unique<vx::link::SerialLink>(*used, this);
     link_->setCommPort(comNumber(options_.port).value_or(1));
     link_->setSettings(QString::number(options_.baud) + QStringLiteral(",N,8,1"));
-    connect(link_.get(), &comm::SerialLink::dataWaiting, this, &Runner::onData);
-    connect(link_.get(), &comm::SerialLink::portLost, this, &Runner::lose);
+    connect(link_.get(), &vx::link::SerialLink::dataWaiting, this, &Runner::onData);
+    connect(link_.get(), &vx::link::SerialLink::portLost, this, &Runner::lose);
     replyTimer_.setSingleShot(true);
     connect(&replyTimer_, &QTimer::timeout, this, &Runner::onReplyTimeout);
     retryTimer_.setSingleShot(true);
@@ -146,7 +146,7 @@ void Runner::start() {
 }
 
 bool Runner::openPort() {
-    if (link_->open() != comm::kNoError) {
+    if (link_->open() != vx::link::kNoError) {
         return false;
     }
     // A network port makes its connection in the background, within a time
@@ -155,17 +155,18 @@ bool Runner::openPort() {
     int passMs = 1;
     QElapsedTimer waited;
     waited.start();
-    while (link_->connecting() && waited.elapsed() <= comm::kConnectLimit.count()) {
+    while (link_->connecting() && waited.elapsed() <= vx::link::kConnectLimit.count()) {
         QEventLoop pass;
         QTimer::singleShot(passMs, &pass, &QEventLoop::quit);
         pass.exec();
         passMs = std::min(passMs * 2, 64);
     }
-    return link_->finishConnect() == comm::kNoError;
+    return link_->finishConnect() == vx::link::kNoError;
 }
 
 bool Runner::send(const QString& command) {
-    if (link_->write(comm::framing::commandLine(command, options_.terminator)) != comm::kNoError) {
+    if (link_->write(vx::link::framing::commandLine(command, options_.terminator)) !=
+        vx::link::kNoError) {
         lose(link_->lastError());
         return false;
     }
@@ -185,14 +186,14 @@ void Runner::ask(const QString& command, Phase phase) {
 }
 
 void Runner::onData() {
-    collected_ += comm::framing::fromWire(link_->readAll());
+    collected_ += vx::link::framing::fromWire(link_->readAll());
     const bool awaiting =
         phase_ == Phase::Identifying || phase_ == Phase::Reading || phase_ == Phase::Sending;
     if (!awaiting) {
         collected_.clear();
         return;
     }
-    if (!comm::framing::replyComplete(collected_, options_.terminator)) {
+    if (!vx::link::framing::replyComplete(collected_, options_.terminator)) {
         return;
     }
     // The reply is the text before the first terminator; anything after it
@@ -345,7 +346,7 @@ void Runner::record(const QString& reply) {
     ++taken_;
     const bool secondaryOn = options_.settings.secondary.has_value();
     const Split parts = split(reply, secondaryOn);
-    const double primary = trend::parseValue(parts.primary);
+    const double primary = vx::forms::trend::parseValue(parts.primary);
     stats_.add(primary);
     lastPrimary_ = parts.primary.trimmed();
     if (log_.isOpen() && !log_.writeLine(logReadingLine(reply, when))) {
@@ -390,7 +391,7 @@ void Runner::record(const QString& reply) {
                 if (secondaryOn) {
                     o.insert(QStringLiteral("secondary"), parts.secondary);
                     o.insert(QStringLiteral("secondary_value"),
-                             jsonNumber(trend::parseValue(parts.secondary)));
+                             jsonNumber(vx::forms::trend::parseValue(parts.secondary)));
                     o.insert(QStringLiteral("secondary_unit"), unit2);
                 }
                 line = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
@@ -536,4 +537,4 @@ void Runner::clearStatus() {
     }
 }
 
-}  // namespace cli
+}  // namespace vx::cli

@@ -6,18 +6,18 @@
 
 #include <memory>
 
-#include "DataLog.h"
-#include "Options.h"
-#include "TrendStats.h"
+#include "cli/Options.h"
+#include "forms/Trend/TrendStats.h"
+#include "log/DataLog.h"
 
 class QIODevice;
 
-namespace comm {
+namespace vx::link {
 class PortOpener;
 class SerialLink;
-}  // namespace comm
+}  // namespace vx::link
 
-namespace cli {
+namespace vx::cli {
 
 class ScheduleClock;
 
@@ -58,7 +58,7 @@ struct Streams {
 class Runner : public QObject {
     Q_OBJECT
 public:
-    Runner(Options options, comm::PortOpener& opener, ScheduleClock& clock, Streams streams,
+    Runner(Options options, vx::link::PortOpener& opener, ScheduleClock& clock, Streams streams,
            Timing timing = {}, QObject* parent = nullptr);
     ~Runner() override;
 
@@ -104,8 +104,8 @@ private:
     ScheduleClock& clock_;
     Streams streams_;
     const Timing timing_;
-    std::unique_ptr<comm::PortOpener> pathOpener_;
-    std::unique_ptr<comm::SerialLink> link_;
+    std::unique_ptr<vx::link::PortOpener> pathOpener_;
+    std::unique_ptr<vx::link::SerialLink> link_;
     DataLog log_;
     QTimer replyTimer_;
     QTimer retryTimer_;
@@ -124,4 +124,4 @@ private:
     QString lastPrimary_;
 };
 
-}  // namespace cli
+}  // namespace vx::cli

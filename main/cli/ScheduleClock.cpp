@@ -1,8 +1,8 @@
-#include "ScheduleClock.h"
+#include "cli/ScheduleClock.h"
 
 #include <QTimer>
 
-namespace cli {
+namespace vx::cli {
 
 SystemScheduleClock::SystemScheduleClock() {
     steady_.start();
@@ -23,4 +23,4 @@ void SystemScheduleClock::callAt(qint64 dueNs, const QObject* context, std::func
     QTimer::singleShot(waitMs, Qt::PreciseTimer, context, std::move(fn));
 }
 
-}  // namespace cli
+}  // namespace vx::cli

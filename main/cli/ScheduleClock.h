@@ -7,7 +7,7 @@
 
 class QObject;
 
-namespace cli {
+namespace vx::cli {
 
 // The logger's view of time: the wall clock for time stamps, a steady clock
 // for the reading schedule, and a way to be called back at a point of that
@@ -43,4 +43,4 @@ private:
     QElapsedTimer steady_;
 };
 
-}  // namespace cli
+}  // namespace vx::cli

@@ -1,4 +1,4 @@
-#include "Signals.h"
+#include "cli/Signals.h"
 
 #include <QSocketNotifier>
 
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <csignal>
 
-namespace cli {
+namespace vx::cli {
 
 namespace {
 
@@ -68,4 +68,4 @@ void Signals::readPipe() {
     }
 }
 
-}  // namespace cli
+}  // namespace vx::cli

@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-namespace cli {
+namespace vx::cli {
 
 // SIGINT, SIGTERM and SIGHUP as events of the event loop. The handler only
 // writes the signal's number into a pipe (the one thing a signal handler
@@ -30,4 +30,4 @@ private:
     QSocketNotifier* notifier_ = nullptr;
 };
 
-}  // namespace cli
+}  // namespace vx::cli

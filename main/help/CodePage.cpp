@@ -1,8 +1,8 @@
-#include "CodePage.h"
+#include "help/CodePage.h"
 
 #include <array>
 
-namespace vxhelp {
+namespace vx::help {
 
 namespace {
 
@@ -46,4 +46,4 @@ std::optional<std::uint8_t> unicodeToWindows1252(char32_t ch) {
     return std::nullopt;
 }
 
-}  // namespace vxhelp
+}  // namespace vx::help

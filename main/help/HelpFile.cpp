@@ -1,4 +1,4 @@
-#include "HelpFile.h"
+#include "help/HelpFile.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-namespace vxhelp {
+namespace vx::help {
 
 namespace {
 
@@ -213,4 +213,4 @@ FileBytes readFileBytes(const std::string& path) {
     return result;
 }
 
-}  // namespace vxhelp
+}  // namespace vx::help

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vxhelp {
+namespace vx::help {
 
 // Where the header of a help file ends and its delimiters sit, counted from 1.
 inline constexpr std::size_t kFirstDelimiterPosition = 241;
@@ -66,4 +66,4 @@ struct FileBytes {
 // Reads a whole file in one piece.
 FileBytes readFileBytes(const std::string& path);
 
-}  // namespace vxhelp
+}  // namespace vx::help

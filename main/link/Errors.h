@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace comm {
+namespace vx::link {
 
 // Error numbers of the link. 13 and 8005 are the two the operator is told
 // about in a message box; the others only reach the status line.
@@ -26,4 +26,4 @@ enum ErrorNumber : int {
     kNetworkFailed = 8116,      // any other network failure
 };
 
-}  // namespace comm
+}  // namespace vx::link

@@ -1,9 +1,9 @@
-#include "Framing.h"
+#include "link/Framing.h"
 
-namespace comm::framing {
+namespace vx::link::framing {
 
 QByteArray commandLine(const QString& text, const QString& terminator) {
     return (text + terminator).toLatin1();
 }
 
-}  // namespace comm::framing
+}  // namespace vx::link::framing

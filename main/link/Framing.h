@@ -14,7 +14,7 @@
 //
 // Text is single-byte: each character is one byte (Latin-1), so NUL and
 // other control bytes pass through unchanged.
-namespace comm::framing {
+namespace vx::link::framing {
 
 QByteArray commandLine(const QString& text, const QString& terminator);
 
@@ -31,4 +31,4 @@ inline QString fromWire(const QByteArray& bytes) {
     return QString::fromLatin1(bytes);
 }
 
-}  // namespace comm::framing
+}  // namespace vx::link::framing

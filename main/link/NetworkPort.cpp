@@ -1,13 +1,13 @@
-#include "NetworkPort.h"
+#include "link/NetworkPort.h"
 
 #include <QIODevice>
 
 #include <algorithm>
 #include <array>
 
-#include "Errors.h"
+#include "link/Errors.h"
 
-namespace comm {
+namespace vx::link {
 
 namespace {
 
@@ -139,4 +139,4 @@ NetworkFailure waitUntilConnected(QIODevice& device, const QString& deviceText,
     return failure;
 }
 
-}  // namespace comm
+}  // namespace vx::link

@@ -20,7 +20,7 @@ class QIODevice;
 // names such a line instead. The baud rate, parity and stop bits are the
 // device server's settings: the program's choice never reaches the line.
 // The terminator and the framing are the same as on a serial port.
-namespace comm {
+namespace vx::link {
 
 // How long a connection attempt may take, name lookup included.
 inline constexpr std::chrono::milliseconds kConnectLimit{3000};
@@ -59,4 +59,4 @@ NetworkFailure connectTimedOut(const QString& device,
 NetworkFailure waitUntilConnected(QIODevice& device, const QString& deviceText,
                                   std::chrono::milliseconds limit = kConnectLimit);
 
-}  // namespace comm
+}  // namespace vx::link

@@ -1,13 +1,13 @@
-#include "PortMap.h"
+#include "link/PortMap.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
 
-#include "NetworkPort.h"
+#include "link/NetworkPort.h"
 
-namespace comm {
+namespace vx::link {
 
 bool naturalLess(const QString& a, const QString& b) {
     qsizetype i = 0;
@@ -140,4 +140,4 @@ QString canonicalDevice(const QString& path) {
     return canonical.isEmpty() ? path : canonical;
 }
 
-}  // namespace comm
+}  // namespace vx::link

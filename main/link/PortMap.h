@@ -15,7 +15,7 @@
 // each group in natural name order (ttyUSB2 before ttyUSB10). On every
 // system VXMETER_COM<n>=tcp://HOST:PORT makes COM n a meter behind a serial
 // device server (NetworkPort.h).
-namespace comm {
+namespace vx::link {
 
 struct SystemPort {
     QString name;  // "ttyUSB0"
@@ -58,4 +58,4 @@ QString portDescription(int number, const QString& device);
 // one lock name whichever link named it; the path itself when it does not exist.
 QString canonicalDevice(const QString& path);
 
-}  // namespace comm
+}  // namespace vx::link

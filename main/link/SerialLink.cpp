@@ -1,19 +1,19 @@
-#include "SerialLink.h"
+#include "link/SerialLink.h"
 
 #include <QFileInfo>
 #include <QNetworkProxy>
 #include <QSerialPort>
 #include <QTcpSocket>
 
-#include "Errors.h"
-#include "NetworkPort.h"
-#include "PortMap.h"
+#include "link/Errors.h"
+#include "link/NetworkPort.h"
+#include "link/PortMap.h"
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
 #endif
 
-namespace comm {
+namespace vx::link {
 
 namespace {
 
@@ -299,4 +299,4 @@ void SerialLink::fail(const QString& reason) {
     Q_EMIT portLost(reason);
 }
 
-}  // namespace comm
+}  // namespace vx::link

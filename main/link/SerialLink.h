@@ -9,11 +9,11 @@
 #include <memory>
 #include <utility>
 
-#include "PortMap.h"
+#include "link/PortMap.h"
 
 class QIODevice;
 
-namespace comm {
+namespace vx::link {
 
 // Opens the device behind a COM number. The real one opens a QSerialPort, or
 // a QTcpSocket for a meter behind a serial device server; tests hand out
@@ -115,4 +115,4 @@ private:
     int connectError_ = 0;             // how its connection attempt failed
 };
 
-}  // namespace comm
+}  // namespace vx::link

@@ -1,4 +1,4 @@
-#include "DataLog.h"
+#include "log/DataLog.h"
 
 #include <QDateTime>
 

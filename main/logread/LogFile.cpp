@@ -1,4 +1,4 @@
-#include "LogFile.h"
+#include "logread/LogFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace logread {
+namespace vx::logread {
 
 LogLoad readLogFile(const QString& path, LoadProgress* progress, std::int64_t chunkBytes) {
     LogLoad load;
@@ -104,4 +104,4 @@ QString skippedText(const LogContents& contents) {
     return parts.join(QLatin1Char(' '));
 }
 
-}  // namespace logread
+}  // namespace vx::logread

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "LogReader.h"
+#include "logread/LogReader.h"
 
-namespace logread {
+namespace vx::logread {
 
 // Shared between the thread that reads a file and the window that shows how
 // far it got: bytes read so far, the file's size, and the operator's Cancel.
@@ -45,4 +45,4 @@ QString problemText(const LogLoad& load, const QString& name);
 // sessions left out; empty when everything was read.
 QString skippedText(const LogContents& contents);
 
-}  // namespace logread
+}  // namespace vx::logread

@@ -1,10 +1,10 @@
-#include "LogReader.h"
+#include "logread/LogReader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <ctime>
 
-namespace logread {
+namespace vx::logread {
 
 namespace {
 
@@ -327,4 +327,4 @@ void LogReader::badLine() {
     }
 }
 
-}  // namespace logread
+}  // namespace vx::logread

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Stats.h"
-#include "Values.h"
+#include "logread/Stats.h"
+#include "logread/Values.h"
 
 // Reading a log file back, as a stream of bytes in any pieces.
 //
@@ -35,7 +35,7 @@
 // length of the file. A session starts with one slice per second of stamps
 // (the stamps' resolution, so nothing is merged) and doubles the width of its
 // slices whenever it holds more than its share.
-namespace logread {
+namespace vx::logread {
 
 // Longer lines are bad and are not held in memory.
 inline constexpr std::size_t kMaxLineLength = 1024;
@@ -139,4 +139,4 @@ private:
     std::size_t sliceTotal_ = 0;
 };
 
-}  // namespace logread
+}  // namespace vx::logread

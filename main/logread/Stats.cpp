@@ -1,9 +1,9 @@
-#include "Stats.h"
+#include "logread/Stats.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace logread {
+namespace vx::logread {
 
 void Stats::add(double value, std::int64_t at) {
     if (!isValue(value)) {
@@ -89,4 +89,4 @@ double Stats::stdDev() const {
     return std::sqrt(std::max(0.0, m2_) / static_cast<double>(count_ - 1));
 }
 
-}  // namespace logread
+}  // namespace vx::logread

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "Values.h"
+#include "logread/Values.h"
 
-namespace logread {
+namespace vx::logread {
 
 // Running statistics of one reading column (primary or secondary display).
 //
@@ -60,4 +60,4 @@ private:
     double m2_ = 0.0;  // sum of squared distances from the running mean
 };
 
-}  // namespace logread
+}  // namespace vx::logread

@@ -1,10 +1,10 @@
-#include "Values.h"
+#include "logread/Values.h"
 
 #include <charconv>
 #include <cmath>
 #include <system_error>
 
-namespace logread {
+namespace vx::logread {
 
 namespace {
 
@@ -68,4 +68,4 @@ Value readValue(std::string_view text) {
     return {.number = number, .gap = Gap::None};
 }
 
-}  // namespace logread
+}  // namespace vx::logread

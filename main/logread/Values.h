@@ -9,7 +9,7 @@
 // anything that does not read as a number (an error text, an empty field) is
 // not a number. Both are gaps: they break a plotted line and never count in a
 // mean, a minimum or a maximum.
-namespace logread {
+namespace vx::logread {
 
 // Magnitudes from here on are the meter's overload mark, not measurements.
 inline constexpr double kOverload = 9.9e37;
@@ -30,4 +30,4 @@ bool isValue(double value);
 // allowed; a leading '+' is allowed; nothing else may follow the number.
 Value readValue(std::string_view text);
 
-}  // namespace logread
+}  // namespace vx::logread

@@ -1,9 +1,9 @@
-#include "Commands.h"
+#include "meter/Commands.h"
 
 #include <algorithm>
 #include <span>
 
-namespace meter {
+namespace vx::meter {
 
 namespace {
 
@@ -111,4 +111,4 @@ std::optional<QString> primaryHeader(const QString& func) {
     return std::nullopt;
 }
 
-}  // namespace meter
+}  // namespace vx::meter

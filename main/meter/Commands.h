@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "ConfigTables.h"
+#include "meter/ConfigTables.h"
 
 // The command line (without its terminator) that each configuration choice
 // sends, built from the tables in ConfigTables.h. `func` is the primary
@@ -12,7 +12,7 @@
 // list, and an index without an entry (-1: nothing chosen) gives an empty
 // value while the line is still sent. The window's handlers and vxlog both
 // build their lines here, so the two programs send the same bytes.
-namespace meter {
+namespace vx::meter {
 
 // ":FUNC VOLT:DC"
 QString functionLine(const QString& func);
@@ -60,4 +60,4 @@ inline QString text(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-}  // namespace meter
+}  // namespace vx::meter

@@ -4,12 +4,12 @@
 #include <span>
 #include <string_view>
 
-#include "MeterTables.h"
+#include "meter/MeterTables.h"
 
 // What the measurement configuration handlers send and show, as data. Every
 // lookup by `func` compares the whole mnemonic, case-sensitively, trying the
 // rows in the order written here. The same tables serve the VX260 and VX480.
-namespace meter {
+namespace vx::meter {
 
 // What a primary function Set does to a control group: enable it, disable
 // it, or leave it as it was.
@@ -272,4 +272,4 @@ inline constexpr std::string_view kRefUpperText = "1010";
 inline constexpr std::string_view kRefLowerText = "-1010";
 inline constexpr std::string_view kRefZeroText = "0.001";
 
-}  // namespace meter
+}  // namespace vx::meter

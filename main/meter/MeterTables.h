@@ -5,7 +5,7 @@
 
 // The fixed tables of the main window: list contents, and what each list
 // entry means to the meter. Handlers look values up here by list index.
-namespace meter {
+namespace vx::meter {
 
 inline constexpr std::array<std::string_view, 15> kComPortItems{
     "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"};
@@ -49,4 +49,4 @@ inline constexpr int kRangeTypeStart = 1;
 inline constexpr std::array<std::string_view, 3> kRateItems{"SLOW", "MEDIUM", "FAST"};
 inline constexpr std::array<std::string_view, 2> kRefMethodItems{"Input", "Custom"};
 
-}  // namespace meter
+}  // namespace vx::meter

@@ -1,10 +1,10 @@
-#include "Busy.h"
+#include "shell/Busy.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QWidget>
 
-namespace shell {
+namespace vx::shell {
 
 void beginBusy(QWidget* window) {
     window->setEnabled(false);
@@ -22,4 +22,4 @@ void endBusy(QWidget* window) {
     }
 }
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -1,9 +1,9 @@
-#include "Clock.h"
+#include "shell/Clock.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-namespace shell {
+namespace vx::shell {
 
 QDateTime SystemClock::now() const {
     return QDateTime::currentDateTime();
@@ -19,4 +19,4 @@ void SystemClock::runEventsFor(qint64 ms) {
     loop.exec();
 }
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-namespace shell {
+namespace vx::shell {
 
 // The program's view of time. Every wait of the program goes through one
 // Clock, so tests can run the 1, 2 and 10 second waits without sleeping.
@@ -26,4 +26,4 @@ public:
     void runEventsFor(qint64 ms) override;
 };
 
-}  // namespace shell
+}  // namespace vx::shell

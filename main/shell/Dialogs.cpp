@@ -1,11 +1,11 @@
-#include "Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStandardPaths>
 
-namespace shell {
+namespace vx::shell {
 
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
     QMessageBox box(parent);
@@ -59,4 +59,4 @@ QString existingDirOrDocuments(const QString& dir) {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
-}  // namespace shell
+}  // namespace vx::shell

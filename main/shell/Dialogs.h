@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace shell {
+namespace vx::shell {
 
 // What the save dialog is asked for. `filter` is a list of description and
 // pattern pairs separated by "|", as in "CSV(*.csv)|*.csv|All Files(*.*)|*.*".
@@ -48,4 +48,4 @@ QString qtFileFilter(const QString& pairs);
 // The initial directory when it exists, else the user's documents folder.
 QString existingDirOrDocuments(const QString& dir);
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -1,9 +1,9 @@
-#include "PromptComboBox.h"
-#include "ViewText.h"
+#include "shell/PromptComboBox.h"
+#include "shell/Latin1View.h"
 
 #include <QLineEdit>
 
-namespace shell {
+namespace vx::shell {
 
 PromptComboBox::PromptComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
@@ -48,7 +48,7 @@ void PromptComboBox::appendEntries(std::span<const std::string_view> entries) {
     const int chosen = currentIndex();
     const QString typed = currentText();
     for (std::string_view e : entries) {
-        addItem(fromView(e));
+        addItem(fromLatin1View(e));
     }
     // Filling an empty list must not choose its first entry.
     if (chosen == -1 && currentIndex() != -1) {
@@ -77,4 +77,4 @@ void PromptComboBox::showPopup() {
     QComboBox::showPopup();
 }
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-namespace shell {
+namespace vx::shell {
 
 // A drop-down list with an edit field. While no entry is chosen the field
 // shows the list's prompt ("Select Range"); text the operator types selects
@@ -42,4 +42,4 @@ Q_SIGNALS:
     void aboutToShowPopup();
 };
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -1,8 +1,8 @@
-#include "StatusLamp.h"
+#include "shell/StatusLamp.h"
 
 #include <QPainter>
 
-namespace shell {
+namespace vx::shell {
 
 QColor colorFromValue(int value) {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -56,4 +56,4 @@ void StatusLamp::paintEvent(QPaintEvent*) {
     }
 }
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace shell {
+namespace vx::shell {
 
 // Colour values of the lamps as the handlers set and test them: the
 // 0x00BBGGRR form, so 65280 is green and 255 is red.
@@ -45,4 +45,4 @@ private:
 // 0x00BBGGRR colour value to a QColor.
 QColor colorFromValue(int value);
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -1,10 +1,10 @@
-#include "Wait.h"
+#include "shell/Wait.h"
 
 #include <cmath>
 
-#include "Clock.h"
+#include "shell/Clock.h"
 
-namespace shell {
+namespace vx::shell {
 
 void waitSeconds(Clock& clock, double seconds, const std::function<bool()>& abandon) {
     const QDateTime end = clock.now().addMSecs(std::llround(seconds * 1000.0));
@@ -18,4 +18,4 @@ void waitSeconds(Clock& clock, double seconds, const std::function<bool()>& aban
     }
 }
 
-}  // namespace shell
+}  // namespace vx::shell

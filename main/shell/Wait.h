@@ -2,7 +2,7 @@
 
 #include <functional>
 
-namespace shell {
+namespace vx::shell {
 
 class Clock;
 
@@ -14,4 +14,4 @@ class Clock;
 // (used while the program is ending).
 void waitSeconds(Clock& clock, double seconds, const std::function<bool()>& abandon = {});
 
-}  // namespace shell
+}  // namespace vx::shell

@@ -1,9 +1,9 @@
 #include <QTest>
 #include <QTextStream>
 
-#include "CommandLine.h"
-#include "FakeClock.h"
-#include "FakePort.h"
+#include "check/CommandLine.h"
+#include "support/FakeClock.h"
+#include "support/FakePort.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ Run runWith(const QStringList& options, const QList<QByteArray>& replies = {},
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     run.status =
-        check::run(QStringList{QStringLiteral("vxmeter")} + options, opener, clock, out, err);
+        vx::check::run(QStringList{QStringLiteral("vxmeter")} + options, opener, clock, out, err);
     out.flush();
     err.flush();
     run.written = opener.port.isNull() ? written : opener.port->written;
@@ -85,7 +85,7 @@ void TestCommandLine::isCommandLineRun_data() {
 void TestCommandLine::isCommandLineRun() {
     QFETCH(QStringList, arguments);
     QFETCH(bool, commandLine);
-    QCOMPARE(check::isCommandLineRun(QStringList{QStringLiteral("vxmeter")} + arguments),
+    QCOMPARE(vx::check::isCommandLineRun(QStringList{QStringLiteral("vxmeter")} + arguments),
              commandLine);
 }
 
@@ -113,7 +113,7 @@ void TestCommandLine::badUsage() {
     QFETCH(QString, error);
     const Run run = runWith(options);
     QCOMPARE(run.status, 2);
-    QCOMPARE(run.err, QStringLiteral("vxmeter: ") + error + u'\n' + check::usageText());
+    QCOMPARE(run.err, QStringLiteral("vxmeter: ") + error + u'\n' + vx::check::usageText());
     QCOMPARE(run.out, QString());
     QCOMPARE(run.written, QByteArray());
 }

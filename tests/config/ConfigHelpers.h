@@ -9,12 +9,12 @@
 #include <QTest>
 #include <QWidget>
 
-#include "ControlNames.h"
-#include "EnableRecorder.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "support/ControlNames.h"
+#include "support/EnableRecorder.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 // FuncBox entries as the window fills them.
 enum FuncIndex {
@@ -32,19 +32,19 @@ enum FuncIndex {
 // Chooses FuncBox entry `index` and presses its Set button; returns what
 // went out on the wire.
 inline QByteArray setFunction(MainHarness& h, int index) {
-    child<shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(index);
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(index);
     child<QPushButton>(h.w(), "SetFunc")->click();
     return h.takeWire();
 }
 
 // Text typed into a list's field: no entry is chosen.
-inline void typeInto(shell::PromptComboBox* box, const QString& text) {
+inline void typeInto(vx::shell::PromptComboBox* box, const QString& text) {
     box->setCurrentIndex(-1);
     box->setEditText(text);
 }
 
 // Chooses entry `index`, or types text when `index` is -1.
-inline void choose(shell::PromptComboBox* box, int index) {
+inline void choose(vx::shell::PromptComboBox* box, int index) {
     if (index < 0) {
         typeInto(box, QStringLiteral("typed text"));
     } else {

@@ -9,12 +9,12 @@
 
 #include <memory>
 
-#include "Main.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainState.h"
+#include "support/SimBench.h"
 
 // The program's waits (2 s connect, 0.5 s secondary switch, 10 s reset) run
 // ten times faster than the wall clock; the meter sits on COM4.
@@ -42,30 +42,30 @@ void TestConfigE2E::session() {
     Bench b;
     QVERIFY(b.start({"--term", term}));
     Main& w = *b.window;
-    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
     child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
 
-    child<shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(8);  // DC VOLTAGE
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(8);  // DC VOLTAGE
     child<QPushButton>(w, "SetFunc")->click();
-    child<shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);  // MANUAL
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);  // MANUAL
     child<QPushButton>(w, "SetRangeType")->click();
-    child<shell::PromptComboBox>(w, "Range")->setCurrentIndex(4);  // 1000 V
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(4);  // 1000 V
     child<QPushButton>(w, "SetRange")->click();
-    child<shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);  // FAST
+    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);  // FAST
     child<QPushButton>(w, "SetRate")->click();
-    child<shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);  // BUS
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);  // BUS
     child<QPushButton>(w, "SetTrig")->click();
     child<QPushButton>(w, "SendTrig")->click();
-    child<shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);  // DISABLED
+    child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);  // DISABLED
     child<QPushButton>(w, "SetDisp")->click();
     child<QPushButton>(w, "Hold")->click();
     child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-    child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(3);  // FREQUENCY
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(3);  // FREQUENCY
     child<QPushButton>(w, "SetFuncTwo")->click();
     child<QPushButton>(w, "FuncBoxTwoStateOff")->click();
     child<QPushButton>(w, "RefStateOn")->click();
-    child<shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);  // Custom
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);  // Custom
     child<QPushButton>(w, "SetRefMethod")->click();
     child<QLineEdit>(w, "Ref")->setText(QStringLiteral("2000"));
     child<QPushButton>(w, "SetRef")->click();
@@ -83,11 +83,11 @@ void TestConfigE2E::session() {
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("1010"));
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
     QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("Frequency(Hz)"));
-    QVERIFY(child<comm::SerialLink>(w, "MSComm1")->isOpen());
+    QVERIFY(child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     QVERIFY(b.dialogs.messages.isEmpty());
 }
 

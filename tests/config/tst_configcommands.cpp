@@ -6,11 +6,11 @@
 #include <QTest>
 
 #include "ConfigHelpers.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 const QStringList kAcVoltRanges{"200 mV", "2 V", "20 V", "200 V", "750 V"};
@@ -226,7 +226,7 @@ void TestConfigCommands::primaryFunction() {
            {"Range", "SetRange", "RangeType", "SetRangeType", "FuncBoxTwoStateOn",
             "FuncBoxTwoStateOff"},
            before);
-    child<shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(1);
     child<QLineEdit>(w, "SecondaryUnit")->setText(QStringLiteral("Hz"));
 
     QCOMPARE(setFunction(h, index), wire);
@@ -234,17 +234,17 @@ void TestConfigCommands::primaryFunction() {
     QCOMPARE(MainState(w).func_selection, header);
     QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), unit);
     QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
-    QCOMPARE(child<shell::PromptComboBox>(w, "Range")->entries(), ranges);
-    QCOMPARE(child<shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), seconds);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), ranges);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), seconds);
     // A refilled list chooses nothing and shows its prompt.
     if (ranges != kAmpRanges) {
-        QCOMPARE(child<shell::PromptComboBox>(w, "Range")->currentIndex(), -1);
-        QCOMPARE(child<shell::PromptComboBox>(w, "Range")->fieldText(),
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), -1);
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->fieldText(),
                  QStringLiteral("Select Range"));
     }
     if (seconds != kAcCurrentSecond) {
-        QCOMPARE(child<shell::PromptComboBox>(w, "FuncBoxTwo")->currentIndex(), -1);
-        QCOMPARE(child<shell::PromptComboBox>(w, "FuncBoxTwo")->fieldText(),
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->currentIndex(), -1);
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->fieldText(),
                  QStringLiteral("Select Function"));
     }
     QCOMPARE(ownEnabled(w, "FuncBoxTwoStateOn"), expectedState(onOff, before));
@@ -253,12 +253,12 @@ void TestConfigCommands::primaryFunction() {
     QCOMPARE(ownEnabled(w, "SetRangeType"), expectedState(rangeType, before));
     QCOMPARE(ownEnabled(w, "Range"), expectedState(range, before));
     QCOMPARE(ownEnabled(w, "SetRange"), expectedState(range, before));
-    QCOMPARE(child<shell::PromptComboBox>(w, "RangeType")->currentIndex(), rangeTypeChoice);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "RangeType")->currentIndex(), rangeTypeChoice);
     QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
     // Not this handler's: the secondary list, its Set button, the lamp.
     QVERIFY(!ownEnabled(w, "FuncBoxTwo"));
     QVERIFY(!ownEnabled(w, "SetFuncTwo"));
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -267,16 +267,16 @@ void TestConfigCommands::primaryTypedText() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    child<shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
     child<QLineEdit>(w, "PrimaryUnit")->setText(QStringLiteral("kept"));
-    typeInto(child<shell::PromptComboBox>(w, "FuncBox"),
+    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"),
              QStringLiteral("AC VOLTAGE"));  // spelled like an entry, still typed
     child<QPushButton>(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\n"));
     QCOMPARE(MainState(w).func, QStringLiteral("VOLT:DC"));
     QCOMPARE(MainState(w).func_selection, QStringLiteral("DC Voltage(V)"));
-    QCOMPARE(child<shell::PromptComboBox>(w, "Range")->entries(), kDcVoltRanges);
-    QCOMPARE(child<shell::PromptComboBox>(w, "Range")->currentIndex(), 2);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), kDcVoltRanges);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), 2);
     QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QStringLiteral("kept"));
 }
 
@@ -284,12 +284,12 @@ void TestConfigCommands::primaryTypedTextBeforeAnyFunction() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    typeInto(child<shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("volts please"));
+    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("volts please"));
     child<QPushButton>(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC \n"));
     QCOMPARE(MainState(w).func, QString());
     QCOMPARE(MainState(w).func_selection, QString());
-    QVERIFY(child<shell::PromptComboBox>(w, "Range")->entries().isEmpty());
+    QVERIFY(child<vx::shell::PromptComboBox>(w, "Range")->entries().isEmpty());
     // The controls come up all the same, the rate ones last.
     QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
 }
@@ -299,7 +299,7 @@ void TestConfigCommands::carriageReturnTerminator() {
     QVERIFY(h.connect(2, 0));
     Main& w = h.w();
     QCOMPARE(setFunction(h, kPeriod), QByteArray(":FUNC PER\r"));
-    child<shell::PromptComboBox>(w, "Range")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(0);
     child<QPushButton>(w, "SetRange")->click();
     QCOMPARE(h.takeWire(), QByteArray("PER:THR:VOLT:RANG 0.2\r"));
     child<QPushButton>(w, "Hold")->click();
@@ -370,7 +370,7 @@ void TestConfigCommands::secondaryFunction() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setPrimaries(h, primaries, override, func);
-    choose(child<shell::PromptComboBox>(w, "FuncBoxTwo"), index);
+    choose(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo"), index);
     child<QPushButton>(w, "Run")->setEnabled(false);
     child<QLineEdit>(w, "SecondaryUnit")->setText(QStringLiteral("old"));
     MainState(w).secondfunc_selection = QStringLiteral("old");
@@ -438,7 +438,7 @@ void TestConfigCommands::range() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setPrimaries(h, primaries, override, func);
-    choose(child<shell::PromptComboBox>(w, "Range"), index);
+    choose(child<vx::shell::PromptComboBox>(w, "Range"), index);
     MainState(w).invoke("SetRange_Click");
     QCOMPARE(h.takeWire(), wire);
     QVERIFY(h.dialogs.messages.isEmpty());
@@ -480,9 +480,9 @@ void TestConfigCommands::rangeType() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, primary);
-    child<shell::PromptComboBox>(w, "Range")->setEnabled(before);
+    child<vx::shell::PromptComboBox>(w, "Range")->setEnabled(before);
     child<QPushButton>(w, "SetRange")->setEnabled(before);
-    choose(child<shell::PromptComboBox>(w, "RangeType"), index);
+    choose(child<vx::shell::PromptComboBox>(w, "RangeType"), index);
 
     EnableRecorder rec(h, {"Range", "SetRange"});
     child<QPushButton>(w, "SetRangeType")->click();
@@ -494,7 +494,7 @@ void TestConfigCommands::rangeType() {
     // The range controls change before the line goes out.
     expected << "wire:" + QString::fromLatin1(wire);
     QCOMPARE(rec.take(), expected);
-    QCOMPARE(child<shell::PromptComboBox>(w, "Range")->isEnabled(), after);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->isEnabled(), after);
     QCOMPARE(child<QPushButton>(w, "SetRange")->isEnabled(), after);
 }
 
@@ -537,7 +537,7 @@ void TestConfigCommands::rate() {
     if (override) {
         MainState(w).func = func;
     }
-    choose(child<shell::PromptComboBox>(w, "Rate"), index);
+    choose(child<vx::shell::PromptComboBox>(w, "Rate"), index);
     child<QPushButton>(w, "SetRate")->click();
     QCOMPARE(h.takeWire(), wire);
     QVERIFY(h.dialogs.messages.isEmpty());
@@ -572,7 +572,7 @@ void TestConfigCommands::trigger() {
     Main& w = h.w();
     setFunction(h, kDcVoltage);
     child<QPushButton>(w, "SendTrig")->setEnabled(before);
-    choose(child<shell::PromptComboBox>(w, "Trigger"), index);
+    choose(child<vx::shell::PromptComboBox>(w, "Trigger"), index);
     EnableRecorder rec(h, {"SendTrig"});
     child<QPushButton>(w, "SetTrig")->click();
     QStringList expected;
@@ -589,7 +589,7 @@ void TestConfigCommands::sendTrigger() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    child<shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
     child<QPushButton>(w, "SetTrig")->click();
     QCOMPARE(h.takeWire(), QByteArray(":TRIG:SOUR BUS\n"));
     h.clock.waitedMs = 0;
@@ -615,7 +615,7 @@ void TestConfigCommands::display() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kResistance);
-    choose(child<shell::PromptComboBox>(w, "Display"), index);
+    choose(child<vx::shell::PromptComboBox>(w, "Display"), index);
     child<QPushButton>(w, "SetDisp")->click();
     QCOMPARE(h.takeWire(), wire);
 }
@@ -627,10 +627,10 @@ void TestConfigCommands::holdToggles() {
     setFunction(h, kDcVoltage);
     child<QPushButton>(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\n"));
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
     child<QPushButton>(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
     QCOMPARE(child<QPushButton>(w, "Hold")->text(), QStringLiteral("Click to HOLD"));
 }
 
@@ -658,13 +658,13 @@ void TestConfigCommands::setTwiceSendsTwice() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    child<shell::PromptComboBox>(w, "Range")->setCurrentIndex(1);
-    child<shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
-    child<shell::PromptComboBox>(w, "Rate")->setCurrentIndex(1);
-    child<shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
-    child<shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);
-    child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
-    child<shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
     child<QLineEdit>(w, "Ref")->setText(QStringLiteral("1.5"));
     // Every control usable, so the press goes through the button.
     setAll(w, kConfigControls, true);

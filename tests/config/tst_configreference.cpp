@@ -6,11 +6,11 @@
 #include <QTest>
 
 #include "ConfigHelpers.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMethod",
@@ -22,7 +22,7 @@ void referenceOn(MainHarness& h, int function, int method) {
     Main& w = h.w();
     setFunction(h, function);
     child<QPushButton>(w, "RefStateOn")->click();
-    child<shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(method);
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(method);
     child<QPushButton>(w, "SetRefMethod")->click();
     h.takeWire();
 }
@@ -51,36 +51,39 @@ void TestConfigReference::onOffAndMethod_data() {
     QTest::addColumn<QStringList>("enabled");
 
     const QStringList onOff{"RefStateOn", "RefStateOff"};
-    QTest::newRow("function set") << QStringList{} << QByteArray() << shell::kLampRed << onOff;
-    QTest::newRow("ON") << QStringList{"ON"} << QByteArray("RES:REF:STAT ON\n") << shell::kLampGreen
+    QTest::newRow("function set") << QStringList{} << QByteArray() << vx::shell::kLampRed << onOff;
+    QTest::newRow("ON") << QStringList{"ON"} << QByteArray("RES:REF:STAT ON\n")
+                        << vx::shell::kLampGreen
                         << onOff + QStringList{"RefMethod", "SetRefMethod"};
     QTest::newRow("ON, Input") << QStringList{"ON", "Input"} << QByteArray("RES:REF:STAT ON\n")
-                               << shell::kLampGreen
+                               << vx::shell::kLampGreen
                                << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
     QTest::newRow("ON, Custom") << QStringList{"ON", "Custom"} << QByteArray("RES:REF:STAT ON\n")
-                                << shell::kLampGreen
+                                << vx::shell::kLampGreen
                                 << onOff +
                                        QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
     QTest::newRow("ON, Custom, Input")
         << QStringList{"ON", "Custom", "Input"} << QByteArray("RES:REF:STAT ON\n")
-        << shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
+        << vx::shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "AcqRef"};
     QTest::newRow("ON, Custom, nothing chosen")
         << QStringList{"ON", "Custom", "none"} << QByteArray("RES:REF:STAT ON\n")
-        << shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
+        << vx::shell::kLampGreen
+        << onOff + QStringList{"RefMethod", "SetRefMethod", "Ref", "SetRef"};
     QTest::newRow("ON, Custom, OFF")
         << QStringList{"ON", "Custom", "OFF"} << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\n")
-        << shell::kLampRed << onOff;
+        << vx::shell::kLampRed << onOff;
     // Back on, only the method list comes back; the method must be set again.
     QTest::newRow("ON, Custom, OFF, ON")
         << QStringList{"ON", "Custom", "OFF", "ON"}
-        << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\nRES:REF:STAT ON\n") << shell::kLampGreen
-        << onOff + QStringList{"RefMethod", "SetRefMethod"};
+        << QByteArray("RES:REF:STAT ON\nRES:REF:STAT OFF\nRES:REF:STAT ON\n")
+        << vx::shell::kLampGreen << onOff + QStringList{"RefMethod", "SetRefMethod"};
     QTest::newRow("ON, ON") << QStringList{"ON", "ON"}
-                            << QByteArray("RES:REF:STAT ON\nRES:REF:STAT ON\n") << shell::kLampGreen
+                            << QByteArray("RES:REF:STAT ON\nRES:REF:STAT ON\n")
+                            << vx::shell::kLampGreen
                             << onOff + QStringList{"RefMethod", "SetRefMethod"};
     QTest::newRow("OFF, OFF") << QStringList{"OFF", "OFF"}
                               << QByteArray("RES:REF:STAT OFF\nRES:REF:STAT OFF\n")
-                              << shell::kLampRed << onOff;
+                              << vx::shell::kLampRed << onOff;
 }
 
 void TestConfigReference::onOffAndMethod() {
@@ -100,14 +103,14 @@ void TestConfigReference::onOffAndMethod() {
         } else if (p == "OFF") {
             child<QPushButton>(w, "RefStateOff")->click();
         } else {
-            choose(child<shell::PromptComboBox>(w, "RefMethod"), p == "Input"    ? 0
-                                                                 : p == "Custom" ? 1
-                                                                                 : -1);
+            choose(child<vx::shell::PromptComboBox>(w, "RefMethod"), p == "Input"    ? 0
+                                                                     : p == "Custom" ? 1
+                                                                                     : -1);
             child<QPushButton>(w, "SetRefMethod")->click();
         }
     }
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
     QCOMPARE(enabledOf(w, kRefGroup), enabled);
     // Neither on nor off touches the value or the method choice.
     QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("7.5"));
@@ -122,10 +125,10 @@ void TestConfigReference::commandsFollowTheFunction() {
     child<QPushButton>(w, "RefStateOn")->click();
     QCOMPARE(h.takeWire(), QByteArray("VOLT:DC:REF:STAT ON\n"));
     QCOMPARE(setFunction(h, kAcCurrent), QByteArray(":FUNC CURR:AC\n"));
-    child<shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(0);
     child<QPushButton>(w, "SetRefMethod")->click();
     child<QPushButton>(w, "AcqRef")->click();
-    child<shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
     child<QPushButton>(w, "SetRefMethod")->click();
     child<QLineEdit>(w, "Ref")->setText(QStringLiteral("-0.25"));
     child<QPushButton>(w, "SetRef")->click();
@@ -156,7 +159,7 @@ void TestConfigReference::acquireChangesNothing() {
     child<QPushButton>(w, "AcqRef")->click();
     QCOMPARE(rec.take(), QStringList{"wire:FREQ:REF:ACQ\n"});
     QCOMPARE(enabledOf(w, kConfigControls), enabled);
-    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
 }
 
 void TestConfigReference::customValue_data() {
@@ -237,7 +240,7 @@ void TestConfigReference::notANumber() {
     QCOMPARE(h.dialogs.messages.size(), 1);
     const auto& m = h.dialogs.messages.first();
     QCOMPARE(m.title, QStringLiteral("Reference Error"));
-    QCOMPARE(m.icon, shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(m.icon, vx::shell::Dialogs::Icon::Exclamation);
     QVERIFY(m.text.contains(QStringLiteral("number from -1010 to 1010")));
     QVERIFY(!m.text.contains(QStringLiteral("COM port")));
     // The group stays usable for a corrected value.

@@ -8,11 +8,11 @@
 #include <QTest>
 
 #include "ConfigHelpers.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 // What Run disables and enables when continuous reading starts.
@@ -114,12 +114,12 @@ void TestConfigStates::secondarySwitch() {
     setFunction(h, kDcVoltage);
     if (!on) {
         child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-        child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
+        child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
         child<QPushButton>(w, "SetFuncTwo")->click();
         child<QLineEdit>(w, "SecondaryDisplay")->setText(QStringLiteral("1.234E-3"));
         h.takeWire();
     }
-    const int lampBefore = child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor();
+    const int lampBefore = child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor();
     const bool runBefore = child<QPushButton>(w, "Run")->isEnabled();
     h.clock.waitedMs = 0;
     int busyPasses = 0;
@@ -129,7 +129,7 @@ void TestConfigStates::secondarySwitch() {
         // During the pause: the command is out, the window busy, the lamp
         // and the controls not yet changed.
         if (windowBusy(w) && h.port()->written == (on ? ":FUNC2:STAT 1\n" : ":FUNC2:STAT 0\n") &&
-            child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor() == lampBefore &&
+            child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor() == lampBefore &&
             ownEnabled(w, "Run") == runBefore) {
             ++busyPasses;
         }
@@ -145,9 +145,9 @@ void TestConfigStates::secondarySwitch() {
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(h.takeWire(), on ? QByteArray(":FUNC2:STAT 1\n") : QByteArray(":FUNC2:STAT 0\n"));
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(),
-             on ? shell::kLampGreen : shell::kLampRed);
-    QCOMPARE(child<shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled(), on);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(),
+             on ? vx::shell::kLampGreen : vx::shell::kLampRed);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled(), on);
     QCOMPARE(child<QPushButton>(w, "SetFuncTwo")->isEnabled(), on);
     QCOMPARE(child<QPushButton>(w, "Run")->isEnabled(), !on);
     if (!on) {
@@ -164,17 +164,17 @@ void TestConfigStates::secondarySetEnablesRun() {
     setFunction(h, kDcVoltage);
     child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
     QVERIFY(!child<QPushButton>(w, "Run")->isEnabled());
-    child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
     child<QPushButton>(w, "SetFuncTwo")->click();
     QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
     QCOMPARE(h.takeWire(), QByteArray(":FUNC2:STAT 1\n:FUNC2 dBm\n"));
     QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QStringLiteral("dBm"));
     // A new primary function keeps the lamp green and empties the unit.
     setFunction(h, kAcCurrent);
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
-    QVERIFY(child<shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled());
-    QCOMPARE(child<shell::PromptComboBox>(w, "FuncBoxTwo")->entries(),
+    QVERIFY(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled());
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(),
              (QStringList{"DC CURRENT", "FREQUENCY"}));
 }
 
@@ -198,7 +198,7 @@ void TestConfigStates::secondarySetOrder() {
     Main& w = h.w();
     setFunction(h, kDcVoltage);
     child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-    child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
     h.port()->failWrites = writeFails;
     EnableRecorder rec(h, {"Run", "SecondaryUnit", "StatusBox"});
     child<QPushButton>(w, "SetFuncTwo")->click();
@@ -238,7 +238,7 @@ void TestConfigStates::secondaryDuringRun() {
     setFunction(h, kDcVoltage);
     if (button != QStringLiteral("FuncBoxTwoStateOn")) {
         child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-        child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
+        child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
         child<QPushButton>(w, "SetFuncTwo")->click();
     }
     h.takeWire();
@@ -270,15 +270,15 @@ void TestConfigStates::resetInstrument() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    child<shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
     child<QPushButton>(w, "SetRangeType")->click();
-    child<shell::PromptComboBox>(w, "Range")->setCurrentIndex(3);
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(3);
     child<QLineEdit>(w, "Ref")->setText(QStringLiteral("12.5"));
     child<QLineEdit>(w, "PrimaryDisplay")->setText(QStringLiteral("+1.00E+00"));
     child<QLineEdit>(w, "SecondaryDisplay")->setText(QStringLiteral("+6.00E+01"));
     h.takeWire();
-    const QStringList rangeItems = child<shell::PromptComboBox>(w, "Range")->entries();
-    const QStringList secondItems = child<shell::PromptComboBox>(w, "FuncBoxTwo")->entries();
+    const QStringList rangeItems = child<vx::shell::PromptComboBox>(w, "Range")->entries();
+    const QStringList secondItems = child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries();
 
     h.clock.waitedMs = 0;
     int passes = 0;
@@ -313,12 +313,12 @@ void TestConfigStates::resetInstrument() {
     }
     // Lists, choices and the reference text are the meter's business no more
     // than before: they stay.
-    QCOMPARE(child<shell::PromptComboBox>(w, "Range")->entries(), rangeItems);
-    QCOMPARE(child<shell::PromptComboBox>(w, "Range")->currentIndex(), 3);
-    QCOMPARE(child<shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), secondItems);
-    QCOMPARE(child<shell::PromptComboBox>(w, "RangeType")->currentIndex(), 0);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), rangeItems);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), 3);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), secondItems);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "RangeType")->currentIndex(), 0);
     QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("12.5"));
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(h.dialogs.messages.isEmpty());
 
     // A second reset works the same way.
@@ -334,7 +334,7 @@ void TestConfigStates::resetOrder() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setAll(w, kConfigControls, true);
-    child<shell::PromptComboBox>(w, "FuncBox")->setEnabled(false);
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setEnabled(false);
     child<QPushButton>(w, "SetFunc")->setEnabled(false);
     const QStringList boxes{"PrimaryDisplay", "SecondaryDisplay", "PrimaryUnit", "SecondaryUnit"};
     for (const QString& box : boxes) {
@@ -391,14 +391,14 @@ void TestConfigStates::lampsSurviveCloseAndReset() {
     setFunction(h, kDcVoltage);
     child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
     h.takeWire();
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
 
     (viaClose ? child<QPushButton>(w, "Close") : child<QPushButton>(w, "Reset"))->click();
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(!ownEnabled(w, "RefStateOff"));
     QVERIFY(!ownEnabled(w, "Hold"));
     QVERIFY(!ownEnabled(w, "FuncBoxTwoStateOff"));
@@ -410,7 +410,7 @@ void TestConfigStates::lampsSurviveCloseAndReset() {
     // The lamp is the hold state: the next press turns hold off.
     child<QPushButton>(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
 }
 
 void TestConfigStates::functionAndHeadersSurvive_data() {
@@ -426,7 +426,7 @@ void TestConfigStates::functionAndHeadersSurvive() {
     Main& w = h.w();
     setFunction(h, kFrequency);
     child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-    child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
     child<QPushButton>(w, "SetFuncTwo")->click();
     h.takeWire();
     QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("AC Current(A)"));
@@ -443,7 +443,7 @@ void TestConfigStates::functionAndHeadersSurvive() {
         QVERIFY(h.connect());
     }
     // Typed text in FuncBox resends the function kept through it all.
-    typeInto(child<shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("x"));
+    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("x"));
     child<QPushButton>(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC FREQ\n"));
 }
@@ -453,7 +453,7 @@ void TestConfigStates::primarySetDuringRun() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    child<shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
     child<QPushButton>(w, "SetTrig")->click();
     h.takeWire();
     // The state Run leaves while readings run.
@@ -482,7 +482,7 @@ void TestConfigStates::primarySetInsideRunLoop() {
         }
         pressed = true;
         whileRunning = enabledOf(w, kRunDisables);
-        child<shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
+        child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
         child<QPushButton>(w, "SetFunc")->click();
         afterSet = enabledOf(w, kRunDisables);
         child<QPushButton>(w, "StopBtn")->click();
@@ -534,11 +534,11 @@ void TestConfigStates::failedWrites() {
         child<QPushButton>(w, "RefStateOn")->click();
     }
     h.takeWire();
-    child<shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
-    child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
     setAll(w, kConfigControls, true);
     const QString secondaryBefore = child<QLineEdit>(w, "SecondaryUnit")->text();
-    const int lamp = lampsOn ? shell::kLampGreen : shell::kLampRed;
+    const int lamp = lampsOn ? vx::shell::kLampGreen : vx::shell::kLampRed;
 
     h.port()->failWrites = true;
     h.clock.waitedMs = 0;
@@ -551,8 +551,8 @@ void TestConfigStates::failedWrites() {
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(h.clock.waitedMs, 0);
     // Nothing claims the command went out.
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), lamp);
-    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), lamp);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
     QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), secondaryBefore);
 
     // The window goes on working once the port does.
@@ -589,13 +589,13 @@ void TestConfigStates::trappedFailures() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    child<shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
-    child<shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
-    child<shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);
-    child<shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
     child<QLineEdit>(w, "Ref")->setText(QStringLiteral("5"));
     setAll(w, kConfigControls, true);
-    child<shell::PromptComboBox>(w, "Range")->setEnabled(false);
+    child<vx::shell::PromptComboBox>(w, "Range")->setEnabled(false);
     child<QPushButton>(w, "SetRange")->setEnabled(button == "SetRange");
     child<QPushButton>(w, "SendTrig")->setEnabled(false);
     h.port()->failWrites = true;
@@ -604,10 +604,10 @@ void TestConfigStates::trappedFailures() {
     QVERIFY2(child<QLineEdit>(w, "StatusBox")->text().contains(command),
              qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
     // Changes made before the write stay.
     if (button == "SetRangeType") {
-        QVERIFY(child<shell::PromptComboBox>(w, "Range")->isEnabled());
+        QVERIFY(child<vx::shell::PromptComboBox>(w, "Range")->isEnabled());
     }
     if (button == "SetTrig") {
         QVERIFY(child<QPushButton>(w, "SendTrig")->isEnabled());

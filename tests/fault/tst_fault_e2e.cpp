@@ -19,12 +19,12 @@
 #include <functional>
 #include <memory>
 
-#include "Main.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainState.h"
+#include "support/SimBench.h"
 #include "vxsim/client/SimProcess.h"
 
 namespace {
@@ -100,7 +100,7 @@ void TestFaultE2E::hangUpDuringLoggedRun() {
     Main& w = *b.window;
     QCOMPARE(MainState(w).running_cnt, qint16(0));
     QCOMPARE(MainState(w).datalog_start, qint16(0));
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY2(child<QLineEdit>(w, "StatusBox")
                  ->text()
                  .startsWith(QStringLiteral("Readings stopped, log file closed:")),
@@ -177,8 +177,8 @@ void TestFaultE2E::floodWithoutTerminator() {
     QVERIFY2(statusBeforeStop.startsWith(QStringLiteral("Dropped")), qPrintable(statusBeforeStop));
     QVERIFY(w.isEnabled() && child<QPushButton>(w, "Run")->isEnabled());
     b.sim.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
-                              shell::kLampRed, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
+                              vx::shell::kLampRed, 3000);
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
 }
 
@@ -203,7 +203,7 @@ void TestFaultE2E::otherTerminator() {
     // The meter takes commands with the program's terminator and answers with its own.
     QVERIFY(b.start({"--term", termIndex == 0 ? "CR" : "LF", "--reply-term", meter}));
     Main& w = *b.window;
-    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
     child<QPushButton>(w, "ConnectBtn")->click();
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -211,17 +211,18 @@ void TestFaultE2E::otherTerminator() {
         QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
                  QStringLiteral("Reply from instrument has no termination character: check "
                                 "baud rate and termination character"));
-        QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampGreen);
-        QVERIFY(!child<shell::PromptComboBox>(w, "FuncBox")->isEnabled());
+        QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
+                 vx::shell::kLampGreen);
+        QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
         QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
         return;
     }
     QVERIFY2(child<QLineEdit>(w, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX480,")),
              qPrintable(child<QLineEdit>(w, "InstrID")->text()));
 
-    child<shell::PromptComboBox>(w, "FuncBox")
+    child<vx::shell::PromptComboBox>(w, "FuncBox")
         ->setCurrentIndex(
-            int(child<shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+            int(child<vx::shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
     child<QPushButton>(w, "SetFunc")->click();
     b.onReading = [&](int n) {
         if (n == 1) {
@@ -283,19 +284,19 @@ void TestFaultE2E::portTakenBetweenConnects() {
     QVERIFY(b.connectAndSet());
     Main& w = *b.window;
     child<QPushButton>(w, "Close")->click();
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QSerialPort other(QFileInfo(b.sim.devicePath()).canonicalFilePath());
     QVERIFY(other.open(QIODevice::ReadWrite));
     child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(b.dialogs.messages.size(), 1);
     QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(w.isEnabled() && child<QPushButton>(w, "ConnectBtn")->isEnabled());
-    QVERIFY(!child<shell::PromptComboBox>(w, "FuncBox")->isEnabled());
+    QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
     other.close();
     child<QPushButton>(w, "ConnectBtn")->click();
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QCOMPARE(b.dialogs.messages.size(), 1);
 }
@@ -399,7 +400,7 @@ void TestFaultE2E::exitInEveryState() {
     QVERIFY(left);
     QVERIFY(MainState(w).isEnding());
     QVERIFY(!w.isVisible());
-    QVERIFY(!child<comm::SerialLink>(w, "MSComm1")->isOpen());
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // Never carry a leftover hourglass into the next case.
     while (QApplication::overrideCursor() != nullptr) {

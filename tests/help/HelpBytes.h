@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "HelpFile.h"
+#include "help/HelpFile.h"
 
 // Help files for the tests are written in a small markup: the six characters
 // of `markup` stand for the delimiters D1..D6 of the file, in that order.
@@ -19,8 +19,8 @@ inline constexpr char kDelimiters[] = "\x01\x02\x03\x04\x05\x06";
 // A help file with the given header filler, delimiters and body (in markup).
 inline QByteArray helpFile(const QByteArray& body, const QByteArray& delimiters = kDelimiters,
                            char filler = '\0') {
-    QByteArray file(static_cast<int>(vxhelp::kBodyPosition - 1), filler);
-    file.replace(static_cast<int>(vxhelp::kFirstDelimiterPosition - 1), 6, delimiters.left(6));
+    QByteArray file(static_cast<int>(vx::help::kBodyPosition - 1), filler);
+    file.replace(static_cast<int>(vx::help::kFirstDelimiterPosition - 1), 6, delimiters.left(6));
     QByteArray raw = body;
     for (int i = 0; i < 6; ++i) {
         raw.replace(kMarkup[i], delimiters.at(i));
@@ -30,7 +30,7 @@ inline QByteArray helpFile(const QByteArray& body, const QByteArray& delimiters 
 
 // Pads a body in markup so that the next byte lands at file position `position`.
 inline QByteArray padTo(QByteArray body, std::size_t position) {
-    const auto used = static_cast<std::size_t>(body.size()) + vxhelp::kBodyPosition - 1;
+    const auto used = static_cast<std::size_t>(body.size()) + vx::help::kBodyPosition - 1;
     return body + QByteArray(static_cast<int>(position - 1 - used), '.');
 }
 
@@ -41,7 +41,7 @@ inline std::span<const std::uint8_t> bytesOf(const QByteArray& data) {
 
 // Entries as "T:title" and "S:title=range", joined by "|"; delimiter bytes in
 // titles are shown in markup again.
-inline QString render(const std::vector<vxhelp::HelpEntry>& entries,
+inline QString render(const std::vector<vx::help::HelpEntry>& entries,
                       const QByteArray& delimiters = kDelimiters) {
     QStringList parts;
     for (const auto& entry : entries) {
@@ -49,7 +49,7 @@ inline QString render(const std::vector<vxhelp::HelpEntry>& entries,
         for (int i = 5; i >= 0; --i) {
             title.replace(delimiters.at(i), QByteArray(1, kMarkup[i]));
         }
-        parts << (entry.kind == vxhelp::EntryKind::Topic
+        parts << (entry.kind == vx::help::EntryKind::Topic
                       ? QStringLiteral("T:") + QString::fromLatin1(title)
                       : QStringLiteral("S:") + QString::fromLatin1(title) + QLatin1Char('=') +
                             QString::fromStdString(entry.range));

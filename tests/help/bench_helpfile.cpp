@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "HelpFile.h"
-#include "MkHelp.h"
+#include "help/HelpFile.h"
+#include "mkhelp/MkHelp.h"
 
 namespace {
 
-vxmkhelp::Source generated(std::size_t targetBytes) {
-    vxmkhelp::Source source;
+mkhelp::Source generated(std::size_t targetBytes) {
+    mkhelp::Source source;
     const std::string line = "The meter answers FETC? with its present reading, 1.2345E+00.\r\n";
     std::size_t total = 0;
     for (int t = 0; total < targetBytes; ++t) {
-        vxmkhelp::Topic topic{"Topic " + std::to_string(t), {}};
+        mkhelp::Topic topic{"Topic " + std::to_string(t), {}};
         for (int s = 0; s < 20 && total < targetBytes; ++s) {
             std::string text;
             for (int l = 0; l < 40; ++l) {
@@ -35,7 +35,7 @@ vxmkhelp::Source generated(std::size_t targetBytes) {
 }  // namespace
 
 int main() {
-    const auto bytes = vxmkhelp::writeHelpFile(generated(10 * 1024 * 1024));
+    const auto bytes = mkhelp::writeHelpFile(generated(10 * 1024 * 1024));
     const auto path = std::filesystem::temp_directory_path() / "bench_helpfile.mhf";
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
@@ -47,9 +47,9 @@ int main() {
     std::size_t entries = 0;
     for (int run = 0; run < 10; ++run) {
         const auto t0 = Clock::now();
-        const auto file = vxhelp::readFileBytes(path.string());
+        const auto file = vx::help::readFileBytes(path.string());
         const auto t1 = Clock::now();
-        const auto parse = vxhelp::parseHelp(file.bytes);
+        const auto parse = vx::help::parseHelp(file.bytes);
         const auto t2 = Clock::now();
         entries = parse.entries.size();
         readMs.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());

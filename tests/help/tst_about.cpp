@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "About.h"
+#include "forms/About/About.h"
 
 class TestAbout : public QObject {
     Q_OBJECT

@@ -3,7 +3,7 @@
 #include <QTest>
 
 #include "HelpBytes.h"
-#include "HelpFile.h"
+#include "help/HelpFile.h"
 
 // Replays the saved fuzzing inputs through the reader and checks what must hold
 // for any input: every range stays inside the body, a subtopic always follows
@@ -32,22 +32,22 @@ void TestHelpCorpus::replay() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray data = file.readAll();
     const auto bytes = helptest::bytesOf(data);
-    const auto parse = vxhelp::parseHelp(bytes);
-    QCOMPARE(parse.ok(), bytes.size() >= vxhelp::kMinimumFileSize);
+    const auto parse = vx::help::parseHelp(bytes);
+    QCOMPARE(parse.ok(), bytes.size() >= vx::help::kMinimumFileSize);
     if (!parse.entries.empty()) {
-        QCOMPARE(parse.entries.front().kind, vxhelp::EntryKind::Topic);
+        QCOMPARE(parse.entries.front().kind, vx::help::EntryKind::Topic);
     }
     for (const auto& entry : parse.entries) {
-        if (entry.kind == vxhelp::EntryKind::Topic || entry.range.empty()) {
+        if (entry.kind == vx::help::EntryKind::Topic || entry.range.empty()) {
             QVERIFY(entry.range.empty());
             continue;
         }
-        const auto range = vxhelp::parseRange(entry.range);
+        const auto range = vx::help::parseRange(entry.range);
         QVERIFY(range.has_value());
-        QVERIFY(range->first > vxhelp::kBodyPosition);
+        QVERIFY(range->first > vx::help::kBodyPosition);
         QVERIFY(range->last < bytes.size());  // the D6 byte itself follows the text
         QVERIFY(range->first <= range->last + 1);
-        QCOMPARE(vxhelp::rangeBytes(bytes, entry.range).size(), range->last + 1 - range->first);
+        QCOMPARE(vx::help::rangeBytes(bytes, entry.range).size(), range->last + 1 - range->first);
     }
 }
 

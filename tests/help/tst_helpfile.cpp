@@ -1,9 +1,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "CodePage.h"
 #include "HelpBytes.h"
-#include "HelpFile.h"
+#include "help/CodePage.h"
+#include "help/HelpFile.h"
 
 using helptest::bytesOf;
 using helptest::helpFile;
@@ -68,7 +68,7 @@ void TestHelpFile::scan_data() {
 void TestHelpFile::scan() {
     QFETCH(QByteArray, file);
     QFETCH(QString, entries);
-    const auto parse = vxhelp::parseHelp(bytesOf(file));
+    const auto parse = vx::help::parseHelp(bytesOf(file));
     QVERIFY2(parse.ok(), parse.error.c_str());
     QCOMPARE(render(parse.entries, file.mid(240, 6)), entries);
 }
@@ -82,7 +82,7 @@ void TestHelpFile::tooShort_data() {
 
 void TestHelpFile::tooShort() {
     QFETCH(int, size);
-    const auto parse = vxhelp::parseHelp(bytesOf(helpFile("").left(size)));
+    const auto parse = vx::help::parseHelp(bytesOf(helpFile("").left(size)));
     QVERIFY(!parse.ok());
     QVERIFY(parse.entries.empty());
     QVERIFY2(parse.error.find(std::to_string(size) + " bytes long") != std::string::npos,
@@ -91,14 +91,14 @@ void TestHelpFile::tooShort() {
 
 void TestHelpFile::headerIsIgnored() {
     QByteArray file = helpFile("{A}[B]<xy>{C}[D]<z>");
-    const auto expected = vxhelp::parseHelp(bytesOf(file)).entries;
+    const auto expected = vx::help::parseHelp(bytesOf(file)).entries;
     for (int i = 0; i < 288; ++i) {
         if (i >= 240 && i < 246) {
             continue;
         }
         file[i] = static_cast<char>(i % 7);  // includes every delimiter value
     }
-    QCOMPARE(render(vxhelp::parseHelp(bytesOf(file)).entries), render(expected));
+    QCOMPARE(render(vx::help::parseHelp(bytesOf(file)).entries), render(expected));
 }
 
 void TestHelpFile::range_data() {
@@ -123,7 +123,7 @@ void TestHelpFile::range() {
     QFETCH(QString, range);
     QFETCH(QByteArray, bytes);
     const QByteArray file("0123456789");
-    const auto got = vxhelp::rangeBytes(bytesOf(file), range.toStdString());
+    const auto got = vx::help::rangeBytes(bytesOf(file), range.toStdString());
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(got.data()), static_cast<int>(got.size())),
              bytes);
 }
@@ -146,17 +146,17 @@ void TestHelpFile::codePage_data() {
 void TestHelpFile::codePage() {
     QFETCH(int, byte);
     QFETCH(int, unicode);
-    QCOMPARE(int(vxhelp::windows1252ToUnicode(static_cast<std::uint8_t>(byte))), unicode);
+    QCOMPARE(int(vx::help::windows1252ToUnicode(static_cast<std::uint8_t>(byte))), unicode);
 }
 
 void TestHelpFile::codePageRoundTrip() {
     for (int b = 0; b < 256; ++b) {
-        const auto back = vxhelp::unicodeToWindows1252(vxhelp::windows1252ToUnicode(b));
+        const auto back = vx::help::unicodeToWindows1252(vx::help::windows1252ToUnicode(b));
         QVERIFY(back.has_value());
         QCOMPARE(int(*back), b);
     }
-    QVERIFY(!vxhelp::unicodeToWindows1252(0x100).has_value());
-    QVERIFY(!vxhelp::unicodeToWindows1252(0x1F600).has_value());
+    QVERIFY(!vx::help::unicodeToWindows1252(0x100).has_value());
+    QVERIFY(!vx::help::unicodeToWindows1252(0x1F600).has_value());
 }
 
 void TestHelpFile::readFile() {
@@ -166,7 +166,7 @@ void TestHelpFile::readFile() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
-    const auto read = vxhelp::readFileBytes(file.fileName().toStdString());
+    const auto read = vx::help::readFileBytes(file.fileName().toStdString());
     QVERIFY(read.ok());
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(read.bytes.data()),
                         static_cast<int>(read.bytes.size())),
@@ -175,9 +175,9 @@ void TestHelpFile::readFile() {
 
 void TestHelpFile::readFileErrors() {
     QTemporaryDir dir;
-    const auto missing = vxhelp::readFileBytes(dir.filePath("Help.mhf").toStdString());
+    const auto missing = vx::help::readFileBytes(dir.filePath("Help.mhf").toStdString());
     QCOMPARE(QString::fromStdString(missing.error), QStringLiteral("No such file or directory"));
-    const auto directory = vxhelp::readFileBytes(dir.path().toStdString());
+    const auto directory = vx::help::readFileBytes(dir.path().toStdString());
     QCOMPARE(QString::fromStdString(directory.error), QStringLiteral("Is a directory"));
     QVERIFY(directory.bytes.empty());
 }

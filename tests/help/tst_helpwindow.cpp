@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "Help.h"
 #include "HelpBytes.h"
+#include "forms/Help/Help.h"
 
 namespace {
 

@@ -2,22 +2,22 @@
 #include <QTest>
 
 #include "HelpBytes.h"
-#include "HelpFile.h"
-#include "MkHelp.h"
+#include "help/HelpFile.h"
+#include "mkhelp/MkHelp.h"
 
 namespace {
 
 // The help file mkhelp writes, read back by the program's reader: every entry
 // with its title and text in the same "T:"/"S:" form as the source.
-QString readBack(const vxmkhelp::Source& source) {
-    const auto bytes = vxmkhelp::writeHelpFile(source);
-    const auto parse = vxhelp::parseHelp(bytes);
+QString readBack(const mkhelp::Source& source) {
+    const auto bytes = mkhelp::writeHelpFile(source);
+    const auto parse = vx::help::parseHelp(bytes);
     QStringList parts;
     for (const auto& entry : parse.entries) {
-        QString part = (entry.kind == vxhelp::EntryKind::Topic ? "T:" : "S:") +
+        QString part = (entry.kind == vx::help::EntryKind::Topic ? "T:" : "S:") +
                        QString::fromLatin1(entry.title);
-        if (entry.kind == vxhelp::EntryKind::Subtopic && !entry.range.empty()) {
-            const auto text = vxhelp::rangeBytes(bytes, entry.range);
+        if (entry.kind == vx::help::EntryKind::Subtopic && !entry.range.empty()) {
+            const auto text = vx::help::rangeBytes(bytes, entry.range);
             part += '=' + QString::fromLatin1(reinterpret_cast<const char*>(text.data()),
                                               static_cast<int>(text.size()));
         }
@@ -26,7 +26,7 @@ QString readBack(const vxmkhelp::Source& source) {
     return parts.join('|');
 }
 
-QString expected(const vxmkhelp::Source& source) {
+QString expected(const mkhelp::Source& source) {
     QStringList parts;
     for (const auto& topic : source.topics) {
         parts << "T:" + QString::fromLatin1(topic.title);
@@ -94,9 +94,9 @@ void TestMkHelp::source_data() {
 void TestMkHelp::source() {
     QFETCH(QByteArray, source);
     QFETCH(QString, entries);
-    const auto read = vxmkhelp::readSource(source.toStdString());
-    QVERIFY(std::holds_alternative<vxmkhelp::Source>(read));
-    QCOMPARE(readBack(std::get<vxmkhelp::Source>(read)), entries);
+    const auto read = mkhelp::readSource(source.toStdString());
+    QVERIFY(std::holds_alternative<mkhelp::Source>(read));
+    QCOMPARE(readBack(std::get<mkhelp::Source>(read)), entries);
 }
 
 void TestMkHelp::errors_data() {
@@ -126,16 +126,16 @@ void TestMkHelp::errors() {
     QFETCH(QByteArray, source);
     QFETCH(int, line);
     QFETCH(QString, message);
-    const auto read = vxmkhelp::readSource(source.toStdString());
-    QVERIFY(std::holds_alternative<vxmkhelp::SourceError>(read));
-    const auto& error = std::get<vxmkhelp::SourceError>(read);
+    const auto read = mkhelp::readSource(source.toStdString());
+    QVERIFY(std::holds_alternative<mkhelp::SourceError>(read));
+    const auto& error = std::get<mkhelp::SourceError>(read);
     QCOMPARE(error.line, line);
     QVERIFY2(QString::fromStdString(error.message).contains(message), error.message.c_str());
 }
 
 void TestMkHelp::layout() {
-    const auto read = vxmkhelp::readSource("@topic A\n@subtopic B\nxy");
-    const auto bytes = vxmkhelp::writeHelpFile(std::get<vxmkhelp::Source>(read));
+    const auto read = mkhelp::readSource("@topic A\n@subtopic B\nxy");
+    const auto bytes = mkhelp::writeHelpFile(std::get<mkhelp::Source>(read));
     const QByteArray file(reinterpret_cast<const char*>(bytes.data()),
                           static_cast<int>(bytes.size()));
     QCOMPARE(file.mid(240, 6), QByteArray("\x01\x02\x03\x04\x05\x06"));
@@ -149,21 +149,21 @@ void TestMkHelp::layout() {
 void TestMkHelp::deliveredHelpFile() {
     const QByteArray sourceText = readAll(QStringLiteral(VX_HELP_SOURCE));
     QVERIFY(!sourceText.isEmpty());
-    const auto read = vxmkhelp::readSource(sourceText.toStdString());
-    QVERIFY(std::holds_alternative<vxmkhelp::Source>(read));
-    const auto& source = std::get<vxmkhelp::Source>(read);
+    const auto read = mkhelp::readSource(sourceText.toStdString());
+    QVERIFY(std::holds_alternative<mkhelp::Source>(read));
+    const auto& source = std::get<mkhelp::Source>(read);
     QVERIFY(source.topics.size() >= 8);
     QCOMPARE(readBack(source), expected(source));
 
     const QByteArray built = readAll(qEnvironmentVariable("VX_BIN_DIR") + "/Help.mhf");
-    const auto written = vxmkhelp::writeHelpFile(source);
+    const auto written = mkhelp::writeHelpFile(source);
     QCOMPARE(built, QByteArray(reinterpret_cast<const char*>(written.data()),
                                static_cast<int>(written.size())));
     // Every topic of the source shows up in the built file.
-    const auto parse = vxhelp::parseHelp(helptest::bytesOf(built));
+    const auto parse = vx::help::parseHelp(helptest::bytesOf(built));
     int topics = 0;
     for (const auto& entry : parse.entries) {
-        topics += entry.kind == vxhelp::EntryKind::Topic ? 1 : 0;
+        topics += entry.kind == vx::help::EntryKind::Topic ? 1 : 0;
     }
     QCOMPARE(topics, sourceText.count("\n@topic "));
 }

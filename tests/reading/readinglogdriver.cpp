@@ -13,13 +13,13 @@
 
 #include <cstdio>
 
-#include "Dialogs.h"
-#include "FakeClock.h"
-#include "Main.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "RecordingDialogs.h"
-#include "SerialLink.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/Dialogs.h"
+#include "shell/PromptComboBox.h"
+#include "support/FakeClock.h"
+#include "support/MainState.h"
+#include "support/RecordingDialogs.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -32,12 +32,12 @@ int main(int argc, char* argv[]) {
     const double factor = args.size() > 3 ? args[3].toDouble() : 10.0;
     FastClock clock(factor);
     FixedDialogs dialogs(args[1]);
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
-    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
     MainState(w).invoke("ConnectBtn_Click");
-    if (!child<comm::SerialLink>(w, "MSComm1")->isOpen() ||
+    if (!child<vx::link::SerialLink>(w, "MSComm1")->isOpen() ||
         !child<QPushButton>(w, "Send")->isEnabled()) {
         std::fprintf(stderr, "not connected: %s\n",
                      qPrintable(child<QLineEdit>(w, "StatusBox")->text()));

@@ -18,12 +18,12 @@
 
 #include <functional>
 
-#include "DataLog.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "SerialLink.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "log/DataLog.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -268,8 +268,8 @@ void TestReading::secondarySplit() {
         QVERIFY(h.connected);
         Main& w = h.w();
         QSignalSpy shown(&w, &Main::readingShown);
-        child<shell::StatusLamp>(w, "FuncTwoStat")
-            ->setFillColor(green ? shell::kLampGreen : shell::kLampRed);
+        child<vx::shell::StatusLamp>(w, "FuncTwoStat")
+            ->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
         child<QLineEdit>(w, "SecondaryDisplay")->setText("old");
         (qstrcmp(branch, "single") == 0 ? MainState(w).single_read : MainState(w).running_cnt) = 1;
         h.deliver(reply);
@@ -454,7 +454,7 @@ void TestReading::consoleOnlyLatin1() {
     QCOMPARE(MainState(w).SendScpi, qint16(0));
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY2(h.dialogs.messages[0].text.contains(refused), qPrintable(h.dialogs.messages[0].text));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
 }
 
 void TestReading::runEnableStates() {
@@ -539,8 +539,8 @@ void TestReading::logFile() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<shell::StatusLamp>(w, "FuncTwoStat")
-        ->setFillColor(green ? shell::kLampGreen : shell::kLampRed);
+    child<vx::shell::StatusLamp>(w, "FuncTwoStat")
+        ->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
     QList<Step> script{[&] {
         h.startLog(path);
         QCOMPARE(MainState(w).datalog_start, qint16(1));
@@ -598,7 +598,7 @@ void TestReading::logStartedTwice() {
          [&] { h.answer("2\n"); },                           // shown, not logged
          [&] {
              QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString("Ready"));
-             child<shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(shell::kLampGreen);
+             child<vx::shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
              h.startLog(path);
          },
          [&] { h.answer("3,4\n"); }});
@@ -613,7 +613,7 @@ void TestReading::saveDialogAndCancel() {
     Main& w = h.w();
     h.run({[&] { child<QPushButton>(w, "SaveData")->click(); }, [&] { h.answer("1\n"); }});
     QCOMPARE(h.dialogs.saveRequests.size(), 1);
-    const shell::SaveFileRequest& r = h.dialogs.saveRequests[0];
+    const vx::shell::SaveFileRequest& r = h.dialogs.saveRequests[0];
     QCOMPARE(r.title, QString("Save Data As"));
     QCOMPARE(r.filter, QString("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"));
     QCOMPARE(r.initialDir, QString("C:\\Program Files"));
@@ -633,7 +633,7 @@ void TestReading::runErrorBeforeRun() {
     QCOMPARE(h.dialogs.messages[0].text,
              QString("Please click the RUN button first before logging data."));
     QCOMPARE(h.dialogs.messages[0].title, QString("Run Error"));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Information);
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Information);
     QVERIFY(h.dialogs.saveRequests.isEmpty());
     QCOMPARE(MainState(h.w()).datalog_start, qint16(0));
 }

@@ -1,14 +1,14 @@
-#include "EnableRecorder.h"
+#include "support/EnableRecorder.h"
 
 #include <QEvent>
 #include <QLineEdit>
 
 #include <utility>
 
-#include "FakePort.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/StatusLamp.h"
+#include "support/FakePort.h"
+#include "support/MainHarness.h"
 
 namespace {
 
@@ -20,9 +20,9 @@ bool ownEnabled(const QWidget* w) {
 
 QString lampColour(int value) {
     switch (value) {
-        case shell::kLampGreen:
+        case vx::shell::kLampGreen:
             return QStringLiteral("green");
-        case shell::kLampRed:
+        case vx::shell::kLampRed:
             return QStringLiteral("red");
         default:
             return QString::number(value);
@@ -47,8 +47,8 @@ EnableRecorder::EnableRecorder(MainHarness& h, const QStringList& names)
                 record(name + u'=' + text);
             });
         }
-        if (auto* lamp = qobject_cast<shell::StatusLamp*>(w)) {
-            connect(lamp, &shell::StatusLamp::fillColorChanged, this, [this, name](int value) {
+        if (auto* lamp = qobject_cast<vx::shell::StatusLamp*>(w)) {
+            connect(lamp, &vx::shell::StatusLamp::fillColorChanged, this, [this, name](int value) {
                 catchUp();
                 record(name + u'=' + lampColour(value));
             });

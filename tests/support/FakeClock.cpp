@@ -1,4 +1,4 @@
-#include "FakeClock.h"
+#include "support/FakeClock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

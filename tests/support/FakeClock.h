@@ -4,13 +4,13 @@
 
 #include <functional>
 
-#include "Clock.h"
+#include "shell/Clock.h"
 
 // A clock that only moves when the program waits on it. Each pass of a wait
 // runs pending events, calls the test's hook with the wait step (where the
 // test can deliver replies or press buttons), runs events again, then
 // advances the time by the step.
-class FakeClock final : public shell::Clock {
+class FakeClock final : public vx::shell::Clock {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2016, 9, 22), QTime(14, 5, 9)))
         : now_(std::move(start)) {}
@@ -34,7 +34,7 @@ private:
 // A real clock that runs `factor` times faster than the wall clock: the
 // program's waits keep their shape against a real device, in a fraction of
 // the time.
-class FastClock final : public shell::Clock {
+class FastClock final : public vx::shell::Clock {
 public:
     explicit FastClock(double factor);
     QDateTime now() const override;

@@ -1,6 +1,6 @@
-#include "FakePort.h"
+#include "support/FakePort.h"
 
-#include "Errors.h"
+#include "link/Errors.h"
 
 FakePort::FakePort() = default;
 FakePort::~FakePort() = default;
@@ -31,7 +31,7 @@ qint64 FakePort::writeData(const char* data, qint64 size) {
     return size;
 }
 
-comm::PortOpener::Result FakeOpener::open(int comNumber, qint32 baudRate) {
+vx::link::PortOpener::Result FakeOpener::open(int comNumber, qint32 baudRate) {
     Result r;
     r.devicePath = QStringLiteral("/dev/fake%1").arg(comNumber);
     opened.append({comNumber, baudRate});

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "SerialLink.h"
+#include "link/SerialLink.h"
 
 // An in-memory serial device: what the program writes collects in
 // written(); deliver() puts bytes on the line towards the program and
@@ -42,7 +42,7 @@ private:
 };
 
 // Hands out FakePorts. `failures` makes COM n fail with an error number.
-class FakeOpener final : public comm::PortOpener {
+class FakeOpener final : public vx::link::PortOpener {
 public:
     Result open(int comNumber, qint32 baudRate) override;
     QStringList describe(int count) const override;

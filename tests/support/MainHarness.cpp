@@ -1,12 +1,12 @@
-#include "MainHarness.h"
+#include "support/MainHarness.h"
 
 #include <QCoreApplication>
 #include <QPushButton>
 
-#include "Main.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "support/MainState.h"
 
 MainHarness::MainHarness()
     : window(std::make_unique<Main>(MainServices{
@@ -15,8 +15,8 @@ MainHarness::MainHarness()
 MainHarness::~MainHarness() = default;
 
 bool MainHarness::connect(int com, int termIndex, const QByteArray& idn) {
-    child<shell::PromptComboBox>(w(), "ComPort")->setCurrentIndex(com - 1);
-    child<shell::PromptComboBox>(w(), "TermChar")->setCurrentIndex(termIndex);
+    child<vx::shell::PromptComboBox>(w(), "ComPort")->setCurrentIndex(com - 1);
+    child<vx::shell::PromptComboBox>(w(), "TermChar")->setCurrentIndex(termIndex);
     const QByteArray term = termIndex == 0 ? "\r" : "\n";
     bool answered = false;
     clock.onWait = [&](qint64) {
@@ -28,8 +28,8 @@ bool MainHarness::connect(int com, int termIndex, const QByteArray& idn) {
     child<QPushButton>(w(), "ConnectBtn")->click();
     clock.onWait = nullptr;
     takeWire();
-    return child<comm::SerialLink>(w(), "MSComm1")->isOpen() &&
-           child<shell::PromptComboBox>(w(), "FuncBox")->isEnabled();
+    return child<vx::link::SerialLink>(w(), "MSComm1")->isOpen() &&
+           child<vx::shell::PromptComboBox>(w(), "FuncBox")->isEnabled();
 }
 
 QByteArray MainHarness::takeWire() {

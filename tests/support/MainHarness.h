@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "FakeClock.h"
-#include "FakePort.h"
-#include "RecordingDialogs.h"
+#include "support/FakeClock.h"
+#include "support/FakePort.h"
+#include "support/RecordingDialogs.h"
 
 class Main;
 

@@ -1,8 +1,8 @@
-#include "MainState.h"
+#include "support/MainState.h"
 
 #include <QMetaObject>
 
-#include "Main.h"
+#include "forms/Main/Main.h"
 
 MainState::MainState(Main& w)
     : func(w.func),

@@ -1,4 +1,4 @@
-#include "SimBench.h"
+#include "support/SimBench.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -9,10 +9,10 @@
 
 #include <sys/resource.h>
 
-#include "Main.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ bool SimBench::start(const QStringList& options) {
     qputenv(comVariable(com_).constData(), QFile::encodeName(sim.devicePath()));
     window = std::make_unique<Main>(
         MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<shell::PromptComboBox>(*window, "ComPort")->setCurrentIndex(com_ - 1);
+    child<vx::shell::PromptComboBox>(*window, "ComPort")->setCurrentIndex(com_ - 1);
     return true;
 }
 
@@ -52,7 +52,7 @@ bool RunBench::start(const QStringList& options) {
     if (!SimBench::start(options)) {
         return false;
     }
-    child<shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(1);
     QObject::connect(window.get(), &Main::readingShown, window.get(),
                      [this](const QDateTime&, const QString& reply, bool) {
                          if (MainState(*window).datalog_start == 1) {
@@ -69,15 +69,16 @@ bool RunBench::start(const QStringList& options) {
 }
 
 bool RunBench::connectAndSet(int termIndex) {
-    child<shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(termIndex);
+    child<vx::shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(termIndex);
     child<QPushButton>(*window, "ConnectBtn")->click();
-    if (child<shell::StatusLamp>(*window, "PortOpenStat")->fillColor() != shell::kLampGreen) {
+    if (child<vx::shell::StatusLamp>(*window, "PortOpenStat")->fillColor() !=
+        vx::shell::kLampGreen) {
         qWarning() << "not connected:" << child<QLineEdit>(*window, "StatusBox")->text();
         return false;
     }
-    child<shell::PromptComboBox>(*window, "FuncBox")
-        ->setCurrentIndex(
-            int(child<shell::PromptComboBox>(*window, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+    child<vx::shell::PromptComboBox>(*window, "FuncBox")
+        ->setCurrentIndex(int(
+            child<vx::shell::PromptComboBox>(*window, "FuncBox")->entries().indexOf("DC VOLTAGE")));
     child<QPushButton>(*window, "SetFunc")->click();
     return child<QPushButton>(*window, "Run")->isEnabled();
 }

@@ -7,9 +7,9 @@
 #include <functional>
 #include <memory>
 
-#include "FakeClock.h"
-#include "RecordingDialogs.h"
-#include "SerialLink.h"
+#include "link/SerialLink.h"
+#include "support/FakeClock.h"
+#include "support/RecordingDialogs.h"
 #include "vxsim/client/SimProcess.h"
 
 class Main;
@@ -29,7 +29,7 @@ public:
 
     FastClock clock;
     RecordingDialogs dialogs;
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     vxsim::SimProcess sim;
     std::unique_ptr<Main> window;
 

@@ -4,19 +4,19 @@
 #include <string>
 #include <string_view>
 
-#include "LogReader.h"
+#include "logread/LogReader.h"
 
 // What must hold for a log read from any bytes at all; shared by the fuzzer
 // and by the test that replays its saved inputs. Standard library only, so
 // the fuzzer builds without Qt.
 namespace logtest {
 
-inline std::string fingerprint(const logread::LogContents& c) {
+inline std::string fingerprint(const vx::logread::LogContents& c) {
     std::string text = std::to_string(c.bytes) + ' ' + std::to_string(c.lines) + ' ' +
                        std::to_string(c.readings) + ' ' + std::to_string(c.badLines) + ' ' +
                        std::to_string(c.firstBadLine) + ' ' + std::to_string(c.sessionsLeftOut) +
                        ' ' + std::to_string(c.readingsLeftOut) + '\n';
-    for (const logread::Session& s : c.sessions) {
+    for (const vx::logread::Session& s : c.sessions) {
         text += s.header + '|' + std::to_string(s.line) + ' ' + std::to_string(s.readings) + ' ' +
                 std::to_string(s.primary.count()) + ' ' + std::to_string(s.primary.gaps()) + ' ' +
                 std::to_string(s.secondary.count()) + ' ' + std::to_string(s.series.width()) + ' ' +
@@ -25,8 +25,8 @@ inline std::string fingerprint(const logread::LogContents& c) {
     return text;
 }
 
-inline logread::LogContents readInPieces(std::string_view bytes, std::size_t piece) {
-    logread::LogReader reader;
+inline vx::logread::LogContents readInPieces(std::string_view bytes, std::size_t piece) {
+    vx::logread::LogReader reader;
     for (std::size_t i = 0; i < bytes.size(); i += piece) {
         reader.feed(bytes.substr(i, piece));
     }
@@ -34,7 +34,7 @@ inline logread::LogContents readInPieces(std::string_view bytes, std::size_t pie
 }
 
 // The first rule the contents break, or an empty text.
-inline std::string brokenRule(std::string_view bytes, const logread::LogContents& c) {
+inline std::string brokenRule(std::string_view bytes, const vx::logread::LogContents& c) {
     if (c.bytes != static_cast<std::int64_t>(bytes.size())) {
         return "bytes counted";
     }
@@ -42,14 +42,14 @@ inline std::string brokenRule(std::string_view bytes, const logread::LogContents
         c.firstBadLine > c.lines) {
         return "bad line count";
     }
-    if (c.sessions.size() > logread::kMaxSessions) {
+    if (c.sessions.size() > vx::logread::kMaxSessions) {
         return "sessions kept";
     }
     std::int64_t readings = c.readingsLeftOut;
     std::size_t slices = 0;
-    for (const logread::Session& s : c.sessions) {
+    for (const vx::logread::Session& s : c.sessions) {
         readings += s.readings;
-        if (s.header.size() > logread::kMaxHeaderLength || s.line < 1 || s.line > c.lines) {
+        if (s.header.size() > vx::logread::kMaxHeaderLength || s.line < 1 || s.line > c.lines) {
             return "session header";
         }
         if (s.primary.count() + s.primary.gaps() != s.readings) {
@@ -57,16 +57,16 @@ inline std::string brokenRule(std::string_view bytes, const logread::LogContents
         }
         const auto& buckets = s.series.buckets();
         slices += buckets.size();
-        if (buckets.size() > logread::kMaxSlices) {
+        if (buckets.size() > vx::logread::kMaxSlices) {
             return "slices of a session";
         }
-        logread::Stats primary;
-        logread::Stats secondary;
+        vx::logread::Stats primary;
+        vx::logread::Stats secondary;
         for (std::size_t i = 0; i < buckets.size(); ++i) {
             if (i > 0 && buckets[i - 1].index >= buckets[i].index) {
                 return "slice order";
             }
-            const logread::Stats& p = buckets[i].primary;
+            const vx::logread::Stats& p = buckets[i].primary;
             if (p.count() + p.gaps() == 0) {
                 return "empty slice";
             }
@@ -89,7 +89,8 @@ inline std::string brokenRule(std::string_view bytes, const logread::LogContents
     if (readings != c.readings) {
         return "readings per session";
     }
-    if (slices > logread::kSliceBudget && slices > c.sessions.size() * logread::kMinSlices) {
+    if (slices > vx::logread::kSliceBudget &&
+        slices > c.sessions.size() * vx::logread::kMinSlices) {
         return "slice budget";
     }
     return {};

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "LogReader.h"
+#include "logread/LogReader.h"
 
 namespace logtest {
 
@@ -10,7 +10,7 @@ namespace logtest {
 //   lines 7, readings 3, bad 1 (first 4)
 //   <header line> '<header>' <n> readings; primary <count>/<gaps>/<overloads> <min>..<max>
 // and "; secondary ..." the same way when the session has a secondary column.
-inline QString summary(const logread::LogContents& contents) {
+inline QString summary(const vx::logread::LogContents& contents) {
     QString text = QStringLiteral("lines %1, readings %2, bad %3")
                        .arg(contents.lines)
                        .arg(contents.readings)
@@ -19,7 +19,7 @@ inline QString summary(const logread::LogContents& contents) {
         text += QStringLiteral(" (first %1)").arg(contents.firstBadLine);
     }
     text += QLatin1Char('\n');
-    const auto column = [](const char* name, const logread::Stats& stats) {
+    const auto column = [](const char* name, const vx::logread::Stats& stats) {
         QString part = QStringLiteral("; %1 %2/%3/%4")
                            .arg(QLatin1String(name))
                            .arg(stats.count())
@@ -30,7 +30,7 @@ inline QString summary(const logread::LogContents& contents) {
         }
         return part;
     };
-    for (const logread::Session& session : contents.sessions) {
+    for (const vx::logread::Session& session : contents.sessions) {
         text += QStringLiteral("%1 '%2' %3 readings")
                     .arg(session.line)
                     .arg(QString::fromLatin1(session.header.c_str()))

@@ -16,7 +16,7 @@
 #include <ctime>
 #include <string>
 
-#include "LogFile.h"
+#include "logread/LogFile.h"
 
 namespace {
 
@@ -61,14 +61,14 @@ int make(const char* path, long long lines, long long sessions) {
 }
 
 int read(const QString& path) {
-    logread::LoadProgress progress;
+    vx::logread::LoadProgress progress;
     QElapsedTimer timer;
     timer.start();
-    const logread::LogLoad load = logread::readLogFile(path, &progress);
+    const vx::logread::LogLoad load = vx::logread::readLogFile(path, &progress);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    const logread::LogContents& c = load.contents;
+    const vx::logread::LogContents& c = load.contents;
     std::size_t slices = 0;
-    for (const logread::Session& session : c.sessions) {
+    for (const vx::logread::Session& session : c.sessions) {
         slices += session.series.buckets().size();
     }
     std::printf("read_lines\t%lld\n", static_cast<long long>(c.lines));
@@ -79,7 +79,7 @@ int read(const QString& path) {
     std::printf("read_seconds\t%.3f\n", seconds);
     std::printf("read_mb_per_s\t%.0f\n", double(c.bytes) / 1e6 / seconds);
     std::printf("peak_rss_mb\t%.1f\n", double(peakRssKb()) / 1024.0);
-    return load.outcome == logread::LoadOutcome::Read ? 0 : 1;
+    return load.outcome == vx::logread::LoadOutcome::Read ? 0 : 1;
 }
 
 }  // namespace

@@ -19,9 +19,9 @@
 #include <ctime>
 #include <vector>
 
-#include "Dialogs.h"
-#include "Trend.h"
-#include "TrendData.h"
+#include "forms/Trend/Trend.h"
+#include "forms/Trend/TrendData.h"
+#include "shell/Dialogs.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ void zoomAndPan(Trend& window, const char* what, const char* key) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    shell::QtDialogs dialogs;
+    vx::shell::QtDialogs dialogs;
     Trend window(dialogs);
     window.resize(1200, 600);
     window.show();
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
 
     const QDateTime start = QDateTime::currentDateTime().addDays(-1);
     QStringList replies;
-    for (int i = 0; i < trend::kMaxPoints; ++i) {
+    for (int i = 0; i < vx::forms::trend::kMaxPoints; ++i) {
         replies << (i % 3600 == 7 ? QStringLiteral("+9.90000E+37,+6.00000E+01")
                                   : QString::number(10.0 + std::sin(i / 3000.0), 'E', 5) + ',' +
                                         QString::number(60.0 + 0.01 * std::cos(i / 70.0), 'E', 5));
@@ -105,18 +105,18 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < trend::kMaxPoints; ++i) {
+    for (int i = 0; i < vx::forms::trend::kMaxPoints; ++i) {
         window.addReading(start.addSecs(i), replies[i], true, "VOLT:DC", "VDC", "Hz");
     }
     const double addMs = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("add %d readings: %.1f ms (%.2f us each)\n", int(trend::kMaxPoints), addMs,
-                addMs * 1000.0 / trend::kMaxPoints);
+    std::printf("add %d readings: %.1f ms (%.2f us each)\n", int(vx::forms::trend::kMaxPoints),
+                addMs, addMs * 1000.0 / vx::forms::trend::kMaxPoints);
 
     constexpr int rounds = 20;
     timer.restart();
     for (int r = 0; r < rounds; ++r) {
-        window.addReading(start.addSecs(trend::kMaxPoints + r), replies[r], true, "VOLT:DC", "VDC",
-                          "Hz");
+        window.addReading(start.addSecs(vx::forms::trend::kMaxPoints + r), replies[r], true,
+                          "VOLT:DC", "VDC", "Hz");
         window.refreshNow();
         QApplication::processEvents();
     }
@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
     int drawn = 0;
     for (int r = 0; r < rounds; ++r) {
         drawn = 0;
-        for (const auto& run : trend::decimate(window.points(), trend::Column::Primary, 600)) {
+        for (const auto& run :
+             vx::forms::trend::decimate(window.points(), vx::forms::trend::Column::Primary, 600)) {
             drawn += int(run.size());
         }
     }
@@ -145,7 +146,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         QByteArray bytes = "\r\nDC Voltage(V),Frequency(Hz)\r\n";
-        for (int i = 0; i < trend::kMaxPoints; ++i) {
+        for (int i = 0; i < vx::forms::trend::kMaxPoints; ++i) {
             bytes += replies[i].toLatin1() + ',' +
                      start.addSecs(i).toString(QStringLiteral("HH:mm:ss MM/dd/yyyy")).toLatin1() +
                      "\r\n";
@@ -157,7 +158,7 @@ int main(int argc, char** argv) {
     while (window.loading()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     }
-    std::printf("open a day's log (%d lines): %.1f ms\n", int(trend::kMaxPoints) + 2,
+    std::printf("open a day's log (%d lines): %.1f ms\n", int(vx::forms::trend::kMaxPoints) + 2,
                 double(timer.nsecsElapsed()) / 1e6);
     zoomAndPan(window, "day from a log:", "log");
     return 0;

@@ -14,11 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::size_t piece = data[0] % 17 + 1;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
-    const logread::LogContents whole = logtest::readInPieces(bytes, bytes.size() + 1);
+    const vx::logread::LogContents whole = logtest::readInPieces(bytes, bytes.size() + 1);
     if (!logtest::brokenRule(bytes, whole).empty()) {
         __builtin_trap();
     }
-    const logread::LogContents pieces = logtest::readInPieces(bytes, piece);
+    const vx::logread::LogContents pieces = logtest::readInPieces(bytes, piece);
     if (logtest::fingerprint(whole) != logtest::fingerprint(pieces)) {
         __builtin_trap();
     }

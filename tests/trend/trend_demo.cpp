@@ -27,8 +27,8 @@
 #include <cstdio>
 #include <functional>
 
-#include "Dialogs.h"
-#include "Trend.h"
+#include "forms/Trend/Trend.h"
+#include "shell/Dialogs.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ void mouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, const QPo
 }
 
 int tour(const QString& dir, const QString& bigLog) {
-    shell::QtDialogs dialogs;
+    vx::shell::QtDialogs dialogs;
     Trend window(dialogs);
     window.resize(1400, 640);
     window.show();
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
         return tour(QString::fromLocal8Bit(argv[2]),
                     argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString());
     }
-    shell::QtDialogs dialogs;
+    vx::shell::QtDialogs dialogs;
     Trend window(dialogs);
     window.show();
 

@@ -31,7 +31,7 @@ void TstLogCorpus::replay() {
     const QByteArray data = file.readAll();
     QVERIFY(!data.isEmpty());
     const std::string_view bytes(data.constData() + 1, std::size_t(data.size() - 1));
-    const logread::LogContents whole = logtest::readInPieces(bytes, bytes.size() + 1);
+    const vx::logread::LogContents whole = logtest::readInPieces(bytes, bytes.size() + 1);
     QCOMPARE(logtest::brokenRule(bytes, whole), std::string());
     const std::size_t piece = static_cast<unsigned char>(data[0]) % 17 + 1;
     QCOMPARE(logtest::fingerprint(logtest::readInPieces(bytes, piece)),

@@ -6,11 +6,11 @@
 
 #include <string_view>
 
-#include "LogFile.h"
-#include "LogReader.h"
 #include "LogSummary.h"
+#include "logread/LogFile.h"
+#include "logread/LogReader.h"
 
-using logread::LoadOutcome;
+using vx::logread::LoadOutcome;
 
 namespace {
 
@@ -18,8 +18,8 @@ qint64 at(int hour, int minute, int second) {
     return QDateTime(QDate(2016, 9, 22), QTime(hour, minute, second)).toMSecsSinceEpoch();
 }
 
-logread::LogContents readAll(const QByteArray& bytes, qsizetype piece) {
-    logread::LogReader reader;
+vx::logread::LogContents readAll(const QByteArray& bytes, qsizetype piece) {
+    vx::logread::LogReader reader;
     for (qsizetype i = 0; i < bytes.size(); i += piece) {
         const QByteArray part = bytes.mid(i, piece);
         reader.feed(std::string_view(part.constData(), std::size_t(part.size())));
@@ -127,13 +127,13 @@ void TstLogReader::parse() {
 
 void TstLogReader::stampIsLocalTime() {
     std::int64_t msecs = 0;
-    QVERIFY(logread::readStamp("14:05:09 09/22/2016", msecs));
+    QVERIFY(vx::logread::readStamp("14:05:09 09/22/2016", msecs));
     QCOMPARE(qint64(msecs), at(14, 5, 9));
-    QVERIFY(logread::readStamp("00:00:00 02/29/2016", msecs));
+    QVERIFY(vx::logread::readStamp("00:00:00 02/29/2016", msecs));
     QCOMPARE(qint64(msecs), QDateTime(QDate(2016, 2, 29), QTime(0, 0)).toMSecsSinceEpoch());
-    QVERIFY(!logread::readStamp("00:00:00 02/29/2015", msecs));
-    QVERIFY(!logread::readStamp("14:60:09 09/22/2016", msecs));
-    QVERIFY(!logread::readStamp("14:05:09 13/22/2016", msecs));
+    QVERIFY(!vx::logread::readStamp("00:00:00 02/29/2015", msecs));
+    QVERIFY(!vx::logread::readStamp("14:60:09 09/22/2016", msecs));
+    QVERIFY(!vx::logread::readStamp("14:05:09 13/22/2016", msecs));
 }
 
 void TstLogReader::openFile_data() {
@@ -178,9 +178,9 @@ void TstLogReader::openFile() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    const logread::LogLoad load = logread::readLogFile(path);
+    const vx::logread::LogLoad load = vx::logread::readLogFile(path);
     QTEST(int(load.outcome), "outcome");
-    QCOMPARE(logread::problemText(load, path), message.isEmpty() ? message : message.arg(path));
+    QCOMPARE(vx::logread::problemText(load, path), message.isEmpty() ? message : message.arg(path));
 }
 
 void TstLogReader::cancelStopsReading() {
@@ -191,13 +191,14 @@ void TstLogReader::cancelStopsReading() {
         file.write("\r\nV\r\n+1.0E+00,14:05:09 09/22/2016\r\n");
     }
     file.close();
-    logread::LoadProgress progress;
-    const logread::LogLoad whole = logread::readLogFile(file.fileName(), &progress, 4096);
+    vx::logread::LoadProgress progress;
+    const vx::logread::LogLoad whole = vx::logread::readLogFile(file.fileName(), &progress, 4096);
     QCOMPARE(whole.outcome, LoadOutcome::Read);
     QCOMPARE(progress.done.load(), progress.total.load());
     QCOMPARE(whole.contents.sessions.size(), std::size_t(1000));
     progress.cancel = true;
-    const logread::LogLoad canceled = logread::readLogFile(file.fileName(), &progress, 4096);
+    const vx::logread::LogLoad canceled =
+        vx::logread::readLogFile(file.fileName(), &progress, 4096);
     QCOMPARE(canceled.outcome, LoadOutcome::Canceled);
     QVERIFY(canceled.contents.sessions.empty());
 }
@@ -214,13 +215,13 @@ void TstLogReader::longSessionKeepsItsSpike() {
                                                  : "+1.0E+00";
         bytes += value + ',' + start.addSecs(i).toString("HH:mm:ss MM/dd/yyyy").toLatin1() + "\r\n";
     }
-    const logread::LogContents contents = readAll(bytes, 1 << 16);
+    const vx::logread::LogContents contents = readAll(bytes, 1 << 16);
     QCOMPARE(contents.sessions.size(), std::size_t(1));
-    const logread::Session& session = contents.sessions.front();
-    QVERIFY(session.series.buckets().size() <= logread::kMaxSlices);
+    const vx::logread::Session& session = contents.sessions.front();
+    QVERIFY(session.series.buckets().size() <= vx::logread::kMaxSlices);
     QCOMPARE(session.series.width(), 8000);
-    logread::Stats all;
-    for (const logread::Bucket& bucket : session.series.buckets()) {
+    vx::logread::Stats all;
+    for (const vx::logread::Bucket& bucket : session.series.buckets()) {
         all.merge(bucket.primary);
     }
     QCOMPARE(all.count(), 86'400 - 87);
@@ -233,16 +234,16 @@ void TstLogReader::longSessionKeepsItsSpike() {
 
 void TstLogReader::sessionsBeyondTheLimitAreCounted() {
     QByteArray bytes;
-    const std::size_t sessions = logread::kMaxSessions + 5;
+    const std::size_t sessions = vx::logread::kMaxSessions + 5;
     for (std::size_t i = 0; i < sessions; ++i) {
         bytes += "\r\nV\r\n+1.0E+00,14:05:09 09/22/2016\r\n+1.0E+00,14:05:10 09/22/2016\r\n";
     }
-    const logread::LogContents contents = readAll(bytes, 1 << 16);
-    QCOMPARE(contents.sessions.size(), logread::kMaxSessions);
+    const vx::logread::LogContents contents = readAll(bytes, 1 << 16);
+    QCOMPARE(contents.sessions.size(), vx::logread::kMaxSessions);
     QCOMPARE(contents.sessionsLeftOut, 5);
     QCOMPARE(contents.readingsLeftOut, 10);
     QCOMPARE(contents.readings, qint64(2 * sessions));
-    QCOMPARE(logread::skippedText(contents),
+    QCOMPARE(vx::logread::skippedText(contents),
              "Only the first 10000 sessions are listed; 5 more, with 10 readings, are not.");
 }
 

@@ -15,10 +15,10 @@
 
 #include <memory>
 
-#include "RecordingDialogs.h"
-#include "Trend.h"
+#include "forms/Trend/Trend.h"
+#include "support/RecordingDialogs.h"
 
-using trend::Column;
+using vx::forms::trend::Column;
 
 namespace {
 
@@ -364,7 +364,7 @@ void TstTrend::saveErrorsAreReported() {
     QCOMPARE(dialogs_.messages.size(), 1);
     const auto& message = dialogs_.messages.constFirst();
     QCOMPARE(message.title, "Save Error");
-    QCOMPARE(message.icon, shell::Dialogs::Icon::Critical);
+    QCOMPARE(message.icon, vx::shell::Dialogs::Icon::Critical);
     QVERIFY2(message.text.startsWith(
                  QStringLiteral("The %1 could not be saved to %2: ").arg(what, path)),
              qPrintable(message.text));

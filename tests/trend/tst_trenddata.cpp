@@ -6,11 +6,11 @@
 #include <limits>
 #include <random>
 
-#include "TrendData.h"
+#include "forms/Trend/TrendData.h"
 
-using trend::Column;
-using trend::Point;
-using trend::PointBuffer;
+using vx::forms::trend::Column;
+using vx::forms::trend::Point;
+using vx::forms::trend::PointBuffer;
 
 namespace {
 
@@ -79,7 +79,7 @@ void TstTrendData::parseValue_data() {
 void TstTrendData::parseValue() {
     QFETCH(QString, text);
     QFETCH(double, value);
-    const double parsed = trend::parseValue(text);
+    const double parsed = vx::forms::trend::parseValue(text);
     QVERIFY2(sameOrBothNaN(parsed, value), qPrintable(QString::number(parsed)));
 }
 
@@ -103,7 +103,7 @@ void TstTrendData::parseReply() {
     QFETCH(bool, secondaryOn);
     QFETCH(double, primary);
     QFETCH(double, secondary);
-    const Point point = trend::parseReply(1234, reply, secondaryOn);
+    const Point point = vx::forms::trend::parseReply(1234, reply, secondaryOn);
     QCOMPARE(point.msecs, 1234);
     QCOMPARE(point.secondaryOn, secondaryOn);
     QVERIFY2(sameOrBothNaN(point.primary, primary), qPrintable(QString::number(point.primary)));
@@ -133,7 +133,7 @@ void TstTrendData::bufferKeepsTheLastDay() {
 
 void TstTrendData::fewPointsAreDrawnAsTheyAre() {
     const PointBuffer buffer = primarySeries({1, 2, kNaN, 3, 9.9e37, 4, 5});
-    const auto runs = trend::decimate(buffer, Column::Primary, 100);
+    const auto runs = vx::forms::trend::decimate(buffer, Column::Primary, 100);
     const QList<QList<QPointF>> expected{{{0, 1}, {1000, 2}}, {{3000, 3}}, {{5000, 4}, {6000, 5}}};
     QCOMPARE(runs, expected);
 }
@@ -147,7 +147,7 @@ void TstTrendData::decimationKeepsEachBucketsExtremes() {
     }
     const PointBuffer buffer = primarySeries(values);
     constexpr int buckets = 800;
-    const auto runs = trend::decimate(buffer, Column::Primary, buckets);
+    const auto runs = vx::forms::trend::decimate(buffer, Column::Primary, buckets);
     QCOMPARE(runs.size(), 1);
     const QList<QPointF>& shown = runs.first();
     QVERIFY2(shown.size() <= 2 * buckets, qPrintable(QString::number(shown.size())));
@@ -184,7 +184,7 @@ void TstTrendData::bucketOfGapsBreaksTheLine() {
         values[i] = 9.9e37;  // an overload lasting 100 readings
     }
     values[700] = kNaN;  // one bad reply inside a bucket of good ones
-    const auto runs = trend::decimate(primarySeries(values), Column::Primary, 100);
+    const auto runs = vx::forms::trend::decimate(primarySeries(values), Column::Primary, 100);
     QCOMPARE(runs.size(), 2);
     QVERIFY(runs[0].constLast().x() < 300'000);
     QVERIFY(runs[1].constFirst().x() >= 400'000);
@@ -202,8 +202,8 @@ void TstTrendData::secondaryOffIsAGap() {
     buffer.append(Point{.msecs = 2000, .primary = 3, .secondary = kNaN, .secondaryOn = false});
     buffer.append(Point{.msecs = 3000, .primary = 4, .secondary = 40, .secondaryOn = true});
     const QList<QList<QPointF>> expected{{{0, 10}, {1000, 20}}, {{3000, 40}}};
-    QCOMPARE(trend::decimate(buffer, Column::Secondary, 100), expected);
-    QCOMPARE(trend::decimate(buffer, Column::Primary, 100).size(), 1);
+    QCOMPARE(vx::forms::trend::decimate(buffer, Column::Secondary, 100), expected);
+    QCOMPARE(vx::forms::trend::decimate(buffer, Column::Primary, 100).size(), 1);
 }
 
 // Readings at the given seconds with the value 10 * second; the span 10 s
@@ -229,13 +229,15 @@ void TstTrendData::spanOfReadings() {
         buffer.append(Point{.msecs = second * 1000, .primary = second * 10.0, .secondary = kNaN});
     }
     QList<int> drawn;
-    for (const trend::Extent& extent : trend::extentsOf(buffer, Column::Primary, 10'000, 20'000)) {
+    for (const vx::forms::trend::Extent& extent :
+         vx::forms::trend::extentsOf(buffer, Column::Primary, 10'000, 20'000)) {
         drawn.append(int(extent.lowAt / 1000));
     }
     QTEST(drawn, "drawn");
     QFETCH(double, mean);
-    QVERIFY(sameOrBothNaN(trend::statsOf(buffer, Column::Primary, 10'000, 20'000).mean(), mean));
-    const trend::Nearest nearest = trend::nearestTo(buffer, 14'400);
+    QVERIFY(sameOrBothNaN(vx::forms::trend::statsOf(buffer, Column::Primary, 10'000, 20'000).mean(),
+                          mean));
+    const vx::forms::trend::Nearest nearest = vx::forms::trend::nearestTo(buffer, 14'400);
     QVERIFY(nearest.found);
     QTEST(int(nearest.from / 1000), "nearest");
 }
@@ -246,11 +248,11 @@ void TstTrendData::csvText_data() {
 
     QTest::newRow("nothing") << QList<Point>{} << QByteArray("Time,Primary(VDC)\r\n");
     QTest::newRow("primary only")
-        << QList<Point>{trend::parseReply(at(14, 5, 9), "+1.50012E+00", false),
-                        trend::parseReply(at(14, 5, 10), "+9.90000E+37", false),
-                        trend::parseReply(at(9, 0, 0), "-1.20000E-05", false),
-                        trend::parseReply(at(23, 59, 59), "ERR", false),
-                        trend::parseReply(at(0, 0, 1), "-2.50000E-03", false)}
+        << QList<Point>{vx::forms::trend::parseReply(at(14, 5, 9), "+1.50012E+00", false),
+                        vx::forms::trend::parseReply(at(14, 5, 10), "+9.90000E+37", false),
+                        vx::forms::trend::parseReply(at(9, 0, 0), "-1.20000E-05", false),
+                        vx::forms::trend::parseReply(at(23, 59, 59), "ERR", false),
+                        vx::forms::trend::parseReply(at(0, 0, 1), "-2.50000E-03", false)}
         << QByteArray(
                "Time,Primary(VDC)\r\n"
                "14:05:09 09/22/2016,1.50012\r\n"
@@ -259,10 +261,12 @@ void TstTrendData::csvText_data() {
                "23:59:59 09/22/2016,\r\n"
                "00:00:01 09/22/2016,-0.0025\r\n");
     QTest::newRow("with secondary")
-        << QList<Point>{trend::parseReply(at(14, 5, 9), "+1.50012E+00,+1.00001E+03", true),
-                        trend::parseReply(at(14, 5, 10), "+9.90000E+37,+1.00002E+03", true),
-                        trend::parseReply(at(14, 5, 11), "+1.23456E+06", false),
-                        trend::parseReply(at(14, 5, 12), "+1.5E+00", true)}
+        << QList<Point>{vx::forms::trend::parseReply(at(14, 5, 9), "+1.50012E+00,+1.00001E+03",
+                                                     true),
+                        vx::forms::trend::parseReply(at(14, 5, 10), "+9.90000E+37,+1.00002E+03",
+                                                     true),
+                        vx::forms::trend::parseReply(at(14, 5, 11), "+1.23456E+06", false),
+                        vx::forms::trend::parseReply(at(14, 5, 12), "+1.5E+00", true)}
         << QByteArray(
                "Time,Primary(VDC),Secondary(Hz)\r\n"
                "14:05:09 09/22/2016,1.50012,1000.01\r\n"
@@ -277,7 +281,7 @@ void TstTrendData::csvText() {
     for (const Point& point : points) {
         buffer.append(point);
     }
-    QTEST(trend::csvText(buffer, QStringLiteral("VDC"), QStringLiteral("Hz")), "csv");
+    QTEST(vx::forms::trend::csvText(buffer, QStringLiteral("VDC"), QStringLiteral("Hz")), "csv");
 }
 
 void TstTrendData::timeTicks_data() {
@@ -303,7 +307,7 @@ void TstTrendData::timeTicks() {
     QFETCH(qint64, from);
     QFETCH(qint64, to);
     QFETCH(int, utcOffset);
-    const trend::TimeTicks ticks = trend::timeTicks(from, to, utcOffset, 9);
+    const vx::forms::trend::TimeTicks ticks = vx::forms::trend::timeTicks(from, to, utcOffset, 9);
     QTEST(ticks.from, "tickFrom");
     QTEST(ticks.to, "tickTo");
     QTEST(ticks.count, "count");

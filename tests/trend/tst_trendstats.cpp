@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "TrendStats.h"
+#include "forms/Trend/TrendStats.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform.h"
+#include "uninstaller/Platform.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "Platform.h"
 #include "RecordingPlatform.h"
-#include "Uninstall.h"
+#include "uninstaller/Platform.h"
+#include "uninstaller/Uninstall.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
-#include "Platform.h"
 #include "RecordingPlatform.h"
-#include "Uninstall.h"
-#include "UninstallCommand.h"
+#include "uninstaller/Platform.h"
+#include "uninstaller/Uninstall.h"
+#include "uninstaller/UninstallCommand.h"
 
 #include <QApplication>
 #include <QDir>

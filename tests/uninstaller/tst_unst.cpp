@@ -1,4 +1,4 @@
-#include "LogUninstall.h"
+#include "unst/LogUninstall.h"
 
 #include <QDir>
 #include <QDirIterator>

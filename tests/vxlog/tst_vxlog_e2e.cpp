@@ -16,15 +16,15 @@
 #include <sys/resource.h>
 #include <csignal>
 
-#include "Runner.h"
-#include "ScheduleClock.h"
-#include "SerialLink.h"
+#include "cli/Runner.h"
+#include "cli/ScheduleClock.h"
+#include "link/SerialLink.h"
 #include "vxsim/client/SimProcess.h"
 
 namespace {
 
 // Jumps to each due time as soon as the event loop comes round.
-class JumpClock final : public cli::ScheduleClock {
+class JumpClock final : public vx::cli::ScheduleClock {
 public:
     QDateTime now() const override { return start_.addMSecs(ns_ / 1'000'000); }
     qint64 elapsedNs() const override { return ns_; }
@@ -41,17 +41,17 @@ private:
 };
 
 struct Run {
-    explicit Run(const QStringList& args, cli::Timing timing = {200, 50, 20}) {
-        const cli::Parsed parsed = cli::parseOptions(args);
+    explicit Run(const QStringList& args, vx::cli::Timing timing = {200, 50, 20}) {
+        const vx::cli::Parsed parsed = vx::cli::parseOptions(args);
         error = parsed.error;
         out.open(QIODevice::ReadWrite);
         err.open(QIODevice::ReadWrite);
-        runner = std::make_unique<cli::Runner>(parsed.options, opener, clock,
-                                               cli::Streams{.out = out, .err = err}, timing);
+        runner = std::make_unique<vx::cli::Runner>(
+            parsed.options, opener, clock, vx::cli::Streams{.out = out, .err = err}, timing);
     }
     // Starts the run; the exit status, or -1 when it did not end in time.
     int finish() {
-        QSignalSpy spy(runner.get(), &cli::Runner::finished);
+        QSignalSpy spy(runner.get(), &vx::cli::Runner::finished);
         runner->start();
         if (spy.isEmpty() && !spy.wait(20000)) {
             return -1;
@@ -60,10 +60,10 @@ struct Run {
     }
     QString error;
     JumpClock clock;
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     QBuffer out;
     QBuffer err;
-    std::unique_ptr<cli::Runner> runner;
+    std::unique_ptr<vx::cli::Runner> runner;
 };
 
 QByteArray readFile(const QString& path) {
@@ -278,7 +278,7 @@ void TestVxlogE2E::reconnectCarriesOn() {
     const QString path = dir_.filePath("reconnect.csv");
     Run r({"--port", link, "--function", "DC VOLTAGE", "--count", "5", "--reconnect", "--output",
            path});
-    QSignalSpy spy(r.runner.get(), &cli::Runner::finished);
+    QSignalSpy spy(r.runner.get(), &vx::cli::Runner::finished);
     r.runner->start();
     QVERIFY(QTest::qWaitFor([&] { return r.err.data().contains("lost the meter"); }, 10000));
     QVERIFY(first.waitForExit(std::chrono::seconds(5)));

@@ -4,26 +4,26 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ConfigTables.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "Options.h"
-#include "PromptComboBox.h"
+#include "cli/Options.h"
+#include "forms/Main/Main.h"
+#include "meter/ConfigTables.h"
+#include "shell/PromptComboBox.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
-QString fromView(std::string_view s) {
+QString fromLatin1View(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 QByteArray cliBytes(const QStringList& args) {
-    const cli::Parsed parsed = cli::parseOptions(args);
+    const vx::cli::Parsed parsed = vx::cli::parseOptions(args);
     if (!parsed.error.isEmpty()) {
         return "error: " + parsed.error.toLatin1();
     }
     QByteArray bytes;
-    for (const QString& line : cli::settingLines(parsed.options.settings)) {
+    for (const QString& line : vx::cli::settingLines(parsed.options.settings)) {
         bytes += line.toLatin1() + parsed.options.terminator.toLatin1();
     }
     return bytes;
@@ -39,32 +39,32 @@ QByteArray windowBytes(int function, Setting setting, int index) {
     }
     h.takeWire();
     Main& w = h.w();
-    child<shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(function);
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(function);
     child<QPushButton>(w, "SetFunc")->click();
     switch (setting) {
         case Setting::Secondary:
             child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-            child<shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(index);
+            child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(index);
             child<QPushButton>(w, "SetFuncTwo")->click();
             break;
         case Setting::Range:
         case Setting::Auto:
             // A fixed range is chosen after MANUAL where the window offers
             // a range type (the button is disabled where it does not).
-            child<shell::PromptComboBox>(w, "RangeType")
+            child<vx::shell::PromptComboBox>(w, "RangeType")
                 ->setCurrentIndex(setting == Setting::Auto ? 1 : 0);
             child<QPushButton>(w, "SetRangeType")->click();
             if (setting == Setting::Range) {
-                child<shell::PromptComboBox>(w, "Range")->setCurrentIndex(index);
+                child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(index);
                 child<QPushButton>(w, "SetRange")->click();
             }
             break;
         case Setting::Rate:
-            child<shell::PromptComboBox>(w, "Rate")->setCurrentIndex(index);
+            child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(index);
             child<QPushButton>(w, "SetRate")->click();
             break;
         case Setting::Display:
-            child<shell::PromptComboBox>(w, "Display")->setCurrentIndex(index);
+            child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(index);
             child<QPushButton>(w, "SetDisp")->click();
             break;
     }
@@ -88,30 +88,31 @@ void TestVxlogOptions::sameBytesAsWindow_data() {
     QTest::addColumn<int>("setting");
     QTest::addColumn<int>("index");
     QTest::addColumn<QStringList>("args");
-    for (std::size_t f = 0; f < meter::kFunctions.size(); ++f) {
-        const auto& setup = meter::kFunctionSetups[f];
-        const QString item = fromView(meter::kFunctions[f].item);
+    for (std::size_t f = 0; f < vx::meter::kFunctions.size(); ++f) {
+        const auto& setup = vx::meter::kFunctionSetups[f];
+        const QString item = fromLatin1View(vx::meter::kFunctions[f].item);
         // Captions as an operator types them: lower case.
         const QStringList base{"--port", "1", "--function", item.toLower()};
         const auto row = [&](Setting s, int index, const QString& option, const QString& value) {
             QTest::addRow("%s %s %s", qPrintable(item), qPrintable(option), qPrintable(value))
                 << int(f) << int(s) << index << (base + QStringList{option, value});
         };
-        if (setup.secondaryButtons != meter::Enable::Off) {
+        if (setup.secondaryButtons != vx::meter::Enable::Off) {
             for (std::size_t i = 0; i < setup.secondItems.size(); ++i) {
-                row(Setting::Secondary, int(i), "--secondary", fromView(setup.secondItems[i]));
+                row(Setting::Secondary, int(i), "--secondary",
+                    fromLatin1View(setup.secondItems[i]));
             }
         }
-        if (setup.rangeList == meter::Refill::Replace) {
+        if (setup.rangeList == vx::meter::Refill::Replace) {
             for (std::size_t i = 0; i < setup.rangeItems.size(); ++i) {
-                row(Setting::Range, int(i), "--range", fromView(setup.rangeItems[i]));
+                row(Setting::Range, int(i), "--range", fromLatin1View(setup.rangeItems[i]));
             }
-            if (setup.rangeTypeControls == meter::Enable::On) {
+            if (setup.rangeTypeControls == vx::meter::Enable::On) {
                 row(Setting::Auto, 1, "--range", "auto");
             }
         }
-        for (std::size_t i = 0; i < meter::kRateItems.size(); ++i) {
-            row(Setting::Rate, int(i), "--rate", fromView(meter::kRateItems[i]));
+        for (std::size_t i = 0; i < vx::meter::kRateItems.size(); ++i) {
+            row(Setting::Rate, int(i), "--rate", fromLatin1View(vx::meter::kRateItems[i]));
         }
         row(Setting::Display, 0, "--display", "off");
         row(Setting::Display, 1, "--display", "ON");
@@ -171,18 +172,18 @@ void TestVxlogOptions::badOptions_data() {
 void TestVxlogOptions::badOptions() {
     QFETCH(QStringList, args);
     QFETCH(QString, named);
-    const cli::Parsed parsed = cli::parseOptions(args);
+    const vx::cli::Parsed parsed = vx::cli::parseOptions(args);
     QVERIFY2(parsed.error.contains(named), qPrintable(parsed.error));
 }
 
 void TestVxlogOptions::comNumbers() {
-    QCOMPARE(cli::comNumber("COM3"), std::optional<int>(3));
-    QCOMPARE(cli::comNumber("com15"), std::optional<int>(15));
-    QCOMPARE(cli::comNumber("7"), std::optional<int>(7));
-    QCOMPARE(cli::comNumber("COM0"), std::nullopt);
-    QCOMPARE(cli::comNumber("/dev/ttyUSB0"), std::nullopt);
-    QCOMPARE(cli::comNumber("COM-1"), std::nullopt);
-    QCOMPARE(cli::comNumber("tcp://bench:4001"), std::nullopt);
+    QCOMPARE(vx::cli::comNumber("COM3"), std::optional<int>(3));
+    QCOMPARE(vx::cli::comNumber("com15"), std::optional<int>(15));
+    QCOMPARE(vx::cli::comNumber("7"), std::optional<int>(7));
+    QCOMPARE(vx::cli::comNumber("COM0"), std::nullopt);
+    QCOMPARE(vx::cli::comNumber("/dev/ttyUSB0"), std::nullopt);
+    QCOMPARE(vx::cli::comNumber("COM-1"), std::nullopt);
+    QCOMPARE(vx::cli::comNumber("tcp://bench:4001"), std::nullopt);
 }
 
 QTEST_MAIN(TestVxlogOptions)

@@ -43,14 +43,14 @@
 #include <string>
 #include <vector>
 
-#include "Clock.h"
-#include "Dialogs.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "RecordingDialogs.h"
-#include "SerialLink.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/Clock.h"
+#include "shell/Dialogs.h"
+#include "shell/PromptComboBox.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
+#include "support/RecordingDialogs.h"
 #include "vxsim/client/DeadListener.h"
 #include "vxsim/client/SimProcess.h"
 
@@ -159,15 +159,15 @@ int benchLatency() {
     ::cfmakeraw(&raw);
     ::tcsetattr(slave, TCSANOW, &raw);
     qputenv("VXMETER_COM1", name);
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<comm::SerialLink>(w, "MSComm1")->setCommPort(1);
-    child<comm::SerialLink>(w, "MSComm1")->setSettings(QStringLiteral("9600,N,8,1"));
-    if (child<comm::SerialLink>(w, "MSComm1")->open() != 0) {
+    child<vx::link::SerialLink>(w, "MSComm1")->setCommPort(1);
+    child<vx::link::SerialLink>(w, "MSComm1")->setSettings(QStringLiteral("9600,N,8,1"));
+    if (child<vx::link::SerialLink>(w, "MSComm1")->open() != 0) {
         std::fprintf(stderr, "latency: %s\n",
-                     qPrintable(child<comm::SerialLink>(w, "MSComm1")->lastError()));
+                     qPrintable(child<vx::link::SerialLink>(w, "MSComm1")->lastError()));
         return 1;
     }
     MainState(w).tchar = QStringLiteral("\n");
@@ -206,9 +206,9 @@ int benchLatency() {
 // Process start (from /proc/self/stat) to the window shown and painted: the
 // main window, or with `minimal` a window of one button.
 int benchStartup(const QElapsedTimer& sinceMain, bool minimal) {
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     std::unique_ptr<QWidget> w;
     if (minimal) {
         w = std::make_unique<QPushButton>(QStringLiteral("OK"));
@@ -242,19 +242,19 @@ int benchStartup(const QElapsedTimer& sinceMain, bool minimal) {
 // Opens the COM Port list of a shown main window seven times on this
 // machine's real serial ports; prints the median and the number of ttys.
 int benchComList() {
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.show();
     QCoreApplication::processEvents();
     std::vector<double> ms;
     for (int i = 0; i < 7; ++i) {
         const auto t0 = SteadyClock::now();
-        child<shell::PromptComboBox>(w, "ComPort")->showPopup();
+        child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
         QCoreApplication::processEvents();
         ms.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - t0).count());
-        child<shell::PromptComboBox>(w, "ComPort")->hidePopup();
+        child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
         QCoreApplication::processEvents();
     }
     std::sort(ms.begin(), ms.end());
@@ -276,21 +276,21 @@ int benchRun(int secs) {
         return 1;
     }
     qputenv("VXMETER_COM1", QFile::encodeName(sim.devicePath()));
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs(dir.filePath(QStringLiteral("run.csv")));
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
-    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
     MainState(w).invoke("ConnectBtn_Click");
-    if (!child<comm::SerialLink>(w, "MSComm1")->isOpen()) {
+    if (!child<vx::link::SerialLink>(w, "MSComm1")->isOpen()) {
         std::fprintf(stderr, "run: not connected: %s\n",
                      qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
         return 1;
     }
-    child<shell::PromptComboBox>(w, "FuncBox")
+    child<vx::shell::PromptComboBox>(w, "FuncBox")
         ->setCurrentIndex(
-            int(child<shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+            int(child<vx::shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
     MainState(w).invoke("SetFunc_Click");
     double cpuStart = 0;
     QTimer::singleShot(0, &w, [&] {
@@ -344,12 +344,12 @@ struct ConnectAttempt {
 // One press of Connect on COM 1 mapped to `device`, on the real clock.
 ConnectAttempt connectOnce(const QString& device) {
     qputenv("VXMETER_COM1", QFile::encodeName(device));
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     FixedDialogs dialogs({});
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
-    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
     const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();

@@ -1,11 +1,11 @@
-#include "MkHelp.h"
+#include "mkhelp/MkHelp.h"
 
 #include <algorithm>
 #include <array>
 
-#include "CodePage.h"
+#include "help/CodePage.h"
 
-namespace vxmkhelp {
+namespace mkhelp {
 
 namespace {
 
@@ -78,7 +78,7 @@ std::variant<std::string, std::string> toWindows1252(std::string_view utf8) {
                 std::in_place_index<1>,
                 "control character " + hex(ch) + " (help files use control bytes as delimiters)"};
         }
-        const auto byte = vxhelp::unicodeToWindows1252(ch);
+        const auto byte = vx::help::unicodeToWindows1252(ch);
         if (!byte) {
             return std::variant<std::string, std::string>{
                 std::in_place_index<1>,
@@ -252,4 +252,4 @@ std::vector<std::uint8_t> writeHelpFile(const Source& source) {
     return out;
 }
 
-}  // namespace vxmkhelp
+}  // namespace mkhelp

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-namespace vxmkhelp {
+namespace mkhelp {
 
 // The readable help source, UTF-8 text, one directive or text line per line:
 //
@@ -63,4 +63,4 @@ inline constexpr std::uint8_t kTextClose = 0x06;
 
 std::vector<std::uint8_t> writeHelpFile(const Source& source);
 
-}  // namespace vxmkhelp
+}  // namespace mkhelp

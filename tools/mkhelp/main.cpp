@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "MkHelp.h"
+#include "mkhelp/MkHelp.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -18,12 +18,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const auto source = vxmkhelp::readSource(text);
-    if (const auto* error = std::get_if<vxmkhelp::SourceError>(&source)) {
+    const auto source = mkhelp::readSource(text);
+    if (const auto* error = std::get_if<mkhelp::SourceError>(&source)) {
         std::cerr << argv[1] << ":" << error->line << ": " << error->message << "\n";
         return 1;
     }
-    const auto bytes = vxmkhelp::writeHelpFile(std::get<vxmkhelp::Source>(source));
+    const auto bytes = mkhelp::writeHelpFile(std::get<mkhelp::Source>(source));
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));

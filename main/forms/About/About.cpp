@@ -1,4 +1,4 @@
-#include "About.h"
+#include "forms/About/About.h"
 
 #include <QFont>
 #include <QFrame>

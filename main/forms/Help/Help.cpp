@@ -1,4 +1,4 @@
-#include "Help.h"
+#include "forms/Help/Help.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,8 +16,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "CodePage.h"
-#include "HelpFile.h"
+#include "help/CodePage.h"
+#include "help/HelpFile.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ QIcon nodePicture(Picture picture) {
 }
 
 QString fromHelpBytes(std::span<const std::uint8_t> bytes) {
-    return QString::fromStdU16String(vxhelp::windows1252ToUtf16(bytes));
+    return QString::fromStdU16String(vx::help::windows1252ToUtf16(bytes));
 }
 
 }  // namespace
@@ -138,11 +138,11 @@ void Help::connectSignals() {
 
 void Help::Form_Load() {
     TreeView1->clear();
-    auto file = vxhelp::readFileBytes(QFile::encodeName(helpPath_).toStdString());
+    auto file = vx::help::readFileBytes(QFile::encodeName(helpPath_).toStdString());
     helpBytes = std::move(file.bytes);
-    vxhelp::HelpParse parse;
+    vx::help::HelpParse parse;
     if (file.ok()) {
-        parse = vxhelp::parseHelp(helpBytes);
+        parse = vx::help::parseHelp(helpBytes);
     }
     const QString error = QString::fromStdString(file.ok() ? parse.error : file.error);
     if (!error.isEmpty()) {
@@ -157,10 +157,10 @@ void Help::Form_Load() {
     const QIcon subtopicPicture = nodePicture(Picture::Subtopic);
     QTreeWidgetItem* topicNode = nullptr;
     std::vector<QTreeWidgetItem*> subtopicNodes;
-    for (const vxhelp::HelpEntry& entry : parse.entries) {
+    for (const vx::help::HelpEntry& entry : parse.entries) {
         const QString title = fromHelpBytes(
             {reinterpret_cast<const std::uint8_t*>(entry.title.data()), entry.title.size()});
-        if (entry.kind == vxhelp::EntryKind::Topic) {
+        if (entry.kind == vx::help::EntryKind::Topic) {
             topicNode = new QTreeWidgetItem(TreeView1, QStringList{title});
             topicNode->setIcon(0, topicPicture);
             topicNode->setData(0, kTagRole, QString());
@@ -183,7 +183,7 @@ void Help::TreeView1_NodeClick(QTreeWidgetItem* node) {
     if (tag.empty()) {
         return;
     }
-    const auto bytes = vxhelp::rangeBytes(helpBytes, tag);
+    const auto bytes = vx::help::rangeBytes(helpBytes, tag);
     if (bytes.empty()) {
         return;
     }

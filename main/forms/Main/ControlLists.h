@@ -5,7 +5,7 @@
 
 // Named groups of main-window controls that several handlers enable or
 // disable together, in the order given.
-namespace meter {
+namespace vx::meter {
 
 // The measurement, logging and reading controls. Close Port and the reset
 // both disable them, after their own first few.
@@ -38,4 +38,4 @@ inline constexpr std::array<std::string_view, 28> kMeasurementControls{"FuncBoxT
                                                                        "Rate",
                                                                        "SetRate"};
 
-}  // namespace meter
+}  // namespace vx::meter

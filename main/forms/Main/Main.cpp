@@ -1,5 +1,5 @@
-#include "Main.h"
-#include "ViewText.h"
+#include "forms/Main/Main.h"
+#include "shell/Latin1View.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,25 +11,25 @@
 
 #include <algorithm>
 
-#include "Busy.h"
-#include "Clock.h"
-#include "ControlLists.h"
-#include "DataLog.h"
-#include "Dialogs.h"
-#include "Errors.h"
-#include "Framing.h"
-#include "MeterTables.h"
-#include "NetworkPort.h"
-#include "PortMap.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "StatusLamp.h"
-#include "Trend.h"
-#include "Wait.h"
+#include "forms/Main/ControlLists.h"
+#include "forms/Trend/Trend.h"
+#include "link/Errors.h"
+#include "link/Framing.h"
+#include "link/NetworkPort.h"
+#include "link/PortMap.h"
+#include "link/SerialLink.h"
+#include "log/DataLog.h"
+#include "meter/MeterTables.h"
+#include "shell/Busy.h"
+#include "shell/Clock.h"
+#include "shell/Dialogs.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "shell/Wait.h"
 
 namespace {
 
-using shell::fromView;
+using vx::shell::fromLatin1View;
 
 // Close Port disables these before the measurement controls.
 constexpr std::array<std::string_view, 4> kClosePortDisables{"FuncBox", "SetFunc", "Reset", "Send"};
@@ -87,7 +87,7 @@ Main::Main(const MainServices& services, QWidget* parent)
       dialogs_(services.dialogs),
       opener_(services.opener),
       helpFilePath_(services.helpFilePath) {
-    MSComm1 = new comm::SerialLink(opener_, this);
+    MSComm1 = new vx::link::SerialLink(opener_, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     buildUi();
     createTrend();
@@ -98,7 +98,7 @@ Main::Main(const MainServices& services, QWidget* parent)
 Main::~Main() = default;
 
 QWidget* Main::control(std::string_view name) const {
-    return controls_.value(fromView(name));
+    return controls_.value(fromLatin1View(name));
 }
 
 void Main::SetControlsEnabled(std::span<const std::string_view> names, bool enabled) {
@@ -144,9 +144,9 @@ void Main::connectSignals() {
     }
     // Adapters come and go: the tool tips say where each COM number points
     // whenever the list is opened.
-    connect(ComPort, &shell::PromptComboBox::aboutToShowPopup, this, &Main::refreshPortTips);
-    connect(MSComm1, &comm::SerialLink::dataWaiting, this, &Main::MSComm1_OnComm);
-    connect(MSComm1, &comm::SerialLink::portLost, this, &Main::MSComm1_PortLost);
+    connect(ComPort, &vx::shell::PromptComboBox::aboutToShowPopup, this, &Main::refreshPortTips);
+    connect(MSComm1, &vx::link::SerialLink::dataWaiting, this, &Main::MSComm1_OnComm);
+    connect(MSComm1, &vx::link::SerialLink::portLost, this, &Main::MSComm1_PortLost);
     connect(mnuAbout, &QAction::triggered, this, &Main::mnuAbout_Click);
     connect(mnuSeeHelp, &QAction::triggered, this, &Main::mnuSeeHelp_Click);
     connect(mnuTrend, &QAction::triggered, this, &Main::mnuTrend_Click);
@@ -165,39 +165,40 @@ void Main::Form_Load() {
     // The COM entries' tool tips are filled when the list first drops down,
     // not here: mapping them takes a look at every tty the system has, which
     // would hold up the window's start.
-    ComPort->appendEntries(meter::kComPortItems);
-    BaudRate->appendEntries(meter::kBaudRateItems);
-    BaudRate->setCurrentIndex(meter::kBaudRateStart);
-    TermChar->appendEntries(meter::kTermCharItems);
-    TermChar->setCurrentIndex(meter::kTermCharStart);
-    std::array<std::string_view, meter::kFunctions.size()> functionItems{};
-    for (std::size_t i = 0; i < meter::kFunctions.size(); ++i) {
-        functionItems[i] = meter::kFunctions[i].item;
+    ComPort->appendEntries(vx::meter::kComPortItems);
+    BaudRate->appendEntries(vx::meter::kBaudRateItems);
+    BaudRate->setCurrentIndex(vx::meter::kBaudRateStart);
+    TermChar->appendEntries(vx::meter::kTermCharItems);
+    TermChar->setCurrentIndex(vx::meter::kTermCharStart);
+    std::array<std::string_view, vx::meter::kFunctions.size()> functionItems{};
+    for (std::size_t i = 0; i < vx::meter::kFunctions.size(); ++i) {
+        functionItems[i] = vx::meter::kFunctions[i].item;
     }
     FuncBox->appendEntries(functionItems);
-    FuncBox->setCurrentIndex(meter::kFunctionStart);
-    Trigger->appendEntries(meter::kTriggerItems);
-    Trigger->setCurrentIndex(meter::kTriggerStart);
-    Display->appendEntries(meter::kDisplayItems);
-    Display->setCurrentIndex(meter::kDisplayStart);
-    RangeType->appendEntries(meter::kRangeTypeItems);
-    RangeType->setCurrentIndex(meter::kRangeTypeStart);
-    Rate->appendEntries(meter::kRateItems);
-    RefMethod->appendEntries(meter::kRefMethodItems);
+    FuncBox->setCurrentIndex(vx::meter::kFunctionStart);
+    Trigger->appendEntries(vx::meter::kTriggerItems);
+    Trigger->setCurrentIndex(vx::meter::kTriggerStart);
+    Display->appendEntries(vx::meter::kDisplayItems);
+    Display->setCurrentIndex(vx::meter::kDisplayStart);
+    RangeType->appendEntries(vx::meter::kRangeTypeItems);
+    RangeType->setCurrentIndex(vx::meter::kRangeTypeStart);
+    Rate->appendEntries(vx::meter::kRateItems);
+    RefMethod->appendEntries(vx::meter::kRefMethodItems);
 }
 
 // Each COM entry's tool tip names the device it maps to now.
 void Main::refreshPortTips() {
     const QStringList devices = opener_.describe(ComPort->count());
     for (int i = 0; i < ComPort->count(); ++i) {
-        ComPort->setItemData(i, comm::portDescription(i + 1, devices.value(i)), Qt::ToolTipRole);
+        ComPort->setItemData(i, vx::link::portDescription(i + 1, devices.value(i)),
+                             Qt::ToolTipRole);
     }
 }
 
 // Window utilities.
 
 void Main::WaitSeconds(double seconds) {
-    shell::waitSeconds(clock_, seconds, [this] { return ending_; });
+    vx::shell::waitSeconds(clock_, seconds, [this] { return ending_; });
 }
 
 // A network port makes its connection while events run, like any wait of
@@ -206,7 +207,7 @@ void Main::WaitSeconds(double seconds) {
 // milliseconds, and a slow one costs a few dozen wake-ups, not a busy loop.
 void Main::AwaitConnection() {
     constexpr qint64 kLongestPassMs = 64;
-    const QDateTime limit = clock_.now().addMSecs(comm::kConnectLimit.count());
+    const QDateTime limit = clock_.now().addMSecs(vx::link::kConnectLimit.count());
     qint64 pass = 1;
     for (QDateTime now = clock_.now(); MSComm1->connecting() && !ending_ && now < limit;
          now = clock_.now()) {
@@ -216,11 +217,11 @@ void Main::AwaitConnection() {
 }
 
 void Main::BeginBusy() {
-    shell::beginBusy(this);
+    vx::shell::beginBusy(this);
 }
 
 void Main::EndBusy() {
-    shell::endBusy(this);
+    vx::shell::endBusy(this);
 }
 
 void Main::ClearRangeList(qint16 count) {
@@ -232,8 +233,8 @@ void Main::ClearSecondaryList(qint16 count) {
 }
 
 int Main::SendCommand(const QString& text) {
-    const int error = MSComm1->write(comm::framing::commandLine(text, tchar));
-    if (error != comm::kNoError) {
+    const int error = MSComm1->write(vx::link::framing::commandLine(text, tchar));
+    if (error != vx::link::kNoError) {
         StatusBox->setText(
             QStringLiteral("Command \"%1\" not sent: %2").arg(text, MSComm1->lastError()));
     }
@@ -253,8 +254,8 @@ void Main::ConnectBtn_Click() {
     if (BaudRate->currentIndex() >= 0) {
         baudString = BaudRate->itemText(BaudRate->currentIndex());
     }
-    if (const int t = TermChar->currentIndex(); t >= 0 && t < int(meter::kTermChars.size())) {
-        tchar = fromView(meter::kTermChars[t]);
+    if (const int t = TermChar->currentIndex(); t >= 0 && t < int(vx::meter::kTermChars.size())) {
+        tchar = fromLatin1View(vx::meter::kTermChars[t]);
     }
 
     // Every failure from here on ends the attempt with its error number.
@@ -262,11 +263,11 @@ void Main::ConnectBtn_Click() {
         if (MSComm1->isOpen()) {
             MSComm1->close();
         }
-        PortOpenStat->setFillColor(shell::kLampRed);
+        PortOpenStat->setFillColor(vx::shell::kLampRed);
         bool numeric = false;
         const int number = portString.toInt(&numeric);
         if (!numeric) {
-            return comm::kTypeMismatch;
+            return vx::link::kTypeMismatch;
         }
         MSComm1->setCommPort(number);
         MSComm1->setSettings(baudString + QStringLiteral(",N,8,1"));
@@ -277,7 +278,7 @@ void Main::ConnectBtn_Click() {
                 QStringLiteral("Could not open COM%1: %2").arg(number).arg(MSComm1->lastError()));
             return e;
         };
-        if (const int e = MSComm1->open(); e != comm::kNoError) {
+        if (const int e = MSComm1->open(); e != vx::link::kNoError) {
             return openFailed(e);
         }
         if (MSComm1->connecting()) {
@@ -285,29 +286,29 @@ void Main::ConnectBtn_Click() {
             AwaitConnection();
             if (ending_) {
                 EndBusy();
-                return comm::kNoError;
+                return vx::link::kNoError;
             }
-            if (const int e = MSComm1->finishConnect(); e != comm::kNoError) {
+            if (const int e = MSComm1->finishConnect(); e != vx::link::kNoError) {
                 return openFailed(e);
             }
         }
-        PortOpenStat->setFillColor(shell::kLampGreen);
-        if (const int e = SendCommand(QStringLiteral("*IDN?")); e != comm::kNoError) {
+        PortOpenStat->setFillColor(vx::shell::kLampGreen);
+        if (const int e = SendCommand(QStringLiteral("*IDN?")); e != vx::link::kNoError) {
             return e;
         }
         BeginBusy();
         WaitSeconds(2);
         if (ending_) {
             EndBusy();
-            return comm::kNoError;
+            return vx::link::kNoError;
         }
         if (!MSComm1->isOpen()) {
             StatusBox->setText(
                 QStringLiteral("Connection lost while identifying the instrument: %1")
                     .arg(MSComm1->lastError()));
-            return comm::kPortNotOpen;
+            return vx::link::kPortNotOpen;
         }
-        const QString reply = trimSpaces(comm::framing::fromWire(MSComm1->readAll()));
+        const QString reply = trimSpaces(vx::link::framing::fromWire(MSComm1->readAll()));
         const qsizetype end = tchar.isEmpty() ? -1 : reply.indexOf(tchar);
         if (end < 0) {
             StatusBox->setText(
@@ -317,7 +318,7 @@ void Main::ConnectBtn_Click() {
                     : QStringLiteral(
                           "Reply from instrument has no termination character: check baud "
                           "rate and termination character"));
-            return comm::kNoReply;
+            return vx::link::kNoReply;
         }
         InstrID->clear();
         InstrID->setText(reply.left(end));
@@ -325,10 +326,10 @@ void Main::ConnectBtn_Click() {
         StatusBox->setText(QStringLiteral("Ready"));
         SetControlsEnabled(kConnectEnables, true);
         SetControlsEnabled(kConnectionLists, false);
-        return comm::kNoError;
+        return vx::link::kNoError;
     }();
 
-    if (error != comm::kNoError) {
+    if (error != vx::link::kNoError) {
         // A failed attempt never leaves the window busy.
         EndBusy();
     }
@@ -338,12 +339,12 @@ void Main::ConnectBtn_Click() {
 void Main::Close_Click() {
     if (MSComm1->isOpen()) {
         MSComm1->close();
-        PortOpenStat->setFillColor(shell::kLampRed);
+        PortOpenStat->setFillColor(vx::shell::kLampRed);
     }
     SetControlsEnabled(kConnectionLists, true);
     InstrID->setText(QStringLiteral("No Instrument Connected"));
     SetControlsEnabled(kClosePortDisables, false);
-    SetControlsEnabled(meter::kMeasurementControls, false);
+    SetControlsEnabled(vx::meter::kMeasurementControls, false);
     for (QLineEdit* box :
          {StatusBox, PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
         box->clear();
@@ -355,17 +356,18 @@ void Main::Close_Click() {
 
 void Main::ReportConnectionError(int error) {
     switch (error) {
-        case comm::kTypeMismatch:
+        case vx::link::kTypeMismatch:
             dialogs_.message(this, QStringLiteral("Please Select a COM port before connecting."),
-                             QStringLiteral("Connection Error"), shell::Dialogs::Icon::Exclamation);
+                             QStringLiteral("Connection Error"),
+                             vx::shell::Dialogs::Icon::Exclamation);
             break;
-        case comm::kPortInUse:
+        case vx::link::kPortInUse:
             dialogs_.message(
                 this,
                 QStringLiteral("The selected COM port is currently in use or is opened "
                                "by another application or user.  Please check to make "
                                "sure port is not in use before connecting."),
-                QStringLiteral("Connection Error"), shell::Dialogs::Icon::Exclamation);
+                QStringLiteral("Connection Error"), vx::shell::Dialogs::Icon::Exclamation);
             break;
         default:
             break;
@@ -373,7 +375,7 @@ void Main::ReportConnectionError(int error) {
 }
 
 void Main::MSComm1_PortLost(const QString& reason) {
-    PortOpenStat->setFillColor(shell::kLampRed);
+    PortOpenStat->setFillColor(vx::shell::kLampRed);
     StatusBox->setText(
         QStringLiteral("Connection lost: %1. Check the cable, then press Connect.").arg(reason));
     if (running_cnt != 0 || datalog_start != 0) {

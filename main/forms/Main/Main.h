@@ -23,24 +23,24 @@ class DataLog;
 class Help;
 class Trend;
 
-namespace shell {
+namespace vx::shell {
 class Clock;
 class Dialogs;
 class PromptComboBox;
 class StatusLamp;
-}  // namespace shell
+}  // namespace vx::shell
 
-namespace comm {
+namespace vx::link {
 class PortOpener;
 class SerialLink;
-}  // namespace comm
+}  // namespace vx::link
 
 // What the main window needs from the platform: the clock every wait runs
 // on, the message boxes and save dialog, and the serial ports.
 struct MainServices {
-    shell::Clock& clock;
-    shell::Dialogs& dialogs;
-    comm::PortOpener& opener;
+    vx::shell::Clock& clock;
+    vx::shell::Dialogs& dialogs;
+    vx::link::PortOpener& opener;
     QString helpFilePath;  // Help.mhf; empty: beside the program
 };
 
@@ -71,7 +71,7 @@ private:
     friend class MainState;
 
     // The serial-port control.
-    comm::SerialLink* MSComm1 = nullptr;
+    vx::link::SerialLink* MSComm1 = nullptr;
 
     // State shared by the handlers; all start at zero or the empty text.
     QString func;
@@ -152,8 +152,8 @@ private:
     void SetControlsEnabled(std::span<const std::string_view> names, bool enabled);
     QWidget* control(std::string_view name) const;
 
-    shell::Clock& clock() const { return clock_; }
-    shell::Dialogs& dialogs() const { return dialogs_; }
+    vx::shell::Clock& clock() const { return clock_; }
+    vx::shell::Dialogs& dialogs() const { return dialogs_; }
     bool isEnding() const { return ending_; }
     Trend* trendWindow() const;
     About* aboutWindow() const;
@@ -169,9 +169,9 @@ private:
     void EndRunForLostPort(const QString& why);
     void CloseLogFile();
 
-    shell::Clock& clock_;
-    shell::Dialogs& dialogs_;
-    comm::PortOpener& opener_;
+    vx::shell::Clock& clock_;
+    vx::shell::Dialogs& dialogs_;
+    vx::link::PortOpener& opener_;
     QString helpFilePath_;
     QHash<QString, QWidget*> controls_;
     std::unique_ptr<DataLog> log_;

@@ -15,18 +15,18 @@
 #include <cmath>
 #include <optional>
 
-#include "Commands.h"
-#include "ControlLists.h"
-#include "Dialogs.h"
-#include "Errors.h"
-#include "Main.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
-#include "ViewText.h"
+#include "forms/Main/ControlLists.h"
+#include "forms/Main/Main.h"
+#include "link/Errors.h"
+#include "meter/Commands.h"
+#include "shell/Dialogs.h"
+#include "shell/Latin1View.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
 
 namespace {
 
-using shell::fromView;
+using vx::shell::fromLatin1View;
 
 // Controls the primary function Set makes usable, in this order.
 constexpr std::array<std::string_view, 11> kFunctionSetEnables{"Trigger",
@@ -83,43 +83,44 @@ void Main::SetFunc_Click() {
     SetControlsEnabled(kFunctionSetEnables, true);
 
     const int index = FuncBox->currentIndex();
-    if (index >= 0 && index < static_cast<int>(meter::kFunctions.size())) {
-        const auto& function = meter::kFunctions[static_cast<std::size_t>(index)];
-        const auto& setup = meter::kFunctionSetups[static_cast<std::size_t>(index)];
-        func = fromView(function.mnemonic);
-        if (setup.secondaryButtons == meter::Enable::Off) {
+    if (index >= 0 && index < static_cast<int>(vx::meter::kFunctions.size())) {
+        const auto& function = vx::meter::kFunctions[static_cast<std::size_t>(index)];
+        const auto& setup = vx::meter::kFunctionSetups[static_cast<std::size_t>(index)];
+        func = fromLatin1View(function.mnemonic);
+        if (setup.secondaryButtons == vx::meter::Enable::Off) {
             SecondaryUnit->clear();
         }
-        if (setup.secondaryButtons != meter::Enable::Keep) {
-            SetControlsEnabled(kSecondaryButtons, setup.secondaryButtons == meter::Enable::On);
+        if (setup.secondaryButtons != vx::meter::Enable::Keep) {
+            SetControlsEnabled(kSecondaryButtons, setup.secondaryButtons == vx::meter::Enable::On);
         }
-        if (setup.secondList == meter::Refill::Replace) {
+        if (setup.secondList == vx::meter::Refill::Replace) {
             ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
             FuncBoxTwo->appendEntries(setup.secondItems);
         }
-        if (setup.rangeTypeControls != meter::Enable::Keep) {
-            SetControlsEnabled(kRangeTypeControls, setup.rangeTypeControls == meter::Enable::On);
+        if (setup.rangeTypeControls != vx::meter::Enable::Keep) {
+            SetControlsEnabled(kRangeTypeControls,
+                               setup.rangeTypeControls == vx::meter::Enable::On);
         }
         if (setup.chooseManual) {
             RangeType->setCurrentIndex(0);
         }
-        if (setup.rangeControls != meter::Enable::Keep) {
-            SetControlsEnabled(kRangeControls, setup.rangeControls == meter::Enable::On);
+        if (setup.rangeControls != vx::meter::Enable::Keep) {
+            SetControlsEnabled(kRangeControls, setup.rangeControls == vx::meter::Enable::On);
         }
-        if (setup.rangeList == meter::Refill::Replace) {
+        if (setup.rangeList == vx::meter::Refill::Replace) {
             ClearRangeList(static_cast<qint16>(Range->count()));
             Range->appendEntries(setup.rangeItems);
         }
-        PrimaryUnit->setText(fromView(function.unit));
+        PrimaryUnit->setText(fromLatin1View(function.unit));
         SecondaryUnit->clear();
     }
 
     // Any other index resends the function already held in `func`.
-    if (SendCommand(meter::functionLine(func)) != comm::kNoError) {
+    if (SendCommand(vx::meter::functionLine(func)) != vx::link::kNoError) {
         return;
     }
     SetControlsEnabled(kRefOnOff, true);
-    if (const auto header = meter::primaryHeader(func)) {
+    if (const auto header = vx::meter::primaryHeader(func)) {
         func_selection = *header;
     }
     SetControlsEnabled(kRateControls, true);
@@ -127,9 +128,9 @@ void Main::SetFunc_Click() {
 
 void Main::FuncBoxTwoStateOn_Click() {
     BeginBusy();
-    if (SendCommand(meter::secondaryStateLine(true)) == comm::kNoError) {
+    if (SendCommand(vx::meter::secondaryStateLine(true)) == vx::link::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
-        FuncTwoStat->setFillColor(shell::kLampGreen);
+        FuncTwoStat->setFillColor(vx::shell::kLampGreen);
         SetControlsEnabled(kSecondaryListControls, true);
         // Continuous reading waits until a secondary function has been set.
         Run->setEnabled(false);
@@ -139,9 +140,9 @@ void Main::FuncBoxTwoStateOn_Click() {
 
 void Main::FuncBoxTwoStateOff_Click() {
     BeginBusy();
-    if (SendCommand(meter::secondaryStateLine(false)) == comm::kNoError) {
+    if (SendCommand(vx::meter::secondaryStateLine(false)) == vx::link::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
-        FuncTwoStat->setFillColor(shell::kLampRed);
+        FuncTwoStat->setFillColor(vx::shell::kLampRed);
         SetControlsEnabled(kSecondaryListControls, false);
         SecondaryDisplay->clear();
         SecondaryUnit->clear();
@@ -152,23 +153,23 @@ void Main::FuncBoxTwoStateOff_Click() {
 
 void Main::SetFuncTwo_Click() {
     Run->setEnabled(true);
-    const std::optional<QString> text = meter::secondaryText(func, FuncBoxTwo->currentIndex());
+    const std::optional<QString> text = vx::meter::secondaryText(func, FuncBoxTwo->currentIndex());
     if (!text) {
         // Continuity, diode and resistance have no secondary function.
         return;
     }
-    if (SendCommand(meter::secondaryLine(*text)) != comm::kNoError) {
+    if (SendCommand(vx::meter::secondaryLine(*text)) != vx::link::kNoError) {
         return;
     }
-    if (const meter::SecondaryUnit* row = meter::secondaryUnit(*text)) {
-        SecondaryUnit->setText(fromView(row->unit));
-        secondfunc_selection = fromView(row->header);
+    if (const vx::meter::SecondaryUnit* row = vx::meter::secondaryUnit(*text)) {
+        SecondaryUnit->setText(fromLatin1View(row->unit));
+        secondfunc_selection = fromLatin1View(row->header);
     }
 }
 
 void Main::SetRange_Click() {
-    int error = comm::kNoError;
-    if (const auto line = meter::rangeLine(func, Range->currentIndex())) {
+    int error = vx::link::kNoError;
+    if (const auto line = vx::meter::rangeLine(func, Range->currentIndex())) {
         error = SendCommand(*line);
     }
     ReportConnectionError(error);
@@ -176,24 +177,25 @@ void Main::SetRange_Click() {
 
 void Main::SetRangeType_Click() {
     const int index = RangeType->currentIndex();
-    if (index >= 0 && index < static_cast<int>(meter::kRangeTypeChoices.size())) {
-        SetControlsEnabled(kRangeControls,
-                           meter::kRangeTypeChoices[static_cast<std::size_t>(index)].rangeUsable);
+    if (index >= 0 && index < static_cast<int>(vx::meter::kRangeTypeChoices.size())) {
+        SetControlsEnabled(
+            kRangeControls,
+            vx::meter::kRangeTypeChoices[static_cast<std::size_t>(index)].rangeUsable);
     }
-    ReportConnectionError(SendCommand(meter::rangeTypeLine(func, index)));
+    ReportConnectionError(SendCommand(vx::meter::rangeTypeLine(func, index)));
 }
 
 void Main::SetRate_Click() {
-    ReportConnectionError(SendCommand(meter::rateLine(func, Rate->currentIndex())));
+    ReportConnectionError(SendCommand(vx::meter::rateLine(func, Rate->currentIndex())));
 }
 
 void Main::SetTrig_Click() {
     const int index = Trigger->currentIndex();
-    if (index >= 0 && index < static_cast<int>(meter::kTriggerSources.size())) {
+    if (index >= 0 && index < static_cast<int>(vx::meter::kTriggerSources.size())) {
         SendTrig->setEnabled(
-            meter::kTriggerSources[static_cast<std::size_t>(index)].softwareTrigger);
+            vx::meter::kTriggerSources[static_cast<std::size_t>(index)].softwareTrigger);
     }
-    ReportConnectionError(SendCommand(meter::triggerLine(index)));
+    ReportConnectionError(SendCommand(vx::meter::triggerLine(index)));
 }
 
 void Main::SendTrig_Click() {
@@ -201,33 +203,33 @@ void Main::SendTrig_Click() {
 }
 
 void Main::SetDisp_Click() {
-    SendCommand(meter::displayLine(Display->currentIndex()));
+    SendCommand(vx::meter::displayLine(Display->currentIndex()));
 }
 
 void Main::Hold_Click() {
     // The lamp is the only record of the hold state; it flips only once its
     // command has gone out.
-    const bool holding = HoldStat->fillColor() == shell::kLampGreen;
-    const int error = SendCommand(meter::holdLine(!holding));
-    if (error == comm::kNoError) {
-        HoldStat->setFillColor(holding ? shell::kLampRed : shell::kLampGreen);
+    const bool holding = HoldStat->fillColor() == vx::shell::kLampGreen;
+    const int error = SendCommand(vx::meter::holdLine(!holding));
+    if (error == vx::link::kNoError) {
+        HoldStat->setFillColor(holding ? vx::shell::kLampRed : vx::shell::kLampGreen);
     }
     ReportConnectionError(error);
 }
 
 void Main::RefStateOn_Click() {
-    if (SendCommand(func + QStringLiteral(":REF:STAT ON")) != comm::kNoError) {
+    if (SendCommand(func + QStringLiteral(":REF:STAT ON")) != vx::link::kNoError) {
         return;
     }
-    RefStat->setFillColor(shell::kLampGreen);
+    RefStat->setFillColor(vx::shell::kLampGreen);
     SetControlsEnabled(kRefMethodControls, true);
 }
 
 void Main::RefStateOff_Click() {
-    if (SendCommand(func + QStringLiteral(":REF:STAT OFF")) != comm::kNoError) {
+    if (SendCommand(func + QStringLiteral(":REF:STAT OFF")) != vx::link::kNoError) {
         return;
     }
-    RefStat->setFillColor(shell::kLampRed);
+    RefStat->setFillColor(vx::shell::kLampRed);
     SetControlsEnabled(kRefOffDisables, false);
 }
 
@@ -246,7 +248,7 @@ void Main::SetRefMethod_Click() {
         default:
             break;
     }
-    ReportConnectionError(comm::kNoError);
+    ReportConnectionError(vx::link::kNoError);
 }
 
 void Main::AcqRef_Click() {
@@ -260,15 +262,15 @@ void Main::SetRef_Click() {
         dialogs().message(this,
                           QStringLiteral("The reference value must be a number from -1010 to "
                                          "1010, such as 1.5 or -2.5e2."),
-                          QStringLiteral("Reference Error"), shell::Dialogs::Icon::Exclamation);
+                          QStringLiteral("Reference Error"), vx::shell::Dialogs::Icon::Exclamation);
         return;
     }
-    if (*v > meter::kRefLimit) {
-        Ref->setText(fromView(meter::kRefUpperText));
-    } else if (*v < -meter::kRefLimit) {
-        Ref->setText(fromView(meter::kRefLowerText));
+    if (*v > vx::meter::kRefLimit) {
+        Ref->setText(fromLatin1View(vx::meter::kRefUpperText));
+    } else if (*v < -vx::meter::kRefLimit) {
+        Ref->setText(fromLatin1View(vx::meter::kRefLowerText));
     } else if (*v == 0.0) {
-        Ref->setText(fromView(meter::kRefZeroText));
+        Ref->setText(fromLatin1View(vx::meter::kRefZeroText));
     }
     // A value within the bounds goes out as typed ("12.50" keeps its digits),
     // without the blanks around it.
@@ -276,7 +278,7 @@ void Main::SetRef_Click() {
 }
 
 void Main::Reset_Click() {
-    if (const int error = SendCommand(QStringLiteral("*RST")); error != comm::kNoError) {
+    if (const int error = SendCommand(QStringLiteral("*RST")); error != vx::link::kNoError) {
         ReportConnectionError(error);
         return;
     }
@@ -284,12 +286,12 @@ void Main::Reset_Click() {
     BeginBusy();
     SetControlsEnabled(kResetEnables, true);
     SetControlsEnabled(kResetDisables, false);
-    SetControlsEnabled(meter::kMeasurementControls, false);
+    SetControlsEnabled(vx::meter::kMeasurementControls, false);
     for (QLineEdit* box : {PrimaryDisplay, SecondaryDisplay, PrimaryUnit, SecondaryUnit}) {
         box->clear();
     }
     WaitSeconds(kResetSeconds);
     EndBusy();
     StatusBox->setText(QStringLiteral("Ready"));
-    ReportConnectionError(comm::kNoError);
+    ReportConnectionError(vx::link::kNoError);
 }

@@ -3,11 +3,11 @@
 
 #include <QLineEdit>
 
-#include "About.h"
-#include "Help.h"
-#include "Main.h"
-#include "StatusLamp.h"
-#include "Trend.h"
+#include "forms/About/About.h"
+#include "forms/Help/Help.h"
+#include "forms/Main/Main.h"
+#include "forms/Trend/Trend.h"
+#include "shell/StatusLamp.h"
 
 namespace {
 

@@ -25,19 +25,19 @@
 #include <optional>
 #include <string_view>
 
-#include "Clock.h"
-#include "DataLog.h"
-#include "Dialogs.h"
-#include "Errors.h"
-#include "Framing.h"
-#include "Main.h"
-#include "SerialLink.h"
-#include "StatusLamp.h"
-#include "ViewText.h"
+#include "forms/Main/Main.h"
+#include "link/Errors.h"
+#include "link/Framing.h"
+#include "link/SerialLink.h"
+#include "log/DataLog.h"
+#include "shell/Clock.h"
+#include "shell/Dialogs.h"
+#include "shell/Latin1View.h"
+#include "shell/StatusLamp.h"
 
 namespace {
 
-using shell::fromView;
+using vx::shell::fromLatin1View;
 
 // Run: disabled first, then StopBtn enabled, then the rest disabled.
 constexpr std::array<std::string_view, 3> kRunDisablesFirst{"SingleRead", "Send", "Reset"};
@@ -75,8 +75,8 @@ struct Collected {
 Collected collect(QString& buffer, const QString& incoming, const QString& terminator) {
     buffer += incoming;
     Collected result;
-    if (comm::framing::replyComplete(buffer, terminator)) {
-        result.reply = comm::framing::dropLast(buffer);
+    if (vx::link::framing::replyComplete(buffer, terminator)) {
+        result.reply = vx::link::framing::dropLast(buffer);
     } else if (buffer.size() > kReplyLimit) {
         result.dropped = buffer.size();
         buffer.clear();
@@ -132,7 +132,7 @@ void Main::SingleRead_Click() {
     single_read = 1;
     PrimaryDisplay->clear();
     SecondaryDisplay->clear();
-    if (SendCommand(QStringLiteral("FETC?")) != comm::kNoError) {
+    if (SendCommand(QStringLiteral("FETC?")) != vx::link::kNoError) {
         // The query never left: no reply will come to claim the next text.
         single_read = 0;
         return;
@@ -152,7 +152,7 @@ void Main::Run_Click() {
     SetControlsEnabled(kRunDisablesThen, false);
     running_cnt = 1;
     while (true) {
-        if (SendCommand(QStringLiteral("FETC?")) != comm::kNoError) {
+        if (SendCommand(QStringLiteral("FETC?")) != vx::link::kNoError) {
             EndRunForLostPort(
                 QStringLiteral("the query \"FETC?\" was not sent: %1").arg(MSComm1->lastError()));
             return;
@@ -193,13 +193,13 @@ void Main::EndRunForLostPort(const QString& why) {
 void Main::MSComm1_OnComm() {
     // Each active branch reads the port itself: the first takes everything.
     const auto take = [this](QString& buffer, std::string_view what) -> std::optional<QString> {
-        Collected c = collect(buffer, comm::framing::fromWire(MSComm1->readAll()), tchar);
+        Collected c = collect(buffer, vx::link::framing::fromWire(MSComm1->readAll()), tchar);
         if (c.dropped > 0) {
             StatusBox->setText(
                 QStringLiteral("Dropped %1 characters of a %2 reply without the termination "
                                "character; check the termination character")
                     .arg(c.dropped)
-                    .arg(fromView(what)));
+                    .arg(fromLatin1View(what)));
         }
         return c.reply;
     };
@@ -260,7 +260,7 @@ void Main::Send_Click() {
                            "sent to the instrument, which takes only Latin-1 characters.")
                 .arg(QString::fromUcs4(&*c, 1),
                      QString::number(static_cast<uint>(*c), 16).toUpper().rightJustified(4, u'0')),
-            QStringLiteral("Command Not Sent"), shell::Dialogs::Icon::Exclamation);
+            QStringLiteral("Command Not Sent"), vx::shell::Dialogs::Icon::Exclamation);
         return;
     }
     if (!text.isEmpty() && (consoleHistory_.isEmpty() || consoleHistory_.constLast() != text)) {
@@ -272,7 +272,7 @@ void Main::Send_Click() {
     consoleHistoryPos_ = consoleHistory_.size();
     ReturnMsg->clear();
     SendScpi = 1;
-    if (SendCommand(text) != comm::kNoError) {
+    if (SendCommand(text) != vx::link::kNoError) {
         // Nothing went out, so no reply is awaited.
         SendScpi = 0;
     }
@@ -302,7 +302,7 @@ void Main::SaveData_Click() {
     if (running_cnt == 0) {
         dialogs().message(this,
                           QStringLiteral("Please click the RUN button first before logging data."),
-                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
+                          QStringLiteral("Run Error"), vx::shell::Dialogs::Icon::Information);
         return;
     }
     if (log_ && log_->isOpen()) {
@@ -310,16 +310,17 @@ void Main::SaveData_Click() {
                           QStringLiteral("Data is already being logged to %1.\nPress Stop Log "
                                          "before logging to another file.")
                               .arg(QDir::toNativeSeparators(log_->path())),
-                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Information);
+                          QStringLiteral("Log and Save Data"),
+                          vx::shell::Dialogs::Icon::Information);
         return;
     }
-    const shell::SaveFileRequest request{.title = QStringLiteral("Save Data As"),
-                                         .filter = fromView(kLogFilter),
-                                         .initialDir = QStringLiteral("C:\\Program Files"),
-                                         .fileName = QString()};
+    const vx::shell::SaveFileRequest request{.title = QStringLiteral("Save Data As"),
+                                             .filter = fromLatin1View(kLogFilter),
+                                             .initialDir = QStringLiteral("C:\\Program Files"),
+                                             .fileName = QString()};
     const std::optional<QString> chosen = dialogs().saveFileName(this, request);
     if (!chosen || chosen->isEmpty()) {
-        ReportConnectionError(comm::kNoError);
+        ReportConnectionError(vx::link::kNoError);
         return;
     }
     if (running_cnt == 0) {
@@ -328,7 +329,7 @@ void Main::SaveData_Click() {
                           QStringLiteral("Readings stopped while the file was being chosen; "
                                          "logging was not started. Press Run, then Log and Save "
                                          "Data again."),
-                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
+                          QStringLiteral("Run Error"), vx::shell::Dialogs::Icon::Information);
         return;
     }
     if (!log_) {
@@ -342,7 +343,8 @@ void Main::SaveData_Click() {
                           QStringLiteral("The data file %1 could not be opened: %2.\nReadings are "
                                          "not being logged.")
                               .arg(QDir::toNativeSeparators(path), log_->error()),
-                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Exclamation);
+                          QStringLiteral("Log and Save Data"),
+                          vx::shell::Dialogs::Icon::Exclamation);
         return;
     }
     if (!log_->writeLine(QString()) || !log_->writeLine(header)) {
@@ -352,7 +354,8 @@ void Main::SaveData_Click() {
                           QStringLiteral("The data file %1 could not be written: %2.\nReadings "
                                          "are not being logged.")
                               .arg(QDir::toNativeSeparators(path), reason),
-                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Exclamation);
+                          QStringLiteral("Log and Save Data"),
+                          vx::shell::Dialogs::Icon::Exclamation);
         StatusBox->setText(QStringLiteral("Logging not started: %1: %2").arg(path, reason));
         return;
     }
@@ -360,7 +363,7 @@ void Main::SaveData_Click() {
     FileToSave = path;
     FilePath->setText(FileToSave);
     datalog_start = 1;
-    ReportConnectionError(comm::kNoError);
+    ReportConnectionError(vx::link::kNoError);
 }
 
 void Main::EndLog_Click() {
@@ -399,7 +402,7 @@ void Main::WriteLogLine(const QString& reply) {
         [this, why] {
             dialogs().message(this, why + QStringLiteral(".\nThe lines logged before are kept."),
                               QStringLiteral("Log and Save Data"),
-                              shell::Dialogs::Icon::Exclamation);
+                              vx::shell::Dialogs::Icon::Exclamation);
         },
         Qt::QueuedConnection);
 }

@@ -7,7 +7,7 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 
-#include "Main.h"
+#include "forms/Main/Main.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Trend.h"
+#include "forms/Trend/Trend.h"
 
 #include <QBuffer>
 #include <QChart>
@@ -38,10 +38,10 @@
 #include <limits>
 #include <string_view>
 
-#include "DataLog.h"
-#include "Dialogs.h"
-#include "LogFile.h"
-#include "ViewText.h"
+#include "log/DataLog.h"
+#include "logread/LogFile.h"
+#include "shell/Dialogs.h"
+#include "shell/Latin1View.h"
 
 using namespace std::chrono_literals;
 
@@ -133,24 +133,24 @@ QString formatNumber(double value) {
 
 struct Trend::LoadJob {
     QString path;
-    logread::LoadProgress progress;
-    logread::LogLoad result;
+    vx::logread::LoadProgress progress;
+    vx::logread::LogLoad result;
 };
 
 struct Trend::ShownLog {
     QString path;
-    logread::LogContents contents;
+    vx::logread::LogContents contents;
     int session = 0;
 };
 
-Trend::Trend(shell::Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+Trend::Trend(vx::shell::Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
     setWindowFlag(Qt::Window);
     setObjectName(QStringLiteral("Trend"));
     setWindowTitle(QStringLiteral("Trend"));
     openDialog_ = [](QWidget* parent) -> std::optional<QString> {
         const QString path = QFileDialog::getOpenFileName(
-            parent, QStringLiteral("Open Log"), shell::existingDirOrDocuments(QString()),
-            shell::qtFileFilter(shell::fromView(kLogFilter)));
+            parent, QStringLiteral("Open Log"), vx::shell::existingDirOrDocuments(QString()),
+            vx::shell::qtFileFilter(vx::shell::fromLatin1View(kLogFilter)));
         if (path.isEmpty()) {
             return std::nullopt;
         }
@@ -225,7 +225,7 @@ void Trend::buildUi() {
         auto* list = new QComboBox(this);
         list->setObjectName(QLatin1String(name));
         for (const auto& item : items) {
-            list->addItem(shell::fromView(item));
+            list->addItem(vx::shell::fromLatin1View(item));
         }
         return list;
     };
@@ -262,7 +262,7 @@ void Trend::buildUi() {
     top->addWidget(SpanBox);
     top->addWidget(FollowBtn);
 
-    Readout = new QLabel(shell::fromView(kReadoutHint), this);
+    Readout = new QLabel(vx::shell::fromLatin1View(kReadoutHint), this);
     Readout->setObjectName(QStringLiteral("Readout"));
     Readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Readout->setMinimumWidth(200);
@@ -329,12 +329,13 @@ void Trend::buildUi() {
     digits.setStyleHint(QFont::TypeWriter);
     for (int row = 0; row < kStatCount; ++row) {
         const StatRow& stat = kStatRows[static_cast<std::size_t>(row)];
-        grid->addWidget(new QLabel(shell::fromView(stat.title), StatsBox), kFirstRow + row + 1, 0);
+        grid->addWidget(new QLabel(vx::shell::fromLatin1View(stat.title), StatsBox),
+                        kFirstRow + row + 1, 0);
         for (auto* values : {&primaryValues_, &secondaryValues_}) {
             auto* label = new QLabel(StatsBox);
             label->setObjectName((values == &primaryValues_ ? QStringLiteral("Primary")
                                                             : QStringLiteral("Secondary")) +
-                                 shell::fromView(stat.name));
+                                 vx::shell::fromLatin1View(stat.name));
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             label->setFont(digits);
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -431,7 +432,8 @@ void Trend::addReading(const QDateTime& when, const QString& reply, bool seconda
     secondaryUnit_ = secondaryUnit;
     secondaryOn_ = secondaryOn;
 
-    const trend::Point point = trend::parseReply(when.toMSecsSinceEpoch(), reply, secondaryOn);
+    const vx::forms::trend::Point point =
+        vx::forms::trend::parseReply(when.toMSecsSinceEpoch(), reply, secondaryOn);
     points_.append(point);
     primaryStats_.add(point.primary);
     if (secondaryOn) {
@@ -463,8 +465,8 @@ bool Trend::refreshPending() const {
     return refreshTimer_->isActive();
 }
 
-const QList<QLineSeries*>& Trend::plotted(trend::Column column) const {
-    return column == trend::Column::Primary ? primaryLines_ : secondaryLines_;
+const QList<QLineSeries*>& Trend::plotted(vx::forms::trend::Column column) const {
+    return column == vx::forms::trend::Column::Primary ? primaryLines_ : secondaryLines_;
 }
 
 void Trend::refreshTimer_Timeout() {
@@ -500,7 +502,7 @@ void Trend::refreshNow() {
     FollowBtn->setEnabled(!following_);
 }
 
-const logread::Session* Trend::shownSession() const {
+const vx::logread::Session* Trend::shownSession() const {
     if (log_ == nullptr || log_->session < 0 ||
         std::size_t(log_->session) >= log_->contents.sessions.size()) {
         return nullptr;
@@ -508,14 +510,14 @@ const logread::Session* Trend::shownSession() const {
     return &log_->contents.sessions[std::size_t(log_->session)];
 }
 
-trend::ColumnLabel Trend::label(trend::Column column) const {
-    const bool primary = column == trend::Column::Primary;
+vx::forms::trend::ColumnLabel Trend::label(vx::forms::trend::Column column) const {
+    const bool primary = column == vx::forms::trend::Column::Primary;
     if (log_ == nullptr) {
         return {.name = primary ? QStringLiteral("Primary") : QStringLiteral("Secondary"),
                 .unit = primary ? primaryUnit_ : secondaryUnit_};
     }
     // "DC Voltage(V),Frequency(Hz)": one title per column.
-    const logread::Session* session = shownSession();
+    const vx::logread::Session* session = shownSession();
     const QString header =
         session != nullptr ? QString::fromLatin1(session->header.c_str()) : QString();
     const qsizetype comma = header.indexOf(QLatin1Char(','));
@@ -525,15 +527,15 @@ trend::ColumnLabel Trend::label(trend::Column column) const {
         return {.name = primary ? QStringLiteral("Primary") : QStringLiteral("Secondary"),
                 .unit = QString()};
     }
-    return trend::headerLabel(title);
+    return vx::forms::trend::headerLabel(title);
 }
 
-bool Trend::columnShown(trend::Column column) const {
-    if (column == trend::Column::Primary) {
+bool Trend::columnShown(vx::forms::trend::Column column) const {
+    if (column == vx::forms::trend::Column::Primary) {
         return true;
     }
     if (log_ != nullptr) {
-        const logread::Session* session = shownSession();
+        const vx::logread::Session* session = shownSession();
         return session != nullptr && session->hasSecondary;
     }
     return secondaryOn_;
@@ -541,21 +543,24 @@ bool Trend::columnShown(trend::Column column) const {
 
 std::optional<Trend::TimeRange> Trend::dataRange() const {
     if (log_ != nullptr) {
-        const logread::Session* session = shownSession();
+        const vx::logread::Session* session = shownSession();
         if (session == nullptr || session->series.buckets().empty()) {
             return std::nullopt;
         }
         const auto& buckets = session->series.buckets();
         const qint64 width = session->series.width();
-        return TimeRange{.from = buckets.front().index * width,
-                         .to = buckets.back().index * width + width - logread::kStampResolutionMs};
+        return TimeRange{
+            .from = buckets.front().index * width,
+            .to = buckets.back().index * width + width - vx::logread::kStampResolutionMs};
     }
     if (points_.isEmpty()) {
         return std::nullopt;
     }
-    const auto [first, last] = std::minmax_element(
-        points_.points().begin(), points_.points().end(),
-        [](const trend::Point& a, const trend::Point& b) { return a.msecs < b.msecs; });
+    const auto [first, last] =
+        std::minmax_element(points_.points().begin(), points_.points().end(),
+                            [](const vx::forms::trend::Point& a, const vx::forms::trend::Point& b) {
+                                return a.msecs < b.msecs;
+                            });
     return TimeRange{.from = first->msecs, .to = last->msecs};
 }
 
@@ -580,7 +585,7 @@ Trend::TimeRange Trend::visibleRange() const {
 }
 
 void Trend::drawPlot() {
-    const logread::Session* session = shownSession();
+    const vx::logread::Session* session = shownSession();
     if (log_ != nullptr) {
         const QString header = session != nullptr && !session->header.empty()
                                    ? QString::fromLatin1(session->header.c_str())
@@ -592,12 +597,12 @@ void Trend::drawPlot() {
     } else {
         chart_->setTitle(primaryFunction_);
     }
-    const auto axisTitle = [this](trend::Column column) {
-        const trend::ColumnLabel l = label(column);
-        return log_ != nullptr ? l.name : trend::columnTitle(l.name, l.unit);
+    const auto axisTitle = [this](vx::forms::trend::Column column) {
+        const vx::forms::trend::ColumnLabel l = label(column);
+        return log_ != nullptr ? l.name : vx::forms::trend::columnTitle(l.name, l.unit);
     };
-    PrimaryAxis->setTitleText(axisTitle(trend::Column::Primary));
-    SecondaryAxis->setTitleText(axisTitle(trend::Column::Secondary));
+    PrimaryAxis->setTitleText(axisTitle(vx::forms::trend::Column::Primary));
+    SecondaryAxis->setTitleText(axisTitle(vx::forms::trend::Column::Secondary));
 
     const int width = static_cast<int>(chart_->plotArea().width());
     const int maxTicks = std::clamp(width / kTimeLabelWidth, kMinTimeTicks, kMaxTimeTicks);
@@ -605,9 +610,9 @@ void Trend::drawPlot() {
     int tickCount = maxTicks;
     if (following_) {
         // Round the ends out so that each grid line falls on a readable time.
-        const trend::TimeTicks ticks =
-            trend::timeTicks(range.from, range.to,
-                             QDateTime::fromMSecsSinceEpoch(range.from).offsetFromUtc(), maxTicks);
+        const vx::forms::trend::TimeTicks ticks = vx::forms::trend::timeTicks(
+            range.from, range.to, QDateTime::fromMSecsSinceEpoch(range.from).offsetFromUtc(),
+            maxTicks);
         range = {.from = ticks.from, .to = ticks.to};
         tickCount = ticks.count;
     }
@@ -620,24 +625,25 @@ void Trend::drawPlot() {
                        QDateTime::fromMSecsSinceEpoch(range.to));
 
     const int buckets = std::clamp(width / 2, kMinBuckets, kMaxBuckets);
-    drawColumn(trend::Column::Primary, primaryLines_, PrimaryAxis, kPrimaryColour,
-               columnShown(trend::Column::Primary), buckets);
-    drawColumn(trend::Column::Secondary, secondaryLines_, SecondaryAxis, kSecondaryColour,
-               columnShown(trend::Column::Secondary), buckets);
+    drawColumn(vx::forms::trend::Column::Primary, primaryLines_, PrimaryAxis, kPrimaryColour,
+               columnShown(vx::forms::trend::Column::Primary), buckets);
+    drawColumn(vx::forms::trend::Column::Secondary, secondaryLines_, SecondaryAxis,
+               kSecondaryColour, columnShown(vx::forms::trend::Column::Secondary), buckets);
 }
 
-void Trend::drawColumn(trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
+void Trend::drawColumn(vx::forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
                        const QColor& colour, bool shown, int buckets) {
     const TimeRange range = visibleRange();
     QList<QList<QPointF>> runs;
     if (shown) {
-        const logread::Session* session = shownSession();
-        const std::vector<trend::Extent> extents =
-            log_ != nullptr ? (session != nullptr
-                                   ? trend::extentsOf(session->series, column, range.from, range.to)
-                                   : std::vector<trend::Extent>{})
-                            : trend::extentsOf(points_, column, range.from, range.to);
-        runs = trend::reduce(extents, buckets);
+        const vx::logread::Session* session = shownSession();
+        const std::vector<vx::forms::trend::Extent> extents =
+            log_ != nullptr
+                ? (session != nullptr
+                       ? vx::forms::trend::extentsOf(session->series, column, range.from, range.to)
+                       : std::vector<vx::forms::trend::Extent>{})
+                : vx::forms::trend::extentsOf(points_, column, range.from, range.to);
+        runs = vx::forms::trend::reduce(extents, buckets);
     }
     axis->setVisible(shown);
 
@@ -725,10 +731,10 @@ QString Trend::statText(const TrendStats& stats, Stat stat, const QString& unit)
 }
 
 void Trend::showStatistics() {
-    const logread::Session* session = shownSession();
+    const vx::logread::Session* session = shownSession();
     const TimeRange range = visibleRange();
-    const auto figures = [&](trend::Column column) -> TrendStats {
-        const bool primary = column == trend::Column::Primary;
+    const auto figures = [&](vx::forms::trend::Column column) -> TrendStats {
+        const bool primary = column == vx::forms::trend::Column::Primary;
         if (!statsVisibleOnly_) {
             if (log_ != nullptr) {
                 return session == nullptr ? TrendStats{}
@@ -739,22 +745,22 @@ void Trend::showStatistics() {
         if (log_ != nullptr) {
             return session == nullptr
                        ? TrendStats{}
-                       : trend::statsOf(session->series, column, range.from, range.to);
+                       : vx::forms::trend::statsOf(session->series, column, range.from, range.to);
         }
-        return trend::statsOf(points_, column, range.from, range.to);
+        return vx::forms::trend::statsOf(points_, column, range.from, range.to);
     };
-    const TrendStats primary = figures(trend::Column::Primary);
-    const TrendStats secondary = figures(trend::Column::Secondary);
-    const trend::ColumnLabel primaryLabel = label(trend::Column::Primary);
-    const trend::ColumnLabel secondaryLabel = label(trend::Column::Secondary);
+    const TrendStats primary = figures(vx::forms::trend::Column::Primary);
+    const TrendStats secondary = figures(vx::forms::trend::Column::Secondary);
+    const vx::forms::trend::ColumnLabel primaryLabel = label(vx::forms::trend::Column::Primary);
+    const vx::forms::trend::ColumnLabel secondaryLabel = label(vx::forms::trend::Column::Secondary);
 
-    PrimaryTitle->setText(log_ != nullptr
-                              ? primaryLabel.name
-                              : trend::columnTitle(primaryLabel.name, primaryLabel.unit));
-    SecondaryTitle->setText(log_ != nullptr
-                                ? secondaryLabel.name
-                                : trend::columnTitle(secondaryLabel.name, secondaryLabel.unit));
-    const bool secondaryShown = columnShown(trend::Column::Secondary) ||
+    PrimaryTitle->setText(
+        log_ != nullptr ? primaryLabel.name
+                        : vx::forms::trend::columnTitle(primaryLabel.name, primaryLabel.unit));
+    SecondaryTitle->setText(
+        log_ != nullptr ? secondaryLabel.name
+                        : vx::forms::trend::columnTitle(secondaryLabel.name, secondaryLabel.unit));
+    const bool secondaryShown = columnShown(vx::forms::trend::Column::Secondary) ||
                                 (log_ == nullptr && secondary.count() + secondary.gaps() > 0);
     SecondaryTitle->setVisible(secondaryShown);
     for (int row = 0; row < kStatCount; ++row) {
@@ -770,7 +776,7 @@ void Trend::showStatistics() {
         scope = QStringLiteral("The readings from %1 to %2.")
                     .arg(logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.from)),
                          logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.to)));
-        if (session != nullptr && session->series.width() > logread::kStampResolutionMs) {
+        if (session != nullptr && session->series.width() > vx::logread::kStampResolutionMs) {
             scope += QStringLiteral(
                          " The file is kept in slices of %1 s; slices at the edges "
                          "count whole.")
@@ -784,8 +790,8 @@ void Trend::showStatistics() {
         scope = QStringLiteral("All readings since Clear or since the function changed.");
     }
     StatsScope->setText(scope);
-    StatsNote->setText(shell::fromView(kGapNote) +
-                       (log_ == nullptr ? shell::fromView(kLiveNote) : QString()));
+    StatsNote->setText(vx::shell::fromLatin1View(kGapNote) +
+                       (log_ == nullptr ? vx::shell::fromLatin1View(kLiveNote) : QString()));
 }
 
 void Trend::stopFollowing() {
@@ -962,14 +968,15 @@ void Trend::showReadout(const QPoint& viewportPos) {
         hideReadout();
         return;
     }
-    const logread::Session* session = shownSession();
-    const trend::Nearest nearest =
-        log_ != nullptr
-            ? (session != nullptr ? trend::nearestTo(session->series, *at) : trend::Nearest{})
-            : trend::nearestTo(points_, *at);
-    Readout->setText(trend::readoutText(nearest, label(trend::Column::Primary),
-                                        label(trend::Column::Secondary),
-                                        columnShown(trend::Column::Secondary)));
+    const vx::logread::Session* session = shownSession();
+    const vx::forms::trend::Nearest nearest =
+        log_ != nullptr ? (session != nullptr ? vx::forms::trend::nearestTo(session->series, *at)
+                                              : vx::forms::trend::Nearest{})
+                        : vx::forms::trend::nearestTo(points_, *at);
+    Readout->setText(
+        vx::forms::trend::readoutText(nearest, label(vx::forms::trend::Column::Primary),
+                                      label(vx::forms::trend::Column::Secondary),
+                                      columnShown(vx::forms::trend::Column::Secondary)));
     if (nearest.primary.count() == 0) {
         cursorMark_->setVisible(false);
         return;
@@ -981,7 +988,7 @@ void Trend::showReadout(const QPoint& viewportPos) {
 }
 
 void Trend::hideReadout() {
-    Readout->setText(shell::fromView(kReadoutHint));
+    Readout->setText(vx::shell::fromLatin1View(kReadoutHint));
     cursorMark_->setVisible(false);
 }
 
@@ -1018,7 +1025,7 @@ void Trend::openLog(const QString& path) {
     // The thread reads the file and fills the job; the window looks at the
     // job's progress on a timer and takes the result when the thread ends.
     loader_ = QThread::create(
-        [job = job_] { job->result = logread::readLogFile(job->path, &job->progress); });
+        [job = job_] { job->result = vx::logread::readLogFile(job->path, &job->progress); });
     connect(loader_, &QThread::finished, this, &Trend::loader_Finished);
     LogNote->setText(QStringLiteral("Reading %1...").arg(QFileInfo(path).fileName()));
     LogNote->show();
@@ -1057,21 +1064,21 @@ void Trend::loader_Finished() {
     const std::shared_ptr<LoadJob> job = std::move(job_);
     showLoadControls(false);
     const QString name = QFileInfo(job->path).fileName();
-    logread::LogLoad& load = job->result;
+    vx::logread::LogLoad& load = job->result;
     switch (load.outcome) {
-        case logread::LoadOutcome::Canceled:
+        case vx::logread::LoadOutcome::Canceled:
             LogNote->setText(QStringLiteral("Reading %1 was canceled.").arg(name));
             break;
-        case logread::LoadOutcome::Read:
+        case vx::logread::LoadOutcome::Read:
             log_ = std::make_unique<ShownLog>(
                 ShownLog{.path = job->path, .contents = std::move(load.contents), .session = 0});
-            LogNote->setText(logread::skippedText(log_->contents));
+            LogNote->setText(vx::logread::skippedText(log_->contents));
             showSessions();
             break;
         default:
             LogNote->clear();
-            dialogs_.message(this, logread::problemText(load, job->path),
-                             QStringLiteral("Open Log"), shell::Dialogs::Icon::Exclamation);
+            dialogs_.message(this, vx::logread::problemText(load, job->path),
+                             QStringLiteral("Open Log"), vx::shell::Dialogs::Icon::Exclamation);
             break;
     }
     LogNote->setVisible(!LogNote->text().isEmpty());
@@ -1081,7 +1088,7 @@ void Trend::loader_Finished() {
 void Trend::showSessions() {
     SessionBox->clear();
     int number = 0;
-    for (const logread::Session& session : log_->contents.sessions) {
+    for (const vx::logread::Session& session : log_->contents.sessions) {
         const QString header = session.header.empty() ? QStringLiteral("No header")
                                                       : QString::fromLatin1(session.header.c_str());
         const QString start =
@@ -1142,17 +1149,17 @@ bool Trend::writeFile(const QString& path, const QByteArray& bytes, QString& err
 void Trend::reportSaveError(const QString& what, const QString& path, const QString& error) {
     dialogs_.message(this,
                      QStringLiteral("The %1 could not be saved to %2: %3").arg(what, path, error),
-                     QStringLiteral("Save Error"), shell::Dialogs::Icon::Critical);
+                     QStringLiteral("Save Error"), vx::shell::Dialogs::Icon::Critical);
 }
 
 void Trend::SavePlotBtn_Click() {
     const std::optional<QString> path = dialogs_.saveFileName(
         this,
-        shell::SaveFileRequest{.title = QStringLiteral("Save Plot As"),
-                               .filter = QStringLiteral("PNG(*.png)|*.png|All Files(*.*)|*.*"),
-                               .initialDir = QString(),
-                               .fileName = QStringLiteral("trend.png"),
-                               .confirmOverwrite = true});
+        vx::shell::SaveFileRequest{.title = QStringLiteral("Save Plot As"),
+                                   .filter = QStringLiteral("PNG(*.png)|*.png|All Files(*.*)|*.*"),
+                                   .initialDir = QString(),
+                                   .fileName = QStringLiteral("trend.png"),
+                                   .confirmOverwrite = true});
     if (!path) {
         return;
     }
@@ -1176,7 +1183,7 @@ void Trend::SavePlotBtn_Click() {
 void Trend::SaveCsvBtn_Click() {
     const std::optional<QString> path = dialogs_.saveFileName(
         this,
-        shell::SaveFileRequest{
+        vx::shell::SaveFileRequest{
             .title = QStringLiteral("Save Points As"),
             .filter = QStringLiteral("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"),
             .initialDir = QString(),
@@ -1186,7 +1193,8 @@ void Trend::SaveCsvBtn_Click() {
         return;
     }
     QString error;
-    if (!writeFile(*path, trend::csvText(points_, primaryUnit_, secondaryUnit_), error)) {
+    if (!writeFile(*path, vx::forms::trend::csvText(points_, primaryUnit_, secondaryUnit_),
+                   error)) {
         reportSaveError(QStringLiteral("points"), *path, error);
     }
 }

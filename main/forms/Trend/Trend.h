@@ -10,8 +10,8 @@
 #include <memory>
 #include <optional>
 
-#include "TrendData.h"
-#include "TrendStats.h"
+#include "forms/Trend/TrendData.h"
+#include "forms/Trend/TrendStats.h"
 
 class QChart;
 class QComboBox;
@@ -32,14 +32,14 @@ class QPushButton;
 class QTimer;
 class QValueAxis;
 
-namespace shell {
+namespace vx::shell {
 class Dialogs;
 }
 
-namespace logread {
+namespace vx::logread {
 struct LogContents;
 struct Session;
-}  // namespace logread
+}  // namespace vx::logread
 
 // The Trend window: every reading plotted against local time, the primary
 // value on the left axis and, while the secondary display is on, the
@@ -60,7 +60,7 @@ class Trend : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Trend(shell::Dialogs& dialogs, QWidget* parent = nullptr);
+    explicit Trend(vx::shell::Dialogs& dialogs, QWidget* parent = nullptr);
     ~Trend() override;
 
     // One reading as the main window showed it. A new `primaryFunction`
@@ -91,12 +91,12 @@ public:
     bool loading() const { return loader_ != nullptr; }
     bool showingLog() const { return log_ != nullptr; }
 
-    const trend::PointBuffer& points() const { return points_; }
+    const vx::forms::trend::PointBuffer& points() const { return points_; }
     const TrendStats& primaryStats() const { return primaryStats_; }
     const TrendStats& secondaryStats() const { return secondaryStats_; }
     QChart* chart() const { return chart_; }
     // The line pieces of one column as last drawn, in time order.
-    const QList<QLineSeries*>& plotted(trend::Column column) const;
+    const QList<QLineSeries*>& plotted(vx::forms::trend::Column column) const;
     bool refreshPending() const;
 
 public slots:
@@ -130,7 +130,7 @@ private:
     void refreshTimer_Timeout();
     void startNewSeries();
     void drawPlot();
-    void drawColumn(trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
+    void drawColumn(vx::forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
                     const QColor& colour, bool shown, int buckets);
     void showStatistics();
     void showReadout(const QPoint& viewportPos);
@@ -138,9 +138,9 @@ private:
     // The range to draw: the followed span, or the one zoomed and panned to.
     TimeRange wantedRange() const;
     std::optional<TimeRange> dataRange() const;
-    const logread::Session* shownSession() const;
-    trend::ColumnLabel label(trend::Column column) const;
-    bool columnShown(trend::Column column) const;
+    const vx::logread::Session* shownSession() const;
+    vx::forms::trend::ColumnLabel label(vx::forms::trend::Column column) const;
+    bool columnShown(vx::forms::trend::Column column) const;
     // Leaves Follow with the range now drawn.
     void stopFollowing();
     void setView(qint64 from, qint64 to);
@@ -158,9 +158,9 @@ private:
     bool writeFile(const QString& path, const QByteArray& bytes, QString& error) const;
     void reportSaveError(const QString& what, const QString& path, const QString& error);
 
-    shell::Dialogs& dialogs_;
+    vx::shell::Dialogs& dialogs_;
 
-    trend::PointBuffer points_;
+    vx::forms::trend::PointBuffer points_;
     TrendStats primaryStats_;
     TrendStats secondaryStats_;
     QString primaryFunction_;

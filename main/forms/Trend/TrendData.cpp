@@ -1,4 +1,4 @@
-#include "TrendData.h"
+#include "forms/Trend/TrendData.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -10,9 +10,9 @@
 
 #include <string_view>
 
-#include "DataLog.h"
+#include "log/DataLog.h"
 
-namespace trend {
+namespace vx::forms::trend {
 
 namespace {
 
@@ -40,7 +40,7 @@ double parseValue(QStringView text) {
     if (bytes.size() != text.size()) {
         return kNaN;
     }
-    return logread::readValue(std::string_view(bytes.constData(), std::size_t(bytes.size())))
+    return vx::logread::readValue(std::string_view(bytes.constData(), std::size_t(bytes.size())))
         .number;
 }
 
@@ -48,10 +48,10 @@ Point parseReply(qint64 msecs, const QString& reply, bool secondaryOn) {
     Point point{.msecs = msecs, .primary = kNaN, .secondary = kNaN, .secondaryOn = secondaryOn};
     const auto take = [](QStringView text, double& value, Gap& gap) {
         const QByteArray bytes = text.toLatin1();
-        const logread::Value read =
-            bytes.size() == text.size()
-                ? logread::readValue(std::string_view(bytes.constData(), std::size_t(bytes.size())))
-                : logread::Value{};
+        const vx::logread::Value read = bytes.size() == text.size()
+                                            ? vx::logread::readValue(std::string_view(
+                                                  bytes.constData(), std::size_t(bytes.size())))
+                                            : vx::logread::Value{};
         value = read.number;
         gap = read.gap;
     };
@@ -120,8 +120,8 @@ Extent extentOf(const Point& point, Column column) {
 
 // A slice of a log file as one extent: its lowest and highest reading, or a
 // gap when it holds no value of the column.
-Extent extentOf(const logread::Bucket& bucket, qint64 width, Column column) {
-    const logread::Stats& stats = column == Column::Primary ? bucket.primary : bucket.secondary;
+Extent extentOf(const vx::logread::Bucket& bucket, qint64 width, Column column) {
+    const vx::logread::Stats& stats = column == Column::Primary ? bucket.primary : bucket.secondary;
     if (stats.count() == 0) {
         const qint64 start = bucket.index * width;
         return {.lowAt = start, .highAt = start, .low = kNaN, .high = kNaN};
@@ -134,12 +134,12 @@ qint64 timeOf(const Extent& extent) {
     return std::min(extent.lowAt, extent.highAt);
 }
 
-bool sliceMeets(const logread::Bucket& bucket, qint64 width, qint64 from, qint64 to) {
+bool sliceMeets(const vx::logread::Bucket& bucket, qint64 width, qint64 from, qint64 to) {
     const qint64 start = bucket.index * width;
     return start <= to && start + width > from;
 }
 
-logread::Value valueAndGap(double value, Gap gap) {
+vx::logread::Value valueAndGap(double value, Gap gap) {
     if (isValue(value)) {
         return {.number = value, .gap = Gap::None};
     }
@@ -177,7 +177,7 @@ std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 f
     return extents;
 }
 
-std::vector<Extent> extentsOf(const logread::Series& series, Column column, qint64 from,
+std::vector<Extent> extentsOf(const vx::logread::Series& series, Column column, qint64 from,
                               qint64 to) {
     const auto& buckets = series.buckets();
     const qint64 width = series.width();
@@ -275,8 +275,8 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
     return reduce(extents, buckets);
 }
 
-logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to) {
-    logread::Stats stats;
+vx::logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to) {
+    vx::logread::Stats stats;
     const PointBuffer::Slice slice = buffer.around(from, to);
     for (auto it = slice.begin; it != slice.end; ++it) {
         const Point& point = *it;
@@ -292,9 +292,10 @@ logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qi
     return stats;
 }
 
-logread::Stats statsOf(const logread::Series& series, Column column, qint64 from, qint64 to) {
-    logread::Stats stats;
-    for (const logread::Bucket& bucket : series.buckets()) {
+vx::logread::Stats statsOf(const vx::logread::Series& series, Column column, qint64 from,
+                           qint64 to) {
+    vx::logread::Stats stats;
+    for (const vx::logread::Bucket& bucket : series.buckets()) {
         if (sliceMeets(bucket, series.width(), from, to)) {
             stats.merge(column == Column::Primary ? bucket.primary : bucket.secondary);
         }
@@ -324,15 +325,15 @@ Nearest nearestTo(const PointBuffer& buffer, qint64 at) {
     return nearest;
 }
 
-Nearest nearestTo(const logread::Series& series, qint64 at) {
+Nearest nearestTo(const vx::logread::Series& series, qint64 at) {
     const auto& buckets = series.buckets();
     const qint64 width = series.width();
-    const auto distance = [&](const logread::Bucket& b) {
+    const auto distance = [&](const vx::logread::Bucket& b) {
         const qint64 start = b.index * width;
         return at < start ? start - at : std::max<qint64>(0, at - (start + width - 1));
     };
-    const logread::Bucket* best = nullptr;
-    for (const logread::Bucket& bucket : buckets) {
+    const vx::logread::Bucket* best = nullptr;
+    for (const vx::logread::Bucket& bucket : buckets) {
         if (best == nullptr || distance(bucket) < distance(*best)) {
             best = &bucket;
         }
@@ -345,7 +346,7 @@ Nearest nearestTo(const logread::Series& series, qint64 at) {
     nearest.primary = best->primary;
     nearest.secondary = best->secondary;
     nearest.from = best->index * width;
-    nearest.to = nearest.from + width - logread::kStampResolutionMs;
+    nearest.to = nearest.from + width - vx::logread::kStampResolutionMs;
     if (nearest.primary.count() == 1 && nearest.primary.gaps() == 0) {
         nearest.from = nearest.to = nearest.primary.minAt();  // one reading: its own time
     }
@@ -435,7 +436,7 @@ QString clockOf(qint64 msecs) {
     return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("HH:mm:ss"));
 }
 
-QString gapText(const logread::Stats& stats) {
+QString gapText(const vx::logread::Stats& stats) {
     if (stats.overloads() == stats.gaps()) {
         return stats.gaps() == 1 ? QStringLiteral("overload")
                                  : QStringLiteral("%1 overloads").arg(stats.gaps());
@@ -449,7 +450,7 @@ QString gapText(const logread::Stats& stats) {
         .arg(stats.gaps() - stats.overloads());
 }
 
-QString columnReadout(const logread::Stats& stats, const ColumnLabel& label) {
+QString columnReadout(const vx::logread::Stats& stats, const ColumnLabel& label) {
     if (stats.count() == 0 && stats.gaps() == 0) {
         return label.name + QStringLiteral(": no reading");
     }
@@ -493,4 +494,4 @@ QString readoutText(const Nearest& nearest, const ColumnLabel& primary,
     return text;
 }
 
-}  // namespace trend
+}  // namespace vx::forms::trend

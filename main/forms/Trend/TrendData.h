@@ -9,9 +9,9 @@
 #include <deque>
 #include <vector>
 
-#include "LogReader.h"
-#include "Stats.h"
-#include "Values.h"
+#include "logread/LogReader.h"
+#include "logread/Stats.h"
+#include "logread/Values.h"
 
 // The readings behind the Trend window, without widgets.
 //
@@ -21,11 +21,11 @@
 // "+9.90000E+37" (or its negative). Overloads and texts that are not numbers
 // are kept as gaps (NaN), so they break the plotted line and never count in
 // the statistics or stretch the scale.
-namespace trend {
+namespace vx::forms::trend {
 
-using logread::Gap;
-using logread::isValue;
-using logread::kOverload;
+using vx::logread::Gap;
+using vx::logread::isValue;
+using vx::logread::kOverload;
 
 // One reading a second for 24 hours.
 inline constexpr qsizetype kMaxPoints = 86'400;
@@ -100,7 +100,8 @@ struct Extent {
 // nearest one on each side outside it, so that the line runs to the edges.
 // For the secondary column, readings without a secondary value are gaps.
 std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
-std::vector<Extent> extentsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
+std::vector<Extent> extentsOf(const vx::logread::Series& series, Column column, qint64 from,
+                              qint64 to);
 
 // Extents reduced for drawing, as runs of connected points (x: ms since the
 // epoch, y: value). Up to 2 * buckets extents are drawn as they are and every
@@ -115,8 +116,9 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
 
 // The figures of one column over the readings taken in [from, to]. For a log
 // file, every time slice that meets the span counts whole.
-logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
-logread::Stats statsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
+vx::logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
+vx::logread::Stats statsOf(const vx::logread::Series& series, Column column, qint64 from,
+                           qint64 to);
 
 // The reading nearest to a time, or the time slice of a log file nearest to
 // it with the figures of the readings in it.
@@ -124,11 +126,11 @@ struct Nearest {
     bool found = false;
     qint64 from = 0;  // time of the reading, or first and last second of the slice
     qint64 to = 0;
-    logread::Stats primary;
-    logread::Stats secondary;
+    vx::logread::Stats primary;
+    vx::logread::Stats secondary;
 };
 Nearest nearestTo(const PointBuffer& buffer, qint64 at);
-Nearest nearestTo(const logread::Series& series, qint64 at);
+Nearest nearestTo(const vx::logread::Series& series, qint64 at);
 
 // How one column is named on screen: "Primary" and "VDC", or a log header's
 // "DC Voltage(V)" and "V".
@@ -174,4 +176,4 @@ TimeTicks timeTicks(qint64 from, qint64 to, int utcOffsetSecs, int maxTicks);
 // "Primary(VDC)", or "Primary" without a unit.
 QString columnTitle(const QString& name, const QString& unit);
 
-}  // namespace trend
+}  // namespace vx::forms::trend

@@ -7,11 +7,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 // The window as the operator first sees it.
 class TestStartState : public QObject {
@@ -105,7 +105,7 @@ void TestStartState::controls() {
         h.w().show();
         const QImage face = b->grab().toImage();
         QCOMPARE(face.pixelColor(4, face.height() / 2), QColor(0xE0, 0xE0, 0xE0));
-    } else if (auto* c = qobject_cast<shell::PromptComboBox*>(w)) {
+    } else if (auto* c = qobject_cast<vx::shell::PromptComboBox*>(w)) {
         QCOMPARE(c->fieldText(), text);
         QVERIFY(c->isEditable());
     } else if (auto* t = qobject_cast<QLineEdit*>(w)) {
@@ -146,7 +146,7 @@ void TestStartState::lists() {
     QFETCH(QStringList, entries);
     QFETCH(int, chosen);
     MainHarness h;
-    auto* c = h.w().findChild<shell::PromptComboBox*>(name);
+    auto* c = h.w().findChild<vx::shell::PromptComboBox*>(name);
     QVERIFY(c != nullptr);
     QCOMPARE(c->entries(), entries);
     QCOMPARE(c->currentIndex(), chosen);
@@ -155,17 +155,17 @@ void TestStartState::lists() {
 void TestStartState::lampsStartRed_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("shape");
-    QTest::newRow("PortOpenStat") << "PortOpenStat" << int(shell::StatusLamp::Shape::Circle);
-    QTest::newRow("FuncTwoStat") << "FuncTwoStat" << int(shell::StatusLamp::Shape::Rectangle);
-    QTest::newRow("HoldStat") << "HoldStat" << int(shell::StatusLamp::Shape::RoundedSquare);
-    QTest::newRow("RefStat") << "RefStat" << int(shell::StatusLamp::Shape::RoundedSquare);
+    QTest::newRow("PortOpenStat") << "PortOpenStat" << int(vx::shell::StatusLamp::Shape::Circle);
+    QTest::newRow("FuncTwoStat") << "FuncTwoStat" << int(vx::shell::StatusLamp::Shape::Rectangle);
+    QTest::newRow("HoldStat") << "HoldStat" << int(vx::shell::StatusLamp::Shape::RoundedSquare);
+    QTest::newRow("RefStat") << "RefStat" << int(vx::shell::StatusLamp::Shape::RoundedSquare);
 }
 
 void TestStartState::lampsStartRed() {
     QFETCH(QString, name);
     QFETCH(int, shape);
     MainHarness h;
-    auto* lamp = h.w().findChild<shell::StatusLamp*>(name);
+    auto* lamp = h.w().findChild<vx::shell::StatusLamp*>(name);
     QVERIFY(lamp != nullptr);
     QCOMPARE(lamp->fillColor(), 255);
     QCOMPARE(int(lamp->shape()), shape);
@@ -273,17 +273,19 @@ void TestStartState::stateStartsEmpty() {
 void TestStartState::comPortTipsNameDevices() {
     MainHarness h;
     // Filled when the list drops down, not at start.
-    QVERIFY(
-        !child<shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).isValid());
+    QVERIFY(!child<vx::shell::PromptComboBox>(h.w(), "ComPort")
+                 ->itemData(0, Qt::ToolTipRole)
+                 .isValid());
     h.w().show();
-    child<shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
     QCOMPARE(
-        child<shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+        child<vx::shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
         QStringLiteral("COM1: /dev/fake1"));
-    QCOMPARE(
-        child<shell::PromptComboBox>(h.w(), "ComPort")->itemData(14, Qt::ToolTipRole).toString(),
-        QStringLiteral("COM15: /dev/fake15"));
-    child<shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
+    QCOMPARE(child<vx::shell::PromptComboBox>(h.w(), "ComPort")
+                 ->itemData(14, Qt::ToolTipRole)
+                 .toString(),
+             QStringLiteral("COM15: /dev/fake15"));
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
 }
 
 // Listing the system's serial ports reads every tty under /sys: the start
@@ -294,9 +296,9 @@ void TestStartState::portListReadOncePerLook() {
         qunsetenv(QStringLiteral("VXMETER_COM%1").arg(n).toLatin1().constData());
     }
     int reads = 0;
-    comm::SerialPortOpener opener([&reads] {
+    vx::link::SerialPortOpener opener([&reads] {
         ++reads;
-        return comm::orderedPorts(
+        return vx::link::orderedPorts(
             {{QStringLiteral("ttyS1"), QStringLiteral("/nonexistent/ttyS1"), false},
              {QStringLiteral("ttyUSB0"), QStringLiteral("/nonexistent/ttyUSB0"), true}});
     });
@@ -305,29 +307,32 @@ void TestStartState::portListReadOncePerLook() {
     Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.show();
     QCOMPARE(reads, 0);
-    child<shell::PromptComboBox>(w, "ComPort")->showPopup();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
     QCOMPARE(reads, 1);
-    QCOMPARE(child<shell::PromptComboBox>(w, "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM1: /nonexistent/ttyUSB0"));
-    QCOMPARE(child<shell::PromptComboBox>(w, "ComPort")->itemData(1, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM2: /nonexistent/ttyS1"));
-    QCOMPARE(child<shell::PromptComboBox>(w, "ComPort")->itemData(2, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM3: no device"));
-    child<shell::PromptComboBox>(w, "ComPort")->hidePopup();
-    child<shell::PromptComboBox>(w, "ComPort")->showPopup();
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM1: /nonexistent/ttyUSB0"));
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(1, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM2: /nonexistent/ttyS1"));
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(2, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM3: no device"));
+    child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
     QCOMPARE(reads, 2);
-    child<shell::PromptComboBox>(w, "ComPort")->hidePopup();
-    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(1);
     child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(reads, 3);
-    QVERIFY(!child<comm::SerialLink>(w, "MSComm1")->isOpen());
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     // A COM number the environment names needs no list.
     qputenv("VXMETER_COM4", "/nonexistent/named");
-    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
     child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(reads, 3);
     qunsetenv("VXMETER_COM4");
 }
 
 QTEST_MAIN(TestStartState)
-#include "test_startstate.moc"
+#include "tst_startstate.moc"

@@ -4,12 +4,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "Busy.h"
-#include "Dialogs.h"
-#include "FakeClock.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
-#include "Wait.h"
+#include "shell/Busy.h"
+#include "shell/Dialogs.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "shell/Wait.h"
+#include "support/FakeClock.h"
 
 class TestShell : public QObject {
     Q_OBJECT
@@ -44,7 +44,7 @@ void TestShell::waitZeroRunsNoEvent() {
     FakeClock clock;
     bool ran = false;
     QTimer::singleShot(0, qApp, [&] { ran = true; });
-    shell::waitSeconds(clock, seconds);
+    vx::shell::waitSeconds(clock, seconds);
     QCOMPARE(clock.passes, 0);
     QVERIFY(!ran);
     QCoreApplication::processEvents();
@@ -54,13 +54,13 @@ void TestShell::waitZeroRunsNoEvent() {
 void TestShell::waitReturnsOnlyAfterEndTime() {
     FakeClock clock;
     const QDateTime start = clock.now();
-    shell::waitSeconds(clock, 1);
+    vx::shell::waitSeconds(clock, 1);
     QVERIFY(clock.now() >= start.addSecs(1));
     const QDateTime second = clock.now();
-    shell::waitSeconds(clock, 1);
+    vx::shell::waitSeconds(clock, 1);
     QVERIFY(clock.now() >= second.addSecs(1));
     QCOMPARE(clock.waitedMs, 2000);
-    shell::waitSeconds(clock, 0.5);
+    vx::shell::waitSeconds(clock, 0.5);
     QCOMPARE(clock.waitedMs, 2500);
 }
 
@@ -68,7 +68,7 @@ void TestShell::waitRunsPendingEventsInside() {
     FakeClock clock;
     int seen = 0;
     clock.onWait = [&](qint64) { QTimer::singleShot(0, qApp, [&] { ++seen; }); };
-    shell::waitSeconds(clock, 2);
+    vx::shell::waitSeconds(clock, 2);
     QVERIFY(seen >= 2);
 }
 
@@ -83,31 +83,31 @@ void TestShell::waitFollowsWallClockChanges() {
             clock.advance(-3600 * 1000);
         }
     };
-    shell::waitSeconds(clock, 1);
+    vx::shell::waitSeconds(clock, 1);
     QCOMPARE(clock.waitedMs, 3600 * 1000 + 1000);
 
     // Set forward: the wait ends at the next look at the clock.
     FakeClock forward;
     forward.onWait = [&](qint64) { forward.advance(3600 * 1000); };
-    shell::waitSeconds(forward, 10);
+    vx::shell::waitSeconds(forward, 10);
     QCOMPARE(forward.passes, 1);
 }
 
 void TestShell::waitAbandonEndsEarly() {
     FakeClock clock;
-    shell::waitSeconds(clock, 10, [&] { return clock.waitedMs >= 2000; });
+    vx::shell::waitSeconds(clock, 10, [&] { return clock.waitedMs >= 2000; });
     QCOMPARE(clock.waitedMs, 2000);
 }
 
 void TestShell::systemClockWaitDoesNotSpin() {
     // A real half-second wait: blocks on the event loop, so it makes only a
     // handful of passes and uses little CPU time.
-    shell::SystemClock clock;
+    vx::shell::SystemClock clock;
     int passes = 0;
-    struct Counting : shell::Clock {
-        shell::Clock& inner;
+    struct Counting : vx::shell::Clock {
+        vx::shell::Clock& inner;
         int& passes;
-        Counting(shell::Clock& c, int& p) : inner(c), passes(p) {}
+        Counting(vx::shell::Clock& c, int& p) : inner(c), passes(p) {}
         QDateTime now() const override { return inner.now(); }
         void runEventsFor(qint64 ms) override {
             ++passes;
@@ -116,7 +116,7 @@ void TestShell::systemClockWaitDoesNotSpin() {
     } counting(clock, passes);
     const QDateTime start = QDateTime::currentDateTime();
     std::clock_t cpu = std::clock();
-    shell::waitSeconds(counting, 0.5);
+    vx::shell::waitSeconds(counting, 0.5);
     cpu = std::clock() - cpu;
     QVERIFY(QDateTime::currentDateTime() >= start.addMSecs(500));
     QVERIFY2(passes <= 3, qPrintable(QString::number(passes)));
@@ -126,19 +126,19 @@ void TestShell::systemClockWaitDoesNotSpin() {
 void TestShell::busyHasNoCount() {
     QWidget window;
     auto* child = new QLineEdit(&window);
-    shell::beginBusy(&window);
-    shell::beginBusy(&window);
+    vx::shell::beginBusy(&window);
+    vx::shell::beginBusy(&window);
     QVERIFY(!window.isEnabled());
     QVERIFY(!child->isEnabled());
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    shell::endBusy(&window);
+    vx::shell::endBusy(&window);
     QVERIFY(window.isEnabled());
     QVERIFY(child->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
 void TestShell::promptShownUntilChosen() {
-    shell::PromptComboBox box;
+    vx::shell::PromptComboBox box;
     box.showPrompt(QStringLiteral("Select Port"));
     std::array<std::string_view, 2> items{"1", "2"};
     box.appendEntries(items);
@@ -149,7 +149,7 @@ void TestShell::promptShownUntilChosen() {
 }
 
 void TestShell::typedTextChoosesNoEntry() {
-    shell::PromptComboBox box;
+    vx::shell::PromptComboBox box;
     std::array<std::string_view, 2> items{"CR", "LF"};
     box.appendEntries(items);
     box.setCurrentIndex(1);
@@ -164,7 +164,7 @@ void TestShell::typedTextChoosesNoEntry() {
 }
 
 void TestShell::fillingEmptyListChoosesNothing() {
-    shell::PromptComboBox box;
+    vx::shell::PromptComboBox box;
     box.showPrompt(QStringLiteral("Select Range"));
     std::array<std::string_view, 3> items{"200 mV", "2 V", "20 V"};
     box.appendEntries(items);
@@ -185,7 +185,7 @@ void TestShell::removeFromEndLeavesPrompt() {
     QFETCH(int, entries);
     QFETCH(int, count);
     QFETCH(QStringList, left);
-    shell::PromptComboBox box;
+    vx::shell::PromptComboBox box;
     for (int i = 0; i < entries; ++i) {
         box.addItem(QString::number(i));
     }
@@ -210,14 +210,14 @@ void TestShell::fileFilterPairs_data() {
 void TestShell::fileFilterPairs() {
     QFETCH(QString, pairs);
     QFETCH(QString, qt);
-    QCOMPARE(shell::qtFileFilter(pairs), qt);
+    QCOMPARE(vx::shell::qtFileFilter(pairs), qt);
 }
 
 void TestShell::lampColourValues_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QColor>("colour");
-    QTest::newRow("green") << shell::kLampGreen << QColor(0, 255, 0);
-    QTest::newRow("red") << shell::kLampRed << QColor(255, 0, 0);
+    QTest::newRow("green") << vx::shell::kLampGreen << QColor(0, 255, 0);
+    QTest::newRow("red") << vx::shell::kLampRed << QColor(255, 0, 0);
     QTest::newRow("window grey") << 14737632 << QColor(0xE0, 0xE0, 0xE0);
     QTest::newRow("blue") << 0xFF0000 << QColor(0, 0, 255);
 }
@@ -225,16 +225,16 @@ void TestShell::lampColourValues_data() {
 void TestShell::lampColourValues() {
     QFETCH(int, value);
     QFETCH(QColor, colour);
-    QCOMPARE(shell::colorFromValue(value), colour);
-    shell::StatusLamp lamp(shell::StatusLamp::Shape::Circle);
-    QCOMPARE(lamp.fillColor(), shell::kLampRed);
+    QCOMPARE(vx::shell::colorFromValue(value), colour);
+    vx::shell::StatusLamp lamp(vx::shell::StatusLamp::Shape::Circle);
+    QCOMPARE(lamp.fillColor(), vx::shell::kLampRed);
     lamp.setFillColor(value);
     QCOMPARE(lamp.fillColor(), value);
-    QCOMPARE(lamp.isGreen(), value == shell::kLampGreen);
+    QCOMPARE(lamp.isGreen(), value == vx::shell::kLampGreen);
     lamp.resize(20, 20);
     const QImage img = lamp.grab().toImage();
     QCOMPARE(img.pixelColor(10, 10), colour);
 }
 
 QTEST_MAIN(TestShell)
-#include "test_shell.moc"
+#include "tst_shell.moc"

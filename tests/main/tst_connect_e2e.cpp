@@ -7,12 +7,12 @@
 #include <QSerialPort>
 #include <QTest>
 
-#include "Main.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainState.h"
+#include "support/SimBench.h"
 
 using Bench = SimBench;
 
@@ -42,15 +42,16 @@ void TestConnectE2E::identifies() {
     QFETCH(QByteArray, query);
     Bench b;
     QVERIFY(b.start({"--term", term, "--model", "VX260"}));
-    child<shell::PromptComboBox>(*b.window, "TermChar")->setCurrentIndex(termIndex);
+    child<vx::shell::PromptComboBox>(*b.window, "TermChar")->setCurrentIndex(termIndex);
     child<QPushButton>(*b.window, "ConnectBtn")->click();
     QVERIFY2(
         child<QLineEdit>(*b.window, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX260,")),
         qPrintable(child<QLineEdit>(*b.window, "InstrID")->text()));
     QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text().count(QLatin1Char(',')), 3);
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
     QCOMPARE(child<QLineEdit>(*b.window, "StatusBox")->text(), QStringLiteral("Ready"));
-    QVERIFY(child<shell::PromptComboBox>(*b.window, "FuncBox")->isEnabled());
+    QVERIFY(child<vx::shell::PromptComboBox>(*b.window, "FuncBox")->isEnabled());
     QVERIFY(b.window->isEnabled());
     QCOMPARE(b.sim.recorded(), query);
     QVERIFY(b.dialogs.messages.isEmpty());
@@ -66,7 +67,7 @@ void TestConnectE2E::silentMeterEndsIdle() {
              QStringLiteral("Connecting...please wait..."));
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QVERIFY(!child<shell::PromptComboBox>(*b.window, "FuncBox")->isEnabled());
+    QVERIFY(!child<vx::shell::PromptComboBox>(*b.window, "FuncBox")->isEnabled());
 }
 
 void TestConnectE2E::portHeldElsewhereIs8005() {
@@ -80,10 +81,12 @@ void TestConnectE2E::portHeldElsewhereIs8005() {
     QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QVERIFY(b.dialogs.messages[0].text.startsWith(
         QStringLiteral("The selected COM port is currently in use")));
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampRed);
     other.close();
     child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
     QCOMPARE(b.dialogs.messages.size(), 1);
 }
 
@@ -91,13 +94,14 @@ void TestConnectE2E::cablePulledWhileOpen() {
     Bench b;
     QVERIFY(b.start({}));
     child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
     // Connected and idle: the window sleeps in the event loop.
     QVERIFY2(cpuSecondsIdle(300) < 0.05, "idle window uses CPU");
     b.sim.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-                              shell::kLampRed, 3000);
-    QVERIFY(!child<comm::SerialLink>(*b.window, "MSComm1")->isOpen());
+    QTRY_COMPARE_WITH_TIMEOUT(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+                              vx::shell::kLampRed, 3000);
+    QVERIFY(!child<vx::link::SerialLink>(*b.window, "MSComm1")->isOpen());
     QVERIFY(child<QLineEdit>(*b.window, "StatusBox")
                 ->text()
                 .startsWith(QStringLiteral("Connection lost:")));
@@ -111,7 +115,8 @@ void TestConnectE2E::hangUpDuringConnect() {
     child<QPushButton>(*b.window, "ConnectBtn")->click();
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampRed);
     QVERIFY2(child<QLineEdit>(*b.window, "StatusBox")
                  ->text()
                  .startsWith(QStringLiteral("Connection lost")),
@@ -123,14 +128,16 @@ void TestConnectE2E::closeAndReconnect() {
     QVERIFY(b.start({}));
     child<QPushButton>(*b.window, "ConnectBtn")->click();
     child<QPushButton>(*b.window, "Close")->click();
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampRed);
     QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
              QStringLiteral("No Instrument Connected"));
     child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
     QVERIFY(child<QLineEdit>(*b.window, "InstrID")->text().startsWith(QStringLiteral("Velmora,")));
     QCOMPARE(b.sim.recorded(), QByteArray("*IDN?\n*IDN?\n"));
 }
 
 QTEST_MAIN(TestConnectE2E)
-#include "test_connect_e2e.moc"
+#include "tst_connect_e2e.moc"

@@ -3,15 +3,15 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "ControlNames.h"
-#include "EnableRecorder.h"
-#include "Errors.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/Errors.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/ControlNames.h"
+#include "support/EnableRecorder.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -82,15 +82,16 @@ void TestConnection::connectIdentifies() {
     QFETCH(QString, shown);
     MainHarness h;
     Main& w = h.w();
-    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(2);
-    child<shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(term);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(term);
     QByteArray wire;
     bool busyDuringWait = false;
     h.clock.onWait = [&](qint64) {
         if (wire.isEmpty()) {
             wire = h.port()->written;
             busyDuringWait = !w.isEnabled() && QApplication::overrideCursor() != nullptr;
-            QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampGreen);
+            QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
+                     vx::shell::kLampGreen);
             QCOMPARE(child<QLineEdit>(w, "InstrID")->text(),
                      QStringLiteral("Connecting...please wait..."));
             h.port()->deliver(reply);
@@ -104,7 +105,7 @@ void TestConnection::connectIdentifies() {
     QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(MainState(w).portString, QStringLiteral("3"));
     QCOMPARE(MainState(w).baudString, QStringLiteral("9600"));
     QCOMPARE(MainState(w).tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
@@ -124,7 +125,7 @@ void TestConnection::connectIdentifies() {
 void TestConnection::everyComEntryOpensItsPort() {
     for (int com = 1; com <= 15; ++com) {
         MainHarness h;
-        child<shell::PromptComboBox>(h.w(), "BaudRate")->setCurrentIndex(6);
+        child<vx::shell::PromptComboBox>(h.w(), "BaudRate")->setCurrentIndex(6);
         QVERIFY(h.connect(com));
         QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(com, 38400)));
     }
@@ -134,11 +135,11 @@ void TestConnection::laterConnectKeepsPort() {
     MainHarness h;
     QVERIFY(h.connect(3));
     child<QPushButton>(h.w(), "Close")->click();
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setEditText(QStringLiteral("typed"));
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setEditText(QStringLiteral("typed"));
     QVERIFY(h.connect(0 + 3));
     child<QPushButton>(h.w(), "Close")->click();
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
     h.clock.onWait = [&](qint64) { h.port()->deliver("A\n"); };
     child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.opener.opened.constLast().first, 3);
@@ -151,10 +152,10 @@ void TestConnection::noPortChosenIsError13() {
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("Please Select a COM port before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
     QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
              QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.opener.opened.isEmpty());
     QVERIFY(h.w().isEnabled());
     QCOMPARE(h.clock.passes, 0);
@@ -162,8 +163,8 @@ void TestConnection::noPortChosenIsError13() {
 
 void TestConnection::portInUseIsError8005() {
     MainHarness h;
-    h.opener.failures.insert(4, comm::kPortInUse);
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(3);
+    h.opener.failures.insert(4, vx::link::kPortInUse);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(3);
     child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
@@ -171,29 +172,29 @@ void TestConnection::portInUseIsError8005() {
                             "application or user.  Please check to make sure port is not in use "
                             "before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(h.dialogs.messages[0].icon, shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
-    QVERIFY(!child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(h.w().isEnabled());
-    QVERIFY(child<shell::PromptComboBox>(h.w(), "ComPort")->isEnabled());
+    QVERIFY(child<vx::shell::PromptComboBox>(h.w(), "ComPort")->isEnabled());
 }
 
 void TestConnection::otherOpenFailuresSayWhy_data() {
     QTest::addColumn<int>("error");
-    QTest::newRow("no device") << int(comm::kNoSuchPort);
-    QTest::newRow("permission") << int(comm::kPermissionDenied);
+    QTest::newRow("no device") << int(vx::link::kNoSuchPort);
+    QTest::newRow("permission") << int(vx::link::kPermissionDenied);
 }
 
 void TestConnection::otherOpenFailuresSayWhy() {
     QFETCH(int, error);
     MainHarness h;
     h.opener.failures.insert(1, error);
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
     child<QPushButton>(h.w(), "ConnectBtn")->click();
     QVERIFY(h.dialogs.messages.isEmpty());
     QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
              QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(),
              QStringLiteral("Could not open COM1: simulated failure %1").arg(error));
     QVERIFY(h.w().isEnabled());
@@ -217,7 +218,7 @@ void TestConnection::noReplyEndsIdle() {
     QFETCH(QByteArray, reply);
     QFETCH(QString, status);
     MainHarness h;
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
     h.clock.onWait = [&](qint64) {
         if (!reply.isEmpty()) {
             h.port()->deliver(reply);
@@ -231,9 +232,10 @@ void TestConnection::noReplyEndsIdle() {
     QVERIFY(h.w().isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // The port stays open and the lamp green, but nothing was enabled.
-    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampGreen);
-    QVERIFY(child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
-    QVERIFY(!child<shell::PromptComboBox>(h.w(), "FuncBox")->isEnabled());
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
+    QVERIFY(child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QVERIFY(!child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->isEnabled());
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -280,7 +282,7 @@ void TestConnection::connectOrder() {
         QVERIFY(h.connect(2));
         child<QLineEdit>(h.w(), "StatusBox")->clear();
     }
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(1);
     EnableRecorder rec(h, QStringList{"InstrID", "StatusBox", "PortOpenStat"} + kConnectionLists +
                               kConfigControls);
     h.clock.onWait = [&](qint64) {
@@ -345,18 +347,18 @@ void TestConnection::closePortResetsControls() {
     for (const QString& name : kMeasurementControls) {
         w.findChild<QWidget*>(name)->setEnabled(true);
     }
-    child<shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(shell::kLampGreen);
-    child<shell::StatusLamp>(w, "HoldStat")->setFillColor(shell::kLampGreen);
-    child<shell::StatusLamp>(w, "RefStat")->setFillColor(shell::kLampGreen);
+    child<vx::shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
+    child<vx::shell::StatusLamp>(w, "HoldStat")->setFillColor(vx::shell::kLampGreen);
+    child<vx::shell::StatusLamp>(w, "RefStat")->setFillColor(vx::shell::kLampGreen);
     child<QLineEdit>(w, "PrimaryDisplay")->setText("1");
     child<QLineEdit>(w, "SecondaryDisplay")->setText("2");
     child<QLineEdit>(w, "PrimaryUnit")->setText("VDC");
     child<QLineEdit>(w, "SecondaryUnit")->setText("Hz");
     MainState(w).func = "VOLT:DC";
-    child<shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(3);
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(3);
     child<QPushButton>(w, "Close")->click();
-    QVERIFY(!child<comm::SerialLink>(w, "MSComm1")->isOpen());
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), QStringLiteral("No Instrument Connected"));
     for (const char* on : {"ComPort", "BaudRate", "TermChar", "ConnectBtn", "Close", "Exit"}) {
         QVERIFY2(enabled(w, on), on);
@@ -373,11 +375,11 @@ void TestConnection::closePortResetsControls() {
           child<QLineEdit>(w, "SecondaryUnit")}) {
         QVERIFY(box->text().isEmpty());
     }
-    QCOMPARE(child<shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "HoldStat")->fillColor(), shell::kLampGreen);
-    QCOMPARE(child<shell::StatusLamp>(w, "RefStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(MainState(w).func, QStringLiteral("VOLT:DC"));
-    QCOMPARE(child<shell::PromptComboBox>(w, "FuncBox")->currentIndex(), 3);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBox")->currentIndex(), 3);
     QVERIFY(h.takeWire().isEmpty());
 }
 
@@ -402,9 +404,10 @@ void TestConnection::closePortOrder() {
 
 void TestConnection::closeWithPortClosedKeepsLamp() {
     MainHarness h;
-    child<shell::StatusLamp>(h.w(), "PortOpenStat")->setFillColor(shell::kLampGreen);
+    child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->setFillColor(vx::shell::kLampGreen);
     child<QPushButton>(h.w(), "Close")->click();
-    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
     QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(), QStringLiteral("No Instrument Connected"));
 }
 
@@ -412,8 +415,8 @@ void TestConnection::cablePulledClosesAtOnce() {
     MainHarness h;
     QVERIFY(h.connect(1));
     h.port()->hangUp();
-    QVERIFY(!child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
-    QCOMPARE(child<shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY2(
         child<QLineEdit>(h.w(), "StatusBox")->text().startsWith(QStringLiteral("Connection lost:")),
         qPrintable(child<QLineEdit>(h.w(), "StatusBox")->text()));
@@ -426,7 +429,7 @@ void TestConnection::exitClosesPort() {
     QPointer<FakePort> port = h.port();
     h.w().show();
     child<QPushButton>(h.w(), "Exit")->click();
-    QVERIFY(!child<comm::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(!h.w().isVisible());
     QVERIFY(MainState(h.w()).isEnding());
     QVERIFY(port.isNull() || !port->isOpen());
@@ -435,9 +438,9 @@ void TestConnection::exitClosesPort() {
     QVERIFY(h2.connect(2));
     h2.w().show();
     h2.w().close();
-    QVERIFY(!child<comm::SerialLink>(h2.w(), "MSComm1")->isOpen());
+    QVERIFY(!child<vx::link::SerialLink>(h2.w(), "MSComm1")->isOpen());
     QVERIFY(h2.takeWire().isEmpty());
 }
 
 QTEST_MAIN(TestConnection)
-#include "test_connection.moc"
+#include "tst_connection.moc"

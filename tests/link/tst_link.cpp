@@ -5,12 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "Errors.h"
-#include "FakePort.h"
-#include "Framing.h"
-#include "NetworkPort.h"
-#include "PortMap.h"
-#include "SerialLink.h"
+#include "link/Errors.h"
+#include "link/Framing.h"
+#include "link/NetworkPort.h"
+#include "link/PortMap.h"
+#include "link/SerialLink.h"
+#include "support/FakePort.h"
 #include "vxsim/client/DeadListener.h"
 
 class TestLink : public QObject {
@@ -65,17 +65,17 @@ void TestLink::naturalOrder() {
     QFETCH(QString, a);
     QFETCH(QString, b);
     QFETCH(bool, less);
-    QCOMPARE(comm::naturalLess(a, b), less);
+    QCOMPARE(vx::link::naturalLess(a, b), less);
 }
 
 void TestLink::usbAndAcmFirst() {
-    const QList<comm::SystemPort> ports{
+    const QList<vx::link::SystemPort> ports{
         {"ttyS1", "/dev/ttyS1", false},    {"ttyUSB10", "/dev/ttyUSB10", true},
         {"ttyS0", "/dev/ttyS0", false},    {"ttyACM0", "/dev/ttyACM0", true},
         {"ttyUSB2", "/dev/ttyUSB2", true}, {"ttyS10", "/dev/ttyS10", false},
     };
     QStringList names;
-    for (const auto& p : comm::orderedPorts(ports)) {
+    for (const auto& p : vx::link::orderedPorts(ports)) {
         names << p.name;
     }
     QCOMPARE(names, QStringList({"ttyACM0", "ttyUSB2", "ttyUSB10", "ttyS0", "ttyS1", "ttyS10"}));
@@ -118,10 +118,10 @@ void TestLink::comNumberToDevice() {
     if (!envName.isEmpty()) {
         env.insert(envName, envValue);
     }
-    const QList<comm::SystemPort> ordered{{"ttyUSB0", "/dev/ttyUSB0", true},
-                                          {"ttyACM1", "/dev/ttyACM1", true},
-                                          {"ttyS0", "/dev/ttyS0", false}};
-    QCOMPARE(comm::devicePathForCom(number, env, ordered), device);
+    const QList<vx::link::SystemPort> ordered{{"ttyUSB0", "/dev/ttyUSB0", true},
+                                              {"ttyACM1", "/dev/ttyACM1", true},
+                                              {"ttyS0", "/dev/ttyS0", false}};
+    QCOMPARE(vx::link::devicePathForCom(number, env, ordered), device);
 }
 
 void TestLink::canonicalThroughLinks() {
@@ -130,8 +130,9 @@ void TestLink::canonicalThroughLinks() {
     QFile(target).open(QIODevice::WriteOnly);
     QVERIFY(QFile::link(target, dir.filePath("COM1")));
     QVERIFY(QFile::link(dir.filePath("COM1"), dir.filePath("again")));
-    QCOMPARE(comm::canonicalDevice(dir.filePath("again")), QFileInfo(target).canonicalFilePath());
-    QCOMPARE(comm::canonicalDevice(dir.filePath("missing")), dir.filePath("missing"));
+    QCOMPARE(vx::link::canonicalDevice(dir.filePath("again")),
+             QFileInfo(target).canonicalFilePath());
+    QCOMPARE(vx::link::canonicalDevice(dir.filePath("missing")), dir.filePath("missing"));
 }
 
 void TestLink::commandBytes_data() {
@@ -158,7 +159,7 @@ void TestLink::commandBytes() {
     QFETCH(QString, text);
     QFETCH(QString, term);
     QFETCH(QByteArray, bytes);
-    QCOMPARE(comm::framing::commandLine(text, term), bytes);
+    QCOMPARE(vx::link::framing::commandLine(text, term), bytes);
 }
 
 void TestLink::replyCompletion_data() {
@@ -182,38 +183,38 @@ void TestLink::replyCompletion() {
     QFETCH(QString, term);
     QFETCH(bool, complete);
     QFETCH(QString, shown);
-    const QString text = comm::framing::fromWire(collected);
+    const QString text = vx::link::framing::fromWire(collected);
     QCOMPARE(text.size(), collected.size());
-    QCOMPARE(comm::framing::replyComplete(text, term), complete);
-    QCOMPARE(comm::framing::dropLast(text), shown);
+    QCOMPARE(vx::link::framing::replyComplete(text, term), complete);
+    QCOMPARE(vx::link::framing::dropLast(text), shown);
 }
 
 void TestLink::openPassesNumberAndBaud() {
     FakeOpener opener;
-    comm::SerialLink link(opener);
+    vx::link::SerialLink link(opener);
     link.setCommPort(7);
     link.setSettings(QStringLiteral("19200,N,8,1"));
     QCOMPARE(link.open(), 0);
     QVERIFY(link.isOpen());
     QCOMPARE(opener.opened, (QList<QPair<int, qint32>>{{7, 19200}}));
     QCOMPARE(link.devicePath(), QStringLiteral("/dev/fake7"));
-    QCOMPARE(link.open(), int(comm::kPortInUse));
+    QCOMPARE(link.open(), int(vx::link::kPortInUse));
     link.close();
     QVERIFY(!link.isOpen());
 }
 
 void TestLink::openFailuresKeepTheirNumbers_data() {
     QTest::addColumn<int>("error");
-    QTest::newRow("in use") << int(comm::kPortInUse);
-    QTest::newRow("no device") << int(comm::kNoSuchPort);
-    QTest::newRow("permission") << int(comm::kPermissionDenied);
+    QTest::newRow("in use") << int(vx::link::kPortInUse);
+    QTest::newRow("no device") << int(vx::link::kNoSuchPort);
+    QTest::newRow("permission") << int(vx::link::kPermissionDenied);
 }
 
 void TestLink::openFailuresKeepTheirNumbers() {
     QFETCH(int, error);
     FakeOpener opener;
     opener.failures.insert(2, error);
-    comm::SerialLink link(opener);
+    vx::link::SerialLink link(opener);
     link.setCommPort(2);
     link.setSettings(QStringLiteral("9600,N,8,1"));
     QCOMPARE(link.open(), error);
@@ -223,38 +224,38 @@ void TestLink::openFailuresKeepTheirNumbers() {
 
 void TestLink::badSettingsAreRefused() {
     FakeOpener opener;
-    comm::SerialLink link(opener);
+    vx::link::SerialLink link(opener);
     link.setCommPort(1);
     link.setSettings(QStringLiteral(",N,8,1"));
-    QCOMPARE(link.open(), int(comm::kSettingsRejected));
+    QCOMPARE(link.open(), int(vx::link::kSettingsRejected));
     QVERIFY(opener.opened.isEmpty());
 }
 
 void TestLink::writeOnClosedPortFails() {
     FakeOpener opener;
-    comm::SerialLink link(opener);
-    QCOMPARE(link.write("FETC?\n"), int(comm::kPortNotOpen));
+    vx::link::SerialLink link(opener);
+    QCOMPARE(link.write("FETC?\n"), int(vx::link::kPortNotOpen));
     QVERIFY(link.readAll().isEmpty());
 }
 
 void TestLink::writeFailureIsReported() {
     FakeOpener opener;
-    comm::SerialLink link(opener);
+    vx::link::SerialLink link(opener);
     link.setCommPort(1);
     link.setSettings(QStringLiteral("9600,N,8,1"));
     QCOMPARE(link.open(), 0);
     opener.port->failWrites = true;
-    QCOMPARE(link.write("*RST\n"), int(comm::kWriteFailed));
+    QCOMPARE(link.write("*RST\n"), int(vx::link::kWriteFailed));
     QVERIFY(link.lastError().contains(QStringLiteral("simulated write failure")));
 }
 
 void TestLink::hangUpClosesOnceAndSaysSo() {
     FakeOpener opener;
-    comm::SerialLink link(opener);
+    vx::link::SerialLink link(opener);
     link.setCommPort(1);
     link.setSettings(QStringLiteral("9600,N,8,1"));
     QCOMPARE(link.open(), 0);
-    QSignalSpy lost(&link, &comm::SerialLink::portLost);
+    QSignalSpy lost(&link, &vx::link::SerialLink::portLost);
     QPointer<FakePort> port = opener.port;
     port->hangUp();
     QVERIFY(!link.isOpen());
@@ -262,16 +263,16 @@ void TestLink::hangUpClosesOnceAndSaysSo() {
     // A flood of further failures reaches no one.
     link.fail(QStringLiteral("again"));
     QCOMPARE(lost.size(), 1);
-    QCOMPARE(link.write("x"), int(comm::kPortNotOpen));
+    QCOMPARE(link.write("x"), int(vx::link::kPortNotOpen));
 }
 
 void TestLink::readTakesEverythingWaiting() {
     FakeOpener opener;
-    comm::SerialLink link(opener);
+    vx::link::SerialLink link(opener);
     link.setCommPort(1);
     link.setSettings(QStringLiteral("9600,N,8,1"));
     QCOMPARE(link.open(), 0);
-    QSignalSpy waiting(&link, &comm::SerialLink::dataWaiting);
+    QSignalSpy waiting(&link, &vx::link::SerialLink::dataWaiting);
     opener.port->deliver("+1.2");
     opener.port->deliver("3E+00\n");
     QCOMPARE(waiting.size(), 2);
@@ -282,10 +283,10 @@ void TestLink::readTakesEverythingWaiting() {
 void TestLink::realPortOpenErrors() {
     QTemporaryDir dir;
     qputenv("VXMETER_COM9", QFile::encodeName(dir.filePath("nothing-here")));
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     const auto result = opener.open(9, 9600);
     QVERIFY(!result.device);
-    QCOMPARE(result.error, int(comm::kNoSuchPort));
+    QCOMPARE(result.error, int(vx::link::kNoSuchPort));
     QVERIFY2(result.reason.contains(QStringLiteral("nothing-here")), qPrintable(result.reason));
     qunsetenv("VXMETER_COM9");
 }
@@ -328,9 +329,9 @@ void TestLink::networkDeviceText() {
     QFETCH(QString, host);
     QFETCH(int, port);
     QFETCH(QString, why);
-    QVERIFY(comm::isNetworkDevice(device));
+    QVERIFY(vx::link::isNetworkDevice(device));
     QString error;
-    const auto address = comm::parseNetworkDevice(device, &error);
+    const auto address = vx::link::parseNetworkDevice(device, &error);
     QCOMPARE(address.has_value(), !host.isEmpty());
     if (address) {
         QCOMPARE(address->host, host);
@@ -339,9 +340,9 @@ void TestLink::networkDeviceText() {
     }
     QVERIFY2(error.contains(why), qPrintable(error));
     // The real opener refuses it before reaching the network.
-    const auto result = comm::SerialPortOpener().openDevice(device, 9600);
+    const auto result = vx::link::SerialPortOpener().openDevice(device, 9600);
     QVERIFY(!result.device);
-    QCOMPARE(result.error, int(comm::kBadNetworkAddress));
+    QCOMPARE(result.error, int(vx::link::kBadNetworkAddress));
     QCOMPARE(result.reason, error);
 }
 
@@ -349,7 +350,7 @@ void TestLink::networkDeviceText() {
 void TestLink::networkPortTips() {
     qputenv("VXMETER_COM1", "/dev/ttyUSB7");
     qputenv("VXMETER_COM2", "tcp://benchserver:4001");
-    const comm::SerialPortOpener opener([] { return QList<comm::SystemPort>{}; });
+    const vx::link::SerialPortOpener opener([] { return QList<vx::link::SystemPort>{}; });
     QCOMPARE(opener.describe(2),
              QStringList({"/dev/ttyUSB7",
                           "tcp://benchserver:4001 (network; the baud rate is the device "
@@ -364,11 +365,11 @@ void TestLink::loggerWaitsForConnection() {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     const QString open = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     auto result = opener.openDevice(open, 9600);
     QVERIFY2(result.device, qPrintable(result.reason));
     QCOMPARE(result.devicePath, open);
-    comm::NetworkFailure failure = comm::waitUntilConnected(*result.device, open);
+    vx::link::NetworkFailure failure = vx::link::waitUntilConnected(*result.device, open);
     QCOMPARE(failure.error, 0);
     QVERIFY(server.waitForNewConnection(2000));
     std::unique_ptr<QTcpSocket> far(server.nextPendingConnection());
@@ -383,11 +384,11 @@ void TestLink::loggerWaitsForConnection() {
     server.close();
     result = opener.openDevice(open, 9600);
     if (result.device) {
-        failure = comm::waitUntilConnected(*result.device, open);
+        failure = vx::link::waitUntilConnected(*result.device, open);
     } else {
         failure = {result.error, result.reason};
     }
-    QCOMPARE(failure.error, int(comm::kConnectionRefused));
+    QCOMPARE(failure.error, int(vx::link::kConnectionRefused));
     QCOMPARE(
         failure.reason,
         open + QStringLiteral(" refused the connection: no device server listens on that port"));
@@ -398,8 +399,8 @@ void TestLink::loggerWaitsForConnection() {
     const QString silent = QStringLiteral("tcp://127.0.0.1:%1").arg(dead.port());
     result = opener.openDevice(silent, 9600);
     QVERIFY2(result.device, qPrintable(result.reason));
-    failure = comm::waitUntilConnected(*result.device, silent, std::chrono::milliseconds(200));
-    QCOMPARE(failure.error, int(comm::kConnectTimedOut));
+    failure = vx::link::waitUntilConnected(*result.device, silent, std::chrono::milliseconds(200));
+    QCOMPARE(failure.error, int(vx::link::kConnectTimedOut));
     QVERIFY2(
         failure.reason.startsWith(QStringLiteral("no connection to %1 within 0.2 s").arg(silent)),
         qPrintable(failure.reason));
@@ -407,4 +408,4 @@ void TestLink::loggerWaitsForConnection() {
 }
 
 QTEST_GUILESS_MAIN(TestLink)
-#include "test_link.moc"
+#include "tst_link.moc"

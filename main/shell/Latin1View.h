@@ -4,12 +4,12 @@
 
 #include <string_view>
 
-namespace shell {
+namespace vx::shell {
 
 // The program's tables hold their texts as single-byte string views; this
 // makes a QString of one.
-inline QString fromView(std::string_view s) {
+inline QString fromLatin1View(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-}  // namespace shell
+}  // namespace vx::shell

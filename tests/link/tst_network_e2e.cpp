@@ -16,12 +16,12 @@
 
 #include <functional>
 
-#include "Main.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "SerialLink.h"
-#include "SimBench.h"
-#include "StatusLamp.h"
+#include "forms/Main/Main.h"
+#include "link/SerialLink.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainState.h"
+#include "support/SimBench.h"
 #include "vxsim/client/DeadListener.h"
 
 namespace {
@@ -78,14 +78,15 @@ private Q_SLOTS:
 void TestNetworkE2E::identifies() {
     Bench b;
     QVERIFY(b.start(kListen + QStringList{"--term", "CR", "--model", "VX260"}));
-    child<shell::PromptComboBox>(*b.window, "TermChar")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(*b.window, "TermChar")->setCurrentIndex(0);
     child<QPushButton>(*b.window, "ConnectBtn")->click();
     QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
              QStringLiteral("Velmora,VX260,260K31877,1.05"));
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
     QCOMPARE(child<QLineEdit>(*b.window, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(b.window->isEnabled());
-    QVERIFY(!child<shell::PromptComboBox>(*b.window, "ComPort")->isEnabled());
+    QVERIFY(!child<vx::shell::PromptComboBox>(*b.window, "ComPort")->isEnabled());
     QCOMPARE(b.sim.recorded(), QByteArray("*IDN?\r"));
 }
 
@@ -101,8 +102,8 @@ void TestNetworkE2E::runAndLogAsOnPseudoTerminal() {
         QVERIFY(b.connectAndSet());
         b.runLogged(4);
         QCOMPARE(b.shown, 4);
-        QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-                 shell::kLampGreen);
+        QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+                 vx::shell::kLampGreen);
         sent[tcp] = b.sim.recorded();
         logged[tcp] = readFile(b.logPath());
     }
@@ -150,9 +151,9 @@ void TestNetworkE2E::connectFailures() {
     qputenv("VXMETER_COM4", device.toLatin1());
     FakeClock clock;
     RecordingDialogs dialogs;
-    comm::SerialPortOpener opener;
+    vx::link::SerialPortOpener opener;
     Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
     int idlePasses = 0;
     clock.onWait = [&](qint64) {
         if (w.isEnabled() || QApplication::overrideCursor() == nullptr) {
@@ -170,11 +171,11 @@ void TestNetworkE2E::connectFailures() {
     QCOMPARE(idlePasses, 0);
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampRed);
-    QVERIFY(!child<comm::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
-    QVERIFY(child<shell::PromptComboBox>(w, "ComPort")->isEnabled());
-    QVERIFY(!child<shell::PromptComboBox>(w, "FuncBox")->isEnabled());
+    QVERIFY(child<vx::shell::PromptComboBox>(w, "ComPort")->isEnabled());
+    QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
     QVERIFY(dialogs.messages.isEmpty());
 }
 
@@ -198,20 +199,22 @@ void TestNetworkE2E::turnedAwayWhileMeterIsTaken() {
              qPrintable(status));
     QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
              QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampRed);
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(b.dialogs.messages.isEmpty());
     // Once the other client has left, the same window connects.
     other.disconnectFromHost();
     for (int attempt = 0;
-         attempt < 20 &&
-         child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor() != shell::kLampGreen;
+         attempt < 20 && child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor() !=
+                             vx::shell::kLampGreen;
          ++attempt) {
         QTest::qWait(20);  // for vxsim to see the other client leave
         child<QPushButton>(*b.window, "ConnectBtn")->click();
     }
-    QCOMPARE(child<shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(), shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
     QVERIFY(child<QLineEdit>(*b.window, "InstrID")
                 ->text()
                 .startsWith(QStringLiteral("Velmora,VX480,")));
@@ -230,8 +233,8 @@ void TestNetworkE2E::farEndClosesDuringLoggedRun() {
     QCOMPARE(b.shown, 6);
     QCOMPARE(MainState(w).running_cnt, qint16(0));
     QCOMPARE(MainState(w).datalog_start, qint16(0));
-    QCOMPARE(child<shell::StatusLamp>(w, "PortOpenStat")->fillColor(), shell::kLampRed);
-    QVERIFY(!child<comm::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
              QStringLiteral("Readings stopped, log file closed: connection "
                             "lost: %1 closed the connection")
@@ -245,4 +248,4 @@ void TestNetworkE2E::farEndClosesDuringLoggedRun() {
 }
 
 QTEST_MAIN(TestNetworkE2E)
-#include "test_network_e2e.moc"
+#include "tst_network_e2e.moc"

@@ -4,15 +4,15 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "About.h"
-#include "Help.h"
-#include "Main.h"
-#include "MainHarness.h"
-#include "MainState.h"
-#include "PromptComboBox.h"
-#include "StatusLamp.h"
-#include "Trend.h"
-#include "TrendData.h"
+#include "forms/About/About.h"
+#include "forms/Help/Help.h"
+#include "forms/Main/Main.h"
+#include "forms/Trend/Trend.h"
+#include "forms/Trend/TrendData.h"
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
+#include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -117,8 +117,8 @@ void TestMenus::shortcutsOpenWindows() {
     QCOMPARE(topLevelCount(window), 1);
     QVERIFY(!child<QLineEdit>(h.w(), "SendMsg")->hasSelectedText());
     closeIt();
-    child<shell::PromptComboBox>(h.w(), "ComPort")->setFocus();
-    QTest::keyClick(child<shell::PromptComboBox>(h.w(), "ComPort")->lineEdit(), Qt::Key(key),
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setFocus();
+    QTest::keyClick(child<vx::shell::PromptComboBox>(h.w(), "ComPort")->lineEdit(), Qt::Key(key),
                     Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     closeIt();
@@ -148,7 +148,7 @@ void TestMenus::closedWindowComesBackNew() {
 void TestMenus::trendFollowsRunReadings() {
     MainHarness h;
     QVERIFY(h.connect());
-    child<shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
     child<QPushButton>(h.w(), "SetFunc")->click();
     const QList<QByteArray> replies{"+1.50000E+00\n", "+9.90000E+37\n", "+1.70000E+00\n"};
     int pass = 0;
@@ -172,7 +172,7 @@ void TestMenus::trendFollowsRunReadings() {
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\nFETC?\nFETC?\nFETC?\nFETC?\n"));
 
     // A new primary function starts a new series.
-    child<shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(4);
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(4);
     child<QPushButton>(h.w(), "SetFunc")->click();
     pass = 0;
     child<QPushButton>(h.w(), "Run")->click();
@@ -183,9 +183,9 @@ void TestMenus::trendFollowsRunReadings() {
 void TestMenus::trendTakesSingleReadAndSecondary() {
     MainHarness h;
     QVERIFY(h.connect());
-    child<shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
     child<QPushButton>(h.w(), "SetFunc")->click();
-    child<shell::StatusLamp>(h.w(), "FuncTwoStat")->setFillColor(shell::kLampGreen);
+    child<vx::shell::StatusLamp>(h.w(), "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
     h.clock.onWait = [&](qint64) {
         if (MainState(h.w()).single_read == 1) {
             h.port()->deliver("+2.00000E+00,+1.00000E+03\n");
@@ -217,15 +217,15 @@ void TestMenus::exitClosesEveryWindow() {
 void TestMenus::portTipsFollowThePopup() {
     MainHarness h;
     // The tool tips are taken again each time the list drops down.
-    child<shell::PromptComboBox>(h.w(), "ComPort")
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")
         ->setItemData(0, QStringLiteral("stale"), Qt::ToolTipRole);
     h.w().show();
-    child<shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
     QCOMPARE(
-        child<shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+        child<vx::shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
         QStringLiteral("COM1: /dev/fake1"));
-    child<shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
 }
 
 QTEST_MAIN(TestMenus)
-#include "test_menus.moc"
+#include "tst_menus.moc"
