@@ -14,6 +14,8 @@ namespace vx::shell {
 // spell an entry.
 class PromptComboBox : public QComboBox {
     Q_OBJECT
+    // A property, so that a window's form can set the start prompt.
+    Q_PROPERTY(QString prompt READ prompt WRITE showPrompt)
 public:
     explicit PromptComboBox(QWidget* parent = nullptr);
 

@@ -12,6 +12,12 @@ StatusLamp::StatusLamp(Shape shape, QWidget* parent) : QWidget(parent), shape_(s
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
+void StatusLamp::setShape(Shape shape) {
+    shape_ = shape;
+    updateGeometry();
+    update();
+}
+
 void StatusLamp::setFillColor(int colorValue) {
     if (colorValue == fillColor_) {
         return;

@@ -12,9 +12,13 @@ inline constexpr int kLampRed = 255;
 // A status lamp: a filled shape whose fill colour is the state it shows.
 class StatusLamp : public QWidget {
     Q_OBJECT
+    // A property, so that a window's form can set it.
+    Q_PROPERTY(Shape shape READ shape WRITE setShape)
 public:
     enum class Shape { Circle, Rectangle, RoundedSquare };
+    Q_ENUM(Shape)
 
+    explicit StatusLamp(QWidget* parent = nullptr) : StatusLamp(Shape::Circle, parent) {}
     explicit StatusLamp(Shape shape, QWidget* parent = nullptr);
 
     int fillColor() const { return fillColor_; }
@@ -22,6 +26,7 @@ public:
     bool isGreen() const { return fillColor_ == kLampGreen; }
 
     Shape shape() const { return shape_; }
+    void setShape(Shape shape);
     QSize sizeHint() const override;
 
 Q_SIGNALS:

@@ -14,6 +14,7 @@
 #include "support/ControlNames.h"
 #include "support/EnableRecorder.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 // FuncBox entries as the window fills them.
 enum FuncIndex {
@@ -31,8 +32,8 @@ enum FuncIndex {
 // Chooses FuncBox entry `index` and presses its Set button; returns what
 // went out on the wire.
 inline QByteArray setFunction(MainHarness& h, int index) {
-    h.w().FuncBox->setCurrentIndex(index);
-    h.w().SetFunc->click();
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(index);
+    child<QPushButton>(h.w(), "SetFunc")->click();
     return h.takeWire();
 }
 
@@ -55,7 +56,7 @@ inline void choose(vx::shell::PromptComboBox* box, int index) {
 // enabled state (Qt keeps it in WA_ForceDisabled), not the window's busy
 // state.
 inline bool ownEnabled(const Main& w, const QString& name) {
-    QWidget* c = w.control(name.toStdString());
+    QWidget* c = w.findChild<QWidget*>(name);
     return c != nullptr && !c->testAttribute(Qt::WA_ForceDisabled);
 }
 
@@ -71,6 +72,6 @@ inline QStringList enabledOf(const Main& w, const QStringList& names) {
 
 inline void setAll(Main& w, const QStringList& names, bool enabled) {
     for (const QString& n : names) {
-        w.control(n.toStdString())->setEnabled(enabled);
+        w.findChild<QWidget*>(n)->setEnabled(enabled);
     }
 }

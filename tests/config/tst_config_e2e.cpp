@@ -13,6 +13,7 @@
 #include "link/SerialLink.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
+#include "support/MainState.h"
 #include "support/SimBench.h"
 
 // The program's waits (2 s connect, 0.5 s secondary switch, 10 s reset) run
@@ -41,34 +42,34 @@ void TestConfigE2E::session() {
     Bench b;
     QVERIFY(b.start({"--term", term}));
     Main& w = *b.window;
-    w.TermChar->setCurrentIndex(termIndex);
-    w.ConnectBtn->click();
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
+    child<QPushButton>(w, "ConnectBtn")->click();
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
 
-    w.FuncBox->setCurrentIndex(8);  // DC VOLTAGE
-    w.SetFunc->click();
-    w.RangeType->setCurrentIndex(0);  // MANUAL
-    w.SetRangeType->click();
-    w.Range->setCurrentIndex(4);  // 1000 V
-    w.SetRange->click();
-    w.Rate->setCurrentIndex(2);  // FAST
-    w.SetRate->click();
-    w.Trigger->setCurrentIndex(0);  // BUS
-    w.SetTrig->click();
-    w.SendTrig->click();
-    w.Display->setCurrentIndex(0);  // DISABLED
-    w.SetDisp->click();
-    w.Hold->click();
-    w.FuncBoxTwoStateOn->click();
-    w.FuncBoxTwo->setCurrentIndex(3);  // FREQUENCY
-    w.SetFuncTwo->click();
-    w.FuncBoxTwoStateOff->click();
-    w.RefStateOn->click();
-    w.RefMethod->setCurrentIndex(1);  // Custom
-    w.SetRefMethod->click();
-    w.Ref->setText(QStringLiteral("2000"));
-    w.SetRef->click();
-    w.Reset->click();
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(8);  // DC VOLTAGE
+    child<QPushButton>(w, "SetFunc")->click();
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);  // MANUAL
+    child<QPushButton>(w, "SetRangeType")->click();
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(4);  // 1000 V
+    child<QPushButton>(w, "SetRange")->click();
+    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);  // FAST
+    child<QPushButton>(w, "SetRate")->click();
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);  // BUS
+    child<QPushButton>(w, "SetTrig")->click();
+    child<QPushButton>(w, "SendTrig")->click();
+    child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);  // DISABLED
+    child<QPushButton>(w, "SetDisp")->click();
+    child<QPushButton>(w, "Hold")->click();
+    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(3);  // FREQUENCY
+    child<QPushButton>(w, "SetFuncTwo")->click();
+    child<QPushButton>(w, "FuncBoxTwoStateOff")->click();
+    child<QPushButton>(w, "RefStateOn")->click();
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);  // Custom
+    child<QPushButton>(w, "SetRefMethod")->click();
+    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("2000"));
+    child<QPushButton>(w, "SetRef")->click();
+    child<QPushButton>(w, "Reset")->click();
 
     const QByteArray t = termIndex == 0 ? "\r" : "\n";
     const QByteArray expected =
@@ -78,15 +79,15 @@ void TestConfigE2E::session() {
         "VOLT:DC:REF:STAT ON" + t + "VOLT:DC:REF 1010" + t + "*RST" + t;
     QTRY_COMPARE_WITH_TIMEOUT(b.sim.recorded(), expected, 3000);
 
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(w.Ref->text(), QStringLiteral("1010"));
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampRed);
-    QCOMPARE(w.secondfunc_selection, QStringLiteral("Frequency(Hz)"));
-    QVERIFY(w.MSComm1->isOpen());
+    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("1010"));
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("Frequency(Hz)"));
+    QVERIFY(child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     QVERIFY(b.dialogs.messages.isEmpty());
 }
 

@@ -10,6 +10,7 @@
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 const QStringList kAcVoltRanges{"200 mV", "2 V", "20 V", "200 V", "750 V"};
@@ -36,7 +37,7 @@ void setPrimaries(MainHarness& h, const QList<int>& primaries, bool override, co
         setFunction(h, p);
     }
     if (override) {
-        h.w().func = func;
+        MainState(h.w()).func = func;
     }
 }
 }  // namespace
@@ -225,24 +226,26 @@ void TestConfigCommands::primaryFunction() {
            {"Range", "SetRange", "RangeType", "SetRangeType", "FuncBoxTwoStateOn",
             "FuncBoxTwoStateOff"},
            before);
-    w.RangeType->setCurrentIndex(1);
-    w.SecondaryUnit->setText(QStringLiteral("Hz"));
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(1);
+    child<QLineEdit>(w, "SecondaryUnit")->setText(QStringLiteral("Hz"));
 
     QCOMPARE(setFunction(h, index), wire);
-    QCOMPARE(w.func, func);
-    QCOMPARE(w.func_selection, header);
-    QCOMPARE(w.PrimaryUnit->text(), unit);
-    QCOMPARE(w.SecondaryUnit->text(), QString());
-    QCOMPARE(w.Range->entries(), ranges);
-    QCOMPARE(w.FuncBoxTwo->entries(), seconds);
+    QCOMPARE(MainState(w).func, func);
+    QCOMPARE(MainState(w).func_selection, header);
+    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), unit);
+    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), ranges);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), seconds);
     // A refilled list chooses nothing and shows its prompt.
     if (ranges != kAmpRanges) {
-        QCOMPARE(w.Range->currentIndex(), -1);
-        QCOMPARE(w.Range->fieldText(), QStringLiteral("Select Range"));
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), -1);
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->fieldText(),
+                 QStringLiteral("Select Range"));
     }
     if (seconds != kAcCurrentSecond) {
-        QCOMPARE(w.FuncBoxTwo->currentIndex(), -1);
-        QCOMPARE(w.FuncBoxTwo->fieldText(), QStringLiteral("Select Function"));
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->currentIndex(), -1);
+        QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->fieldText(),
+                 QStringLiteral("Select Function"));
     }
     QCOMPARE(ownEnabled(w, "FuncBoxTwoStateOn"), expectedState(onOff, before));
     QCOMPARE(ownEnabled(w, "FuncBoxTwoStateOff"), expectedState(onOff, before));
@@ -250,12 +253,12 @@ void TestConfigCommands::primaryFunction() {
     QCOMPARE(ownEnabled(w, "SetRangeType"), expectedState(rangeType, before));
     QCOMPARE(ownEnabled(w, "Range"), expectedState(range, before));
     QCOMPARE(ownEnabled(w, "SetRange"), expectedState(range, before));
-    QCOMPARE(w.RangeType->currentIndex(), rangeTypeChoice);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "RangeType")->currentIndex(), rangeTypeChoice);
     QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
     // Not this handler's: the secondary list, its Set button, the lamp.
     QVERIFY(!ownEnabled(w, "FuncBoxTwo"));
     QVERIFY(!ownEnabled(w, "SetFuncTwo"));
-    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -264,28 +267,29 @@ void TestConfigCommands::primaryTypedText() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.Range->setCurrentIndex(2);
-    w.PrimaryUnit->setText(QStringLiteral("kept"));
-    typeInto(w.FuncBox, QStringLiteral("AC VOLTAGE"));  // spelled like an entry, still typed
-    w.SetFunc->click();
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
+    child<QLineEdit>(w, "PrimaryUnit")->setText(QStringLiteral("kept"));
+    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"),
+             QStringLiteral("AC VOLTAGE"));  // spelled like an entry, still typed
+    child<QPushButton>(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\n"));
-    QCOMPARE(w.func, QStringLiteral("VOLT:DC"));
-    QCOMPARE(w.func_selection, QStringLiteral("DC Voltage(V)"));
-    QCOMPARE(w.Range->entries(), kDcVoltRanges);
-    QCOMPARE(w.Range->currentIndex(), 2);
-    QCOMPARE(w.PrimaryUnit->text(), QStringLiteral("kept"));
+    QCOMPARE(MainState(w).func, QStringLiteral("VOLT:DC"));
+    QCOMPARE(MainState(w).func_selection, QStringLiteral("DC Voltage(V)"));
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), kDcVoltRanges);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), 2);
+    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QStringLiteral("kept"));
 }
 
 void TestConfigCommands::primaryTypedTextBeforeAnyFunction() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    typeInto(w.FuncBox, QStringLiteral("volts please"));
-    w.SetFunc->click();
+    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("volts please"));
+    child<QPushButton>(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC \n"));
-    QCOMPARE(w.func, QString());
-    QCOMPARE(w.func_selection, QString());
-    QVERIFY(w.Range->entries().isEmpty());
+    QCOMPARE(MainState(w).func, QString());
+    QCOMPARE(MainState(w).func_selection, QString());
+    QVERIFY(child<vx::shell::PromptComboBox>(w, "Range")->entries().isEmpty());
     // The controls come up all the same, the rate ones last.
     QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
 }
@@ -295,10 +299,10 @@ void TestConfigCommands::carriageReturnTerminator() {
     QVERIFY(h.connect(2, 0));
     Main& w = h.w();
     QCOMPARE(setFunction(h, kPeriod), QByteArray(":FUNC PER\r"));
-    w.Range->setCurrentIndex(0);
-    w.SetRange->click();
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(0);
+    child<QPushButton>(w, "SetRange")->click();
     QCOMPARE(h.takeWire(), QByteArray("PER:THR:VOLT:RANG 0.2\r"));
-    w.Hold->click();
+    child<QPushButton>(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\r"));
 }
 
@@ -366,16 +370,16 @@ void TestConfigCommands::secondaryFunction() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setPrimaries(h, primaries, override, func);
-    choose(w.FuncBoxTwo, index);
-    w.Run->setEnabled(false);
-    w.SecondaryUnit->setText(QStringLiteral("old"));
-    w.secondfunc_selection = QStringLiteral("old");
+    choose(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo"), index);
+    child<QPushButton>(w, "Run")->setEnabled(false);
+    child<QLineEdit>(w, "SecondaryUnit")->setText(QStringLiteral("old"));
+    MainState(w).secondfunc_selection = QStringLiteral("old");
 
-    w.SetFuncTwo_Click();
+    MainState(w).invoke("SetFuncTwo_Click");
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(w.SecondaryUnit->text(), unit);
-    QCOMPARE(w.secondfunc_selection, header);
-    QVERIFY(w.Run->isEnabled());
+    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), unit);
+    QCOMPARE(MainState(w).secondfunc_selection, header);
+    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
 }
 
 void TestConfigCommands::range_data() {
@@ -434,8 +438,8 @@ void TestConfigCommands::range() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setPrimaries(h, primaries, override, func);
-    choose(w.Range, index);
-    w.SetRange_Click();
+    choose(child<vx::shell::PromptComboBox>(w, "Range"), index);
+    MainState(w).invoke("SetRange_Click");
     QCOMPARE(h.takeWire(), wire);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
@@ -476,12 +480,12 @@ void TestConfigCommands::rangeType() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, primary);
-    w.Range->setEnabled(before);
-    w.SetRange->setEnabled(before);
-    choose(w.RangeType, index);
+    child<vx::shell::PromptComboBox>(w, "Range")->setEnabled(before);
+    child<QPushButton>(w, "SetRange")->setEnabled(before);
+    choose(child<vx::shell::PromptComboBox>(w, "RangeType"), index);
 
     EnableRecorder rec(h, {"Range", "SetRange"});
-    w.SetRangeType->click();
+    child<QPushButton>(w, "SetRangeType")->click();
     QStringList expected;
     if (after != before) {
         const QString sign = after ? "+" : "-";
@@ -490,8 +494,8 @@ void TestConfigCommands::rangeType() {
     // The range controls change before the line goes out.
     expected << "wire:" + QString::fromLatin1(wire);
     QCOMPARE(rec.take(), expected);
-    QCOMPARE(w.Range->isEnabled(), after);
-    QCOMPARE(w.SetRange->isEnabled(), after);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->isEnabled(), after);
+    QCOMPARE(child<QPushButton>(w, "SetRange")->isEnabled(), after);
 }
 
 void TestConfigCommands::rate_data() {
@@ -531,10 +535,10 @@ void TestConfigCommands::rate() {
     Main& w = h.w();
     setFunction(h, primary);
     if (override) {
-        w.func = func;
+        MainState(w).func = func;
     }
-    choose(w.Rate, index);
-    w.SetRate->click();
+    choose(child<vx::shell::PromptComboBox>(w, "Rate"), index);
+    child<QPushButton>(w, "SetRate")->click();
     QCOMPARE(h.takeWire(), wire);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
@@ -567,17 +571,17 @@ void TestConfigCommands::trigger() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.SendTrig->setEnabled(before);
-    choose(w.Trigger, index);
+    child<QPushButton>(w, "SendTrig")->setEnabled(before);
+    choose(child<vx::shell::PromptComboBox>(w, "Trigger"), index);
     EnableRecorder rec(h, {"SendTrig"});
-    w.SetTrig->click();
+    child<QPushButton>(w, "SetTrig")->click();
     QStringList expected;
     if (after != before) {
         expected << QString(after ? "+" : "-") + "SendTrig";
     }
     expected << "wire:" + QString::fromLatin1(wire);
     QCOMPARE(rec.take(), expected);
-    QCOMPARE(w.SendTrig->isEnabled(), after);
+    QCOMPARE(child<QPushButton>(w, "SendTrig")->isEnabled(), after);
 }
 
 void TestConfigCommands::sendTrigger() {
@@ -585,13 +589,13 @@ void TestConfigCommands::sendTrigger() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.Trigger->setCurrentIndex(0);
-    w.SetTrig->click();
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<QPushButton>(w, "SetTrig")->click();
     QCOMPARE(h.takeWire(), QByteArray(":TRIG:SOUR BUS\n"));
     h.clock.waitedMs = 0;
     EnableRecorder rec(h, kConfigControls);
-    w.SendTrig->click();
-    w.SendTrig->click();
+    child<QPushButton>(w, "SendTrig")->click();
+    child<QPushButton>(w, "SendTrig")->click();
     QCOMPARE(rec.take(), QStringList{"wire:*TRG\n*TRG\n"});
     QCOMPARE(h.clock.waitedMs, 0);
 }
@@ -611,8 +615,8 @@ void TestConfigCommands::display() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kResistance);
-    choose(w.Display, index);
-    w.SetDisp->click();
+    choose(child<vx::shell::PromptComboBox>(w, "Display"), index);
+    child<QPushButton>(w, "SetDisp")->click();
     QCOMPARE(h.takeWire(), wire);
 }
 
@@ -621,13 +625,13 @@ void TestConfigCommands::holdToggles() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.Hold->click();
+    child<QPushButton>(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\n"));
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
-    w.Hold->click();
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    child<QPushButton>(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampRed);
-    QCOMPARE(w.Hold->text(), QStringLiteral("Click to HOLD"));
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<QPushButton>(w, "Hold")->text(), QStringLiteral("Click to HOLD"));
 }
 
 // Nothing compares a choice with the previous one: each press sends again.
@@ -654,17 +658,17 @@ void TestConfigCommands::setTwiceSendsTwice() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.Range->setCurrentIndex(1);
-    w.RangeType->setCurrentIndex(0);
-    w.Rate->setCurrentIndex(1);
-    w.Trigger->setCurrentIndex(0);
-    w.Display->setCurrentIndex(0);
-    w.FuncBoxTwo->setCurrentIndex(2);
-    w.RefMethod->setCurrentIndex(1);
-    w.Ref->setText(QStringLiteral("1.5"));
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
+    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("1.5"));
     // Every control usable, so the press goes through the button.
     setAll(w, kConfigControls, true);
-    auto* b = qobject_cast<QPushButton*>(w.control(button.toStdString()));
+    auto* b = qobject_cast<QPushButton*>(w.findChild<QWidget*>(button));
     QVERIFY(b != nullptr);
     b->click();
     b->click();

@@ -10,6 +10,7 @@
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMethod",
@@ -20,9 +21,9 @@ const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMet
 void referenceOn(MainHarness& h, int function, int method) {
     Main& w = h.w();
     setFunction(h, function);
-    w.RefStateOn->click();
-    w.RefMethod->setCurrentIndex(method);
-    w.SetRefMethod->click();
+    child<QPushButton>(w, "RefStateOn")->click();
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(method);
+    child<QPushButton>(w, "SetRefMethod")->click();
     h.takeWire();
 }
 }  // namespace
@@ -95,22 +96,24 @@ void TestConfigReference::onOffAndMethod() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kResistance);
-    w.Ref->setText(QStringLiteral("7.5"));
+    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("7.5"));
     for (const QString& p : presses) {
         if (p == "ON") {
-            w.RefStateOn->click();
+            child<QPushButton>(w, "RefStateOn")->click();
         } else if (p == "OFF") {
-            w.RefStateOff->click();
+            child<QPushButton>(w, "RefStateOff")->click();
         } else {
-            choose(w.RefMethod, p == "Input" ? 0 : p == "Custom" ? 1 : -1);
-            w.SetRefMethod->click();
+            choose(child<vx::shell::PromptComboBox>(w, "RefMethod"), p == "Input"    ? 0
+                                                                     : p == "Custom" ? 1
+                                                                                     : -1);
+            child<QPushButton>(w, "SetRefMethod")->click();
         }
     }
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(w.RefStat->fillColor(), lamp);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
     QCOMPARE(enabledOf(w, kRefGroup), enabled);
     // Neither on nor off touches the value or the method choice.
-    QCOMPARE(w.Ref->text(), QStringLiteral("7.5"));
+    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("7.5"));
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -119,17 +122,17 @@ void TestConfigReference::commandsFollowTheFunction() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.RefStateOn->click();
+    child<QPushButton>(w, "RefStateOn")->click();
     QCOMPARE(h.takeWire(), QByteArray("VOLT:DC:REF:STAT ON\n"));
     QCOMPARE(setFunction(h, kAcCurrent), QByteArray(":FUNC CURR:AC\n"));
-    w.RefMethod->setCurrentIndex(0);
-    w.SetRefMethod->click();
-    w.AcqRef->click();
-    w.RefMethod->setCurrentIndex(1);
-    w.SetRefMethod->click();
-    w.Ref->setText(QStringLiteral("-0.25"));
-    w.SetRef->click();
-    w.RefStateOff->click();
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(0);
+    child<QPushButton>(w, "SetRefMethod")->click();
+    child<QPushButton>(w, "AcqRef")->click();
+    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
+    child<QPushButton>(w, "SetRefMethod")->click();
+    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("-0.25"));
+    child<QPushButton>(w, "SetRef")->click();
+    child<QPushButton>(w, "RefStateOff")->click();
     QCOMPARE(h.takeWire(),
              QByteArray("CURR:AC:REF:ACQ\nCURR:AC:REF -0.25\nCURR:AC:REF:STAT OFF\n"));
 }
@@ -139,9 +142,9 @@ void TestConfigReference::offOrder() {
     QVERIFY(h.connect());
     Main& w = h.w();
     referenceOn(h, kDcVoltage, 1);
-    w.AcqRef->setEnabled(true);
+    child<QPushButton>(w, "AcqRef")->setEnabled(true);
     EnableRecorder rec(h, QStringList{"RefStat"} + kConfigControls);
-    w.RefStateOff->click();
+    child<QPushButton>(w, "RefStateOff")->click();
     QCOMPARE(rec.take(), (QStringList{"wire:VOLT:DC:REF:STAT OFF\n", "RefStat=red", "-RefMethod",
                                       "-SetRefMethod", "-Ref", "-SetRef", "-AcqRef"}));
 }
@@ -153,10 +156,10 @@ void TestConfigReference::acquireChangesNothing() {
     referenceOn(h, kFrequency, 0);
     const QStringList enabled = enabledOf(w, kConfigControls);
     EnableRecorder rec(h, kConfigControls);
-    w.AcqRef->click();
+    child<QPushButton>(w, "AcqRef")->click();
     QCOMPARE(rec.take(), QStringList{"wire:FREQ:REF:ACQ\n"});
     QCOMPARE(enabledOf(w, kConfigControls), enabled);
-    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
 }
 
 void TestConfigReference::customValue_data() {
@@ -207,10 +210,10 @@ void TestConfigReference::customValue() {
     QVERIFY(h.connect());
     Main& w = h.w();
     referenceOn(h, kDcVoltage, 1);
-    w.Ref->setText(typed);
-    w.SetRef->click();
+    child<QLineEdit>(w, "Ref")->setText(typed);
+    child<QPushButton>(w, "SetRef")->click();
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(w.Ref->text(), shown);
+    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), shown);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -229,11 +232,11 @@ void TestConfigReference::notANumber() {
     QVERIFY(h.connect());
     Main& w = h.w();
     referenceOn(h, kDcVoltage, 1);
-    w.Ref->setText(typed);
-    const QString kept = w.Ref->text();
-    w.SetRef->click();
+    child<QLineEdit>(w, "Ref")->setText(typed);
+    const QString kept = child<QLineEdit>(w, "Ref")->text();
+    child<QPushButton>(w, "SetRef")->click();
     QCOMPARE(h.takeWire(), QByteArray());
-    QCOMPARE(w.Ref->text(), kept);
+    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), kept);
     QCOMPARE(h.dialogs.messages.size(), 1);
     const auto& m = h.dialogs.messages.first();
     QCOMPARE(m.title, QStringLiteral("Reference Error"));
@@ -241,9 +244,9 @@ void TestConfigReference::notANumber() {
     QVERIFY(m.text.contains(QStringLiteral("number from -1010 to 1010")));
     QVERIFY(!m.text.contains(QStringLiteral("COM port")));
     // The group stays usable for a corrected value.
-    QVERIFY(w.SetRef->isEnabled());
-    w.Ref->setText(QStringLiteral("3"));
-    w.SetRef->click();
+    QVERIFY(child<QPushButton>(w, "SetRef")->isEnabled());
+    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("3"));
+    child<QPushButton>(w, "SetRef")->click();
     QCOMPARE(h.takeWire(), QByteArray("VOLT:DC:REF 3\n"));
 }
 

@@ -12,6 +12,7 @@
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 // What Run disables and enables when continuous reading starts.
@@ -112,14 +113,14 @@ void TestConfigStates::secondarySwitch() {
     Main& w = h.w();
     setFunction(h, kDcVoltage);
     if (!on) {
-        w.FuncBoxTwoStateOn->click();
-        w.FuncBoxTwo->setCurrentIndex(0);
-        w.SetFuncTwo->click();
-        w.SecondaryDisplay->setText(QStringLiteral("1.234E-3"));
+        child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+        child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
+        child<QPushButton>(w, "SetFuncTwo")->click();
+        child<QLineEdit>(w, "SecondaryDisplay")->setText(QStringLiteral("1.234E-3"));
         h.takeWire();
     }
-    const int lampBefore = w.FuncTwoStat->fillColor();
-    const bool runBefore = w.Run->isEnabled();
+    const int lampBefore = child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor();
+    const bool runBefore = child<QPushButton>(w, "Run")->isEnabled();
     h.clock.waitedMs = 0;
     int busyPasses = 0;
     int passes = 0;
@@ -128,11 +129,13 @@ void TestConfigStates::secondarySwitch() {
         // During the pause: the command is out, the window busy, the lamp
         // and the controls not yet changed.
         if (windowBusy(w) && h.port()->written == (on ? ":FUNC2:STAT 1\n" : ":FUNC2:STAT 0\n") &&
-            w.FuncTwoStat->fillColor() == lampBefore && ownEnabled(w, "Run") == runBefore) {
+            child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor() == lampBefore &&
+            ownEnabled(w, "Run") == runBefore) {
             ++busyPasses;
         }
     };
-    (on ? w.FuncBoxTwoStateOn : w.FuncBoxTwoStateOff)->click();
+    (on ? child<QPushButton>(w, "FuncBoxTwoStateOn") : child<QPushButton>(w, "FuncBoxTwoStateOff"))
+        ->click();
     h.clock.onWait = nullptr;
 
     QCOMPARE(h.clock.waitedMs, 500);
@@ -142,14 +145,15 @@ void TestConfigStates::secondarySwitch() {
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(h.takeWire(), on ? QByteArray(":FUNC2:STAT 1\n") : QByteArray(":FUNC2:STAT 0\n"));
-    QCOMPARE(w.FuncTwoStat->fillColor(), on ? vx::shell::kLampGreen : vx::shell::kLampRed);
-    QCOMPARE(w.FuncBoxTwo->isEnabled(), on);
-    QCOMPARE(w.SetFuncTwo->isEnabled(), on);
-    QCOMPARE(w.Run->isEnabled(), !on);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(),
+             on ? vx::shell::kLampGreen : vx::shell::kLampRed);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled(), on);
+    QCOMPARE(child<QPushButton>(w, "SetFuncTwo")->isEnabled(), on);
+    QCOMPARE(child<QPushButton>(w, "Run")->isEnabled(), !on);
     if (!on) {
-        QCOMPARE(w.SecondaryDisplay->text(), QString());
-        QCOMPARE(w.SecondaryUnit->text(), QString());
-        QCOMPARE(w.secondfunc_selection, QStringLiteral("AC Voltage(V)"));
+        QCOMPARE(child<QLineEdit>(w, "SecondaryDisplay")->text(), QString());
+        QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
+        QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("AC Voltage(V)"));
     }
 }
 
@@ -158,19 +162,20 @@ void TestConfigStates::secondarySetEnablesRun() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.FuncBoxTwoStateOn->click();
-    QVERIFY(!w.Run->isEnabled());
-    w.FuncBoxTwo->setCurrentIndex(1);
-    w.SetFuncTwo->click();
-    QVERIFY(w.Run->isEnabled());
+    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+    QVERIFY(!child<QPushButton>(w, "Run")->isEnabled());
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
+    child<QPushButton>(w, "SetFuncTwo")->click();
+    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
     QCOMPARE(h.takeWire(), QByteArray(":FUNC2:STAT 1\n:FUNC2 dBm\n"));
-    QCOMPARE(w.SecondaryUnit->text(), QStringLiteral("dBm"));
+    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QStringLiteral("dBm"));
     // A new primary function keeps the lamp green and empties the unit.
     setFunction(h, kAcCurrent);
-    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.SecondaryUnit->text(), QString());
-    QVERIFY(w.FuncBoxTwo->isEnabled());
-    QCOMPARE(w.FuncBoxTwo->entries(), (QStringList{"DC CURRENT", "FREQUENCY"}));
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
+    QVERIFY(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled());
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(),
+             (QStringList{"DC CURRENT", "FREQUENCY"}));
 }
 
 void TestConfigStates::secondarySetOrder_data() {
@@ -192,11 +197,11 @@ void TestConfigStates::secondarySetOrder() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.FuncBoxTwoStateOn->click();
-    w.FuncBoxTwo->setCurrentIndex(0);
+    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
     h.port()->failWrites = writeFails;
     EnableRecorder rec(h, {"Run", "SecondaryUnit", "StatusBox"});
-    w.SetFuncTwo->click();
+    child<QPushButton>(w, "SetFuncTwo")->click();
     QCOMPARE(rec.take(), events);
 }
 
@@ -232,9 +237,9 @@ void TestConfigStates::secondaryDuringRun() {
     Main& w = h.w();
     setFunction(h, kDcVoltage);
     if (button != QStringLiteral("FuncBoxTwoStateOn")) {
-        w.FuncBoxTwoStateOn->click();
-        w.FuncBoxTwo->setCurrentIndex(0);
-        w.SetFuncTwo->click();
+        child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+        child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
+        child<QPushButton>(w, "SetFuncTwo")->click();
     }
     h.takeWire();
     EnableRecorder rec(h, {"Run", "StopBtn", "FuncTwoStat", "FuncBoxTwo", "SetFuncTwo"});
@@ -244,18 +249,18 @@ void TestConfigStates::secondaryDuringRun() {
     int passes = 0;
     h.clock.onWait = [&](qint64) {
         if (++passes > 20) {
-            w.running_cnt = 0;  // Stop did not take: end the loop, the test fails
+            MainState(w).running_cnt = 0;  // Stop did not take: end the loop, the test fails
         }
         if (windowBusy(w)) {
             return;
         }
         if (runPasses++ == 0) {
-            qobject_cast<QPushButton*>(w.control(button.toStdString()))->click();
+            qobject_cast<QPushButton*>(w.findChild<QWidget*>(button))->click();
         } else {
-            w.StopBtn->click();
+            child<QPushButton>(w, "StopBtn")->click();
         }
     };
-    w.Run->click();
+    child<QPushButton>(w, "Run")->click();
     h.clock.onWait = nullptr;
     QCOMPARE(rec.take(), events);
 }
@@ -265,15 +270,15 @@ void TestConfigStates::resetInstrument() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.RangeType->setCurrentIndex(0);
-    w.SetRangeType->click();
-    w.Range->setCurrentIndex(3);
-    w.Ref->setText(QStringLiteral("12.5"));
-    w.PrimaryDisplay->setText(QStringLiteral("+1.00E+00"));
-    w.SecondaryDisplay->setText(QStringLiteral("+6.00E+01"));
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
+    child<QPushButton>(w, "SetRangeType")->click();
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(3);
+    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("12.5"));
+    child<QLineEdit>(w, "PrimaryDisplay")->setText(QStringLiteral("+1.00E+00"));
+    child<QLineEdit>(w, "SecondaryDisplay")->setText(QStringLiteral("+6.00E+01"));
     h.takeWire();
-    const QStringList rangeItems = w.Range->entries();
-    const QStringList secondItems = w.FuncBoxTwo->entries();
+    const QStringList rangeItems = child<vx::shell::PromptComboBox>(w, "Range")->entries();
+    const QStringList secondItems = child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries();
 
     h.clock.waitedMs = 0;
     int passes = 0;
@@ -281,12 +286,14 @@ void TestConfigStates::resetInstrument() {
     h.clock.onWait = [&](qint64) {
         ++passes;
         if (windowBusy(w) && h.port()->written == "*RST\n" &&
-            w.StatusBox->text() == QStringLiteral("Resetting Instrument. Please wait..") &&
-            w.PrimaryDisplay->text().isEmpty() && w.PrimaryUnit->text().isEmpty()) {
+            child<QLineEdit>(w, "StatusBox")->text() ==
+                QStringLiteral("Resetting Instrument. Please wait..") &&
+            child<QLineEdit>(w, "PrimaryDisplay")->text().isEmpty() &&
+            child<QLineEdit>(w, "PrimaryUnit")->text().isEmpty()) {
             ++goodPasses;
         }
     };
-    w.Reset->click();
+    child<QPushButton>(w, "Reset")->click();
     h.clock.onWait = nullptr;
 
     QCOMPARE(h.clock.waitedMs, 10000);
@@ -295,25 +302,27 @@ void TestConfigStates::resetInstrument() {
     QVERIFY(!windowBusy(w));
     QVERIFY(w.isEnabled());
     QCOMPARE(h.takeWire(), QByteArray("*RST\n"));
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
     // Of the controls the reset touches, only the primary function choice
     // and the reset button itself stay usable.
     QCOMPARE(enabledOf(w, kConfigControls), (QStringList{"FuncBox", "SetFunc", "Reset"}));
-    for (QLineEdit* box : {w.PrimaryDisplay, w.SecondaryDisplay, w.PrimaryUnit, w.SecondaryUnit}) {
+    for (QLineEdit* box :
+         {child<QLineEdit>(w, "PrimaryDisplay"), child<QLineEdit>(w, "SecondaryDisplay"),
+          child<QLineEdit>(w, "PrimaryUnit"), child<QLineEdit>(w, "SecondaryUnit")}) {
         QCOMPARE(box->text(), QString());
     }
     // Lists, choices and the reference text are the meter's business no more
     // than before: they stay.
-    QCOMPARE(w.Range->entries(), rangeItems);
-    QCOMPARE(w.Range->currentIndex(), 3);
-    QCOMPARE(w.FuncBoxTwo->entries(), secondItems);
-    QCOMPARE(w.RangeType->currentIndex(), 0);
-    QCOMPARE(w.Ref->text(), QStringLiteral("12.5"));
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), rangeItems);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), 3);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), secondItems);
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "RangeType")->currentIndex(), 0);
+    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("12.5"));
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(h.dialogs.messages.isEmpty());
 
     // A second reset works the same way.
-    w.Reset->click();
+    child<QPushButton>(w, "Reset")->click();
     QCOMPARE(h.takeWire(), QByteArray("*RST\n"));
     QCOMPARE(h.clock.waitedMs, 20000);
 }
@@ -325,14 +334,14 @@ void TestConfigStates::resetOrder() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setAll(w, kConfigControls, true);
-    w.FuncBox->setEnabled(false);
-    w.SetFunc->setEnabled(false);
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setEnabled(false);
+    child<QPushButton>(w, "SetFunc")->setEnabled(false);
     const QStringList boxes{"PrimaryDisplay", "SecondaryDisplay", "PrimaryUnit", "SecondaryUnit"};
     for (const QString& box : boxes) {
-        qobject_cast<QLineEdit*>(w.control(box.toStdString()))->setText(QStringLiteral("1"));
+        qobject_cast<QLineEdit*>(w.findChild<QWidget*>(box))->setText(QStringLiteral("1"));
     }
     EnableRecorder rec(h, QStringList{"StatusBox"} + kConfigControls + boxes);
-    w.Reset->click();
+    child<QPushButton>(w, "Reset")->click();
     QStringList expected{"wire:*RST\n", "StatusBox=Resetting Instrument. Please wait..",
                          "busy",        "+FuncBox",
                          "+SetFunc",    "-Send"};
@@ -356,12 +365,12 @@ void TestConfigStates::resetFailsBeforeAnythingChanges() {
     const QStringList enabled = enabledOf(w, kConfigControls);
     h.port()->failWrites = true;
     h.clock.waitedMs = 0;
-    w.Reset->click();
+    child<QPushButton>(w, "Reset")->click();
     QCOMPARE(h.clock.waitedMs, 0);
     QVERIFY(w.isEnabled());
     QCOMPARE(enabledOf(w, kConfigControls), enabled);
-    QCOMPARE(w.PrimaryUnit->text(), QStringLiteral("VDC"));
-    QVERIFY(w.StatusBox->text().contains(QStringLiteral("*RST")));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QStringLiteral("VDC"));
+    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().contains(QStringLiteral("*RST")));
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -377,19 +386,19 @@ void TestConfigStates::lampsSurviveCloseAndReset() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kResistance);
-    w.Hold->click();
-    w.RefStateOn->click();
+    child<QPushButton>(w, "Hold")->click();
+    child<QPushButton>(w, "RefStateOn")->click();
     setFunction(h, kDcVoltage);
-    w.FuncBoxTwoStateOn->click();
+    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
     h.takeWire();
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
 
-    (viaClose ? w.Close : w.Reset)->click();
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
+    (viaClose ? child<QPushButton>(w, "Close") : child<QPushButton>(w, "Reset"))->click();
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(!ownEnabled(w, "RefStateOff"));
     QVERIFY(!ownEnabled(w, "Hold"));
     QVERIFY(!ownEnabled(w, "FuncBoxTwoStateOff"));
@@ -399,9 +408,9 @@ void TestConfigStates::lampsSurviveCloseAndReset() {
     }
     setFunction(h, kDcVoltage);
     // The lamp is the hold state: the next press turns hold off.
-    w.Hold->click();
+    child<QPushButton>(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
 }
 
 void TestConfigStates::functionAndHeadersSurvive_data() {
@@ -416,26 +425,26 @@ void TestConfigStates::functionAndHeadersSurvive() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kFrequency);
-    w.FuncBoxTwoStateOn->click();
-    w.FuncBoxTwo->setCurrentIndex(1);
-    w.SetFuncTwo->click();
+    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
+    child<QPushButton>(w, "SetFuncTwo")->click();
     h.takeWire();
-    QCOMPARE(w.secondfunc_selection, QStringLiteral("AC Current(A)"));
+    QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("AC Current(A)"));
 
-    (viaClose ? w.Close : w.Reset)->click();
+    (viaClose ? child<QPushButton>(w, "Close") : child<QPushButton>(w, "Reset"))->click();
     h.takeWire();
-    QCOMPARE(w.func, QStringLiteral("FREQ"));
-    QCOMPARE(w.func_selection, QStringLiteral("Frequency(Hz)"));
-    QCOMPARE(w.secondfunc_selection, QStringLiteral("AC Current(A)"));
-    QCOMPARE(w.PrimaryUnit->text(), QString());
-    QCOMPARE(w.SecondaryUnit->text(), QString());
+    QCOMPARE(MainState(w).func, QStringLiteral("FREQ"));
+    QCOMPARE(MainState(w).func_selection, QStringLiteral("Frequency(Hz)"));
+    QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("AC Current(A)"));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QString());
+    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
 
     if (viaClose) {
         QVERIFY(h.connect());
     }
     // Typed text in FuncBox resends the function kept through it all.
-    typeInto(w.FuncBox, QStringLiteral("x"));
-    w.SetFunc->click();
+    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("x"));
+    child<QPushButton>(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC FREQ\n"));
 }
 
@@ -444,12 +453,12 @@ void TestConfigStates::primarySetDuringRun() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.Trigger->setCurrentIndex(0);
-    w.SetTrig->click();
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<QPushButton>(w, "SetTrig")->click();
     h.takeWire();
     // The state Run leaves while readings run.
     setAll(w, kRunDisables, false);
-    w.StopBtn->setEnabled(true);
+    child<QPushButton>(w, "StopBtn")->setEnabled(true);
 
     setFunction(h, kAcVoltage);
     QCOMPARE(enabledOf(w, kRunDisables),
@@ -468,23 +477,23 @@ void TestConfigStates::primarySetInsideRunLoop() {
     QStringList whileRunning;
     QStringList afterSet;
     h.clock.onWait = [&](qint64) {
-        if (w.running_cnt == 0 || pressed) {
+        if (MainState(w).running_cnt == 0 || pressed) {
             return;
         }
         pressed = true;
         whileRunning = enabledOf(w, kRunDisables);
-        w.FuncBox->setCurrentIndex(kAcVoltage);
-        w.SetFunc->click();
+        child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
+        child<QPushButton>(w, "SetFunc")->click();
         afterSet = enabledOf(w, kRunDisables);
-        w.StopBtn->click();
+        child<QPushButton>(w, "StopBtn")->click();
     };
-    w.Run->click();
+    child<QPushButton>(w, "Run")->click();
     h.clock.onWait = nullptr;
     QVERIFY(pressed);
     QCOMPARE(whileRunning, QStringList());
     QCOMPARE(afterSet, (QStringList{"SingleRead", "Run", "SetRate", "Rate", "Trigger", "SetTrig"}));
     QCOMPARE(h.takeWire(), QByteArray("FETC?\n:FUNC VOLT:AC\n"));
-    QCOMPARE(w.running_cnt, 0);
+    QCOMPARE(MainState(w).running_cnt, 0);
 }
 
 // Handlers without an error report of their own: a failed write stops the
@@ -521,33 +530,34 @@ void TestConfigStates::failedWrites() {
     Main& w = h.w();
     setFunction(h, kDcVoltage);
     if (lampsOn) {
-        w.FuncBoxTwoStateOn->click();
-        w.RefStateOn->click();
+        child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+        child<QPushButton>(w, "RefStateOn")->click();
     }
     h.takeWire();
-    w.FuncBox->setCurrentIndex(kAcVoltage);
-    w.FuncBoxTwo->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
+    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
     setAll(w, kConfigControls, true);
-    const QString secondaryBefore = w.SecondaryUnit->text();
+    const QString secondaryBefore = child<QLineEdit>(w, "SecondaryUnit")->text();
     const int lamp = lampsOn ? vx::shell::kLampGreen : vx::shell::kLampRed;
 
     h.port()->failWrites = true;
     h.clock.waitedMs = 0;
-    qobject_cast<QPushButton*>(w.control(button.toStdString()))->click();
+    qobject_cast<QPushButton*>(w.findChild<QWidget*>(button))->click();
 
-    QVERIFY2(w.StatusBox->text().contains(command), qPrintable(w.StatusBox->text()));
+    QVERIFY2(child<QLineEdit>(w, "StatusBox")->text().contains(command),
+             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(h.clock.waitedMs, 0);
     // Nothing claims the command went out.
-    QCOMPARE(w.FuncTwoStat->fillColor(), lamp);
-    QCOMPARE(w.RefStat->fillColor(), lamp);
-    QCOMPARE(w.SecondaryUnit->text(), secondaryBefore);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), lamp);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
+    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), secondaryBefore);
 
     // The window goes on working once the port does.
     h.port()->failWrites = false;
-    w.SendTrig->click();
+    child<QPushButton>(w, "SendTrig")->click();
     QCOMPARE(h.takeWire(), QByteArray("*TRG\n"));
 }
 
@@ -579,27 +589,28 @@ void TestConfigStates::trappedFailures() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setFunction(h, kDcVoltage);
-    w.Range->setCurrentIndex(2);
-    w.RangeType->setCurrentIndex(0);
-    w.Rate->setCurrentIndex(2);
-    w.Trigger->setCurrentIndex(0);
-    w.Ref->setText(QStringLiteral("5"));
+    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
+    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("5"));
     setAll(w, kConfigControls, true);
-    w.Range->setEnabled(false);
-    w.SetRange->setEnabled(button == "SetRange");
-    w.SendTrig->setEnabled(false);
+    child<vx::shell::PromptComboBox>(w, "Range")->setEnabled(false);
+    child<QPushButton>(w, "SetRange")->setEnabled(button == "SetRange");
+    child<QPushButton>(w, "SendTrig")->setEnabled(false);
     h.port()->failWrites = true;
 
-    qobject_cast<QPushButton*>(w.control(button.toStdString()))->click();
-    QVERIFY2(w.StatusBox->text().contains(command), qPrintable(w.StatusBox->text()));
+    qobject_cast<QPushButton*>(w.findChild<QWidget*>(button))->click();
+    QVERIFY2(child<QLineEdit>(w, "StatusBox")->text().contains(command),
+             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
     // Changes made before the write stay.
     if (button == "SetRangeType") {
-        QVERIFY(w.Range->isEnabled());
+        QVERIFY(child<vx::shell::PromptComboBox>(w, "Range")->isEnabled());
     }
     if (button == "SetTrig") {
-        QVERIFY(w.SendTrig->isEnabled());
+        QVERIFY(child<QPushButton>(w, "SendTrig")->isEnabled());
     }
 }
 

@@ -23,6 +23,7 @@
 #include "link/SerialLink.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
+#include "support/MainState.h"
 #include "support/SimBench.h"
 #include "vxsim/client/SimProcess.h"
 
@@ -97,13 +98,15 @@ void TestFaultE2E::hangUpDuringLoggedRun() {
     };
     b.run();
     Main& w = *b.window;
-    QCOMPARE(w.running_cnt, qint16(0));
-    QCOMPARE(w.datalog_start, qint16(0));
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QVERIFY2(w.StatusBox->text().startsWith(QStringLiteral("Readings stopped, log file closed:")),
-             qPrintable(w.StatusBox->text()));
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY2(child<QLineEdit>(w, "StatusBox")
+                 ->text()
+                 .startsWith(QStringLiteral("Readings stopped, log file closed:")),
+             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
     QVERIFY(w.isEnabled());
-    QVERIFY(w.ConnectBtn->isEnabled());
+    QVERIFY(child<QPushButton>(w, "ConnectBtn")->isEnabled());
     QVERIFY2(b.logged.size() >= 3, qPrintable(QString::number(b.logged.size())));
     QString why;
     QVERIFY2(b.logHoldsEveryLine(why), qPrintable(why));
@@ -120,14 +123,14 @@ void TestFaultE2E::repliesWithGarbage() {
         if (n == 1) {
             b.startLog(b.logPath());
         } else if (n == 5) {
-            b.window->StopBtn->click();
+            child<QPushButton>(*b.window, "StopBtn")->click();
         }
     };
     b.run();
     Main& w = *b.window;
     QCOMPARE(b.shown, 5);
-    QCOMPARE(w.running_cnt, qint16(0));
-    QVERIFY(w.Run->isEnabled());
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
+    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
     QCOMPARE(b.logged.size(), 4);
     QString why;
     QVERIFY2(b.logHoldsEveryLine(why), qPrintable(why));
@@ -150,31 +153,32 @@ void TestFaultE2E::floodWithoutTerminator() {
     qsizetype largest = 0;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, w.window(),
-                     [&] { largest = std::max(largest, w.runBuffer.size()); });
+                     [&] { largest = std::max(largest, MainState(w).runBuffer.size()); });
     sampler.start(5);
     // Stop once the first megabyte has had time to arrive.
     QString statusBeforeStop;
     QTimer::singleShot(4000, w.window(), [&] {
-        statusBeforeStop = w.StatusBox->text();
-        w.StopBtn->click();
+        statusBeforeStop = child<QLineEdit>(w, "StatusBox")->text();
+        child<QPushButton>(w, "StopBtn")->click();
     });
     QTimer stopper;
     QObject::connect(&stopper, &QTimer::timeout, w.window(), [&] {
-        if (w.StatusBox->text().startsWith(QStringLiteral("Dropped"))) {
+        if (child<QLineEdit>(w, "StatusBox")->text().startsWith(QStringLiteral("Dropped"))) {
             stopper.stop();
-            w.StopBtn->click();
+            child<QPushButton>(w, "StopBtn")->click();
         }
     });
 
     b.run();
     sampler.stop();
-    QCOMPARE(w.running_cnt, qint16(0));
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
     QCOMPARE(b.shown, 0);
     QVERIFY2(largest <= 64 * 1024, qPrintable(QString::number(largest)));
     QVERIFY2(statusBeforeStop.startsWith(QStringLiteral("Dropped")), qPrintable(statusBeforeStop));
-    QVERIFY(w.isEnabled() && w.Run->isEnabled());
+    QVERIFY(w.isEnabled() && child<QPushButton>(w, "Run")->isEnabled());
     b.sim.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(w.PortOpenStat->fillColor(), vx::shell::kLampRed, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
+                              vx::shell::kLampRed, 3000);
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
 }
 
@@ -199,29 +203,32 @@ void TestFaultE2E::otherTerminator() {
     // The meter takes commands with the program's terminator and answers with its own.
     QVERIFY(b.start({"--term", termIndex == 0 ? "CR" : "LF", "--reply-term", meter}));
     Main& w = *b.window;
-    w.TermChar->setCurrentIndex(termIndex);
-    w.ConnectBtn->click();
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
+    child<QPushButton>(w, "ConnectBtn")->click();
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     if (!connects) {
-        QCOMPARE(w.StatusBox->text(),
+        QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
                  QStringLiteral("Reply from instrument has no termination character: check "
                                 "baud rate and termination character"));
-        QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
-        QVERIFY(!w.FuncBox->isEnabled());
+        QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
+                 vx::shell::kLampGreen);
+        QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
         QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
         return;
     }
-    QVERIFY2(w.InstrID->text().startsWith(QStringLiteral("Velmora,VX480,")),
-             qPrintable(w.InstrID->text()));
+    QVERIFY2(child<QLineEdit>(w, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX480,")),
+             qPrintable(child<QLineEdit>(w, "InstrID")->text()));
 
-    w.FuncBox->setCurrentIndex(int(w.FuncBox->entries().indexOf("DC VOLTAGE")));
-    w.SetFunc->click();
+    child<vx::shell::PromptComboBox>(w, "FuncBox")
+        ->setCurrentIndex(
+            int(child<vx::shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+    child<QPushButton>(w, "SetFunc")->click();
     b.onReading = [&](int n) {
         if (n == 1) {
             b.startLog(b.logPath());
         } else if (n == 4) {
-            w.StopBtn->click();
+            child<QPushButton>(w, "StopBtn")->click();
         }
     };
     b.run();
@@ -252,9 +259,9 @@ void TestFaultE2E::logOnFullDisk() {
     b.onReading = [&](int n) {
         if (n == 1) {
             b.startLog(QStringLiteral("/dev/full"));
-            statusAfterStart = w.StatusBox->text();
+            statusAfterStart = child<QLineEdit>(w, "StatusBox")->text();
         } else if (n == 3) {
-            w.StopBtn->click();
+            child<QPushButton>(w, "StopBtn")->click();
         }
     };
     b.run();
@@ -264,8 +271,8 @@ void TestFaultE2E::logOnFullDisk() {
              QStringLiteral("Logging not started: /dev/full: No space left on device"));
     QCOMPARE(b.dialogs.messages.size(), 1);
     QVERIFY(b.dialogs.messages[0].text.contains(QStringLiteral("No space left on device")));
-    QCOMPARE(w.datalog_start, qint16(0));
-    QVERIFY(w.Run->isEnabled());
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
+    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
 }
 
@@ -276,21 +283,21 @@ void TestFaultE2E::portTakenBetweenConnects() {
     QVERIFY(b.start({}));
     QVERIFY(b.connectAndSet());
     Main& w = *b.window;
-    w.Close->click();
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
+    child<QPushButton>(w, "Close")->click();
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QSerialPort other(QFileInfo(b.sim.devicePath()).canonicalFilePath());
     QVERIFY(other.open(QIODevice::ReadWrite));
-    w.ConnectBtn->click();
+    child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(b.dialogs.messages.size(), 1);
     QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QVERIFY(w.isEnabled() && w.ConnectBtn->isEnabled());
-    QVERIFY(!w.FuncBox->isEnabled());
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(w.isEnabled() && child<QPushButton>(w, "ConnectBtn")->isEnabled());
+    QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
     other.close();
-    w.ConnectBtn->click();
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    child<QPushButton>(w, "ConnectBtn")->click();
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QCOMPARE(b.dialogs.messages.size(), 1);
 }
 
@@ -330,14 +337,14 @@ void TestFaultE2E::exitInEveryState() {
         if (byClose) {
             w.close();
         } else {
-            w.Exit->click();
+            child<QPushButton>(w, "Exit")->click();
         }
     };
     bool left = false;
     bool exitEnabledWhileBusy = true;
     const auto leaveSoon = [&] {
         QTimer::singleShot(50, &w, [&] {
-            exitEnabledWhileBusy = w.Exit->isEnabled() && w.isEnabled();
+            exitEnabledWhileBusy = child<QPushButton>(w, "Exit")->isEnabled() && w.isEnabled();
             left = true;
             leave();
         });
@@ -376,7 +383,7 @@ void TestFaultE2E::exitInEveryState() {
         case State::BusyConnecting:
             leaveSoon();
             elapsed.start();
-            w.ConnectBtn->click();
+            child<QPushButton>(w, "ConnectBtn")->click();
             // Returned well before Connect's two seconds (200 ms here) were up.
             QVERIFY2(elapsed.elapsed() < 180, qPrintable(QString::number(elapsed.elapsed())));
             QVERIFY(!exitEnabledWhileBusy);
@@ -386,14 +393,14 @@ void TestFaultE2E::exitInEveryState() {
             // Single Read waits out its two seconds whether or not the reply came.
             leaveSoon();
             elapsed.start();
-            w.SingleRead->click();
+            child<QPushButton>(w, "SingleRead")->click();
             QVERIFY2(elapsed.elapsed() < 180, qPrintable(QString::number(elapsed.elapsed())));
             break;
     }
     QVERIFY(left);
-    QVERIFY(w.isEnding());
+    QVERIFY(MainState(w).isEnding());
     QVERIFY(!w.isVisible());
-    QVERIFY(!w.MSComm1->isOpen());
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // Never carry a leftover hourglass into the next case.
     while (QApplication::overrideCursor() != nullptr) {

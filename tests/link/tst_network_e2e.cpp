@@ -20,6 +20,7 @@
 #include "link/SerialLink.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
+#include "support/MainState.h"
 #include "support/SimBench.h"
 #include "vxsim/client/DeadListener.h"
 
@@ -37,7 +38,7 @@ struct Bench : RunBench {
                 startLog(logPath());
             }
             if (n == stopAfter) {
-                window->StopBtn->click();
+                child<QPushButton>(*window, "StopBtn")->click();
             }
         };
         run();
@@ -77,13 +78,15 @@ private Q_SLOTS:
 void TestNetworkE2E::identifies() {
     Bench b;
     QVERIFY(b.start(kListen + QStringList{"--term", "CR", "--model", "VX260"}));
-    b.window->TermChar->setCurrentIndex(0);
-    b.window->ConnectBtn->click();
-    QCOMPARE(b.window->InstrID->text(), QStringLiteral("Velmora,VX260,260K31877,1.05"));
-    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(b.window->StatusBox->text(), QStringLiteral("Ready"));
+    child<vx::shell::PromptComboBox>(*b.window, "TermChar")->setCurrentIndex(0);
+    child<QPushButton>(*b.window, "ConnectBtn")->click();
+    QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
+             QStringLiteral("Velmora,VX260,260K31877,1.05"));
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
+    QCOMPARE(child<QLineEdit>(*b.window, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(b.window->isEnabled());
-    QVERIFY(!b.window->ComPort->isEnabled());
+    QVERIFY(!child<vx::shell::PromptComboBox>(*b.window, "ComPort")->isEnabled());
     QCOMPARE(b.sim.recorded(), QByteArray("*IDN?\r"));
 }
 
@@ -99,7 +102,8 @@ void TestNetworkE2E::runAndLogAsOnPseudoTerminal() {
         QVERIFY(b.connectAndSet());
         b.runLogged(4);
         QCOMPARE(b.shown, 4);
-        QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
+        QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+                 vx::shell::kLampGreen);
         sent[tcp] = b.sim.recorded();
         logged[tcp] = readFile(b.logPath());
     }
@@ -149,16 +153,17 @@ void TestNetworkE2E::connectFailures() {
     RecordingDialogs dialogs;
     vx::link::SerialPortOpener opener;
     Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    w.ComPort->setCurrentIndex(3);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
     int idlePasses = 0;
     clock.onWait = [&](qint64) {
         if (w.isEnabled() || QApplication::overrideCursor() == nullptr) {
             ++idlePasses;
         }
     };
-    w.ConnectBtn->click();
+    child<QPushButton>(w, "ConnectBtn")->click();
     qunsetenv("VXMETER_COM4");
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Could not open COM4: ") + reason);
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
+             QStringLiteral("Could not open COM4: ") + reason);
     if (waitedMs >= 0) {
         QCOMPARE(clock.waitedMs, waitedMs);
     }
@@ -166,11 +171,11 @@ void TestNetworkE2E::connectFailures() {
     QCOMPARE(idlePasses, 0);
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QVERIFY(!w.MSComm1->isOpen());
-    QCOMPARE(w.InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QVERIFY(w.ComPort->isEnabled());
-    QVERIFY(!w.FuncBox->isEnabled());
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
+    QVERIFY(child<vx::shell::PromptComboBox>(w, "ComPort")->isEnabled());
+    QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
     QVERIFY(dialogs.messages.isEmpty());
 }
 
@@ -183,29 +188,36 @@ void TestNetworkE2E::turnedAwayWhileMeterIsTaken() {
     QTcpSocket other;
     other.connectToHost(url.host(), quint16(url.port()));
     QVERIFY(other.waitForConnected(2000));
-    b.window->ConnectBtn->click();
+    child<QPushButton>(*b.window, "ConnectBtn")->click();
     // The server may close before the connection is reported made, or just
     // after: either way the reason is the same.
-    const QString status = b.window->StatusBox->text();
+    const QString status = child<QLineEdit>(*b.window, "StatusBox")->text();
     QVERIFY2((status.startsWith(QStringLiteral("Could not open COM1: ")) ||
               status.startsWith(QStringLiteral("Connection lost while identifying the "
                                                "instrument: "))) &&
                  status.endsWith(b.sim.devicePath() + QStringLiteral(" closed the connection")),
              qPrintable(status));
-    QCOMPARE(b.window->InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
+             QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampRed);
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(b.dialogs.messages.isEmpty());
     // Once the other client has left, the same window connects.
     other.disconnectFromHost();
     for (int attempt = 0;
-         attempt < 20 && b.window->PortOpenStat->fillColor() != vx::shell::kLampGreen; ++attempt) {
+         attempt < 20 && child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor() !=
+                             vx::shell::kLampGreen;
+         ++attempt) {
         QTest::qWait(20);  // for vxsim to see the other client leave
-        b.window->ConnectBtn->click();
+        child<QPushButton>(*b.window, "ConnectBtn")->click();
     }
-    QCOMPARE(b.window->PortOpenStat->fillColor(), vx::shell::kLampGreen);
-    QVERIFY(b.window->InstrID->text().startsWith(QStringLiteral("Velmora,VX480,")));
+    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
+    QVERIFY(child<QLineEdit>(*b.window, "InstrID")
+                ->text()
+                .startsWith(QStringLiteral("Velmora,VX480,")));
 }
 
 // The device server closes the connection in the middle of a logged run: a
@@ -219,15 +231,16 @@ void TestNetworkE2E::farEndClosesDuringLoggedRun() {
     b.runLogged(1000);
     Main& w = *b.window;
     QCOMPARE(b.shown, 6);
-    QCOMPARE(w.running_cnt, qint16(0));
-    QCOMPARE(w.datalog_start, qint16(0));
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QVERIFY(!w.MSComm1->isOpen());
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Readings stopped, log file closed: connection "
-                                                 "lost: %1 closed the connection")
-                                      .arg(b.sim.devicePath()));
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
+             QStringLiteral("Readings stopped, log file closed: connection "
+                            "lost: %1 closed the connection")
+                 .arg(b.sim.devicePath()));
     QVERIFY(w.isEnabled());
-    QVERIFY(w.ConnectBtn->isEnabled());
+    QVERIFY(child<QPushButton>(w, "ConnectBtn")->isEnabled());
     // Empty line, header, and the readings shown after the first.
     const QByteArray log = readFile(b.logPath());
     QCOMPARE(log.count("\r\n"), 7);

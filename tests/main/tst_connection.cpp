@@ -11,6 +11,7 @@
 #include "support/ControlNames.h"
 #include "support/EnableRecorder.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -81,31 +82,33 @@ void TestConnection::connectIdentifies() {
     QFETCH(QString, shown);
     MainHarness h;
     Main& w = h.w();
-    w.ComPort->setCurrentIndex(2);
-    w.TermChar->setCurrentIndex(term);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(2);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(term);
     QByteArray wire;
     bool busyDuringWait = false;
     h.clock.onWait = [&](qint64) {
         if (wire.isEmpty()) {
             wire = h.port()->written;
             busyDuringWait = !w.isEnabled() && QApplication::overrideCursor() != nullptr;
-            QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
-            QCOMPARE(w.InstrID->text(), QStringLiteral("Connecting...please wait..."));
+            QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
+                     vx::shell::kLampGreen);
+            QCOMPARE(child<QLineEdit>(w, "InstrID")->text(),
+                     QStringLiteral("Connecting...please wait..."));
             h.port()->deliver(reply);
         }
     };
-    w.ConnectBtn->click();
+    child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(wire, query);
     QVERIFY(busyDuringWait);
     QCOMPARE(h.clock.waitedMs, 2000);
-    QCOMPARE(w.InstrID->text(), shown);
-    QCOMPARE(w.StatusBox->text(), QStringLiteral("Ready"));
+    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), shown);
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.portString, QStringLiteral("3"));
-    QCOMPARE(w.baudString, QStringLiteral("9600"));
-    QCOMPARE(w.tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(MainState(w).portString, QStringLiteral("3"));
+    QCOMPARE(MainState(w).baudString, QStringLiteral("9600"));
+    QCOMPARE(MainState(w).tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
     QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(3, 9600)));
     for (const char* on : {"FuncBox", "SetFunc", "Reset", "Send", "ConnectBtn", "Close", "Exit"}) {
         QVERIFY2(enabled(w, on), on);
@@ -122,7 +125,7 @@ void TestConnection::connectIdentifies() {
 void TestConnection::everyComEntryOpensItsPort() {
     for (int com = 1; com <= 15; ++com) {
         MainHarness h;
-        h.w().BaudRate->setCurrentIndex(6);
+        child<vx::shell::PromptComboBox>(h.w(), "BaudRate")->setCurrentIndex(6);
         QVERIFY(h.connect(com));
         QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(com, 38400)));
     }
@@ -131,27 +134,28 @@ void TestConnection::everyComEntryOpensItsPort() {
 void TestConnection::laterConnectKeepsPort() {
     MainHarness h;
     QVERIFY(h.connect(3));
-    h.w().Close->click();
-    h.w().ComPort->setCurrentIndex(-1);
-    h.w().ComPort->setEditText(QStringLiteral("typed"));
+    child<QPushButton>(h.w(), "Close")->click();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setEditText(QStringLiteral("typed"));
     QVERIFY(h.connect(0 + 3));
-    h.w().Close->click();
-    h.w().ComPort->setCurrentIndex(-1);
+    child<QPushButton>(h.w(), "Close")->click();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
     h.clock.onWait = [&](qint64) { h.port()->deliver("A\n"); };
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.opener.opened.constLast().first, 3);
 }
 
 void TestConnection::noPortChosenIsError13() {
     MainHarness h;
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("Please Select a COM port before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
+             QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.opener.opened.isEmpty());
     QVERIFY(h.w().isEnabled());
     QCOMPARE(h.clock.passes, 0);
@@ -160,8 +164,8 @@ void TestConnection::noPortChosenIsError13() {
 void TestConnection::portInUseIsError8005() {
     MainHarness h;
     h.opener.failures.insert(4, vx::link::kPortInUse);
-    h.w().ComPort->setCurrentIndex(3);
-    h.w().ConnectBtn->click();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(3);
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("The selected COM port is currently in use or is opened by another "
@@ -169,10 +173,10 @@ void TestConnection::portInUseIsError8005() {
                             "before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QVERIFY(!h.w().MSComm1->isOpen());
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(h.w().isEnabled());
-    QVERIFY(h.w().ComPort->isEnabled());
+    QVERIFY(child<vx::shell::PromptComboBox>(h.w(), "ComPort")->isEnabled());
 }
 
 void TestConnection::otherOpenFailuresSayWhy_data() {
@@ -185,12 +189,13 @@ void TestConnection::otherOpenFailuresSayWhy() {
     QFETCH(int, error);
     MainHarness h;
     h.opener.failures.insert(1, error);
-    h.w().ComPort->setCurrentIndex(0);
-    h.w().ConnectBtn->click();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QCOMPARE(h.w().StatusBox->text(),
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
+             QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(),
              QStringLiteral("Could not open COM1: simulated failure %1").arg(error));
     QVERIFY(h.w().isEnabled());
 }
@@ -213,22 +218,24 @@ void TestConnection::noReplyEndsIdle() {
     QFETCH(QByteArray, reply);
     QFETCH(QString, status);
     MainHarness h;
-    h.w().ComPort->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
     h.clock.onWait = [&](qint64) {
         if (!reply.isEmpty()) {
             h.port()->deliver(reply);
             reply.clear();
         }
     };
-    h.w().ConnectBtn->click();
-    QCOMPARE(h.w().StatusBox->text(), status);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("Connecting...please wait..."));
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(), status);
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
+             QStringLiteral("Connecting...please wait..."));
     QVERIFY(h.w().isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // The port stays open and the lamp green, but nothing was enabled.
-    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampGreen);
-    QVERIFY(h.w().MSComm1->isOpen());
-    QVERIFY(!h.w().FuncBox->isEnabled());
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
+    QVERIFY(child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QVERIFY(!child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->isEnabled());
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -238,12 +245,12 @@ void TestConnection::reconnectClosesAndReopens() {
     QPointer<FakePort> first = h.port();
     EnableRecorder lamp(h, {"PortOpenStat"});
     h.clock.onWait = [&](qint64) { h.port()->deliver("again\n"); };
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCoreApplication::processEvents();
     QVERIFY(first.isNull() || !first->isOpen());
     QCOMPARE(h.opener.opened.size(), 2);
     QCOMPARE(h.opener.opened[1].first, 5);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("again"));
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(), QStringLiteral("again"));
     // Red while the port is closed and set up again, green once it is open.
     QCOMPARE(lamp.take().filter(QStringLiteral("PortOpenStat=")),
              (QStringList{"PortOpenStat=red", "PortOpenStat=green"}));
@@ -273,17 +280,18 @@ void TestConnection::connectOrder() {
     MainHarness h;
     if (again) {
         QVERIFY(h.connect(2));
-        h.w().StatusBox->clear();
+        child<QLineEdit>(h.w(), "StatusBox")->clear();
     }
-    h.w().ComPort->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(1);
     EnableRecorder rec(h, QStringList{"InstrID", "StatusBox", "PortOpenStat"} + kConnectionLists +
                               kConfigControls);
     h.clock.onWait = [&](qint64) {
-        if (h.port()->bytesAvailable() == 0 && h.w().InstrID->text().startsWith("Connecting")) {
+        if (h.port()->bytesAvailable() == 0 &&
+            child<QLineEdit>(h.w(), "InstrID")->text().startsWith("Connecting")) {
             h.port()->deliver("ID\n");
         }
     };
-    h.w().ConnectBtn->click();
+    child<QPushButton>(h.w(), "ConnectBtn")->click();
     QCOMPARE(rec.take(), events);
 }
 
@@ -294,7 +302,7 @@ void TestConnection::connectDuringRun() {
     MainHarness h;
     QVERIFY(h.connect(1));
     Main& w = h.w();
-    w.Run->setEnabled(true);
+    child<QPushButton>(w, "Run")->setEnabled(true);
     EnableRecorder rec(h, {"Run", "StopBtn", "InstrID", "PrimaryDisplay", "PortOpenStat"});
     int pass = 0;
     h.clock.onWait = [&](qint64) {
@@ -303,22 +311,23 @@ void TestConnection::connectDuringRun() {
                 h.port()->deliver("+1.0E+00\n");
                 break;
             case 1:
-                w.ConnectBtn->click();  // passes 2 and 3 are its wait
+                child<QPushButton>(w, "ConnectBtn")->click();  // passes 2 and 3 are its wait
                 break;
             case 2:
                 h.port()->deliver("Velmora,VX480\n");
                 break;
             case 4:
-                w.StopBtn->click();
+                child<QPushButton>(w, "StopBtn")->click();
                 break;
             default:
                 if (pass > 10) {
-                    w.running_cnt = 0;  // Stop did not take: end the loop, the test fails
+                    MainState(w).running_cnt =
+                        0;  // Stop did not take: end the loop, the test fails
                 }
                 break;
         }
     };
-    w.Run->click();
+    child<QPushButton>(w, "Run")->click();
     h.clock.onWait = nullptr;
     QCOMPARE(
         rec.take(),
@@ -327,7 +336,7 @@ void TestConnection::connectDuringRun() {
                      "PortOpenStat=green", "wire:*IDN?\n", "busy", "PrimaryDisplay=Velmora,VX480",
                      "wait:2000", "idle", "wait:1000", "wire:FETC?\n", "+Run", "wait:1000"}));
     QCOMPARE(h.opener.opened.size(), 2);
-    QCOMPARE(w.StatusBox->text(), QString());  // Stop emptied the reason
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString());  // Stop emptied the reason
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -338,19 +347,19 @@ void TestConnection::closePortResetsControls() {
     for (const QString& name : kMeasurementControls) {
         w.findChild<QWidget*>(name)->setEnabled(true);
     }
-    w.FuncTwoStat->setFillColor(vx::shell::kLampGreen);
-    w.HoldStat->setFillColor(vx::shell::kLampGreen);
-    w.RefStat->setFillColor(vx::shell::kLampGreen);
-    w.PrimaryDisplay->setText("1");
-    w.SecondaryDisplay->setText("2");
-    w.PrimaryUnit->setText("VDC");
-    w.SecondaryUnit->setText("Hz");
-    w.func = "VOLT:DC";
-    w.FuncBox->setCurrentIndex(3);
-    w.Close->click();
-    QVERIFY(!w.MSComm1->isOpen());
-    QCOMPARE(w.PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QCOMPARE(w.InstrID->text(), QStringLiteral("No Instrument Connected"));
+    child<vx::shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
+    child<vx::shell::StatusLamp>(w, "HoldStat")->setFillColor(vx::shell::kLampGreen);
+    child<vx::shell::StatusLamp>(w, "RefStat")->setFillColor(vx::shell::kLampGreen);
+    child<QLineEdit>(w, "PrimaryDisplay")->setText("1");
+    child<QLineEdit>(w, "SecondaryDisplay")->setText("2");
+    child<QLineEdit>(w, "PrimaryUnit")->setText("VDC");
+    child<QLineEdit>(w, "SecondaryUnit")->setText("Hz");
+    MainState(w).func = "VOLT:DC";
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(3);
+    child<QPushButton>(w, "Close")->click();
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), QStringLiteral("No Instrument Connected"));
     for (const char* on : {"ComPort", "BaudRate", "TermChar", "ConnectBtn", "Close", "Exit"}) {
         QVERIFY2(enabled(w, on), on);
     }
@@ -361,14 +370,16 @@ void TestConnection::closePortResetsControls() {
         QVERIFY2(!enabled(w, off), off);
     }
     for (QLineEdit* box :
-         {w.StatusBox, w.PrimaryDisplay, w.SecondaryDisplay, w.PrimaryUnit, w.SecondaryUnit}) {
+         {child<QLineEdit>(w, "StatusBox"), child<QLineEdit>(w, "PrimaryDisplay"),
+          child<QLineEdit>(w, "SecondaryDisplay"), child<QLineEdit>(w, "PrimaryUnit"),
+          child<QLineEdit>(w, "SecondaryUnit")}) {
         QVERIFY(box->text().isEmpty());
     }
-    QCOMPARE(w.FuncTwoStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.HoldStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.RefStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(w.func, QStringLiteral("VOLT:DC"));
-    QCOMPARE(w.FuncBox->currentIndex(), 3);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(MainState(w).func, QStringLiteral("VOLT:DC"));
+    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBox")->currentIndex(), 3);
     QVERIFY(h.takeWire().isEmpty());
 }
 
@@ -384,7 +395,7 @@ void TestConnection::closePortOrder() {
     }
     EnableRecorder rec(
         h, QStringList{"PortOpenStat", "InstrID"} + kConnectionLists + kConfigControls + kBoxes);
-    w.Close->click();
+    child<QPushButton>(w, "Close")->click();
     // The disables in their fixed order, the lists' own copy included.
     QCOMPARE(rec.take(), QStringList{"PortOpenStat=red"} + each(kConnectionLists, "+") +
                              QStringList{"InstrID=No Instrument Connected"} +
@@ -393,20 +404,22 @@ void TestConnection::closePortOrder() {
 
 void TestConnection::closeWithPortClosedKeepsLamp() {
     MainHarness h;
-    h.w().PortOpenStat->setFillColor(vx::shell::kLampGreen);
-    h.w().Close->click();
-    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(h.w().InstrID->text(), QStringLiteral("No Instrument Connected"));
+    child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->setFillColor(vx::shell::kLampGreen);
+    child<QPushButton>(h.w(), "Close")->click();
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(),
+             vx::shell::kLampGreen);
+    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(), QStringLiteral("No Instrument Connected"));
 }
 
 void TestConnection::cablePulledClosesAtOnce() {
     MainHarness h;
     QVERIFY(h.connect(1));
     h.port()->hangUp();
-    QVERIFY(!h.w().MSComm1->isOpen());
-    QCOMPARE(h.w().PortOpenStat->fillColor(), vx::shell::kLampRed);
-    QVERIFY2(h.w().StatusBox->text().startsWith(QStringLiteral("Connection lost:")),
-             qPrintable(h.w().StatusBox->text()));
+    QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
+    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY2(
+        child<QLineEdit>(h.w(), "StatusBox")->text().startsWith(QStringLiteral("Connection lost:")),
+        qPrintable(child<QLineEdit>(h.w(), "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -415,17 +428,17 @@ void TestConnection::exitClosesPort() {
     QVERIFY(h.connect(1));
     QPointer<FakePort> port = h.port();
     h.w().show();
-    h.w().Exit->click();
-    QVERIFY(!h.w().MSComm1->isOpen());
+    child<QPushButton>(h.w(), "Exit")->click();
+    QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(!h.w().isVisible());
-    QVERIFY(h.w().isEnding());
+    QVERIFY(MainState(h.w()).isEnding());
     QVERIFY(port.isNull() || !port->isOpen());
     // The frame's close does the same and nothing is written.
     MainHarness h2;
     QVERIFY(h2.connect(2));
     h2.w().show();
     h2.w().close();
-    QVERIFY(!h2.w().MSComm1->isOpen());
+    QVERIFY(!child<vx::link::SerialLink>(h2.w(), "MSComm1")->isOpen());
     QVERIFY(h2.takeWire().isEmpty());
 }
 

@@ -12,6 +12,7 @@
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -104,39 +105,40 @@ void TestMenus::shortcutsOpenWindows() {
     };
     // From a button, and from text boxes that would keep Ctrl+A for
     // themselves: each press opens the window.
-    h.w().ConnectBtn->setFocus();
+    child<QPushButton>(h.w(), "ConnectBtn")->setFocus();
     QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     closeIt();
-    h.w().SendMsg->setText(QStringLiteral("*IDN?"));
-    h.w().SendMsg->setFocus();
-    QTest::keyClick(h.w().SendMsg, Qt::Key(key), Qt::ControlModifier);
+    child<QLineEdit>(h.w(), "SendMsg")->setText(QStringLiteral("*IDN?"));
+    child<QLineEdit>(h.w(), "SendMsg")->setFocus();
+    QTest::keyClick(child<QLineEdit>(h.w(), "SendMsg"), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
-    QVERIFY(!h.w().SendMsg->hasSelectedText());
+    QVERIFY(!child<QLineEdit>(h.w(), "SendMsg")->hasSelectedText());
     closeIt();
-    h.w().ComPort->setFocus();
-    QTest::keyClick(h.w().ComPort->lineEdit(), Qt::Key(key), Qt::ControlModifier);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setFocus();
+    QTest::keyClick(child<vx::shell::PromptComboBox>(h.w(), "ComPort")->lineEdit(), Qt::Key(key),
+                    Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     closeIt();
 }
 
 void TestMenus::closedWindowComesBackNew() {
     MainHarness h;
-    h.w().mnuAbout->trigger();
-    QPointer<About> first = h.w().aboutWindow();
+    child<QAction>(h.w(), "mnuAbout")->trigger();
+    QPointer<About> first = MainState(h.w()).aboutWindow();
     QVERIFY(first);
     first->findChild<QPushButton*>(QStringLiteral("CloseBtn"))->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(first.isNull());
-    h.w().mnuAbout->trigger();
-    QVERIFY(h.w().aboutWindow() != nullptr);
+    child<QAction>(h.w(), "mnuAbout")->trigger();
+    QVERIFY(MainState(h.w()).aboutWindow() != nullptr);
     QCOMPARE(topLevelCount(QStringLiteral("About")), 1);
-    h.w().aboutWindow()->close();
+    MainState(h.w()).aboutWindow()->close();
 
-    h.w().mnuSeeHelp->trigger();
-    QPointer<Help> help = h.w().helpWindow();
+    child<QAction>(h.w(), "mnuSeeHelp")->trigger();
+    QPointer<Help> help = MainState(h.w()).helpWindow();
     QVERIFY(help);
     help->findChild<QPushButton*>(QStringLiteral("CloseBtn"))->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -146,51 +148,51 @@ void TestMenus::closedWindowComesBackNew() {
 void TestMenus::trendFollowsRunReadings() {
     MainHarness h;
     QVERIFY(h.connect());
-    h.w().FuncBox->setCurrentIndex(8);
-    h.w().SetFunc->click();
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
+    child<QPushButton>(h.w(), "SetFunc")->click();
     const QList<QByteArray> replies{"+1.50000E+00\n", "+9.90000E+37\n", "+1.70000E+00\n"};
     int pass = 0;
     h.clock.onWait = [&](qint64) {
         if (pass < replies.size()) {
             h.port()->deliver(replies[pass]);
         } else {
-            h.w().StopBtn->click();
+            child<QPushButton>(h.w(), "StopBtn")->click();
         }
         ++pass;
     };
-    h.w().Run->click();
-    const auto& points = h.w().trendWindow()->points().points();
+    child<QPushButton>(h.w(), "Run")->click();
+    const auto& points = MainState(h.w()).trendWindow()->points().points();
     QCOMPARE(points.size(), std::size_t(3));
     QCOMPARE(points[0].primary, 1.5);
     QVERIFY(std::isnan(points[1].primary));  // overload: a gap
     QCOMPARE(points[2].primary, 1.7);
-    QCOMPARE(h.w().trendWindow()->primaryStats().count(), 2);
-    QCOMPARE(h.w().trendWindow()->primaryStats().gaps(), 1);
+    QCOMPARE(MainState(h.w()).trendWindow()->primaryStats().count(), 2);
+    QCOMPARE(MainState(h.w()).trendWindow()->primaryStats().gaps(), 1);
     // Nothing was sent for the plot: the wire holds the function and the queries.
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\nFETC?\nFETC?\nFETC?\nFETC?\n"));
 
     // A new primary function starts a new series.
-    h.w().FuncBox->setCurrentIndex(4);
-    h.w().SetFunc->click();
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(4);
+    child<QPushButton>(h.w(), "SetFunc")->click();
     pass = 0;
-    h.w().Run->click();
-    QCOMPARE(h.w().trendWindow()->points().points().size(), std::size_t(3));
-    QCOMPARE(h.w().trendWindow()->primaryStats().count(), 2);
+    child<QPushButton>(h.w(), "Run")->click();
+    QCOMPARE(MainState(h.w()).trendWindow()->points().points().size(), std::size_t(3));
+    QCOMPARE(MainState(h.w()).trendWindow()->primaryStats().count(), 2);
 }
 
 void TestMenus::trendTakesSingleReadAndSecondary() {
     MainHarness h;
     QVERIFY(h.connect());
-    h.w().FuncBox->setCurrentIndex(8);
-    h.w().SetFunc->click();
-    h.w().FuncTwoStat->setFillColor(vx::shell::kLampGreen);
+    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
+    child<QPushButton>(h.w(), "SetFunc")->click();
+    child<vx::shell::StatusLamp>(h.w(), "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
     h.clock.onWait = [&](qint64) {
-        if (h.w().single_read == 1) {
+        if (MainState(h.w()).single_read == 1) {
             h.port()->deliver("+2.00000E+00,+1.00000E+03\n");
         }
     };
-    h.w().SingleRead->click();
-    const auto& points = h.w().trendWindow()->points().points();
+    child<QPushButton>(h.w(), "SingleRead")->click();
+    const auto& points = MainState(h.w()).trendWindow()->points().points();
     QCOMPARE(points.size(), std::size_t(1));
     QCOMPARE(points[0].primary, 2.0);
     QCOMPARE(points[0].secondary, 1000.0);
@@ -199,13 +201,13 @@ void TestMenus::trendTakesSingleReadAndSecondary() {
 void TestMenus::exitClosesEveryWindow() {
     MainHarness h;
     h.w().show();
-    h.w().mnuAbout->trigger();
-    h.w().mnuSeeHelp->trigger();
-    h.w().mnuTrend->trigger();
+    child<QAction>(h.w(), "mnuAbout")->trigger();
+    child<QAction>(h.w(), "mnuSeeHelp")->trigger();
+    child<QAction>(h.w(), "mnuTrend")->trigger();
     QCOMPARE(topLevelCount(QStringLiteral("About")) + topLevelCount(QStringLiteral("Help")) +
                  topLevelCount(QStringLiteral("Trend")),
              3);
-    h.w().Exit->click();
+    child<QPushButton>(h.w(), "Exit")->click();
     QCOMPARE(topLevelCount(QStringLiteral("About")), 0);
     QCOMPARE(topLevelCount(QStringLiteral("Help")), 0);
     QCOMPARE(topLevelCount(QStringLiteral("Trend")), 0);
@@ -215,12 +217,14 @@ void TestMenus::exitClosesEveryWindow() {
 void TestMenus::portTipsFollowThePopup() {
     MainHarness h;
     // The tool tips are taken again each time the list drops down.
-    h.w().ComPort->setItemData(0, QStringLiteral("stale"), Qt::ToolTipRole);
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")
+        ->setItemData(0, QStringLiteral("stale"), Qt::ToolTipRole);
     h.w().show();
-    h.w().ComPort->showPopup();
-    QCOMPARE(h.w().ComPort->itemData(0, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM1: /dev/fake1"));
-    h.w().ComPort->hidePopup();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM1: /dev/fake1"));
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
 }
 
 QTEST_MAIN(TestMenus)

@@ -11,6 +11,7 @@
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 // The window as the operator first sees it.
 class TestStartState : public QObject {
@@ -239,11 +240,12 @@ void TestStartState::windowAndMenus() {
     QCOMPARE(h.w().objectName(), QStringLiteral("Main"));
     QCOMPARE(h.w().windowTitle(), QStringLiteral("VX260 & VX480 Multimeter Software"));
     QCOMPARE(h.w().palette().color(QPalette::Window), QColor(0xE0, 0xE0, 0xE0));
-    QCOMPARE(h.w().mnuHelp->title(), QStringLiteral("&Help"));
-    QCOMPARE(h.w().mnuAbout->text(), QStringLiteral("&About"));
-    QCOMPARE(h.w().mnuAbout->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
-    QCOMPARE(h.w().mnuSeeHelp->text(), QStringLiteral("&See Help"));
-    QCOMPARE(h.w().mnuSeeHelp->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    QCOMPARE(child<QMenu>(h.w(), "mnuHelp")->title(), QStringLiteral("&Help"));
+    QCOMPARE(child<QAction>(h.w(), "mnuAbout")->text(), QStringLiteral("&About"));
+    QCOMPARE(child<QAction>(h.w(), "mnuAbout")->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
+    QCOMPARE(child<QAction>(h.w(), "mnuSeeHelp")->text(), QStringLiteral("&See Help"));
+    QCOMPARE(child<QAction>(h.w(), "mnuSeeHelp")->shortcut(),
+             QKeySequence(QStringLiteral("Ctrl+S")));
     const auto menus = h.w().menuBar()->actions();
     QCOMPARE(menus.size(), 2);
     QCOMPARE(menus[0]->text(), QStringLiteral("&View"));
@@ -253,17 +255,17 @@ void TestStartState::windowAndMenus() {
 void TestStartState::stateStartsEmpty() {
     MainHarness h;
     Main& w = h.w();
-    QVERIFY(w.func.isEmpty());
-    QVERIFY(w.tchar.isEmpty());
-    QCOMPARE(w.running_cnt, 0);
-    QCOMPARE(w.single_read, 0);
-    QCOMPARE(w.SendScpi, 0);
-    QCOMPARE(w.datalog_start, 0);
-    QVERIFY(w.FileToSave.isEmpty());
-    QVERIFY(w.func_selection.isEmpty());
-    QVERIFY(w.secondfunc_selection.isEmpty());
-    QVERIFY(w.portString.isEmpty());
-    QVERIFY(w.baudString.isEmpty());
+    QVERIFY(MainState(w).func.isEmpty());
+    QVERIFY(MainState(w).tchar.isEmpty());
+    QCOMPARE(MainState(w).running_cnt, 0);
+    QCOMPARE(MainState(w).single_read, 0);
+    QCOMPARE(MainState(w).SendScpi, 0);
+    QCOMPARE(MainState(w).datalog_start, 0);
+    QVERIFY(MainState(w).FileToSave.isEmpty());
+    QVERIFY(MainState(w).func_selection.isEmpty());
+    QVERIFY(MainState(w).secondfunc_selection.isEmpty());
+    QVERIFY(MainState(w).portString.isEmpty());
+    QVERIFY(MainState(w).baudString.isEmpty());
     // The start opens nothing.
     QVERIFY(h.opener.opened.isEmpty());
 }
@@ -271,14 +273,19 @@ void TestStartState::stateStartsEmpty() {
 void TestStartState::comPortTipsNameDevices() {
     MainHarness h;
     // Filled when the list drops down, not at start.
-    QVERIFY(!h.w().ComPort->itemData(0, Qt::ToolTipRole).isValid());
+    QVERIFY(!child<vx::shell::PromptComboBox>(h.w(), "ComPort")
+                 ->itemData(0, Qt::ToolTipRole)
+                 .isValid());
     h.w().show();
-    h.w().ComPort->showPopup();
-    QCOMPARE(h.w().ComPort->itemData(0, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM1: /dev/fake1"));
-    QCOMPARE(h.w().ComPort->itemData(14, Qt::ToolTipRole).toString(),
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM1: /dev/fake1"));
+    QCOMPARE(child<vx::shell::PromptComboBox>(h.w(), "ComPort")
+                 ->itemData(14, Qt::ToolTipRole)
+                 .toString(),
              QStringLiteral("COM15: /dev/fake15"));
-    h.w().ComPort->hidePopup();
+    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
 }
 
 // Listing the system's serial ports reads every tty under /sys: the start
@@ -300,25 +307,29 @@ void TestStartState::portListReadOncePerLook() {
     Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.show();
     QCOMPARE(reads, 0);
-    w.ComPort->showPopup();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
     QCOMPARE(reads, 1);
-    QCOMPARE(w.ComPort->itemData(0, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM1: /nonexistent/ttyUSB0"));
-    QCOMPARE(w.ComPort->itemData(1, Qt::ToolTipRole).toString(),
-             QStringLiteral("COM2: /nonexistent/ttyS1"));
-    QCOMPARE(w.ComPort->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("COM3: no device"));
-    w.ComPort->hidePopup();
-    w.ComPort->showPopup();
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM1: /nonexistent/ttyUSB0"));
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(1, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM2: /nonexistent/ttyS1"));
+    QCOMPARE(
+        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(2, Qt::ToolTipRole).toString(),
+        QStringLiteral("COM3: no device"));
+    child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
     QCOMPARE(reads, 2);
-    w.ComPort->hidePopup();
-    w.ComPort->setCurrentIndex(1);
-    w.ConnectBtn->click();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(1);
+    child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(reads, 3);
-    QVERIFY(!w.MSComm1->isOpen());
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     // A COM number the environment names needs no list.
     qputenv("VXMETER_COM4", "/nonexistent/named");
-    w.ComPort->setCurrentIndex(3);
-    w.ConnectBtn->click();
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
+    child<QPushButton>(w, "ConnectBtn")->click();
     QCOMPARE(reads, 3);
     qunsetenv("VXMETER_COM4");
 }

@@ -18,6 +18,7 @@
 #include "shell/Dialogs.h"
 #include "shell/PromptComboBox.h"
 #include "support/FakeClock.h"
+#include "support/MainState.h"
 #include "support/RecordingDialogs.h"
 
 int main(int argc, char* argv[]) {
@@ -33,18 +34,20 @@ int main(int argc, char* argv[]) {
     FixedDialogs dialogs(args[1]);
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    w.ComPort->setCurrentIndex(0);
-    w.TermChar->setCurrentIndex(1);
-    w.ConnectBtn_Click();
-    if (!w.MSComm1->isOpen() || !w.Send->isEnabled()) {
-        std::fprintf(stderr, "not connected: %s\n", qPrintable(w.StatusBox->text()));
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    MainState(w).invoke("ConnectBtn_Click");
+    if (!child<vx::link::SerialLink>(w, "MSComm1")->isOpen() ||
+        !child<QPushButton>(w, "Send")->isEnabled()) {
+        std::fprintf(stderr, "not connected: %s\n",
+                     qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
         return 2;
     }
-    w.func_selection = QStringLiteral("DC Voltage(V)");
+    MainState(w).func_selection = QStringLiteral("DC Voltage(V)");
 
     int logged = 0;
     QObject::connect(&w, &Main::readingShown, &w, [&](const QDateTime&, const QString& reply) {
-        if (w.datalog_start != 1) {
+        if (MainState(w).datalog_start != 1) {
             return;
         }
         const int n = ++logged;
@@ -55,16 +58,16 @@ int main(int argc, char* argv[]) {
                 std::printf("logged %s\n", qPrintable(reply));
                 std::fflush(stdout);
                 if (n == lines) {
-                    w.StopBtn_Click();
+                    MainState(w).invoke("StopBtn_Click");
                 }
             },
             Qt::QueuedConnection);
     });
     // Runs inside the first wait of the Run loop.
-    QTimer::singleShot(0, &w, [&w] { w.SaveData_Click(); });
-    w.Run_Click();
-    if (w.StatusBox->text().startsWith(QStringLiteral("Readings stopped"))) {
-        std::fprintf(stderr, "%s\n", qPrintable(w.StatusBox->text()));
+    QTimer::singleShot(0, &w, [&w] { MainState(w).invoke("SaveData_Click"); });
+    MainState(w).invoke("Run_Click");
+    if (child<QLineEdit>(w, "StatusBox")->text().startsWith(QStringLiteral("Readings stopped"))) {
+        std::fprintf(stderr, "%s\n", qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
         return 3;
     }
     return logged == lines ? 0 : 3;

@@ -25,6 +25,7 @@
 #include "meter/Reading.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -66,8 +67,8 @@ struct Bench : MainHarness {
         for (const QString& n : kReadingControls) {
             w().findChild<QWidget*>(n)->setEnabled(true);
         }
-        w().func_selection = QStringLiteral("DC Voltage(V)");
-        w().secondfunc_selection = QStringLiteral("Frequency(Hz)");
+        MainState(w()).func_selection = QStringLiteral("DC Voltage(V)");
+        MainState(w()).secondfunc_selection = QStringLiteral("Frequency(Hz)");
         // Time stamps count from Run, whatever Connect waited.
         clock.set(QDateTime(QDate(2016, 9, 22), QTime(14, 5, 9)));
         clock.passes = 0;
@@ -85,12 +86,12 @@ struct Bench : MainHarness {
             if (i < script.size()) {
                 script[i]();
             } else if (i > script.size() + 5) {
-                w().running_cnt = 0;  // a loop that will not stop: end the test
+                MainState(w()).running_cnt = 0;  // a loop that will not stop: end the test
             } else {
-                w().StopBtn->click();
+                child<QPushButton>(w(), "StopBtn")->click();
             }
         };
-        w().Run->click();
+        child<QPushButton>(w(), "Run")->click();
         clock.onWait = nullptr;
         return pass;
     }
@@ -103,7 +104,7 @@ struct Bench : MainHarness {
 
     void startLog(const QString& path) {
         dialogs.saveAnswers.append(path);
-        w().SaveData->click();
+        child<QPushButton>(w(), "SaveData")->click();
     }
 };
 
@@ -199,12 +200,13 @@ void TestReading::repliesByBranch() {
     Bench h(term);
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.PrimaryDisplay->setText("before");
-    w.ReturnMsg->setText("before");
-    qint16& flag = branch == "single"    ? w.single_read
-                   : branch == "console" ? w.SendScpi
-                                         : w.running_cnt;
-    QLineEdit* box = branch == "console" ? w.ReturnMsg : w.PrimaryDisplay;
+    child<QLineEdit>(w, "PrimaryDisplay")->setText("before");
+    child<QLineEdit>(w, "ReturnMsg")->setText("before");
+    qint16& flag = branch == "single"    ? MainState(w).single_read
+                   : branch == "console" ? MainState(w).SendScpi
+                                         : MainState(w).running_cnt;
+    QLineEdit* box = branch == "console" ? child<QLineEdit>(w, "ReturnMsg")
+                                         : child<QLineEdit>(w, "PrimaryDisplay");
     flag = 1;
     for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
         h.deliver(pieces[i]);
@@ -215,7 +217,8 @@ void TestReading::repliesByBranch() {
     QCOMPARE(box->text(), shown);
     // Single and console requests are answered; continuous reading goes on.
     QCOMPARE(flag, qint16(branch == "run" ? 1 : 0));
-    QVERIFY(w.singleBuffer.isEmpty() && w.consoleBuffer.isEmpty() && w.runBuffer.isEmpty());
+    QVERIFY(MainState(w).singleBuffer.isEmpty() && MainState(w).consoleBuffer.isEmpty() &&
+            MainState(w).runBuffer.isEmpty());
     QVERIFY(w.isEnabled());
 }
 
@@ -224,32 +227,32 @@ void TestReading::branchOrder() {
     QVERIFY(h.connected);
     Main& w = h.w();
     QSignalSpy shown(&w, &Main::readingShown);
-    w.single_read = w.SendScpi = w.running_cnt = 1;
+    MainState(w).single_read = MainState(w).SendScpi = MainState(w).running_cnt = 1;
     h.deliver("A1\nA2\n");  // the single branch takes all of it
-    QCOMPARE(w.PrimaryDisplay->text(), QString("A1\nA2"));
-    QCOMPARE(w.single_read, qint16(0));
-    QVERIFY(w.ReturnMsg->text().isEmpty());
-    QVERIFY(w.consoleBuffer.isEmpty() && w.runBuffer.isEmpty());
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("A1\nA2"));
+    QCOMPARE(MainState(w).single_read, qint16(0));
+    QVERIFY(child<QLineEdit>(w, "ReturnMsg")->text().isEmpty());
+    QVERIFY(MainState(w).consoleBuffer.isEmpty() && MainState(w).runBuffer.isEmpty());
     h.deliver("B");  // console next, in pieces
     h.deliver("\n");
-    QCOMPARE(w.ReturnMsg->text(), QString("B"));
-    QCOMPARE(w.PrimaryDisplay->text(), QString("A1\nA2"));
-    QCOMPARE(w.SendScpi, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("B"));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("A1\nA2"));
+    QCOMPARE(MainState(w).SendScpi, qint16(0));
     h.deliver("C\n");  // then continuous reading
-    QCOMPARE(w.PrimaryDisplay->text(), QString("C"));
-    QCOMPARE(w.running_cnt, qint16(1));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("C"));
+    QCOMPARE(MainState(w).running_cnt, qint16(1));
     // Only the display-box replies are announced, console replies are not.
     QCOMPARE(shown.size(), 2);
     QCOMPARE(shown[0][1].toString(), QString("A1\nA2"));
     QCOMPARE(shown[1][1].toString(), QString("C"));
     QCOMPARE(shown[1][0].toDateTime(), h.clock.now());
     // A reply while no request is flagged stays at the port for the next one.
-    w.running_cnt = 0;
+    MainState(w).running_cnt = 0;
     h.deliver("D\n");
-    QCOMPARE(w.PrimaryDisplay->text(), QString("C"));
-    w.running_cnt = 1;
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("C"));
+    MainState(w).running_cnt = 1;
     h.deliver("E\n");
-    QCOMPARE(w.PrimaryDisplay->text(), QString("D\nE"));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("D\nE"));
 }
 
 void TestReading::secondarySplit_data() {
@@ -277,12 +280,13 @@ void TestReading::secondarySplit() {
         QVERIFY(h.connected);
         Main& w = h.w();
         QSignalSpy shown(&w, &Main::readingShown);
-        w.FuncTwoStat->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
-        w.SecondaryDisplay->setText("old");
-        (qstrcmp(branch, "single") == 0 ? w.single_read : w.running_cnt) = 1;
+        child<vx::shell::StatusLamp>(w, "FuncTwoStat")
+            ->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
+        child<QLineEdit>(w, "SecondaryDisplay")->setText("old");
+        (qstrcmp(branch, "single") == 0 ? MainState(w).single_read : MainState(w).running_cnt) = 1;
         h.deliver(reply);
-        QCOMPARE(w.PrimaryDisplay->text(), primary);
-        QCOMPARE(w.SecondaryDisplay->text(), secondary);
+        QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), primary);
+        QCOMPARE(child<QLineEdit>(w, "SecondaryDisplay")->text(), secondary);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0][1].toString(), QString::fromLatin1(reply.chopped(1)));
         const auto shownAs = shown[0][2].value<vx::meter::Reading>();
@@ -324,24 +328,25 @@ void TestReading::singleRead() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.PrimaryDisplay->setText("old");
-    w.SecondaryDisplay->setText("old");
+    child<QLineEdit>(w, "PrimaryDisplay")->setText("old");
+    child<QLineEdit>(w, "SecondaryDisplay")->setText("old");
     bool busyDuringWait = false;
     h.clock.onWait = [&](qint64) {
         if (h.clock.passes == 1) {
             busyDuringWait = !w.isEnabled();
-            QVERIFY(w.PrimaryDisplay->text().isEmpty() && w.SecondaryDisplay->text().isEmpty());
+            QVERIFY(child<QLineEdit>(w, "PrimaryDisplay")->text().isEmpty() &&
+                    child<QLineEdit>(w, "SecondaryDisplay")->text().isEmpty());
             h.answer("+2.0E+00\n");
         }
     };
     const int passesBefore = h.clock.passes;
     const qint64 waitedBefore = h.clock.waitedMs;
-    w.SingleRead->click();
+    child<QPushButton>(w, "SingleRead")->click();
     h.clock.onWait = nullptr;
     QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
     QVERIFY(busyDuringWait);
-    QCOMPARE(w.PrimaryDisplay->text(), QString("+2.0E+00"));
-    QCOMPARE(w.single_read, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("+2.0E+00"));
+    QCOMPARE(MainState(w).single_read, qint16(0));
     QCOMPARE(h.clock.waitedMs - waitedBefore, 2000);
     QVERIFY(h.clock.passes > passesBefore);
     QVERIFY(w.isEnabled());
@@ -351,17 +356,17 @@ void TestReading::singleReadWithoutReply() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.SingleRead->click();
+    child<QPushButton>(w, "SingleRead")->click();
     QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
-    QCOMPARE(w.single_read, qint16(1));
+    QCOMPARE(MainState(w).single_read, qint16(1));
     QVERIFY(w.isEnabled());
     // The first reply of a later run lands in the single reading.
-    w.SendScpi = 1;
+    MainState(w).SendScpi = 1;
     h.run({[&] { h.answer("9.9\n"); }});
-    QCOMPARE(w.single_read, qint16(0));
-    QCOMPARE(w.PrimaryDisplay->text(), QString("9.9"));
-    QVERIFY(w.ReturnMsg->text().isEmpty());
-    QCOMPARE(w.SendScpi, qint16(1));
+    QCOMPARE(MainState(w).single_read, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("9.9"));
+    QVERIFY(child<QLineEdit>(w, "ReturnMsg")->text().isEmpty());
+    QCOMPARE(MainState(w).SendScpi, qint16(1));
 }
 
 void TestReading::console_data() {
@@ -381,46 +386,46 @@ void TestReading::console() {
     Bench h(term);
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.ReturnMsg->setText("old reply");
-    w.SendMsg->setText(typed);
-    w.Send->click();
+    child<QLineEdit>(w, "ReturnMsg")->setText("old reply");
+    child<QLineEdit>(w, "SendMsg")->setText(typed);
+    child<QPushButton>(w, "Send")->click();
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(w.SendMsg->text(), typed);
-    QVERIFY(w.ReturnMsg->text().isEmpty());
-    QCOMPARE(w.SendScpi, qint16(1));
+    QCOMPARE(child<QLineEdit>(w, "SendMsg")->text(), typed);
+    QVERIFY(child<QLineEdit>(w, "ReturnMsg")->text().isEmpty());
+    QCOMPARE(MainState(w).SendScpi, qint16(1));
     h.deliver(term == 1 ? "Velmora,VX480\n" : "Velmora,VX480\r");
-    QCOMPARE(w.ReturnMsg->text(), QString("Velmora,VX480"));
-    QCOMPARE(w.SendScpi, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("Velmora,VX480"));
+    QCOMPARE(MainState(w).SendScpi, qint16(0));
 }
 
 void TestReading::consoleWithoutReply() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.SendMsg->setText(":FUNC VOLT:DC");
-    w.Send->click();
-    QCOMPARE(w.SendScpi, qint16(1));
+    child<QLineEdit>(w, "SendMsg")->setText(":FUNC VOLT:DC");
+    child<QPushButton>(w, "Send")->click();
+    QCOMPARE(MainState(w).SendScpi, qint16(1));
     // A second Send empties the box again; the replies add up.
     h.deliver("part");
-    w.SendMsg->setText("*IDN?");
-    w.Send->click();
+    child<QLineEdit>(w, "SendMsg")->setText("*IDN?");
+    child<QPushButton>(w, "Send")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\n*IDN?\n"));
     h.deliver("-ID\n");
-    QCOMPARE(w.ReturnMsg->text(), QString("part-ID"));
+    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("part-ID"));
     // The next run's first reply goes to the console, not the displays.
-    w.SendMsg->setText("SYST:BEEP");
-    w.Send->click();
-    w.PrimaryDisplay->setText("old");
+    child<QLineEdit>(w, "SendMsg")->setText("SYST:BEEP");
+    child<QPushButton>(w, "Send")->click();
+    child<QLineEdit>(w, "PrimaryDisplay")->setText("old");
     h.run({[&] { h.answer("1.0\n"); }, [&] { h.answer("2.0\n"); }});
-    QCOMPARE(w.ReturnMsg->text(), QString("1.0"));
-    QCOMPARE(w.PrimaryDisplay->text(), QString("2.0"));
+    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("1.0"));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("2.0"));
 }
 
 void TestReading::consoleEnterAndHistory() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    QLineEdit* box = w.SendMsg;
+    QLineEdit* box = child<QLineEdit>(w, "SendMsg");
     const auto enter = [&](const QString& text) {
         box->setText(text);
         QTest::keyClick(box, Qt::Key_Return);
@@ -446,13 +451,13 @@ void TestReading::consoleEnterAndHistory() {
     QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
     QVERIFY(h.takeWire().isEmpty());
     // Enter while Send is disabled (running, or not connected) sends nothing.
-    w.Send->setEnabled(false);
+    child<QPushButton>(w, "Send")->setEnabled(false);
     enter("*RST");
     QVERIFY(h.takeWire().isEmpty());
     // Nothing is carried into another run of the program.
     Bench fresh;
-    QTest::keyClick(fresh.w().SendMsg, Qt::Key_Up);
-    QVERIFY(fresh.w().SendMsg->text().isEmpty());
+    QTest::keyClick(child<QLineEdit>(fresh.w(), "SendMsg"), Qt::Key_Up);
+    QVERIFY(child<QLineEdit>(fresh.w(), "SendMsg")->text().isEmpty());
 }
 
 // The line goes out one byte per character: a character Latin-1 cannot hold
@@ -478,18 +483,18 @@ void TestReading::consoleOnlyLatin1() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.ReturnMsg->setText(QStringLiteral("old reply"));
-    w.SendMsg->setText(typed);
-    w.Send->click();
+    child<QLineEdit>(w, "ReturnMsg")->setText(QStringLiteral("old reply"));
+    child<QLineEdit>(w, "SendMsg")->setText(typed);
+    child<QPushButton>(w, "Send")->click();
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(w.SendMsg->text(), typed);
+    QCOMPARE(child<QLineEdit>(w, "SendMsg")->text(), typed);
     if (refused.isEmpty()) {
         QVERIFY(h.dialogs.messages.isEmpty());
-        QCOMPARE(w.SendScpi, qint16(1));
+        QCOMPARE(MainState(w).SendScpi, qint16(1));
         return;
     }
-    QCOMPARE(w.ReturnMsg->text(), QStringLiteral("old reply"));
-    QCOMPARE(w.SendScpi, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QStringLiteral("old reply"));
+    QCOMPARE(MainState(w).SendScpi, qint16(0));
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY2(h.dialogs.messages[0].text.contains(refused), qPrintable(h.dialogs.messages[0].text));
     QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
@@ -499,7 +504,7 @@ void TestReading::runEnableStates() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.StopBtn->setEnabled(false);
+    child<QPushButton>(w, "StopBtn")->setEnabled(false);
     const QStringList all =
         kReadingControls +
         QStringList{"StopBtn", "Send", "Reset", "Close", "Exit", "ConnectBtn", "SetFunc"};
@@ -513,7 +518,7 @@ void TestReading::runEnableStates() {
                               [&] {
                                   wireDuringRun = h.takeWire();
                                   h.answer("3\n");
-                                  w.StopBtn->click();
+                                  child<QPushButton>(w, "StopBtn")->click();
                                   h.answer("4\n");  // nothing flagged any more: not shown
                               }});
     QCOMPARE(passes, 3);
@@ -521,13 +526,13 @@ void TestReading::runEnableStates() {
                                      "SetFunc"}));
     QCOMPARE(wireDuringRun, QByteArray("FETC?\nFETC?\nFETC?\n"));
     QVERIFY(h.takeWire().isEmpty());  // nothing after Stop
-    QCOMPARE(w.PrimaryDisplay->text(), QString("3"));
-    QCOMPARE(w.running_cnt, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("3"));
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
     // Stop enables everything Run disabled and leaves itself enabled.
     QCOMPARE(enabledOf(w, all), all);
-    QVERIFY(w.StatusBox->text().isEmpty());
+    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().isEmpty());
     // Pressing Stop again repeats it harmlessly.
-    w.StopBtn->click();
+    child<QPushButton>(w, "StopBtn")->click();
     QCOMPARE(enabledOf(w, all), all);
 }
 
@@ -535,13 +540,13 @@ void TestReading::stopDuringReply() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    h.run({[&] { h.answer("+1.2"); }, [&] { w.StopBtn->click(); }});
-    QCOMPARE(w.runBuffer, QString("+1.2"));
+    h.run({[&] { h.answer("+1.2"); }, [&] { child<QPushButton>(w, "StopBtn")->click(); }});
+    QCOMPARE(MainState(w).runBuffer, QString("+1.2"));
     h.deliver("34");  // nothing is flagged: it waits at the port
-    QCOMPARE(w.runBuffer, QString("+1.2"));
+    QCOMPARE(MainState(w).runBuffer, QString("+1.2"));
     h.run({[&] { h.answer("E+00\n"); }});
-    QCOMPARE(w.PrimaryDisplay->text(), QString("+1.234E+00"));
-    QVERIFY(w.runBuffer.isEmpty());
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("+1.234E+00"));
+    QVERIFY(MainState(w).runBuffer.isEmpty());
 }
 
 // Exact file contents: an existing file is appended to, each start writes an
@@ -577,29 +582,32 @@ void TestReading::logFile() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.FuncTwoStat->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
+    child<vx::shell::StatusLamp>(w, "FuncTwoStat")
+        ->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
     QList<Step> script{[&] {
         h.startLog(path);
-        QCOMPARE(w.datalog_start, qint16(1));
-        QCOMPARE(w.FilePath->text(), path);
-        QCOMPARE(w.FileToSave, path);
+        QCOMPARE(MainState(w).datalog_start, qint16(1));
+        QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), path);
+        QCOMPARE(MainState(w).FileToSave, path);
         // Single reads and console replies never reach the file.
-        w.SendScpi = 1;
+        MainState(w).SendScpi = 1;
         h.answer("console\n");
     }};
     for (const QByteArray& r : replies) {
         script << Step([&h, r, &w] {
             h.answer(r);
-            QCOMPARE(w.StatusBox->text(), QString("Data Logging in progress..."));
+            QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
+                     QString("Data Logging in progress..."));
             // Each line is in the file as soon as it is shown.
-            QVERIFY(readFile(w.FileToSave).endsWith(stamp(int(h.clock.passes - 1)) + "\r\n"));
+            QVERIFY(readFile(MainState(w).FileToSave)
+                        .endsWith(stamp(int(h.clock.passes - 1)) + "\r\n"));
         });
     }
     h.run(script);
     QCOMPARE(readFile(path), expected);
-    QCOMPARE(w.datalog_start, qint16(0));
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
     // After Stop the file is closed: a later single reading is not logged.
-    w.single_read = 1;
+    MainState(w).single_read = 1;
     h.deliver("9\n");
     QCOMPARE(readFile(path), expected);
     QVERIFY(h.dialogs.messages.isEmpty());
@@ -627,16 +635,17 @@ void TestReading::logStartedTwice() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
-           [&] { w.EndLog->click(); },  // its one-second wait is the next pass
-           [&] { h.answer("2\n"); },    // shown, not logged
-           [&] {
-               QCOMPARE(w.StatusBox->text(), QString("Ready"));
-               w.FuncTwoStat->setFillColor(vx::shell::kLampGreen);
-               h.startLog(path);
-           },
-           [&] { h.answer("3,4\n"); }});
-    QCOMPARE(w.PrimaryDisplay->text(), QString("3"));
+    h.run(
+        {[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
+         [&] { child<QPushButton>(w, "EndLog")->click(); },  // its one-second wait is the next pass
+         [&] { h.answer("2\n"); },                           // shown, not logged
+         [&] {
+             QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString("Ready"));
+             child<vx::shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
+             h.startLog(path);
+         },
+         [&] { h.answer("3,4\n"); }});
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("3"));
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) +
                                  "\r\n\r\nDC Voltage(V),Frequency(Hz)\r\n3,4," + stamp(5) + "\r\n");
 }
@@ -645,41 +654,41 @@ void TestReading::saveDialogAndCancel() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    h.run({[&] { w.SaveData->click(); }, [&] { h.answer("1\n"); }});
+    h.run({[&] { child<QPushButton>(w, "SaveData")->click(); }, [&] { h.answer("1\n"); }});
     QCOMPARE(h.dialogs.saveRequests.size(), 1);
     const vx::shell::SaveFileRequest& r = h.dialogs.saveRequests[0];
     QCOMPARE(r.title, QString("Save Data As"));
     QCOMPARE(r.filter, QString("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"));
     QCOMPARE(r.initialDir, QString("C:\\Program Files"));
     QCOMPARE(r.fileName, QString(""));
-    QCOMPARE(w.FilePath->text(), QString("Data File Path..."));
-    QVERIFY(w.FileToSave.isEmpty());
-    QCOMPARE(w.datalog_start, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), QString("Data File Path..."));
+    QVERIFY(MainState(w).FileToSave.isEmpty());
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(w.StatusBox->text(), QString());
+    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString());
 }
 
 void TestReading::runErrorBeforeRun() {
     Bench h;
     QVERIFY(h.connected);
-    h.w().SaveData->click();
+    child<QPushButton>(h.w(), "SaveData")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QString("Please click the RUN button first before logging data."));
     QCOMPARE(h.dialogs.messages[0].title, QString("Run Error"));
     QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Information);
     QVERIFY(h.dialogs.saveRequests.isEmpty());
-    QCOMPARE(h.w().datalog_start, qint16(0));
+    QCOMPARE(MainState(h.w()).datalog_start, qint16(0));
 }
 
 void TestReading::stopLogWaitsOneSecond() {
     Bench h;
     QVERIFY(h.connected);
     const qint64 before = h.clock.waitedMs;
-    h.w().EndLog->click();
+    child<QPushButton>(h.w(), "EndLog")->click();
     QCOMPARE(h.clock.waitedMs - before, 1000);
-    QCOMPARE(h.w().StatusBox->text(), QString("Ready"));
-    QCOMPARE(h.w().datalog_start, qint16(0));
+    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(), QString("Ready"));
+    QCOMPARE(MainState(h.w()).datalog_start, qint16(0));
 }
 
 void TestReading::exitClosesLog_data() {
@@ -704,7 +713,7 @@ void TestReading::exitClosesLog() {
                                   if (viaFrame) {
                                       w.close();
                                   } else {
-                                      w.Exit->click();
+                                      child<QPushButton>(w, "Exit")->click();
                                   }
                               }});
     QCOMPARE(passes, 3);  // Run ended with the program, no Stop needed
@@ -729,9 +738,9 @@ void TestReading::openFailureSaysWhy() {
     QVERIFY2(h.dialogs.messages[0].text.contains(QDir::toNativeSeparators(bad)),
              qPrintable(h.dialogs.messages[0].text));
     QVERIFY(h.dialogs.messages[0].text.contains("could not be opened"));
-    QCOMPARE(w.FilePath->text(), QString("Data File Path..."));
-    QVERIFY(w.FileToSave.isEmpty());
-    QCOMPARE(w.datalog_start, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), QString("Data File Path..."));
+    QVERIFY(MainState(w).FileToSave.isEmpty());
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
 }
 
 void TestReading::alreadyLogging() {
@@ -743,14 +752,14 @@ void TestReading::alreadyLogging() {
     h.run({[&] { h.startLog(first); },
            [&] {
                h.dialogs.saveAnswers.append(second);
-               w.SaveData->click();
+               child<QPushButton>(w, "SaveData")->click();
                h.answer("1\n");
            }});
     QCOMPARE(h.dialogs.saveRequests.size(), 1);  // no second dialog
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY(h.dialogs.messages[0].text.contains(QDir::toNativeSeparators(first)));
-    QCOMPARE(w.FilePath->text(), first);
-    QCOMPARE(w.FileToSave, first);
+    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), first);
+    QCOMPARE(MainState(w).FileToSave, first);
     QCOMPARE(readFile(first), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
     QVERIFY(!QFile::exists(second));
 }
@@ -762,16 +771,16 @@ void TestReading::diskFullAtStart() {
     QString status;
     h.run({[&] {
                h.startLog("/dev/full");
-               status = w.StatusBox->text();
+               status = child<QLineEdit>(w, "StatusBox")->text();
            },
            [&] { h.answer("1\n"); }});
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY(h.dialogs.messages[0].text.contains(
         "/dev/full could not be written: No space left on device"));
     QCOMPARE(status, QString("Logging not started: /dev/full: No space left on device"));
-    QCOMPARE(w.datalog_start, qint16(0));
-    QCOMPARE(w.FilePath->text(), QString("Data File Path..."));
-    QVERIFY(w.FileToSave.isEmpty());
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), QString("Data File Path..."));
+    QVERIFY(MainState(w).FileToSave.isEmpty());
 }
 
 // The disk fills while logging: the log's descriptor is pointed at /dev/full
@@ -800,7 +809,7 @@ void TestReading::diskFullWhileLogging() {
            [&] {
                fillDisk();
                h.answer("3\n");
-               statusAfterFailure = w.StatusBox->text();
+               statusAfterFailure = child<QLineEdit>(w, "StatusBox")->text();
            },
            [&] { h.answer("4\n"); }});
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n2," + stamp(2) + "\r\n");
@@ -808,8 +817,8 @@ void TestReading::diskFullWhileLogging() {
              qPrintable(statusAfterFailure));
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY(h.dialogs.messages[0].text.contains("No space left on device"));
-    QCOMPARE(w.PrimaryDisplay->text(), QString("4"));  // readings go on
-    QCOMPARE(w.datalog_start, qint16(0));
+    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("4"));  // readings go on
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
 }
 
 // The disk fills in the middle of a line (a file size limit stands in for
@@ -837,7 +846,7 @@ void TestReading::diskFullMidLine() {
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY2(h.dialogs.messages[0].text.contains("File too large"),
              qPrintable(h.dialogs.messages[0].text));
-    QCOMPARE(w.datalog_start, qint16(0));
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
 }
 
 void TestReading::portGoneDuringRun_data() {
@@ -859,25 +868,26 @@ void TestReading::portGoneDuringRun() {
                                   if (hangUp) {
                                       port->hangUp();
                                   } else {
-                                      w.Close->click();
+                                      child<QPushButton>(w, "Close")->click();
                                   }
                                   wire = port ? port->written : QByteArray();
                               }});
     QCOMPARE(passes, 3);  // the loop ended on its own, no Stop needed
     QCOMPARE(wire, QByteArray("FETC?\nFETC?\nFETC?\n"));
     QVERIFY(port.isNull() || port->written == wire);
-    QCOMPARE(w.running_cnt, qint16(0));
-    QCOMPARE(w.datalog_start, qint16(0));
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
+    QCOMPARE(MainState(w).datalog_start, qint16(0));
     QVERIFY(!enabled(w, "Run"));
     QVERIFY(!enabled(w, "StopBtn"));
-    QVERIFY2(w.StatusBox->text().startsWith("Readings stopped, log file closed:"),
-             qPrintable(w.StatusBox->text()));
+    QVERIFY2(
+        child<QLineEdit>(w, "StatusBox")->text().startsWith("Readings stopped, log file closed:"),
+        qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
     // Run pressed with the port gone writes nothing and says why.
-    w.Run->setEnabled(true);
-    w.Run->click();
-    QCOMPARE(w.running_cnt, qint16(0));
-    QVERIFY(w.StatusBox->text().startsWith("Not connected"));
+    child<QPushButton>(w, "Run")->setEnabled(true);
+    child<QPushButton>(w, "Run")->click();
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
+    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().startsWith("Not connected"));
 }
 
 void TestReading::writeFailureEndsRun() {
@@ -886,35 +896,37 @@ void TestReading::writeFailureEndsRun() {
     Main& w = h.w();
     const int passes = h.run({[&] { h.port()->failWrites = true; }});
     QCOMPARE(passes, 1);
-    QCOMPARE(w.running_cnt, qint16(0));
-    QVERIFY(w.StatusBox->text().contains("FETC?"));
+    QCOMPARE(MainState(w).running_cnt, qint16(0));
+    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().contains("FETC?"));
     QVERIFY(enabled(w, "Run") && enabled(w, "SingleRead") && enabled(w, "Send"));
     // A single reading or console command that cannot go out awaits nothing.
-    w.SingleRead->click();
-    QCOMPARE(w.single_read, qint16(0));
-    w.Send->click();
-    QCOMPARE(w.SendScpi, qint16(0));
+    child<QPushButton>(w, "SingleRead")->click();
+    QCOMPARE(MainState(w).single_read, qint16(0));
+    child<QPushButton>(w, "Send")->click();
+    QCOMPARE(MainState(w).SendScpi, qint16(0));
 }
 
 void TestReading::unterminatedStreamIsBounded() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    w.running_cnt = 1;
+    MainState(w).running_cnt = 1;
     const QByteArray chunk(8 * 1024, '7');
     for (int i = 0; i < 40; ++i) {
         h.deliver(chunk);
-        QVERIFY(w.runBuffer.size() <= 64 * 1024);
+        QVERIFY(MainState(w).runBuffer.size() <= 64 * 1024);
     }
     // 9 chunks outgrow the limit: 73728 characters go, four times over.
-    QVERIFY2(w.StatusBox->text().startsWith("Dropped 73728 characters of a reading reply"),
-             qPrintable(w.StatusBox->text()));
-    QCOMPARE(w.runBuffer.size(), 4 * chunk.size());
+    QVERIFY2(child<QLineEdit>(w, "StatusBox")
+                 ->text()
+                 .startsWith("Dropped 73728 characters of a reading reply"),
+             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+    QCOMPARE(MainState(w).runBuffer.size(), 4 * chunk.size());
     QSignalSpy shown(&w, &Main::readingShown);
     h.deliver("+1.0\n");
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0][1].toString(), QString(chunk + chunk + chunk + chunk + "+1.0"));
-    QVERIFY(w.runBuffer.isEmpty());
+    QVERIFY(MainState(w).runBuffer.isEmpty());
 }
 
 QTEST_MAIN(TestReading)

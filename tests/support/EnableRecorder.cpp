@@ -34,7 +34,7 @@ QString lampColour(int value) {
 EnableRecorder::EnableRecorder(MainHarness& h, const QStringList& names)
     : h_(h), waitedMs_(h.clock.waitedMs) {
     for (const QString& name : names) {
-        QWidget* w = h.w().control(name.toStdString());
+        QWidget* w = h.w().findChild<QWidget*>(name);
         if (w == nullptr) {
             qFatal("EnableRecorder: the window has no control named %s", qPrintable(name));
         }
@@ -56,7 +56,7 @@ EnableRecorder::EnableRecorder(MainHarness& h, const QStringList& names)
     }
     h.w().installEventFilter(this);
     connect(&h.w(), &Main::controlEnabledSet, this,
-            [this](const QString& name) { noteEnabled(h_.w().control(name.toStdString())); });
+            [this](const QString& name) { noteEnabled(h_.w().findChild<QWidget*>(name)); });
     watchPort(h.port());
     h.opener.onOpened = [this](FakePort* port) { watchPort(port); };
 }

@@ -6,6 +6,7 @@
 #include "forms/Main/Main.h"
 #include "link/SerialLink.h"
 #include "shell/PromptComboBox.h"
+#include "support/MainState.h"
 
 MainHarness::MainHarness()
     : window(std::make_unique<Main>(MainServices{
@@ -14,8 +15,8 @@ MainHarness::MainHarness()
 MainHarness::~MainHarness() = default;
 
 bool MainHarness::connect(int com, int termIndex, const QByteArray& idn) {
-    w().ComPort->setCurrentIndex(com - 1);
-    w().TermChar->setCurrentIndex(termIndex);
+    child<vx::shell::PromptComboBox>(w(), "ComPort")->setCurrentIndex(com - 1);
+    child<vx::shell::PromptComboBox>(w(), "TermChar")->setCurrentIndex(termIndex);
     const QByteArray term = termIndex == 0 ? "\r" : "\n";
     bool answered = false;
     clock.onWait = [&](qint64) {
@@ -24,10 +25,11 @@ bool MainHarness::connect(int com, int termIndex, const QByteArray& idn) {
             port()->deliver(idn + term);
         }
     };
-    w().ConnectBtn->click();
+    child<QPushButton>(w(), "ConnectBtn")->click();
     clock.onWait = nullptr;
     takeWire();
-    return w().MSComm1->isOpen() && w().FuncBox->isEnabled();
+    return child<vx::link::SerialLink>(w(), "MSComm1")->isOpen() &&
+           child<vx::shell::PromptComboBox>(w(), "FuncBox")->isEnabled();
 }
 
 QByteArray MainHarness::takeWire() {

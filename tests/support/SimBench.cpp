@@ -12,6 +12,7 @@
 #include "forms/Main/Main.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ bool SimBench::start(const QStringList& options) {
     qputenv(comVariable(com_).constData(), QFile::encodeName(sim.devicePath()));
     window = std::make_unique<Main>(
         MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    window->ComPort->setCurrentIndex(com_ - 1);
+    child<vx::shell::PromptComboBox>(*window, "ComPort")->setCurrentIndex(com_ - 1);
     return true;
 }
 
@@ -51,10 +52,10 @@ bool RunBench::start(const QStringList& options) {
     if (!SimBench::start(options)) {
         return false;
     }
-    window->TermChar->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(1);
     QObject::connect(window.get(), &Main::readingShown, window.get(),
                      [this](const QDateTime&, const QString& reply) {
-                         if (window->datalog_start == 1) {
+                         if (MainState(*window).datalog_start == 1) {
                              logged.append(reply);
                          }
                          const int n = ++shown;
@@ -68,15 +69,18 @@ bool RunBench::start(const QStringList& options) {
 }
 
 bool RunBench::connectAndSet(int termIndex) {
-    window->TermChar->setCurrentIndex(termIndex);
-    window->ConnectBtn->click();
-    if (window->PortOpenStat->fillColor() != vx::shell::kLampGreen) {
-        qWarning() << "not connected:" << window->StatusBox->text();
+    child<vx::shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(termIndex);
+    child<QPushButton>(*window, "ConnectBtn")->click();
+    if (child<vx::shell::StatusLamp>(*window, "PortOpenStat")->fillColor() !=
+        vx::shell::kLampGreen) {
+        qWarning() << "not connected:" << child<QLineEdit>(*window, "StatusBox")->text();
         return false;
     }
-    window->FuncBox->setCurrentIndex(int(window->FuncBox->entries().indexOf("DC VOLTAGE")));
-    window->SetFunc->click();
-    return window->Run->isEnabled();
+    child<vx::shell::PromptComboBox>(*window, "FuncBox")
+        ->setCurrentIndex(int(
+            child<vx::shell::PromptComboBox>(*window, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+    child<QPushButton>(*window, "SetFunc")->click();
+    return child<QPushButton>(*window, "Run")->isEnabled();
 }
 
 void RunBench::run() {
@@ -84,15 +88,15 @@ void RunBench::run() {
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, window.get(), [this] {
         qWarning("the Run loop did not end; pressing Stop");
-        window->StopBtn_Click();
+        MainState(*window).invoke("StopBtn_Click");
     });
     watchdog.start(20000);
-    window->Run->click();
+    child<QPushButton>(*window, "Run")->click();
 }
 
 void RunBench::startLog(const QString& path) {
     dialogs.saveAnswers.append(path);
-    window->SaveData->click();
+    child<QPushButton>(*window, "SaveData")->click();
 }
 
 QString RunBench::logPath() const {

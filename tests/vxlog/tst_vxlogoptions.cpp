@@ -9,6 +9,7 @@
 #include "meter/Commands.h"
 #include "shell/PromptComboBox.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 namespace {
 
@@ -38,32 +39,33 @@ QByteArray windowBytes(int function, Setting setting, int index) {
     }
     h.takeWire();
     Main& w = h.w();
-    w.FuncBox->setCurrentIndex(function);
-    w.SetFunc->click();
+    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(function);
+    child<QPushButton>(w, "SetFunc")->click();
     switch (setting) {
         case Setting::Secondary:
-            w.FuncBoxTwoStateOn->click();
-            w.FuncBoxTwo->setCurrentIndex(index);
-            w.SetFuncTwo->click();
+            child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+            child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(index);
+            child<QPushButton>(w, "SetFuncTwo")->click();
             break;
         case Setting::Range:
         case Setting::Auto:
             // A fixed range is chosen after MANUAL where the window offers
             // a range type (the button is disabled where it does not).
-            w.RangeType->setCurrentIndex(setting == Setting::Auto ? 1 : 0);
-            w.SetRangeType->click();
+            child<vx::shell::PromptComboBox>(w, "RangeType")
+                ->setCurrentIndex(setting == Setting::Auto ? 1 : 0);
+            child<QPushButton>(w, "SetRangeType")->click();
             if (setting == Setting::Range) {
-                w.Range->setCurrentIndex(index);
-                w.SetRange->click();
+                child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(index);
+                child<QPushButton>(w, "SetRange")->click();
             }
             break;
         case Setting::Rate:
-            w.Rate->setCurrentIndex(index);
-            w.SetRate->click();
+            child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(index);
+            child<QPushButton>(w, "SetRate")->click();
             break;
         case Setting::Display:
-            w.Display->setCurrentIndex(index);
-            w.SetDisp->click();
+            child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(index);
+            child<QPushButton>(w, "SetDisp")->click();
             break;
     }
     return h.takeWire();

@@ -49,6 +49,7 @@
 #include "shell/Dialogs.h"
 #include "shell/PromptComboBox.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 #include "support/RecordingDialogs.h"
 #include "vxsim/client/DeadListener.h"
 #include "vxsim/client/SimProcess.h"
@@ -91,13 +92,13 @@ int benchReceive() {
         return 1;
     }
     Main& w = h.w();
-    w.func_selection = QStringLiteral("DC Voltage(V)");
-    w.running_cnt = 1;
+    MainState(w).func_selection = QStringLiteral("DC Voltage(V)");
+    MainState(w).running_cnt = 1;
     h.dialogs.saveAnswers.append(dir.filePath(QStringLiteral("bench.csv")));
-    w.SaveData_Click();
-    if (w.datalog_start != 1) {
+    MainState(w).invoke("SaveData_Click");
+    if (MainState(w).datalog_start != 1) {
         std::fprintf(stderr, "receive: logging did not start: %s\n",
-                     qPrintable(w.StatusBox->text()));
+                     qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
         return 1;
     }
     const QByteArray reply("+1.23456E+00\n");
@@ -162,15 +163,16 @@ int benchLatency() {
     FixedDialogs dialogs({});
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    w.MSComm1->setCommPort(1);
-    w.MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
-    if (w.MSComm1->open() != 0) {
-        std::fprintf(stderr, "latency: %s\n", qPrintable(w.MSComm1->lastError()));
+    child<vx::link::SerialLink>(w, "MSComm1")->setCommPort(1);
+    child<vx::link::SerialLink>(w, "MSComm1")->setSettings(QStringLiteral("9600,N,8,1"));
+    if (child<vx::link::SerialLink>(w, "MSComm1")->open() != 0) {
+        std::fprintf(stderr, "latency: %s\n",
+                     qPrintable(child<vx::link::SerialLink>(w, "MSComm1")->lastError()));
         return 1;
     }
-    w.tchar = QStringLiteral("\n");
-    w.trendWindow();  // made by Connect, which this bench leaves out
-    w.running_cnt = 1;
+    MainState(w).tchar = QStringLiteral("\n");
+    MainState(w).trendWindow();  // made by Connect, which this bench leaves out
+    MainState(w).running_cnt = 1;
     std::vector<double> us;
     QEventLoop loop;
     SteadyClock::time_point shownAt;
@@ -195,7 +197,7 @@ int benchLatency() {
     std::sort(us.begin(), us.end());
     figure("latency_median_ms", QString::number(us[us.size() / 2] / 1000.0, 'f', 3));
     figure("latency_max_ms", QString::number(us.back() / 1000.0, 'f', 3));
-    w.running_cnt = 0;
+    MainState(w).running_cnt = 0;
     ::close(slave);
     ::close(master);
     return 0;
@@ -249,10 +251,10 @@ int benchComList() {
     std::vector<double> ms;
     for (int i = 0; i < 7; ++i) {
         const auto t0 = SteadyClock::now();
-        w.ComPort->showPopup();
+        child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
         QCoreApplication::processEvents();
         ms.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - t0).count());
-        w.ComPort->hidePopup();
+        child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
         QCoreApplication::processEvents();
     }
     std::sort(ms.begin(), ms.end());
@@ -278,26 +280,29 @@ int benchRun(int secs) {
     FixedDialogs dialogs(dir.filePath(QStringLiteral("run.csv")));
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    w.ComPort->setCurrentIndex(0);
-    w.TermChar->setCurrentIndex(1);
-    w.ConnectBtn_Click();
-    if (!w.MSComm1->isOpen()) {
-        std::fprintf(stderr, "run: not connected: %s\n", qPrintable(w.StatusBox->text()));
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    MainState(w).invoke("ConnectBtn_Click");
+    if (!child<vx::link::SerialLink>(w, "MSComm1")->isOpen()) {
+        std::fprintf(stderr, "run: not connected: %s\n",
+                     qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
         return 1;
     }
-    w.FuncBox->setCurrentIndex(int(w.FuncBox->entries().indexOf("DC VOLTAGE")));
-    w.SetFunc_Click();
+    child<vx::shell::PromptComboBox>(w, "FuncBox")
+        ->setCurrentIndex(
+            int(child<vx::shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+    MainState(w).invoke("SetFunc_Click");
     double cpuStart = 0;
     QTimer::singleShot(0, &w, [&] {
-        w.SaveData_Click();
+        MainState(w).invoke("SaveData_Click");
         cpuStart = cpuSeconds();
     });
     QTimer::singleShot(secs * 1000 + 500, &w, [&] {
         const double cpu = cpuSeconds() - cpuStart;
         figure("run_cpu_percent", QString::number(100.0 * cpu / (secs + 0.5), 'f', 3));
-        w.StopBtn_Click();
+        MainState(w).invoke("StopBtn_Click");
     });
-    w.Run_Click();
+    MainState(w).invoke("Run_Click");
     sim.stop();
 
     // One line per command: monotonic nanoseconds, tab, command.
@@ -343,13 +348,14 @@ ConnectAttempt connectOnce(const QString& device) {
     FixedDialogs dialogs({});
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    w.ComPort->setCurrentIndex(0);
-    w.TermChar->setCurrentIndex(1);
+    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
+    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
     const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
-    w.ConnectBtn_Click();
-    return {timer.elapsed(), (cpuSeconds() - cpuStart) * 1000.0, w.StatusBox->text()};
+    MainState(w).invoke("ConnectBtn_Click");
+    return {timer.elapsed(), (cpuSeconds() - cpuStart) * 1000.0,
+            child<QLineEdit>(w, "StatusBox")->text()};
 }
 
 int benchConnect() {

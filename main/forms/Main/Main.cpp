@@ -60,10 +60,6 @@ Main::Main(const MainServices& services, QWidget* parent)
 
 Main::~Main() = default;
 
-QWidget* Main::control(std::string_view name) const {
-    return controls_.value(fromLatin1View(name));
-}
-
 void Main::SetControlsEnabled(std::initializer_list<QWidget*> controls, bool enabled) {
     SetControlsEnabled(std::span<QWidget* const>(controls.begin(), controls.size()), enabled);
 }

@@ -1,25 +1,18 @@
 #pragma once
 
 #include <QDateTime>
-#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
-#include <QStringList>
 
 #include <array>
 #include <initializer_list>
 #include <memory>
 #include <span>
-#include <string_view>
 
 #include "meter/Reading.h"
 #include "shell/ConsoleHistory.h"
-
-class QAction;
-class QLineEdit;
-class QMenu;
-class QPushButton;
+#include "ui_Main.h"
 
 class About;
 class DataLog;
@@ -29,8 +22,6 @@ class Trend;
 namespace vx::shell {
 class Clock;
 class Dialogs;
-class PromptComboBox;
-class StatusLamp;
 }  // namespace vx::shell
 
 namespace vx::link {
@@ -50,76 +41,29 @@ struct MainServices {
 // The program's working window: every control through which the operator
 // drives the meter, the serial-port control, and the state the handlers
 // share. Each control event is one handler named after the control and the
-// event.
-class Main : public QMainWindow {
+// event. The controls come from the form Main.ui, by their names on the
+// window.
+class Main : public QMainWindow, private Ui::MainForm {
     Q_OBJECT
 public:
     explicit Main(const MainServices& services, QWidget* parent = nullptr);
     ~Main() override;
 
-    // Controls, by their names on the window.
-    vx::shell::PromptComboBox* ComPort = nullptr;
-    vx::shell::PromptComboBox* BaudRate = nullptr;
-    vx::shell::PromptComboBox* TermChar = nullptr;
-    QPushButton* ConnectBtn = nullptr;
-    QPushButton* Close = nullptr;
-    vx::shell::StatusLamp* PortOpenStat = nullptr;
-    QLineEdit* InstrID = nullptr;
+Q_SIGNALS:
+    // A reply was shown in the display boxes (single or continuous reading):
+    // the whole reply, and the reading it was shown as.
+    void readingShown(const QDateTime& when, const QString& reply,
+                      const vx::meter::Reading& reading);
+    // SetControlsEnabled switched the named control. Also sent while the
+    // window is busy, when the control itself sees no change until EndBusy.
+    void controlEnabledSet(const QString& name, bool enabled);
 
-    vx::shell::PromptComboBox* FuncBox = nullptr;
-    QPushButton* SetFunc = nullptr;
-    vx::shell::PromptComboBox* FuncBoxTwo = nullptr;
-    QPushButton* SetFuncTwo = nullptr;
-    QPushButton* FuncBoxTwoStateOn = nullptr;
-    QPushButton* FuncBoxTwoStateOff = nullptr;
-    vx::shell::StatusLamp* FuncTwoStat = nullptr;
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
-    QLineEdit* PrimaryDisplay = nullptr;
-    QLineEdit* PrimaryUnit = nullptr;
-    QLineEdit* SecondaryDisplay = nullptr;
-    QLineEdit* SecondaryUnit = nullptr;
-
-    vx::shell::PromptComboBox* RangeType = nullptr;
-    QPushButton* SetRangeType = nullptr;
-    vx::shell::PromptComboBox* Range = nullptr;
-    QPushButton* SetRange = nullptr;
-    vx::shell::PromptComboBox* Rate = nullptr;
-    QPushButton* SetRate = nullptr;
-    vx::shell::PromptComboBox* Trigger = nullptr;
-    QPushButton* SetTrig = nullptr;
-    QPushButton* SendTrig = nullptr;
-    vx::shell::PromptComboBox* Display = nullptr;
-    QPushButton* SetDisp = nullptr;
-    QPushButton* Hold = nullptr;
-    vx::shell::StatusLamp* HoldStat = nullptr;
-
-    QPushButton* RefStateOn = nullptr;
-    QPushButton* RefStateOff = nullptr;
-    vx::shell::StatusLamp* RefStat = nullptr;
-    vx::shell::PromptComboBox* RefMethod = nullptr;
-    QPushButton* SetRefMethod = nullptr;
-    QPushButton* AcqRef = nullptr;
-    QLineEdit* Ref = nullptr;
-    QPushButton* SetRef = nullptr;
-
-    QPushButton* SingleRead = nullptr;
-    QPushButton* Run = nullptr;
-    QPushButton* StopBtn = nullptr;
-    QPushButton* SaveData = nullptr;
-    QPushButton* EndLog = nullptr;
-    QLineEdit* FilePath = nullptr;
-    QLineEdit* StatusBox = nullptr;
-    QLineEdit* SendMsg = nullptr;
-    QPushButton* Send = nullptr;
-    QLineEdit* ReturnMsg = nullptr;
-    QPushButton* Reset = nullptr;
-    QPushButton* Exit = nullptr;
-
-    QMenu* mnuView = nullptr;
-    QAction* mnuTrend = nullptr;
-    QMenu* mnuHelp = nullptr;
-    QAction* mnuAbout = nullptr;
-    QAction* mnuSeeHelp = nullptr;
+private:
+    // The tests' view of the state below.
+    friend class MainState;
 
     // The serial-port control.
     vx::link::SerialLink* MSComm1 = nullptr;
@@ -152,10 +96,10 @@ public:
 
     void Form_Load();
 
+private Q_SLOTS:
     // Connection.
     void ConnectBtn_Click();
     void Close_Click();
-    void ReportConnectionError(int error);
     void Exit_Click();
 
     // Measurement configuration.
@@ -185,12 +129,15 @@ public:
     void Send_Click();
     void SaveData_Click();
     void EndLog_Click();
-    void WriteLogLine(const QString& reply);
 
     // Menus.
     void mnuAbout_Click();
     void mnuSeeHelp_Click();
     void mnuTrend_Click();
+
+private:
+    void ReportConnectionError(int error);
+    void WriteLogLine(const QString& reply);
 
     // Writes `text` and the terminator as one command line. Returns 0 or the
     // link's error number; on failure the status line says what was not sent.
@@ -202,7 +149,6 @@ public:
     // The measurement, logging and reading controls. Close Port and the reset
     // both disable them, after their own first few.
     std::array<QWidget*, 28> measurementControls() const;
-    QWidget* control(std::string_view name) const;
 
     vx::shell::Clock& clock() const { return clock_; }
     vx::shell::Dialogs& dialogs() const { return dialogs_; }
@@ -211,37 +157,23 @@ public:
     About* aboutWindow() const;
     Help* helpWindow() const;
 
-Q_SIGNALS:
-    // A reply was shown in the display boxes (single or continuous reading):
-    // the whole reply, and the reading it was shown as.
-    void readingShown(const QDateTime& when, const QString& reply,
-                      const vx::meter::Reading& reading);
-    // SetControlsEnabled switched the named control. Also sent while the
-    // window is busy, when the control itself sees no change until EndBusy.
-    void controlEnabledSet(const QString& name, bool enabled);
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
+    // Connect's steps from closing an open port to the identified meter.
+    int OpenAndIdentify();
     void buildUi();
     void connectSignals();
     void refreshPortTips();
-    // Connect's steps from closing an open port to the identified meter.
-    int OpenAndIdentify();
     void connectConsole();
     void createTrend();
     void MSComm1_PortLost(const QString& reason);
     // The port went away while readings or a log were running: end them.
     void EndRunForLostPort(const QString& why);
-    void EnableStopControls();
     void CloseLogFile();
+    void EnableStopControls();
 
     vx::shell::Clock& clock_;
     vx::shell::Dialogs& dialogs_;
     vx::link::PortOpener& opener_;
     QString helpFilePath_;
-    QHash<QString, QWidget*> controls_;
     std::unique_ptr<DataLog> log_;
     vx::shell::ConsoleHistory consoleHistory_;
     bool ending_ = false;

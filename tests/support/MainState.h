@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class About;
+class Help;
+class Main;
+class Trend;
+
+// The main window's state variables, its reply texts, its handlers and its
+// secondary windows, for the tests that set, check or run them; Main names
+// this class its friend. Made for one statement at a time: MainState(w).running_cnt = 1.
+// The controls are reached by their names on the window: child<T>(w, "Name").
+class MainState {
+public:
+    explicit MainState(Main& w);
+
+    QString& func;
+    QString& tchar;
+    qint16& running_cnt;
+    qint16& single_read;
+    qint16& SendScpi;
+    qint16& datalog_start;
+    QString& FileToSave;
+    QString& func_selection;
+    QString& secondfunc_selection;
+    QString& portString;
+    QString& baudString;
+    QString& runBuffer;
+    QString& consoleBuffer;
+    QString& singleBuffer;
+
+    // Runs the handler `name` ("StopBtn_Click") as its event would, even when
+    // its control is disabled, as a test of the handler alone needs.
+    void invoke(const char* name);
+
+    bool isEnding() const;
+    Trend* trendWindow() const;
+    About* aboutWindow() const;
+    Help* helpWindow() const;
+
+private:
+    Main& w_;
+};
+
+// The child of `parent` named `name`, of kind T; ends the test run when there
+// is none, naming what was looked for.
+template <typename T>
+T* child(const QObject& parent, const QString& name) {
+    T* found = parent.findChild<T*>(name);
+    if (found == nullptr) {
+        qFatal("%s has no %s named %s", qPrintable(parent.objectName()),
+               T::staticMetaObject.className(), qPrintable(name));
+    }
+    return found;
+}
