@@ -9,6 +9,8 @@
 #include "shell/Clock.h"
 #include "shell/Dialogs.h"
 
+using vx::forms::Main;
+
 int main(int argc, char* argv[]) {
     vx::shell::SystemClock clock;
     vx::link::SerialPortOpener opener;

@@ -337,7 +337,7 @@ void Runner::record(const QString& reply) {
     const double primary = vx::forms::trend::parseValue(reading.primary);
     stats_.add(primary);
     lastPrimary_ = reading.primary.trimmed();
-    if (log_.isOpen() && !log_.writeLine(logReadingLine(reply, when))) {
+    if (log_.isOpen() && !log_.writeLine(vx::log::logReadingLine(reply, when))) {
         message(QStringLiteral("could not write to %1: %2; the lines before are kept")
                     .arg(options_.output, log_.error()));
         --taken_;
@@ -350,7 +350,7 @@ void Runner::record(const QString& reply) {
         QString line;
         switch (options_.format) {
             case Format::Text:
-                line = logTimeStamp(when) + QStringLiteral("  ") + reading.primary;
+                line = vx::log::logTimeStamp(when) + QStringLiteral("  ") + reading.primary;
                 if (!unit.isEmpty()) {
                     line += QLatin1Char(' ') + unit;
                 }
@@ -399,8 +399,8 @@ void Runner::record(const QString& reply) {
 
 bool Runner::writeBlock() {
     const bool secondaryOn = options_.settings.secondary.has_value();
-    const QString header = logHeaderLine(primaryHeader(options_.settings),
-                                         secondaryHeader(options_.settings), secondaryOn);
+    const QString header = vx::log::logHeaderLine(primaryHeader(options_.settings),
+                                                  secondaryHeader(options_.settings), secondaryOn);
     if (log_.writeBlockStart(header)) {
         return true;
     }

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "cli/Options.h"
-#include "forms/Trend/TrendStats.h"
 #include "log/DataLog.h"
+#include "logread/Stats.h"
 
 class QIODevice;
 
@@ -106,7 +106,7 @@ private:
     const Timing timing_;
     std::unique_ptr<vx::link::PortOpener> pathOpener_;
     std::unique_ptr<vx::link::SerialLink> link_;
-    DataLog log_;
+    vx::log::DataLog log_;
     QTimer replyTimer_;
     QTimer retryTimer_;
     Phase phase_ = Phase::Idle;
@@ -120,7 +120,7 @@ private:
     quint64 generation_ = 0;  // scheduled calls of an earlier generation do nothing
     int sendIndex_ = 0;
     bool statusShown_ = false;
-    TrendStats stats_;
+    vx::logread::Stats stats_;
     QString lastPrimary_;
 };
 

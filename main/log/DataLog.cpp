@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+namespace vx::log {
+
 DataLog::~DataLog() {
     close();
 }
@@ -86,3 +88,5 @@ QString logReadingLine(const QString& reply, const QDateTime& when) {
     text.remove(QLatin1Char('\n'));
     return text + QLatin1Char(',') + logTimeStamp(when);
 }
+
+}  // namespace vx::log

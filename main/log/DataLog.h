@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QString>
 
+namespace vx::log {
+
 // The one log file of the main window, opened for appending. Every line is
 // handed to the operating system before write() returns, so a crash or a
 // kill of the program loses no line already written.
@@ -65,3 +67,5 @@ QString logReadingLine(const QString& reply, const QDateTime& when);
 
 // "hh:mm:ss mm/dd/yyyy", 24-hour clock, ':' and '/' fixed whatever the locale.
 QString logTimeStamp(const QDateTime& when);
+
+}  // namespace vx::log

@@ -55,12 +55,12 @@ inline void choose(vx::shell::PromptComboBox* box, int index) {
 // Whether a control would take clicks once the window is idle: its own
 // enabled state (Qt keeps it in WA_ForceDisabled), not the window's busy
 // state.
-inline bool ownEnabled(const Main& w, const QString& name) {
+inline bool ownEnabled(const vx::forms::Main& w, const QString& name) {
     QWidget* c = w.findChild<QWidget*>(name);
     return c != nullptr && !c->testAttribute(Qt::WA_ForceDisabled);
 }
 
-inline QStringList enabledOf(const Main& w, const QStringList& names) {
+inline QStringList enabledOf(const vx::forms::Main& w, const QStringList& names) {
     QStringList on;
     for (const QString& n : names) {
         if (ownEnabled(w, n)) {
@@ -70,7 +70,7 @@ inline QStringList enabledOf(const Main& w, const QStringList& names) {
     return on;
 }
 
-inline void setAll(Main& w, const QStringList& names, bool enabled) {
+inline void setAll(vx::forms::Main& w, const QStringList& names, bool enabled) {
     for (const QString& n : names) {
         w.findChild<QWidget*>(n)->setEnabled(enabled);
     }

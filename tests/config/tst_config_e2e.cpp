@@ -16,6 +16,8 @@
 #include "support/MainState.h"
 #include "support/SimBench.h"
 
+using vx::forms::Main;
+
 // The program's waits (2 s connect, 0.5 s secondary switch, 10 s reset) run
 // ten times faster than the wall clock; the meter sits on COM4.
 struct Bench : SimBench {

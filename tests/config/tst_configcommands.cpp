@@ -12,6 +12,8 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+
 namespace {
 const QStringList kAcVoltRanges{"200 mV", "2 V", "20 V", "200 V", "750 V"};
 const QStringList kDcVoltRanges{"200 mV", "2 V", "20 V", "200 V", "1000 V"};

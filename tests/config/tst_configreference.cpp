@@ -12,6 +12,8 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+
 namespace {
 const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMethod",
                             "Ref",        "SetRef",      "AcqRef"};

@@ -14,6 +14,8 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+
 namespace {
 // What Run disables and enables when continuous reading starts.
 const QStringList kRunDisables{"SingleRead", "Send",    "Reset",   "Run",     "SetRate",

@@ -27,6 +27,8 @@
 #include "support/SimBench.h"
 #include "vxsim/client/SimProcess.h"
 
+using vx::forms::Main;
+
 namespace {
 
 // An idle window may use at most this much CPU over 300 ms.

@@ -7,6 +7,8 @@
 
 #include "forms/About/About.h"
 
+using vx::forms::About;
+
 class TestAbout : public QObject {
     Q_OBJECT
 

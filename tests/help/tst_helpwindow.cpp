@@ -10,6 +10,8 @@
 #include "HelpBytes.h"
 #include "forms/Help/Help.h"
 
+using vx::forms::Help;
+
 namespace {
 
 // Topic "Meter" with a subtopic whose text holds a CR LF and the byte 0x80,

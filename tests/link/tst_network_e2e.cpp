@@ -24,6 +24,9 @@
 #include "support/SimBench.h"
 #include "vxsim/client/DeadListener.h"
 
+using vx::forms::Main;
+using vx::forms::MainServices;
+
 namespace {
 
 const QStringList kListen{"--listen", "127.0.0.1:0"};

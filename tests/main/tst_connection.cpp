@@ -13,6 +13,8 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+
 namespace {
 
 bool enabled(Main& w, const QString& name) {

@@ -14,6 +14,9 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::About;
+using vx::forms::Help;
+
 namespace {
 
 int topLevelCount(const QString& objectName) {

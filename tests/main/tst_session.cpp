@@ -18,6 +18,8 @@
 #include "shell/StatusLamp.h"
 #include "support/SimBench.h"
 
+using vx::forms::Main;
+
 namespace {
 
 template <typename T>

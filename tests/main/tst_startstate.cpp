@@ -13,6 +13,9 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+using vx::forms::MainServices;
+
 // The window as the operator first sees it.
 class TestStartState : public QObject {
     Q_OBJECT

@@ -21,6 +21,8 @@
 #include "support/MainState.h"
 #include "support/RecordingDialogs.h"
 
+using vx::forms::Main;
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();

@@ -27,6 +27,9 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+using vx::log::logTimeStamp;
+
 namespace {
 
 using Step = std::function<void()>;

@@ -10,6 +10,8 @@
 #include "support/FakePort.h"
 #include "support/MainHarness.h"
 
+using vx::forms::Main;
+
 namespace {
 
 // Qt keeps a control's own enabled state in WA_ForceDisabled; isEnabled()

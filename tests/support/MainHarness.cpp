@@ -8,6 +8,9 @@
 #include "shell/PromptComboBox.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+using vx::forms::MainServices;
+
 MainHarness::MainHarness()
     : window(std::make_unique<Main>(MainServices{
           .clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}})) {}

@@ -9,7 +9,9 @@
 #include "support/FakePort.h"
 #include "support/RecordingDialogs.h"
 
+namespace vx::forms {
 class Main;
+}  // namespace vx::forms
 
 // The main window over a fake clock, fake dialogs and in-memory ports.
 class MainHarness {
@@ -20,9 +22,9 @@ public:
     FakeClock clock;
     RecordingDialogs dialogs;
     FakeOpener opener;
-    std::unique_ptr<Main> window;
+    std::unique_ptr<vx::forms::Main> window;
 
-    Main& w() { return *window; }
+    vx::forms::Main& w() { return *window; }
     FakePort* port() { return opener.port.data(); }
 
     // Chooses COM `com` and the terminator ("CR" index 0, "LF" index 1) and

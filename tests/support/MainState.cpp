@@ -4,6 +4,11 @@
 
 #include "forms/Main/Main.h"
 
+using vx::forms::About;
+using vx::forms::Help;
+using vx::forms::Main;
+using vx::forms::Trend;
+
 MainState::MainState(Main& w)
     : func(w.func),
       tchar(w.tchar),

@@ -3,10 +3,12 @@
 #include <QObject>
 #include <QString>
 
+namespace vx::forms {
 class About;
 class Help;
 class Main;
 class Trend;
+}  // namespace vx::forms
 
 // The main window's state variables, its reply texts, its handlers and its
 // secondary windows, for the tests that set, check or run them; Main names
@@ -14,7 +16,7 @@ class Trend;
 // The controls are reached by their names on the window: child<T>(w, "Name").
 class MainState {
 public:
-    explicit MainState(Main& w);
+    explicit MainState(vx::forms::Main& w);
 
     QString& func;
     QString& tchar;
@@ -36,12 +38,12 @@ public:
     void invoke(const char* name);
 
     bool isEnding() const;
-    Trend* trendWindow() const;
-    About* aboutWindow() const;
-    Help* helpWindow() const;
+    vx::forms::Trend* trendWindow() const;
+    vx::forms::About* aboutWindow() const;
+    vx::forms::Help* helpWindow() const;
 
 private:
-    Main& w_;
+    vx::forms::Main& w_;
 };
 
 // The child of `parent` named `name`, of kind T; ends the test run when there

@@ -14,6 +14,9 @@
 #include "shell/StatusLamp.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+using vx::forms::MainServices;
+
 namespace {
 
 QByteArray comVariable(int com) {

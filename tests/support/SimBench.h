@@ -12,7 +12,9 @@
 #include "support/RecordingDialogs.h"
 #include "vxsim/client/SimProcess.h"
 
+namespace vx::forms {
 class Main;
+}  // namespace vx::forms
 
 // The main window over the real serial port layer, with COM `com` pointing
 // at a vxsim meter on a real pseudo-terminal. The program's waits run
@@ -31,7 +33,7 @@ public:
     RecordingDialogs dialogs;
     vx::link::SerialPortOpener opener;
     vxsim::SimProcess sim;
-    std::unique_ptr<Main> window;
+    std::unique_ptr<vx::forms::Main> window;
 
 private:
     int com_;

@@ -23,6 +23,8 @@
 #include "forms/Trend/TrendData.h"
 #include "shell/Dialogs.h"
 
+using vx::forms::Trend;
+
 namespace {
 
 // CPU time of this thread, so a busy machine does not count against the window.

@@ -30,6 +30,8 @@
 #include "forms/Trend/Trend.h"
 #include "shell/Dialogs.h"
 
+using vx::forms::Trend;
+
 namespace {
 
 void feedLive(Trend& window, int count) {

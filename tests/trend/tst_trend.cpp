@@ -18,6 +18,8 @@
 #include "forms/Trend/Trend.h"
 #include "support/RecordingDialogs.h"
 
+using vx::forms::Trend;
+
 using vx::forms::trend::Column;
 
 namespace {

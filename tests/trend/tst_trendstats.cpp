@@ -6,6 +6,8 @@
 
 #include "forms/Trend/TrendStats.h"
 
+using vx::forms::TrendStats;
+
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();

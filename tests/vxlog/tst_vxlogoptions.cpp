@@ -11,6 +11,8 @@
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
+using vx::forms::Main;
+
 namespace {
 
 QString fromLatin1View(std::string_view s) {

@@ -54,6 +54,9 @@
 #include "vxsim/client/DeadListener.h"
 #include "vxsim/client/SimProcess.h"
 
+using vx::forms::Main;
+using vx::forms::MainServices;
+
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;

@@ -12,6 +12,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+namespace vx::forms {
+
 namespace {
 
 constexpr auto kVersionText = "Version: 1.0.3   9/22/2016";
@@ -124,3 +126,5 @@ void About::Form_Load() {
 void About::CloseBtn_Click() {
     close();
 }
+
+}  // namespace vx::forms

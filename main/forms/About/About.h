@@ -7,6 +7,8 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
+namespace vx::forms {
+
 // The About window: the maker's logo and name and the program version.
 // Closing it deletes it (Qt::WA_DeleteOnClose).
 class About : public QWidget {
@@ -28,3 +30,5 @@ private:
     QPlainTextEdit* Text1 = nullptr;
     QPushButton* CloseBtn = nullptr;
 };
+
+}  // namespace vx::forms

@@ -19,6 +19,8 @@
 #include "help/CodePage.h"
 #include "help/HelpFile.h"
 
+namespace vx::forms {
+
 namespace {
 
 constexpr auto kInitialText =
@@ -197,3 +199,5 @@ void Help::TreeView1_NodeClick(QTreeWidgetItem* node) {
 void Help::CloseBtn_Click() {
     close();
 }
+
+}  // namespace vx::forms

@@ -10,6 +10,8 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace vx::forms {
+
 // The Help window: the contents tree of the help file on the left, the text of
 // the chosen subtopic on the right. Each window reads the file afresh when it
 // is created; closing it deletes it (Qt::WA_DeleteOnClose).
@@ -50,3 +52,5 @@ private:
     QPlainTextEdit* Text1 = nullptr;
     QPushButton* CloseBtn = nullptr;
 };
+
+}  // namespace vx::forms

@@ -25,6 +25,8 @@
 #include "shell/StatusLamp.h"
 #include "shell/Wait.h"
 
+namespace vx::forms {
+
 namespace {
 
 using vx::shell::fromLatin1View;
@@ -389,3 +391,5 @@ void Main::closeEvent(QCloseEvent* event) {
     Exit_Click();
     event->accept();
 }
+
+}  // namespace vx::forms

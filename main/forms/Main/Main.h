@@ -14,10 +14,11 @@
 #include "shell/ConsoleHistory.h"
 #include "ui_Main.h"
 
-class About;
+class MainState;  // the tests' view of the window
+
+namespace vx::log {
 class DataLog;
-class Help;
-class Trend;
+}  // namespace vx::log
 
 namespace vx::shell {
 class Clock;
@@ -28,6 +29,12 @@ namespace vx::link {
 class PortOpener;
 class SerialLink;
 }  // namespace vx::link
+
+namespace vx::forms {
+
+class About;
+class Help;
+class Trend;
 
 // What the main window needs from the platform: the clock every wait runs
 // on, the message boxes and save dialog, and the serial ports.
@@ -63,7 +70,7 @@ protected:
 
 private:
     // The tests' view of the state below.
-    friend class MainState;
+    friend class ::MainState;
 
     // The serial-port control.
     vx::link::SerialLink* MSComm1 = nullptr;
@@ -174,10 +181,12 @@ private:
     vx::shell::Dialogs& dialogs_;
     vx::link::PortOpener& opener_;
     QString helpFilePath_;
-    std::unique_ptr<DataLog> log_;
+    std::unique_ptr<vx::log::DataLog> log_;
     vx::shell::ConsoleHistory consoleHistory_;
     bool ending_ = false;
     QPointer<About> about_;
     QPointer<Help> help_;
     mutable std::unique_ptr<Trend> trend_;  // made on first use
 };
+
+}  // namespace vx::forms

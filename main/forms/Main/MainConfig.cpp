@@ -23,6 +23,8 @@
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 
+namespace vx::forms {
+
 namespace {
 
 using vx::shell::fromLatin1View;
@@ -268,3 +270,5 @@ void Main::Reset_Click() {
     StatusBox->setText(QStringLiteral("Ready"));
     ReportConnectionError(vx::link::kNoError);
 }
+
+}  // namespace vx::forms

@@ -6,6 +6,8 @@
 #include "forms/Main/Main.h"
 #include "forms/Trend/Trend.h"
 
+namespace vx::forms {
+
 namespace {
 
 void bringForward(QWidget* w) {
@@ -58,3 +60,5 @@ About* Main::aboutWindow() const {
 Help* Main::helpWindow() const {
     return help_.data();
 }
+
+}  // namespace vx::forms

@@ -34,6 +34,8 @@
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 
+namespace vx::forms {
+
 namespace {
 
 using vx::shell::fromLatin1View;
@@ -275,13 +277,13 @@ void Main::SaveData_Click() {
         return;
     }
     if (!log_) {
-        log_ = std::make_unique<DataLog>();
+        log_ = std::make_unique<vx::log::DataLog>();
     }
     const QString path = *chosen;
-    const DataLog::Start started = log_->start(
-        path, logHeaderLine(func_selection, secondfunc_selection, FuncTwoStat->isGreen()));
-    if (started != DataLog::Start::Started) {
-        const bool opened = started == DataLog::Start::NotWritten;
+    const vx::log::DataLog::Start started = log_->start(
+        path, vx::log::logHeaderLine(func_selection, secondfunc_selection, FuncTwoStat->isGreen()));
+    if (started != vx::log::DataLog::Start::Started) {
+        const bool opened = started == vx::log::DataLog::Start::NotWritten;
         dialogs().message(
             this,
             QStringLiteral("The data file %1 could not be %2: %3.\nReadings are not "
@@ -320,7 +322,7 @@ void Main::WriteLogLine(const QString& reply) {
     }
     StatusBox->setText(QStringLiteral("Data Logging in progress..."));
     // On screen the reply stays as received; the line takes no line breaks.
-    const QString line = logReadingLine(reply, clock().now());
+    const QString line = vx::log::logReadingLine(reply, clock().now());
     if (log_ && log_->writeLine(line)) {
         return;
     }
@@ -348,3 +350,5 @@ void Main::CloseLogFile() {
         log_->close();
     }
 }
+
+}  // namespace vx::forms

@@ -8,6 +8,8 @@
 
 #include "forms/Main/Main.h"
 
+namespace vx::forms {
+
 namespace {
 
 // Wide enough to show `widest` whole in the box's font.
@@ -26,3 +28,5 @@ void Main::buildUi() {
     fitDisplayBox(SecondaryDisplay, reading);
     fitDisplayBox(SecondaryUnit, unit);
 }
+
+}  // namespace vx::forms

@@ -43,6 +43,8 @@
 #include "shell/Dialogs.h"
 #include "shell/Latin1View.h"
 
+namespace vx::forms {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -772,8 +774,8 @@ void Trend::showStatistics() {
     QString scope;
     if (statsVisibleOnly_) {
         scope = QStringLiteral("The readings from %1 to %2.")
-                    .arg(logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.from)),
-                         logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.to)));
+                    .arg(vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.from)),
+                         vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.to)));
         if (session != nullptr && session->series.width() > vx::logread::kStampResolutionMs) {
             scope += QStringLiteral(
                          " The file is kept in slices of %1 s; slices at the edges "
@@ -1093,7 +1095,7 @@ void Trend::showSessions() {
             session.readings == 0
                 ? QStringLiteral("no readings")
                 : QStringLiteral("from %1, %2 readings")
-                      .arg(logTimeStamp(QDateTime::fromMSecsSinceEpoch(session.firstAt)))
+                      .arg(vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(session.firstAt)))
                       .arg(session.readings);
         SessionBox->addItem(QStringLiteral("%1: %2, %3").arg(++number).arg(header, start));
     }
@@ -1196,3 +1198,5 @@ void Trend::SaveCsvBtn_Click() {
         reportSaveError(QStringLiteral("points"), *path, error);
     }
 }
+
+}  // namespace vx::forms

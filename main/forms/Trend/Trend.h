@@ -41,6 +41,8 @@ struct LogContents;
 struct Session;
 }  // namespace vx::logread
 
+namespace vx::forms {
+
 // The Trend window: every reading plotted against local time, the primary
 // value on the left axis and, while the secondary display is on, the
 // secondary value on its own right axis; statistics of both beside the plot;
@@ -216,3 +218,5 @@ private:
     QTimer* refreshTimer_ = nullptr;
     QTimer* progressTimer_ = nullptr;
 };
+
+}  // namespace vx::forms

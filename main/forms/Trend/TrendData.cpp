@@ -404,7 +404,7 @@ QByteArray csvText(const PointBuffer& buffer, const QString& primaryUnit,
     QByteArray text = header.toLatin1() + "\r\n";
     text.reserve(text.size() + buffer.size() * 48);
     for (const Point& point : buffer.points()) {
-        QString line = logTimeStamp(QDateTime::fromMSecsSinceEpoch(point.msecs)) +
+        QString line = vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(point.msecs)) +
                        QLatin1Char(',') + formatValue(point.primary);
         if (withSecondary) {
             line += QLatin1Char(',') + formatValue(valueOf(point, Column::Secondary));
@@ -479,12 +479,12 @@ QString readoutText(const Nearest& nearest, const ColumnLabel& primary,
     if (!nearest.found) {
         return QStringLiteral("No readings");
     }
-    const QString from = logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.from));
+    const QString from = vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.from));
     const qint64 readings = nearest.primary.count() + nearest.primary.gaps();
     QString text = from;
     if (nearest.to != nearest.from || readings > 1) {
         // "03:12:06 to 03:12:07 12/07/2026": the date once when it is the same.
-        const QString to = logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.to));
+        const QString to = vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.to));
         text = (from.mid(9) == to.mid(9) ? from.left(8) : from) +
                QStringLiteral(" to %1, %2 readings").arg(to).arg(readings);
     }

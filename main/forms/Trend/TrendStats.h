@@ -2,7 +2,11 @@
 
 #include "logread/Stats.h"
 
+namespace vx::forms {
+
 // Running statistics of one reading column: count, gaps, last, minimum,
 // maximum, mean, standard deviation and peak-to-peak. The Trend window keeps
 // one for each display column; a log file's sessions carry the same figures.
 using TrendStats = vx::logread::Stats;
+
+}  // namespace vx::forms
