@@ -29,29 +29,18 @@ endif()
 
 set(VX_PROGRAM_FOLDER lib/vxmeter)
 
-set(_vx_programs "")
-foreach(_vx_target vxmeter uninstaller st6unst)
-    if(TARGET ${_vx_target})
-        list(APPEND _vx_programs ${_vx_target})
-    endif()
-endforeach()
-install(TARGETS ${_vx_programs} RUNTIME DESTINATION ${VX_PROGRAM_FOLDER})
+install(TARGETS vxmeter uninstaller st6unst RUNTIME DESTINATION ${VX_PROGRAM_FOLDER})
+install(FILES ${CMAKE_BINARY_DIR}/bin/Help.mhf DESTINATION ${VX_PROGRAM_FOLDER})
 
-if(TARGET helpfile)
-    install(FILES ${CMAKE_BINARY_DIR}/bin/Help.mhf DESTINATION ${VX_PROGRAM_FOLDER})
+install(FILES ${_vx_packaging}/vxmeter.svg DESTINATION share/icons/hicolor/scalable/apps)
+if(UNIX)
+    install(SCRIPT ${_vx_packaging}/launcher.cmake)
 endif()
-
-if(TARGET vxmeter)
-    install(FILES ${_vx_packaging}/vxmeter.svg DESTINATION share/icons/hicolor/scalable/apps)
-    if(UNIX)
-        install(SCRIPT ${_vx_packaging}/launcher.cmake)
-    endif()
-    install(CODE "
-        set(VX_PACKAGING_SOURCE_DIR [==[${_vx_packaging}]==])
-        set(VX_PACKAGING_BINARY_DIR [==[${CMAKE_BINARY_DIR}/packaging]==])
-    ")
-    install(SCRIPT ${_vx_packaging}/desktop-entry.cmake)
-endif()
+install(CODE "
+    set(VX_PACKAGING_SOURCE_DIR [==[${_vx_packaging}]==])
+    set(VX_PACKAGING_BINARY_DIR [==[${CMAKE_BINARY_DIR}/packaging]==])
+")
+install(SCRIPT ${_vx_packaging}/desktop-entry.cmake)
 
 # Last: the log of everything installed above.
 install(SCRIPT ${_vx_packaging}/install-log.cmake)
