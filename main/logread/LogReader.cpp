@@ -9,7 +9,6 @@ namespace vx::logread {
 namespace {
 
 constexpr std::int64_t kMsPerSecond = 1000;
-constexpr std::int64_t kMsPerHour = 3600 * kMsPerSecond;
 
 // Years a stamp may name: the epoch up to four digits.
 constexpr int kFirstYear = 1970;

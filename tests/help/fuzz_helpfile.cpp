@@ -1,4 +1,4 @@
-// libFuzzer target for the help file reader; built by scripts/fuzz-help.sh.
+// libFuzzer target for the help file reader; built by scripts/fuzz.sh help.
 #include <cstddef>
 #include <cstdint>
 #include <span>

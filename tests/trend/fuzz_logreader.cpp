@@ -1,4 +1,4 @@
-// libFuzzer target for the log reader; built by scripts/fuzz-log.sh.
+// libFuzzer target for the log reader; built by scripts/fuzz.sh log.
 // The first byte chooses the size of the pieces the rest is fed in; the
 // result must be the same as feeding it whole, and must keep every rule of
 // LogChecks.h.
