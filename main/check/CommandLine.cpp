@@ -33,7 +33,7 @@ constexpr std::array kOptions{
     Option{Key::Version, "--version", "-v", "", "print the version and exit"},
 };
 
-using vx::meter::text;
+using meter::text;
 
 const Option* findOption(const QString& name) {
     for (const Option& option : kOptions) {
@@ -130,30 +130,30 @@ Request parseArguments(const QStringList& arguments) {
     }
 
     CheckOptions& check = request.check;
-    const auto comIndex = indexIn(vx::meter::kComPortItems, *com);
+    const auto comIndex = indexIn(meter::kComPortItems, *com);
     if (!comIndex) {
-        return failure(QStringLiteral("--check: COM port must be from %1 to %2, not \"%3\"")
-                           .arg(text(vx::meter::kComPortItems.front()),
-                                text(vx::meter::kComPortItems.back()), *com));
+        return failure(
+            QStringLiteral("--check: COM port must be from %1 to %2, not \"%3\"")
+                .arg(text(meter::kComPortItems.front()), text(meter::kComPortItems.back()), *com));
     }
     check.com = com->toInt();
-    const auto baudIndex = baud ? indexIn(vx::meter::kBaudRateItems, *baud)
-                                : std::optional<std::size_t>(vx::meter::kBaudRateStart);
+    const auto baudIndex = baud ? indexIn(meter::kBaudRateItems, *baud)
+                                : std::optional<std::size_t>(meter::kBaudRateStart);
     if (!baudIndex) {
         return failure(QStringLiteral("--baud: baud rate must be one of %1, not \"%2\"")
-                           .arg(listed(vx::meter::kBaudRateItems), *baud));
+                           .arg(listed(meter::kBaudRateItems), *baud));
     }
-    check.baudText = text(vx::meter::kBaudRateItems[*baudIndex]);
+    check.baudText = text(meter::kBaudRateItems[*baudIndex]);
     check.baud = check.baudText.toInt();
-    const auto termNames = vx::meter::captions(vx::meter::kTermChars);
+    const auto termNames = meter::captions(meter::kTermChars);
     const auto termIndex =
-        term ? indexIn(termNames, *term) : std::optional<std::size_t>(vx::meter::kTermCharStart);
+        term ? indexIn(termNames, *term) : std::optional<std::size_t>(meter::kTermCharStart);
     if (!termIndex) {
         return failure(QStringLiteral("--term: termination character must be one of %1, not \"%2\"")
                            .arg(listed(termNames), *term));
     }
-    check.terminatorName = text(vx::meter::kTermChars[*termIndex].caption);
-    check.terminator = text(vx::meter::kTermChars[*termIndex].word);
+    check.terminatorName = text(meter::kTermChars[*termIndex].caption);
+    check.terminator = text(meter::kTermChars[*termIndex].word);
     return request;
 }
 
@@ -178,7 +178,7 @@ QString usageText() {
     return usage;
 }
 
-int run(const QStringList& arguments, vx::link::PortOpener& opener, vx::shell::Clock& clock,
+int run(const QStringList& arguments, link::PortOpener& opener, shell::Clock& clock,
         QTextStream& out, QTextStream& err) {
     const Request request = parseArguments(arguments);
     switch (request.action) {

@@ -38,15 +38,15 @@ QString text(std::string_view view) {
 
 }  // namespace
 
-int checkConnection(const CheckOptions& options, vx::link::PortOpener& opener,
-                    vx::shell::Clock& clock, QTextStream& out, QTextStream& err) {
+int checkConnection(const CheckOptions& options, link::PortOpener& opener, shell::Clock& clock,
+                    QTextStream& out, QTextStream& err) {
     const QString port = QStringLiteral("COM%1").arg(options.com);
-    vx::link::SerialLink link(opener);
+    link::SerialLink link(opener);
     link.setCommPort(options.com);
     link.setSettings(options.baudText + QStringLiteral(",N,8,1"));
     link.setInputLen(0);
     link.setRThreshold(1);
-    if (link.open() != vx::link::kNoError) {
+    if (link.open() != link::kNoError) {
         err << "vxmeter: " << port << ": " << link.lastError() << '\n';
         return 1;
     }
@@ -54,24 +54,23 @@ int checkConnection(const CheckOptions& options, vx::link::PortOpener& opener,
         << options.terminatorName << '\n';
 
     QString collected;
-    QObject::connect(&link, &vx::link::SerialLink::dataWaiting, &link,
-                     [&] { collected += vx::link::framing::fromWire(link.readAll()); });
+    QObject::connect(&link, &link::SerialLink::dataWaiting, &link,
+                     [&] { collected += link::framing::fromWire(link.readAll()); });
 
     for (const Step& step : kSteps) {
         const QString command = text(step.command);
         collected.clear();
-        if (link.write(vx::link::framing::commandLine(command, options.terminator)) !=
-            vx::link::kNoError) {
+        if (link.write(link::framing::commandLine(command, options.terminator)) != link::kNoError) {
             err << "vxmeter: " << port << ": " << command << " not sent: " << link.lastError()
                 << '\n';
             return 1;
         }
         const QDateTime end = clock.now().addMSecs(step.waitMs);
-        while (!vx::link::framing::replyComplete(collected, options.terminator) && link.isOpen() &&
+        while (!link::framing::replyComplete(collected, options.terminator) && link.isOpen() &&
                clock.now() < end) {
             clock.runEventsFor(kPollMs);
         }
-        if (!vx::link::framing::replyComplete(collected, options.terminator)) {
+        if (!link::framing::replyComplete(collected, options.terminator)) {
             if (!link.isOpen()) {
                 err << "vxmeter: " << port << ": connection lost: " << link.lastError() << '\n';
             } else {

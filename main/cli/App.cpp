@@ -38,7 +38,7 @@ int runApp(const QStringList& arguments) {
         return kExitUsage;
     }
     const Options& options = parsed.options;
-    vx::link::SerialPortOpener opener;
+    link::SerialPortOpener opener;
     switch (options.mode) {
         case Mode::Help:
             writeAll(out, helpText());
@@ -49,7 +49,7 @@ int runApp(const QStringList& arguments) {
         case Mode::ListPorts:
             // One look at the system's port list for all of them.
             for (int n = 1; const QString& device : opener.describe(kComCount)) {
-                writeAll(out, vx::link::portDescription(n++, device) + QLatin1Char('\n'));
+                writeAll(out, link::portDescription(n++, device) + QLatin1Char('\n'));
             }
             return kExitOk;
         case Mode::Log:

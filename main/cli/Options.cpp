@@ -12,7 +12,7 @@ namespace vx::cli {
 
 namespace {
 
-using vx::meter::text;
+using meter::text;
 
 constexpr double kMinIntervalSeconds = 0.1;
 constexpr double kMaxIntervalSeconds = 86'400.0;
@@ -43,8 +43,8 @@ QString listOf(std::span<const std::string_view> items) {
 }
 
 std::optional<int> functionIndex(const QString& value) {
-    for (std::size_t i = 0; i < vx::meter::kFunctions.size(); ++i) {
-        const auto& f = vx::meter::kFunctions[i];
+    for (std::size_t i = 0; i < meter::kFunctions.size(); ++i) {
+        const auto& f = meter::kFunctions[i];
         if (folded(text(f.caption)) == folded(value) || folded(text(f.mnemonic)) == folded(value)) {
             return static_cast<int>(i);
         }
@@ -81,8 +81,8 @@ std::optional<qint64> durationNs(const QString& value) {
     return std::llround(*v * scale * kNsPerSecond);
 }
 
-const vx::meter::Function& functionAt(int function) {
-    return vx::meter::kFunctions[static_cast<std::size_t>(function)];
+const meter::Function& functionAt(int function) {
+    return meter::kFunctions[static_cast<std::size_t>(function)];
 }
 
 QString functionName(int function) {
@@ -97,7 +97,7 @@ std::optional<QString> secondaryTextOf(const Settings& settings) {
     if (!settings.function || !settings.secondary) {
         return std::nullopt;
     }
-    return vx::meter::secondaryText(funcOf(settings), *settings.secondary);
+    return meter::secondaryText(funcOf(settings), *settings.secondary);
 }
 
 // The measurement settings; an error text naming the option, or empty.
@@ -107,7 +107,7 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         s.function = functionIndex(v);
         if (!s.function) {
             return QStringLiteral("--function: unknown function \"%1\"; one of %2")
-                .arg(v, listOf(vx::meter::kFunctionCaptions));
+                .arg(v, listOf(meter::kFunctionCaptions));
         }
     }
     const auto needsFunction = [&](const QString& option) -> QString {
@@ -125,7 +125,7 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return QStringLiteral("--secondary: %1 has no secondary display")
                 .arg(functionName(*s.function));
         }
-        const auto items = vx::meter::captions(fn.secondaries);
+        const auto items = meter::captions(fn.secondaries);
         s.secondary = indexOf(items, v);
         if (!s.secondary) {
             return QStringLiteral("--secondary: \"%1\" is not offered with %2; one of %3")
@@ -138,15 +138,15 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
         }
         const QString v = p.value(QStringLiteral("range"));
         const auto& fn = functionAt(*s.function);
-        if (fn.rebuild.rangeList != vx::meter::Refill::Replace) {
+        if (fn.rebuild.rangeList != meter::Refill::Replace) {
             return QStringLiteral("--range: %1 has no range to choose")
                 .arg(functionName(*s.function));
         }
-        const bool autoOffered = fn.rebuild.rangeTypeControls == vx::meter::Enable::On;
+        const bool autoOffered = fn.rebuild.rangeTypeControls == meter::Enable::On;
         if (autoOffered && folded(v) == QStringLiteral("AUTO")) {
             s.autoRange = true;
         } else {
-            const auto items = vx::meter::captions(fn.ranges);
+            const auto items = meter::captions(fn.ranges);
             s.range = indexOf(items, v);
             if (!s.range) {
                 return QStringLiteral("--range: \"%1\" is not a range of %2; one of %3%4")
@@ -160,7 +160,7 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
             return e;
         }
         const QString v = p.value(QStringLiteral("rate"));
-        const auto items = vx::meter::captions(vx::meter::kRates);
+        const auto items = meter::captions(meter::kRates);
         s.rate = indexOf(items, v);
         if (!s.rate) {
             return QStringLiteral("--rate: unknown rate \"%1\"; one of %2").arg(v, listOf(items));
@@ -168,7 +168,7 @@ QString parseSettings(const QCommandLineParser& p, Settings& s) {
     }
     if (p.isSet(QStringLiteral("display"))) {
         const QString v = p.value(QStringLiteral("display"));
-        s.display = indexOf(vx::meter::words(vx::meter::kDisplayModes), v);
+        s.display = indexOf(meter::words(meter::kDisplayModes), v);
         if (!s.display) {
             return QStringLiteral("--display: \"%1\" is neither ON nor OFF").arg(v);
         }
@@ -184,19 +184,19 @@ QString parseRun(const QCommandLineParser& p, Options& o) {
     }
     if (p.isSet(QStringLiteral("baud"))) {
         const QString v = p.value(QStringLiteral("baud"));
-        if (!indexOf(vx::meter::kBaudRateItems, v)) {
+        if (!indexOf(meter::kBaudRateItems, v)) {
             return QStringLiteral("--baud: %1 is not one of %2")
-                .arg(v, listOf(vx::meter::kBaudRateItems));
+                .arg(v, listOf(meter::kBaudRateItems));
         }
         o.baud = v.trimmed().toInt();
     }
     if (p.isSet(QStringLiteral("term"))) {
         const QString v = p.value(QStringLiteral("term"));
-        const std::optional<int> t = indexOf(vx::meter::captions(vx::meter::kTermChars), v);
+        const std::optional<int> t = indexOf(meter::captions(meter::kTermChars), v);
         if (!t) {
             return QStringLiteral("--term: \"%1\" is neither CR nor LF").arg(v);
         }
-        o.terminator = text(vx::meter::kTermChars[static_cast<std::size_t>(*t)].word);
+        o.terminator = text(meter::kTermChars[static_cast<std::size_t>(*t)].word);
     }
     if (p.isSet(QStringLiteral("interval"))) {
         const QString v = p.value(QStringLiteral("interval"));
@@ -338,37 +338,37 @@ QStringList settingLines(const Settings& s) {
     QStringList lines;
     const QString func = funcOf(s);
     if (s.function) {
-        lines << vx::meter::functionLine(func);
+        lines << meter::functionLine(func);
     }
     if (const auto secondary = secondaryTextOf(s)) {
-        lines << vx::meter::secondaryStateLine(true) << vx::meter::secondaryLine(*secondary);
+        lines << meter::secondaryStateLine(true) << meter::secondaryLine(*secondary);
     }
     if (s.function) {
         const auto& fn = functionAt(*s.function);
         // With a range type list, a fixed range is chosen as the window
         // does: MANUAL first, then the range.
         if (s.autoRange) {
-            lines << vx::meter::rangeTypeLine(func, vx::meter::kRangeTypeAuto);
+            lines << meter::rangeTypeLine(func, meter::kRangeTypeAuto);
         } else if (s.range) {
-            if (fn.rebuild.rangeTypeControls == vx::meter::Enable::On) {
-                lines << vx::meter::rangeTypeLine(func, vx::meter::kRangeTypeManual);
+            if (fn.rebuild.rangeTypeControls == meter::Enable::On) {
+                lines << meter::rangeTypeLine(func, meter::kRangeTypeManual);
             }
-            if (const auto line = vx::meter::rangeLine(func, *s.range)) {
+            if (const auto line = meter::rangeLine(func, *s.range)) {
                 lines << *line;
             }
         }
         if (s.rate) {
-            lines << vx::meter::rateLine(func, *s.rate);
+            lines << meter::rateLine(func, *s.rate);
         }
     }
     if (s.display) {
-        lines << vx::meter::displayLine(*s.display);
+        lines << meter::displayLine(*s.display);
     }
     return lines;
 }
 
 QString primaryHeader(const Settings& s) {
-    return vx::meter::primaryHeader(funcOf(s)).value_or(QString());
+    return meter::primaryHeader(funcOf(s)).value_or(QString());
 }
 
 QString primaryUnit(const Settings& s) {
@@ -377,15 +377,13 @@ QString primaryUnit(const Settings& s) {
 
 QString secondaryHeader(const Settings& s) {
     const auto secondary = secondaryTextOf(s);
-    const vx::meter::SecondaryUnit* row =
-        secondary ? vx::meter::secondaryUnit(*secondary) : nullptr;
+    const meter::SecondaryUnit* row = secondary ? meter::secondaryUnit(*secondary) : nullptr;
     return row ? text(row->header) : QString();
 }
 
 QString secondaryUnit(const Settings& s) {
     const auto secondary = secondaryTextOf(s);
-    const vx::meter::SecondaryUnit* row =
-        secondary ? vx::meter::secondaryUnit(*secondary) : nullptr;
+    const meter::SecondaryUnit* row = secondary ? meter::secondaryUnit(*secondary) : nullptr;
     return row ? text(row->unit) : QString();
 }
 

@@ -29,11 +29,11 @@ const QString kFetch = QStringLiteral("FETC?");
 
 // Opens the device named on the command line (a path or address) instead
 // of a COM number.
-class DeviceOpener final : public vx::link::PortOpener {
+class DeviceOpener final : public link::PortOpener {
 public:
     explicit DeviceOpener(QString path) : path_(std::move(path)) {}
     Result open(int, qint32 baudRate) override {
-        return vx::link::SerialPortOpener().openDevice(path_, baudRate);
+        return link::SerialPortOpener().openDevice(path_, baudRate);
     }
     QStringList describe(int count) const override { return QStringList(count, path_); }
 
@@ -71,28 +71,28 @@ QString csvField(const QString& field) {
 }
 
 QJsonValue jsonNumber(double v) {
-    return vx::forms::trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
+    return forms::trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
 }
 
 }  // namespace
 
-Runner::Runner(Options options, vx::link::PortOpener& opener, ScheduleClock& clock, Streams streams,
+Runner::Runner(Options options, link::PortOpener& opener, ScheduleClock& clock, Streams streams,
                Timing timing, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
       clock_(clock),
       streams_(streams),
       timing_(timing) {
-    vx::link::PortOpener* used = &opener;
+    link::PortOpener* used = &opener;
     if (!comNumber(options_.port)) {
         pathOpener_ = std::make_unique<DeviceOpener>(options_.port);
         used = pathOpener_.get();
     }
-    link_ = std::make_unique<vx::link::SerialLink>(*used, this);
+    link_ = std::make_unique<link::SerialLink>(*used, this);
     link_->setCommPort(comNumber(options_.port).value_or(1));
     link_->setSettings(QString::number(options_.baud) + QStringLiteral(",N,8,1"));
-    connect(link_.get(), &vx::link::SerialLink::dataWaiting, this, &Runner::onData);
-    connect(link_.get(), &vx::link::SerialLink::portLost, this, &Runner::lose);
+    connect(link_.get(), &link::SerialLink::dataWaiting, this, &Runner::onData);
+    connect(link_.get(), &link::SerialLink::portLost, this, &Runner::lose);
     replyTimer_.setSingleShot(true);
     connect(&replyTimer_, &QTimer::timeout, this, &Runner::onReplyTimeout);
     retryTimer_.setSingleShot(true);
@@ -133,7 +133,7 @@ void Runner::start() {
 }
 
 bool Runner::openPort() {
-    if (link_->open() != vx::link::kNoError) {
+    if (link_->open() != link::kNoError) {
         return false;
     }
     // A network port makes its connection in the background, within a time
@@ -142,18 +142,17 @@ bool Runner::openPort() {
     int passMs = 1;
     QElapsedTimer waited;
     waited.start();
-    while (link_->connecting() && waited.elapsed() <= vx::link::kConnectLimit.count()) {
+    while (link_->connecting() && waited.elapsed() <= link::kConnectLimit.count()) {
         QEventLoop pass;
         QTimer::singleShot(passMs, &pass, &QEventLoop::quit);
         pass.exec();
         passMs = std::min(passMs * 2, 64);
     }
-    return link_->finishConnect() == vx::link::kNoError;
+    return link_->finishConnect() == link::kNoError;
 }
 
 bool Runner::send(const QString& command) {
-    if (link_->write(vx::link::framing::commandLine(command, options_.terminator)) !=
-        vx::link::kNoError) {
+    if (link_->write(link::framing::commandLine(command, options_.terminator)) != link::kNoError) {
         lose(link_->lastError());
         return false;
     }
@@ -173,14 +172,14 @@ void Runner::ask(const QString& command, Phase phase) {
 }
 
 void Runner::onData() {
-    collected_ += vx::link::framing::fromWire(link_->readAll());
+    collected_ += link::framing::fromWire(link_->readAll());
     const bool awaiting =
         phase_ == Phase::Identifying || phase_ == Phase::Reading || phase_ == Phase::Sending;
     if (!awaiting) {
         collected_.clear();
         return;
     }
-    if (!vx::link::framing::replyComplete(collected_, options_.terminator)) {
+    if (!link::framing::replyComplete(collected_, options_.terminator)) {
         return;
     }
     // The reply is the text before the first terminator; anything after it
@@ -332,12 +331,12 @@ void Runner::record(const QString& reply) {
     const QDateTime when = clock_.now();
     ++taken_;
     const bool secondaryOn = options_.settings.secondary.has_value();
-    const vx::meter::Reading reading = vx::meter::splitReply(reply, secondaryOn);
+    const meter::Reading reading = meter::splitReply(reply, secondaryOn);
     const QString secondary = reading.secondary.value_or(QString());
-    const double primary = vx::forms::trend::parseValue(reading.primary);
+    const double primary = forms::trend::parseValue(reading.primary);
     stats_.add(primary);
     lastPrimary_ = reading.primary.trimmed();
-    if (log_.isOpen() && !log_.writeLine(vx::log::logReadingLine(reply, when))) {
+    if (log_.isOpen() && !log_.writeLine(log::logReadingLine(reply, when))) {
         message(QStringLiteral("could not write to %1: %2; the lines before are kept")
                     .arg(options_.output, log_.error()));
         --taken_;
@@ -350,7 +349,7 @@ void Runner::record(const QString& reply) {
         QString line;
         switch (options_.format) {
             case Format::Text:
-                line = vx::log::logTimeStamp(when) + QStringLiteral("  ") + reading.primary;
+                line = log::logTimeStamp(when) + QStringLiteral("  ") + reading.primary;
                 if (!unit.isEmpty()) {
                     line += QLatin1Char(' ') + unit;
                 }
@@ -379,7 +378,7 @@ void Runner::record(const QString& reply) {
                 if (secondaryOn) {
                     o.insert(QStringLiteral("secondary"), secondary);
                     o.insert(QStringLiteral("secondary_value"),
-                             jsonNumber(vx::forms::trend::parseValue(secondary)));
+                             jsonNumber(forms::trend::parseValue(secondary)));
                     o.insert(QStringLiteral("secondary_unit"), unit2);
                 }
                 line = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
@@ -399,8 +398,8 @@ void Runner::record(const QString& reply) {
 
 bool Runner::writeBlock() {
     const bool secondaryOn = options_.settings.secondary.has_value();
-    const QString header = vx::log::logHeaderLine(primaryHeader(options_.settings),
-                                                  secondaryHeader(options_.settings), secondaryOn);
+    const QString header = log::logHeaderLine(primaryHeader(options_.settings),
+                                              secondaryHeader(options_.settings), secondaryOn);
     if (log_.writeBlockStart(header)) {
         return true;
     }

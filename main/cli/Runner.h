@@ -58,7 +58,7 @@ struct Streams {
 class Runner : public QObject {
     Q_OBJECT
 public:
-    Runner(Options options, vx::link::PortOpener& opener, ScheduleClock& clock, Streams streams,
+    Runner(Options options, link::PortOpener& opener, ScheduleClock& clock, Streams streams,
            Timing timing = {}, QObject* parent = nullptr);
     ~Runner() override;
 
@@ -104,9 +104,9 @@ private:
     ScheduleClock& clock_;
     Streams streams_;
     const Timing timing_;
-    std::unique_ptr<vx::link::PortOpener> pathOpener_;
-    std::unique_ptr<vx::link::SerialLink> link_;
-    vx::log::DataLog log_;
+    std::unique_ptr<link::PortOpener> pathOpener_;
+    std::unique_ptr<link::SerialLink> link_;
+    log::DataLog log_;
     QTimer replyTimer_;
     QTimer retryTimer_;
     Phase phase_ = Phase::Idle;
@@ -120,7 +120,7 @@ private:
     quint64 generation_ = 0;  // scheduled calls of an earlier generation do nothing
     int sendIndex_ = 0;
     bool statusShown_ = false;
-    vx::logread::Stats stats_;
+    logread::Stats stats_;
     QString lastPrimary_;
 };
 

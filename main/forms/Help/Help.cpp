@@ -63,7 +63,7 @@ QIcon nodePicture(Picture picture) {
 }
 
 QString fromHelpBytes(std::span<const std::uint8_t> bytes) {
-    return QString::fromStdU16String(vx::help::windows1252ToUtf16(bytes));
+    return QString::fromStdU16String(help::windows1252ToUtf16(bytes));
 }
 
 }  // namespace
@@ -140,11 +140,11 @@ void Help::connectSignals() {
 
 void Help::Form_Load() {
     TreeView1->clear();
-    auto file = vx::help::readFileBytes(QFile::encodeName(helpPath_).toStdString());
+    auto file = help::readFileBytes(QFile::encodeName(helpPath_).toStdString());
     helpBytes = std::move(file.bytes);
-    vx::help::HelpParse parse;
+    help::HelpParse parse;
     if (file.ok()) {
-        parse = vx::help::parseHelp(helpBytes);
+        parse = help::parseHelp(helpBytes);
     }
     const QString error = QString::fromStdString(file.ok() ? parse.error : file.error);
     if (!error.isEmpty()) {
@@ -159,10 +159,10 @@ void Help::Form_Load() {
     const QIcon subtopicPicture = nodePicture(Picture::Subtopic);
     QTreeWidgetItem* topicNode = nullptr;
     std::vector<QTreeWidgetItem*> subtopicNodes;
-    for (const vx::help::HelpEntry& entry : parse.entries) {
+    for (const help::HelpEntry& entry : parse.entries) {
         const QString title = fromHelpBytes(
             {reinterpret_cast<const std::uint8_t*>(entry.title.data()), entry.title.size()});
-        if (entry.kind == vx::help::EntryKind::Topic) {
+        if (entry.kind == help::EntryKind::Topic) {
             topicNode = new QTreeWidgetItem(TreeView1, QStringList{title});
             topicNode->setIcon(0, topicPicture);
             topicNode->setData(0, kTagRole, QString());
@@ -185,7 +185,7 @@ void Help::TreeView1_NodeClick(QTreeWidgetItem* node) {
     if (tag.empty()) {
         return;
     }
-    const auto bytes = vx::help::rangeBytes(helpBytes, tag);
+    const auto bytes = help::rangeBytes(helpBytes, tag);
     if (bytes.empty()) {
         return;
     }

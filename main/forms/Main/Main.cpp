@@ -29,7 +29,7 @@ namespace vx::forms {
 
 namespace {
 
-using vx::shell::fromLatin1View;
+using shell::fromLatin1View;
 
 // Leading and trailing blanks only: the terminator must survive.
 QString trimSpaces(const QString& s) {
@@ -52,7 +52,7 @@ Main::Main(const MainServices& services, QWidget* parent)
       dialogs_(services.dialogs),
       opener_(services.opener),
       helpFilePath_(services.helpFilePath) {
-    MSComm1 = new vx::link::SerialLink(opener_, this);
+    MSComm1 = new link::SerialLink(opener_, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
     buildUi();
     createTrend();
@@ -139,13 +139,13 @@ void Main::connectSignals() {
     }
     // Adapters come and go: the tool tips say where each COM number points
     // whenever the list is opened.
-    connect(ComPort, &vx::shell::PromptComboBox::aboutToShowPopup, this, &Main::refreshPortTips);
-    connect(MSComm1, &vx::link::SerialLink::dataWaiting, this, &Main::MSComm1_OnComm);
-    connect(MSComm1, &vx::link::SerialLink::portLost, this, &Main::MSComm1_PortLost);
+    connect(ComPort, &shell::PromptComboBox::aboutToShowPopup, this, &Main::refreshPortTips);
+    connect(MSComm1, &link::SerialLink::dataWaiting, this, &Main::MSComm1_OnComm);
+    connect(MSComm1, &link::SerialLink::portLost, this, &Main::MSComm1_PortLost);
     connect(mnuAbout, &QAction::triggered, this, &Main::mnuAbout_Click);
     connect(mnuSeeHelp, &QAction::triggered, this, &Main::mnuSeeHelp_Click);
     connect(mnuTrend, &QAction::triggered, this, &Main::mnuTrend_Click);
-    vx::shell::giveMenuKeysFirst(this, {mnuAbout, mnuSeeHelp, mnuTrend});
+    shell::giveMenuKeysFirst(this, {mnuAbout, mnuSeeHelp, mnuTrend});
     connectConsole();
 }
 
@@ -153,36 +153,35 @@ void Main::Form_Load() {
     // The COM entries' tool tips are filled when the list first drops down,
     // not here: mapping them takes a look at every tty the system has, which
     // would hold up the window's start.
-    ComPort->appendEntries(vx::meter::kComPortItems);
-    BaudRate->appendEntries(vx::meter::kBaudRateItems);
-    BaudRate->setCurrentIndex(vx::meter::kBaudRateStart);
-    TermChar->appendEntries(vx::meter::captions(vx::meter::kTermChars));
-    TermChar->setCurrentIndex(vx::meter::kTermCharStart);
-    FuncBox->appendEntries(vx::meter::kFunctionCaptions);
-    FuncBox->setCurrentIndex(vx::meter::kFunctionStart);
-    Trigger->appendEntries(vx::meter::captions(vx::meter::kTriggerSources));
-    Trigger->setCurrentIndex(vx::meter::kTriggerStart);
-    Display->appendEntries(vx::meter::captions(vx::meter::kDisplayModes));
-    Display->setCurrentIndex(vx::meter::kDisplayStart);
-    RangeType->appendEntries(vx::meter::captions(vx::meter::kRangeTypes));
-    RangeType->setCurrentIndex(vx::meter::kRangeTypeStart);
-    Rate->appendEntries(vx::meter::captions(vx::meter::kRates));
-    RefMethod->appendEntries(vx::meter::kRefMethodItems);
+    ComPort->appendEntries(meter::kComPortItems);
+    BaudRate->appendEntries(meter::kBaudRateItems);
+    BaudRate->setCurrentIndex(meter::kBaudRateStart);
+    TermChar->appendEntries(meter::captions(meter::kTermChars));
+    TermChar->setCurrentIndex(meter::kTermCharStart);
+    FuncBox->appendEntries(meter::kFunctionCaptions);
+    FuncBox->setCurrentIndex(meter::kFunctionStart);
+    Trigger->appendEntries(meter::captions(meter::kTriggerSources));
+    Trigger->setCurrentIndex(meter::kTriggerStart);
+    Display->appendEntries(meter::captions(meter::kDisplayModes));
+    Display->setCurrentIndex(meter::kDisplayStart);
+    RangeType->appendEntries(meter::captions(meter::kRangeTypes));
+    RangeType->setCurrentIndex(meter::kRangeTypeStart);
+    Rate->appendEntries(meter::captions(meter::kRates));
+    RefMethod->appendEntries(meter::kRefMethodItems);
 }
 
 // Each COM entry's tool tip names the device it maps to now.
 void Main::refreshPortTips() {
     const QStringList devices = opener_.describe(ComPort->count());
     for (int i = 0; i < ComPort->count(); ++i) {
-        ComPort->setItemData(i, vx::link::portDescription(i + 1, devices.value(i)),
-                             Qt::ToolTipRole);
+        ComPort->setItemData(i, link::portDescription(i + 1, devices.value(i)), Qt::ToolTipRole);
     }
 }
 
 // Window utilities.
 
 void Main::WaitSeconds(double seconds) {
-    vx::shell::waitSeconds(clock_, seconds, [this] { return ending_; });
+    shell::waitSeconds(clock_, seconds, [this] { return ending_; });
 }
 
 // A network port makes its connection while events run, like any wait of
@@ -191,7 +190,7 @@ void Main::WaitSeconds(double seconds) {
 // milliseconds, and a slow one costs a few dozen wake-ups, not a busy loop.
 void Main::AwaitConnection() {
     constexpr qint64 kLongestPassMs = 64;
-    const QDateTime limit = clock_.now().addMSecs(vx::link::kConnectLimit.count());
+    const QDateTime limit = clock_.now().addMSecs(link::kConnectLimit.count());
     qint64 pass = 1;
     for (QDateTime now = clock_.now(); MSComm1->connecting() && !ending_ && now < limit;
          now = clock_.now()) {
@@ -201,11 +200,11 @@ void Main::AwaitConnection() {
 }
 
 void Main::BeginBusy() {
-    vx::shell::beginBusy(this);
+    shell::beginBusy(this);
 }
 
 void Main::EndBusy() {
-    vx::shell::endBusy(this);
+    shell::endBusy(this);
 }
 
 void Main::ClearRangeList(qint16 count) {
@@ -217,8 +216,8 @@ void Main::ClearSecondaryList(qint16 count) {
 }
 
 int Main::SendCommand(const QString& text) {
-    const int error = MSComm1->write(vx::link::framing::commandLine(text, tchar));
-    if (error != vx::link::kNoError) {
+    const int error = MSComm1->write(link::framing::commandLine(text, tchar));
+    if (error != link::kNoError) {
         StatusBox->setText(
             QStringLiteral("Command \"%1\" not sent: %2").arg(text, MSComm1->lastError()));
     }
@@ -238,14 +237,14 @@ void Main::ConnectBtn_Click() {
     if (BaudRate->currentIndex() >= 0) {
         baudString = BaudRate->itemText(BaudRate->currentIndex());
     }
-    if (const int t = TermChar->currentIndex(); t >= 0 && t < int(vx::meter::kTermChars.size())) {
-        tchar = fromLatin1View(vx::meter::kTermChars[t].word);
+    if (const int t = TermChar->currentIndex(); t >= 0 && t < int(meter::kTermChars.size())) {
+        tchar = fromLatin1View(meter::kTermChars[t].word);
     }
 
     // Every failure from here on ends the attempt with its error number.
     const int error = OpenAndIdentify();
 
-    if (error != vx::link::kNoError) {
+    if (error != link::kNoError) {
         // A failed attempt never leaves the window busy.
         EndBusy();
     }
@@ -258,11 +257,11 @@ int Main::OpenAndIdentify() {
     if (MSComm1->isOpen()) {
         MSComm1->close();
     }
-    PortOpenStat->setFillColor(vx::shell::kLampRed);
+    PortOpenStat->setFillColor(shell::kLampRed);
     bool numeric = false;
     const int number = portString.toInt(&numeric);
     if (!numeric) {
-        return vx::link::kTypeMismatch;
+        return link::kTypeMismatch;
     }
     MSComm1->setCommPort(number);
     MSComm1->setSettings(baudString + QStringLiteral(",N,8,1"));
@@ -273,7 +272,7 @@ int Main::OpenAndIdentify() {
             QStringLiteral("Could not open COM%1: %2").arg(number).arg(MSComm1->lastError()));
         return e;
     };
-    if (const int e = MSComm1->open(); e != vx::link::kNoError) {
+    if (const int e = MSComm1->open(); e != link::kNoError) {
         return openFailed(e);
     }
     if (MSComm1->connecting()) {
@@ -281,28 +280,28 @@ int Main::OpenAndIdentify() {
         AwaitConnection();
         if (ending_) {
             EndBusy();
-            return vx::link::kNoError;
+            return link::kNoError;
         }
-        if (const int e = MSComm1->finishConnect(); e != vx::link::kNoError) {
+        if (const int e = MSComm1->finishConnect(); e != link::kNoError) {
             return openFailed(e);
         }
     }
-    PortOpenStat->setFillColor(vx::shell::kLampGreen);
-    if (const int e = SendCommand(QStringLiteral("*IDN?")); e != vx::link::kNoError) {
+    PortOpenStat->setFillColor(shell::kLampGreen);
+    if (const int e = SendCommand(QStringLiteral("*IDN?")); e != link::kNoError) {
         return e;
     }
     BeginBusy();
     WaitSeconds(2);
     if (ending_) {
         EndBusy();
-        return vx::link::kNoError;
+        return link::kNoError;
     }
     if (!MSComm1->isOpen()) {
         StatusBox->setText(QStringLiteral("Connection lost while identifying the instrument: %1")
                                .arg(MSComm1->lastError()));
-        return vx::link::kPortNotOpen;
+        return link::kPortNotOpen;
     }
-    const QString reply = trimSpaces(vx::link::framing::fromWire(MSComm1->readAll()));
+    const QString reply = trimSpaces(link::framing::fromWire(MSComm1->readAll()));
     const qsizetype end = tchar.isEmpty() ? -1 : reply.indexOf(tchar);
     if (end < 0) {
         StatusBox->setText(
@@ -311,7 +310,7 @@ int Main::OpenAndIdentify() {
                       "No reply from instrument: check baud rate and termination character")
                 : QStringLiteral("Reply from instrument has no termination character: check baud "
                                  "rate and termination character"));
-        return vx::link::kNoReply;
+        return link::kNoReply;
     }
     InstrID->clear();
     InstrID->setText(reply.left(end));
@@ -319,13 +318,13 @@ int Main::OpenAndIdentify() {
     StatusBox->setText(QStringLiteral("Ready"));
     SetControlsEnabled({FuncBox, SetFunc, Reset, Send}, true);
     SetControlsEnabled({ComPort, BaudRate, TermChar}, false);
-    return vx::link::kNoError;
+    return link::kNoError;
 }
 
 void Main::Close_Click() {
     if (MSComm1->isOpen()) {
         MSComm1->close();
-        PortOpenStat->setFillColor(vx::shell::kLampRed);
+        PortOpenStat->setFillColor(shell::kLampRed);
     }
     SetControlsEnabled({ComPort, BaudRate, TermChar}, true);
     InstrID->setText(QStringLiteral("No Instrument Connected"));
@@ -342,18 +341,17 @@ void Main::Close_Click() {
 
 void Main::ReportConnectionError(int error) {
     switch (error) {
-        case vx::link::kTypeMismatch:
+        case link::kTypeMismatch:
             dialogs_.message(this, QStringLiteral("Please Select a COM port before connecting."),
-                             QStringLiteral("Connection Error"),
-                             vx::shell::Dialogs::Icon::Exclamation);
+                             QStringLiteral("Connection Error"), shell::Dialogs::Icon::Exclamation);
             break;
-        case vx::link::kPortInUse:
+        case link::kPortInUse:
             dialogs_.message(
                 this,
                 QStringLiteral("The selected COM port is currently in use or is opened "
                                "by another application or user.  Please check to make "
                                "sure port is not in use before connecting."),
-                QStringLiteral("Connection Error"), vx::shell::Dialogs::Icon::Exclamation);
+                QStringLiteral("Connection Error"), shell::Dialogs::Icon::Exclamation);
             break;
         default:
             break;
@@ -361,7 +359,7 @@ void Main::ReportConnectionError(int error) {
 }
 
 void Main::MSComm1_PortLost(const QString& reason) {
-    PortOpenStat->setFillColor(vx::shell::kLampRed);
+    PortOpenStat->setFillColor(shell::kLampRed);
     StatusBox->setText(
         QStringLiteral("Connection lost: %1. Check the cable, then press Connect.").arg(reason));
     if (running_cnt != 0 || datalog_start != 0) {

@@ -39,9 +39,9 @@ class Trend;
 // What the main window needs from the platform: the clock every wait runs
 // on, the message boxes and save dialog, and the serial ports.
 struct MainServices {
-    vx::shell::Clock& clock;
-    vx::shell::Dialogs& dialogs;
-    vx::link::PortOpener& opener;
+    shell::Clock& clock;
+    shell::Dialogs& dialogs;
+    link::PortOpener& opener;
     QString helpFilePath;  // Help.mhf; empty: beside the program
 };
 
@@ -59,8 +59,7 @@ public:
 Q_SIGNALS:
     // A reply was shown in the display boxes (single or continuous reading):
     // the whole reply, and the reading it was shown as.
-    void readingShown(const QDateTime& when, const QString& reply,
-                      const vx::meter::Reading& reading);
+    void readingShown(const QDateTime& when, const QString& reply, const meter::Reading& reading);
     // SetControlsEnabled switched the named control. Also sent while the
     // window is busy, when the control itself sees no change until EndBusy.
     void controlEnabledSet(const QString& name, bool enabled);
@@ -73,7 +72,7 @@ private:
     friend class ::MainState;
 
     // The serial-port control.
-    vx::link::SerialLink* MSComm1 = nullptr;
+    link::SerialLink* MSComm1 = nullptr;
 
     // State shared by the handlers; all start at zero or the empty text.
     QString func;
@@ -157,8 +156,8 @@ private:
     // both disable them, after their own first few.
     std::array<QWidget*, 28> measurementControls() const;
 
-    vx::shell::Clock& clock() const { return clock_; }
-    vx::shell::Dialogs& dialogs() const { return dialogs_; }
+    shell::Clock& clock() const { return clock_; }
+    shell::Dialogs& dialogs() const { return dialogs_; }
     bool isEnding() const { return ending_; }
     Trend* trendWindow() const;
     About* aboutWindow() const;
@@ -177,12 +176,12 @@ private:
     void CloseLogFile();
     void EnableStopControls();
 
-    vx::shell::Clock& clock_;
-    vx::shell::Dialogs& dialogs_;
-    vx::link::PortOpener& opener_;
+    shell::Clock& clock_;
+    shell::Dialogs& dialogs_;
+    link::PortOpener& opener_;
     QString helpFilePath_;
-    std::unique_ptr<vx::log::DataLog> log_;
-    vx::shell::ConsoleHistory consoleHistory_;
+    std::unique_ptr<log::DataLog> log_;
+    shell::ConsoleHistory consoleHistory_;
     bool ending_ = false;
     QPointer<About> about_;
     QPointer<Help> help_;

@@ -27,7 +27,7 @@ namespace vx::forms {
 
 namespace {
 
-using vx::shell::fromLatin1View;
+using shell::fromLatin1View;
 
 constexpr double kSecondarySwitchSeconds = 0.5;
 constexpr double kResetSeconds = 10.0;
@@ -57,45 +57,45 @@ void Main::SetFunc_Click() {
                        true);
 
     const int index = FuncBox->currentIndex();
-    if (index >= 0 && index < static_cast<int>(vx::meter::kFunctions.size())) {
-        const auto& function = vx::meter::kFunctions[static_cast<std::size_t>(index)];
+    if (index >= 0 && index < static_cast<int>(meter::kFunctions.size())) {
+        const auto& function = meter::kFunctions[static_cast<std::size_t>(index)];
         const auto& setup = function.rebuild;
         func = fromLatin1View(function.mnemonic);
-        if (setup.secondaryButtons == vx::meter::Enable::Off) {
+        if (setup.secondaryButtons == meter::Enable::Off) {
             SecondaryUnit->clear();
         }
-        if (setup.secondaryButtons != vx::meter::Enable::Keep) {
+        if (setup.secondaryButtons != meter::Enable::Keep) {
             SetControlsEnabled({FuncBoxTwoStateOn, FuncBoxTwoStateOff},
-                               setup.secondaryButtons == vx::meter::Enable::On);
+                               setup.secondaryButtons == meter::Enable::On);
         }
-        if (setup.secondList == vx::meter::Refill::Replace) {
+        if (setup.secondList == meter::Refill::Replace) {
             ClearSecondaryList(static_cast<qint16>(FuncBoxTwo->count()));
-            FuncBoxTwo->appendEntries(vx::meter::captions(function.secondaries));
+            FuncBoxTwo->appendEntries(meter::captions(function.secondaries));
         }
-        if (setup.rangeTypeControls != vx::meter::Enable::Keep) {
+        if (setup.rangeTypeControls != meter::Enable::Keep) {
             SetControlsEnabled({RangeType, SetRangeType},
-                               setup.rangeTypeControls == vx::meter::Enable::On);
+                               setup.rangeTypeControls == meter::Enable::On);
         }
         if (setup.chooseManual) {
-            RangeType->setCurrentIndex(vx::meter::kRangeTypeManual);
+            RangeType->setCurrentIndex(meter::kRangeTypeManual);
         }
-        if (setup.rangeControls != vx::meter::Enable::Keep) {
-            SetControlsEnabled({Range, SetRange}, setup.rangeControls == vx::meter::Enable::On);
+        if (setup.rangeControls != meter::Enable::Keep) {
+            SetControlsEnabled({Range, SetRange}, setup.rangeControls == meter::Enable::On);
         }
-        if (setup.rangeList == vx::meter::Refill::Replace) {
+        if (setup.rangeList == meter::Refill::Replace) {
             ClearRangeList(static_cast<qint16>(Range->count()));
-            Range->appendEntries(vx::meter::captions(function.ranges));
+            Range->appendEntries(meter::captions(function.ranges));
         }
         PrimaryUnit->setText(fromLatin1View(function.unit));
         SecondaryUnit->clear();
     }
 
     // Any other index resends the function already held in `func`.
-    if (SendCommand(vx::meter::functionLine(func)) != vx::link::kNoError) {
+    if (SendCommand(meter::functionLine(func)) != link::kNoError) {
         return;
     }
     SetControlsEnabled({RefStateOn, RefStateOff}, true);
-    if (const auto header = vx::meter::primaryHeader(func)) {
+    if (const auto header = meter::primaryHeader(func)) {
         func_selection = *header;
     }
     SetControlsEnabled({Rate, SetRate}, true);
@@ -103,9 +103,9 @@ void Main::SetFunc_Click() {
 
 void Main::FuncBoxTwoStateOn_Click() {
     BeginBusy();
-    if (SendCommand(vx::meter::secondaryStateLine(true)) == vx::link::kNoError) {
+    if (SendCommand(meter::secondaryStateLine(true)) == link::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
-        FuncTwoStat->setFillColor(vx::shell::kLampGreen);
+        FuncTwoStat->setFillColor(shell::kLampGreen);
         SetControlsEnabled({FuncBoxTwo, SetFuncTwo}, true);
         // Continuous reading waits until a secondary function has been set.
         Run->setEnabled(false);
@@ -115,9 +115,9 @@ void Main::FuncBoxTwoStateOn_Click() {
 
 void Main::FuncBoxTwoStateOff_Click() {
     BeginBusy();
-    if (SendCommand(vx::meter::secondaryStateLine(false)) == vx::link::kNoError) {
+    if (SendCommand(meter::secondaryStateLine(false)) == link::kNoError) {
         WaitSeconds(kSecondarySwitchSeconds);
-        FuncTwoStat->setFillColor(vx::shell::kLampRed);
+        FuncTwoStat->setFillColor(shell::kLampRed);
         SetControlsEnabled({FuncBoxTwo, SetFuncTwo}, false);
         SecondaryDisplay->clear();
         SecondaryUnit->clear();
@@ -128,23 +128,23 @@ void Main::FuncBoxTwoStateOff_Click() {
 
 void Main::SetFuncTwo_Click() {
     Run->setEnabled(true);
-    const std::optional<QString> text = vx::meter::secondaryText(func, FuncBoxTwo->currentIndex());
+    const std::optional<QString> text = meter::secondaryText(func, FuncBoxTwo->currentIndex());
     if (!text) {
         // Continuity, diode and resistance have no secondary function.
         return;
     }
-    if (SendCommand(vx::meter::secondaryLine(*text)) != vx::link::kNoError) {
+    if (SendCommand(meter::secondaryLine(*text)) != link::kNoError) {
         return;
     }
-    if (const vx::meter::SecondaryUnit* row = vx::meter::secondaryUnit(*text)) {
+    if (const meter::SecondaryUnit* row = meter::secondaryUnit(*text)) {
         SecondaryUnit->setText(fromLatin1View(row->unit));
         secondfunc_selection = fromLatin1View(row->header);
     }
 }
 
 void Main::SetRange_Click() {
-    int error = vx::link::kNoError;
-    if (const auto line = vx::meter::rangeLine(func, Range->currentIndex())) {
+    int error = link::kNoError;
+    if (const auto line = meter::rangeLine(func, Range->currentIndex())) {
         error = SendCommand(*line);
     }
     ReportConnectionError(error);
@@ -152,22 +152,22 @@ void Main::SetRange_Click() {
 
 void Main::SetRangeType_Click() {
     const int index = RangeType->currentIndex();
-    if (index >= 0 && index < static_cast<int>(vx::meter::kRangeTypes.size())) {
-        SetControlsEnabled({Range, SetRange}, index == vx::meter::kRangeTypeManual);
+    if (index >= 0 && index < static_cast<int>(meter::kRangeTypes.size())) {
+        SetControlsEnabled({Range, SetRange}, index == meter::kRangeTypeManual);
     }
-    ReportConnectionError(SendCommand(vx::meter::rangeTypeLine(func, index)));
+    ReportConnectionError(SendCommand(meter::rangeTypeLine(func, index)));
 }
 
 void Main::SetRate_Click() {
-    ReportConnectionError(SendCommand(vx::meter::rateLine(func, Rate->currentIndex())));
+    ReportConnectionError(SendCommand(meter::rateLine(func, Rate->currentIndex())));
 }
 
 void Main::SetTrig_Click() {
     const int index = Trigger->currentIndex();
-    if (index >= 0 && index < static_cast<int>(vx::meter::kTriggerSources.size())) {
-        SendTrig->setEnabled(index == vx::meter::kTriggerBus);
+    if (index >= 0 && index < static_cast<int>(meter::kTriggerSources.size())) {
+        SendTrig->setEnabled(index == meter::kTriggerBus);
     }
-    ReportConnectionError(SendCommand(vx::meter::triggerLine(index)));
+    ReportConnectionError(SendCommand(meter::triggerLine(index)));
 }
 
 void Main::SendTrig_Click() {
@@ -175,33 +175,33 @@ void Main::SendTrig_Click() {
 }
 
 void Main::SetDisp_Click() {
-    SendCommand(vx::meter::displayLine(Display->currentIndex()));
+    SendCommand(meter::displayLine(Display->currentIndex()));
 }
 
 void Main::Hold_Click() {
     // The lamp is the only record of the hold state; it flips only once its
     // command has gone out.
-    const bool holding = HoldStat->fillColor() == vx::shell::kLampGreen;
-    const int error = SendCommand(vx::meter::holdLine(!holding));
-    if (error == vx::link::kNoError) {
-        HoldStat->setFillColor(holding ? vx::shell::kLampRed : vx::shell::kLampGreen);
+    const bool holding = HoldStat->fillColor() == shell::kLampGreen;
+    const int error = SendCommand(meter::holdLine(!holding));
+    if (error == link::kNoError) {
+        HoldStat->setFillColor(holding ? shell::kLampRed : shell::kLampGreen);
     }
     ReportConnectionError(error);
 }
 
 void Main::RefStateOn_Click() {
-    if (SendCommand(func + QStringLiteral(":REF:STAT ON")) != vx::link::kNoError) {
+    if (SendCommand(func + QStringLiteral(":REF:STAT ON")) != link::kNoError) {
         return;
     }
-    RefStat->setFillColor(vx::shell::kLampGreen);
+    RefStat->setFillColor(shell::kLampGreen);
     SetControlsEnabled({RefMethod, SetRefMethod}, true);
 }
 
 void Main::RefStateOff_Click() {
-    if (SendCommand(func + QStringLiteral(":REF:STAT OFF")) != vx::link::kNoError) {
+    if (SendCommand(func + QStringLiteral(":REF:STAT OFF")) != link::kNoError) {
         return;
     }
-    RefStat->setFillColor(vx::shell::kLampRed);
+    RefStat->setFillColor(shell::kLampRed);
     SetControlsEnabled({RefMethod, SetRefMethod, Ref, SetRef, AcqRef}, false);
 }
 
@@ -220,7 +220,7 @@ void Main::SetRefMethod_Click() {
         default:
             break;
     }
-    ReportConnectionError(vx::link::kNoError);
+    ReportConnectionError(link::kNoError);
 }
 
 void Main::AcqRef_Click() {
@@ -234,15 +234,15 @@ void Main::SetRef_Click() {
         dialogs().message(this,
                           QStringLiteral("The reference value must be a number from -1010 to "
                                          "1010, such as 1.5 or -2.5e2."),
-                          QStringLiteral("Reference Error"), vx::shell::Dialogs::Icon::Exclamation);
+                          QStringLiteral("Reference Error"), shell::Dialogs::Icon::Exclamation);
         return;
     }
-    if (*v > vx::meter::kRefLimit) {
-        Ref->setText(fromLatin1View(vx::meter::kRefUpperText));
-    } else if (*v < -vx::meter::kRefLimit) {
-        Ref->setText(fromLatin1View(vx::meter::kRefLowerText));
+    if (*v > meter::kRefLimit) {
+        Ref->setText(fromLatin1View(meter::kRefUpperText));
+    } else if (*v < -meter::kRefLimit) {
+        Ref->setText(fromLatin1View(meter::kRefLowerText));
     } else if (*v == 0.0) {
-        Ref->setText(fromLatin1View(vx::meter::kRefZeroText));
+        Ref->setText(fromLatin1View(meter::kRefZeroText));
     }
     // A value within the bounds goes out as typed ("12.50" keeps its digits),
     // without the blanks around it.
@@ -250,7 +250,7 @@ void Main::SetRef_Click() {
 }
 
 void Main::Reset_Click() {
-    if (const int error = SendCommand(QStringLiteral("*RST")); error != vx::link::kNoError) {
+    if (const int error = SendCommand(QStringLiteral("*RST")); error != link::kNoError) {
         ReportConnectionError(error);
         return;
     }
@@ -268,7 +268,7 @@ void Main::Reset_Click() {
     WaitSeconds(kResetSeconds);
     EndBusy();
     StatusBox->setText(QStringLiteral("Ready"));
-    ReportConnectionError(vx::link::kNoError);
+    ReportConnectionError(link::kNoError);
 }
 
 }  // namespace vx::forms

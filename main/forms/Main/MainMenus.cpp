@@ -43,7 +43,7 @@ void Main::mnuTrend_Click() {
 // window starts.
 void Main::createTrend() {
     connect(this, &Main::readingShown, this,
-            [this](const QDateTime& when, const QString&, const vx::meter::Reading& reading) {
+            [this](const QDateTime& when, const QString&, const meter::Reading& reading) {
                 trendWindow()->addReading(when, reading);
             });
 }

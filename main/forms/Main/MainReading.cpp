@@ -38,7 +38,7 @@ namespace vx::forms {
 
 namespace {
 
-using vx::shell::fromLatin1View;
+using shell::fromLatin1View;
 
 // A reply longer than this without its terminator is not a reply: a meter
 // streaming without ever ending its line must not grow memory without end.
@@ -59,8 +59,8 @@ struct Collected {
 Collected collect(QString& buffer, const QString& incoming, const QString& terminator) {
     buffer += incoming;
     Collected result;
-    if (vx::link::framing::replyComplete(buffer, terminator)) {
-        result.reply = vx::link::framing::dropLast(buffer);
+    if (link::framing::replyComplete(buffer, terminator)) {
+        result.reply = link::framing::dropLast(buffer);
     } else if (buffer.size() > kReplyLimit) {
         result.dropped = buffer.size();
         buffer.clear();
@@ -88,7 +88,7 @@ void Main::SingleRead_Click() {
     single_read = 1;
     PrimaryDisplay->clear();
     SecondaryDisplay->clear();
-    if (SendCommand(QStringLiteral("FETC?")) != vx::link::kNoError) {
+    if (SendCommand(QStringLiteral("FETC?")) != link::kNoError) {
         // The query never left: no reply will come to claim the next text.
         single_read = 0;
         return;
@@ -108,7 +108,7 @@ void Main::Run_Click() {
     SetControlsEnabled({Run, SetRate, Rate, Trigger, SetTrig, SendTrig}, false);
     running_cnt = 1;
     while (true) {
-        if (SendCommand(QStringLiteral("FETC?")) != vx::link::kNoError) {
+        if (SendCommand(QStringLiteral("FETC?")) != link::kNoError) {
             EndRunForLostPort(
                 QStringLiteral("the query \"FETC?\" was not sent: %1").arg(MSComm1->lastError()));
             return;
@@ -157,7 +157,7 @@ void Main::EndRunForLostPort(const QString& why) {
 void Main::MSComm1_OnComm() {
     // Each active branch reads the port itself: the first takes everything.
     const auto take = [this](QString& buffer, std::string_view what) -> std::optional<QString> {
-        Collected c = collect(buffer, vx::link::framing::fromWire(MSComm1->readAll()), tchar);
+        Collected c = collect(buffer, link::framing::fromWire(MSComm1->readAll()), tchar);
         if (c.dropped > 0) {
             StatusBox->setText(
                 QStringLiteral("Dropped %1 characters of a %2 reply without the termination "
@@ -168,11 +168,10 @@ void Main::MSComm1_OnComm() {
         return c.reply;
     };
     const auto show = [this](const QString& reply) {
-        const vx::meter::Reading reading =
-            vx::meter::splitReply(reply, FuncTwoStat->isGreen(),
-                                  {.function = func,
-                                   .primaryUnit = PrimaryUnit->text(),
-                                   .secondaryUnit = SecondaryUnit->text()});
+        const meter::Reading reading = meter::splitReply(reply, FuncTwoStat->isGreen(),
+                                                         {.function = func,
+                                                          .primaryUnit = PrimaryUnit->text(),
+                                                          .secondaryUnit = SecondaryUnit->text()});
         PrimaryDisplay->setText(reading.primary);
         if (reading.secondary) {
             SecondaryDisplay->setText(*reading.secondary);
@@ -219,13 +218,13 @@ void Main::Send_Click() {
                            "sent to the instrument, which takes only Latin-1 characters.")
                 .arg(QString::fromUcs4(&*c, 1),
                      QString::number(static_cast<uint>(*c), 16).toUpper().rightJustified(4, u'0')),
-            QStringLiteral("Command Not Sent"), vx::shell::Dialogs::Icon::Exclamation);
+            QStringLiteral("Command Not Sent"), shell::Dialogs::Icon::Exclamation);
         return;
     }
     consoleHistory_.add(text);
     ReturnMsg->clear();
     SendScpi = 1;
-    if (SendCommand(text) != vx::link::kNoError) {
+    if (SendCommand(text) != link::kNoError) {
         // Nothing went out, so no reply is awaited.
         SendScpi = 0;
     }
@@ -237,7 +236,7 @@ void Main::connectConsole() {
             Send_Click();
         }
     });
-    vx::shell::walkHistoryWithKeys(SendMsg, consoleHistory_);
+    shell::walkHistoryWithKeys(SendMsg, consoleHistory_);
 }
 
 // Logging.
@@ -246,7 +245,7 @@ void Main::SaveData_Click() {
     if (running_cnt == 0) {
         dialogs().message(this,
                           QStringLiteral("Please click the RUN button first before logging data."),
-                          QStringLiteral("Run Error"), vx::shell::Dialogs::Icon::Information);
+                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
         return;
     }
     if (log_ && log_->isOpen()) {
@@ -254,17 +253,16 @@ void Main::SaveData_Click() {
                           QStringLiteral("Data is already being logged to %1.\nPress Stop Log "
                                          "before logging to another file.")
                               .arg(QDir::toNativeSeparators(log_->path())),
-                          QStringLiteral("Log and Save Data"),
-                          vx::shell::Dialogs::Icon::Information);
+                          QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Information);
         return;
     }
-    const vx::shell::SaveFileRequest request{.title = QStringLiteral("Save Data As"),
-                                             .filter = fromLatin1View(kLogFilter),
-                                             .initialDir = QStringLiteral("C:\\Program Files"),
-                                             .fileName = QString()};
+    const shell::SaveFileRequest request{.title = QStringLiteral("Save Data As"),
+                                         .filter = fromLatin1View(kLogFilter),
+                                         .initialDir = QStringLiteral("C:\\Program Files"),
+                                         .fileName = QString()};
     const std::optional<QString> chosen = dialogs().saveFileName(this, request);
     if (!chosen || chosen->isEmpty()) {
-        ReportConnectionError(vx::link::kNoError);
+        ReportConnectionError(link::kNoError);
         return;
     }
     if (running_cnt == 0) {
@@ -273,24 +271,24 @@ void Main::SaveData_Click() {
                           QStringLiteral("Readings stopped while the file was being chosen; "
                                          "logging was not started. Press Run, then Log and Save "
                                          "Data again."),
-                          QStringLiteral("Run Error"), vx::shell::Dialogs::Icon::Information);
+                          QStringLiteral("Run Error"), shell::Dialogs::Icon::Information);
         return;
     }
     if (!log_) {
-        log_ = std::make_unique<vx::log::DataLog>();
+        log_ = std::make_unique<log::DataLog>();
     }
     const QString path = *chosen;
-    const vx::log::DataLog::Start started = log_->start(
-        path, vx::log::logHeaderLine(func_selection, secondfunc_selection, FuncTwoStat->isGreen()));
-    if (started != vx::log::DataLog::Start::Started) {
-        const bool opened = started == vx::log::DataLog::Start::NotWritten;
+    const log::DataLog::Start started = log_->start(
+        path, log::logHeaderLine(func_selection, secondfunc_selection, FuncTwoStat->isGreen()));
+    if (started != log::DataLog::Start::Started) {
+        const bool opened = started == log::DataLog::Start::NotWritten;
         dialogs().message(
             this,
             QStringLiteral("The data file %1 could not be %2: %3.\nReadings are not "
                            "being logged.")
                 .arg(QDir::toNativeSeparators(path),
                      opened ? QStringLiteral("written") : QStringLiteral("opened"), log_->error()),
-            QStringLiteral("Log and Save Data"), vx::shell::Dialogs::Icon::Exclamation);
+            QStringLiteral("Log and Save Data"), shell::Dialogs::Icon::Exclamation);
         if (opened) {
             StatusBox->setText(
                 QStringLiteral("Logging not started: %1: %2").arg(path, log_->error()));
@@ -301,7 +299,7 @@ void Main::SaveData_Click() {
     FileToSave = path;
     FilePath->setText(FileToSave);
     datalog_start = 1;
-    ReportConnectionError(vx::link::kNoError);
+    ReportConnectionError(link::kNoError);
 }
 
 void Main::EndLog_Click() {
@@ -322,7 +320,7 @@ void Main::WriteLogLine(const QString& reply) {
     }
     StatusBox->setText(QStringLiteral("Data Logging in progress..."));
     // On screen the reply stays as received; the line takes no line breaks.
-    const QString line = vx::log::logReadingLine(reply, clock().now());
+    const QString line = log::logReadingLine(reply, clock().now());
     if (log_ && log_->writeLine(line)) {
         return;
     }
@@ -340,7 +338,7 @@ void Main::WriteLogLine(const QString& reply) {
         [this, why] {
             dialogs().message(this, why + QStringLiteral(".\nThe lines logged before are kept."),
                               QStringLiteral("Log and Save Data"),
-                              vx::shell::Dialogs::Icon::Exclamation);
+                              shell::Dialogs::Icon::Exclamation);
         },
         Qt::QueuedConnection);
 }

@@ -135,24 +135,24 @@ QString formatNumber(double value) {
 
 struct Trend::LoadJob {
     QString path;
-    vx::logread::LoadProgress progress;
-    vx::logread::LogLoad result;
+    logread::LoadProgress progress;
+    logread::LogLoad result;
 };
 
 struct Trend::ShownLog {
     QString path;
-    vx::logread::LogContents contents;
+    logread::LogContents contents;
     int session = 0;
 };
 
-Trend::Trend(vx::shell::Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+Trend::Trend(shell::Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
     setWindowFlag(Qt::Window);
     setObjectName(QStringLiteral("Trend"));
     setWindowTitle(QStringLiteral("Trend"));
     openDialog_ = [](QWidget* parent) -> std::optional<QString> {
         const QString path = QFileDialog::getOpenFileName(
-            parent, QStringLiteral("Open Log"), vx::shell::existingDirOrDocuments(QString()),
-            vx::shell::qtFileFilter(vx::shell::fromLatin1View(kLogFilter)));
+            parent, QStringLiteral("Open Log"), shell::existingDirOrDocuments(QString()),
+            shell::qtFileFilter(shell::fromLatin1View(kLogFilter)));
         if (path.isEmpty()) {
             return std::nullopt;
         }
@@ -227,7 +227,7 @@ void Trend::buildUi() {
         auto* list = new QComboBox(this);
         list->setObjectName(QLatin1String(name));
         for (const auto& item : items) {
-            list->addItem(vx::shell::fromLatin1View(item));
+            list->addItem(shell::fromLatin1View(item));
         }
         return list;
     };
@@ -264,7 +264,7 @@ void Trend::buildUi() {
     top->addWidget(SpanBox);
     top->addWidget(FollowBtn);
 
-    Readout = new QLabel(vx::shell::fromLatin1View(kReadoutHint), this);
+    Readout = new QLabel(shell::fromLatin1View(kReadoutHint), this);
     Readout->setObjectName(QStringLiteral("Readout"));
     Readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Readout->setMinimumWidth(200);
@@ -331,13 +331,13 @@ void Trend::buildUi() {
     digits.setStyleHint(QFont::TypeWriter);
     for (int row = 0; row < kStatCount; ++row) {
         const StatRow& stat = kStatRows[static_cast<std::size_t>(row)];
-        grid->addWidget(new QLabel(vx::shell::fromLatin1View(stat.title), StatsBox),
+        grid->addWidget(new QLabel(shell::fromLatin1View(stat.title), StatsBox),
                         kFirstRow + row + 1, 0);
         for (auto* values : {&primaryValues_, &secondaryValues_}) {
             auto* label = new QLabel(StatsBox);
             label->setObjectName((values == &primaryValues_ ? QStringLiteral("Primary")
                                                             : QStringLiteral("Secondary")) +
-                                 vx::shell::fromLatin1View(stat.name));
+                                 shell::fromLatin1View(stat.name));
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             label->setFont(digits);
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -422,7 +422,7 @@ void Trend::setOpenDialog(OpenDialog dialog) {
     openDialog_ = std::move(dialog);
 }
 
-void Trend::addReading(const QDateTime& when, const vx::meter::Reading& reading) {
+void Trend::addReading(const QDateTime& when, const meter::Reading& reading) {
     if (!started_ || reading.measure.function != primaryFunction_) {
         startNewSeries();
         primaryFunction_ = reading.measure.function;
@@ -432,8 +432,7 @@ void Trend::addReading(const QDateTime& when, const vx::meter::Reading& reading)
     secondaryUnit_ = reading.measure.secondaryUnit;
     secondaryOn_ = reading.secondary.has_value();
 
-    const vx::forms::trend::Point point =
-        vx::forms::trend::pointOf(when.toMSecsSinceEpoch(), reading);
+    const forms::trend::Point point = forms::trend::pointOf(when.toMSecsSinceEpoch(), reading);
     points_.append(point);
     primaryStats_.add(point.primary);
     if (secondaryOn_) {
@@ -465,8 +464,8 @@ bool Trend::refreshPending() const {
     return refreshTimer_->isActive();
 }
 
-const QList<QLineSeries*>& Trend::plotted(vx::forms::trend::Column column) const {
-    return column == vx::forms::trend::Column::Primary ? primaryLines_ : secondaryLines_;
+const QList<QLineSeries*>& Trend::plotted(forms::trend::Column column) const {
+    return column == forms::trend::Column::Primary ? primaryLines_ : secondaryLines_;
 }
 
 void Trend::refreshTimer_Timeout() {
@@ -502,7 +501,7 @@ void Trend::refreshNow() {
     FollowBtn->setEnabled(!following_);
 }
 
-const vx::logread::Session* Trend::shownSession() const {
+const logread::Session* Trend::shownSession() const {
     if (log_ == nullptr || log_->session < 0 ||
         std::size_t(log_->session) >= log_->contents.sessions.size()) {
         return nullptr;
@@ -510,14 +509,14 @@ const vx::logread::Session* Trend::shownSession() const {
     return &log_->contents.sessions[std::size_t(log_->session)];
 }
 
-vx::forms::trend::ColumnLabel Trend::label(vx::forms::trend::Column column) const {
-    const bool primary = column == vx::forms::trend::Column::Primary;
+forms::trend::ColumnLabel Trend::label(forms::trend::Column column) const {
+    const bool primary = column == forms::trend::Column::Primary;
     if (log_ == nullptr) {
         return {.name = primary ? QStringLiteral("Primary") : QStringLiteral("Secondary"),
                 .unit = primary ? primaryUnit_ : secondaryUnit_};
     }
     // "DC Voltage(V),Frequency(Hz)": one title per column.
-    const vx::logread::Session* session = shownSession();
+    const logread::Session* session = shownSession();
     const QString header =
         session != nullptr ? QString::fromLatin1(session->header.c_str()) : QString();
     const qsizetype comma = header.indexOf(QLatin1Char(','));
@@ -527,15 +526,15 @@ vx::forms::trend::ColumnLabel Trend::label(vx::forms::trend::Column column) cons
         return {.name = primary ? QStringLiteral("Primary") : QStringLiteral("Secondary"),
                 .unit = QString()};
     }
-    return vx::forms::trend::headerLabel(title);
+    return forms::trend::headerLabel(title);
 }
 
-bool Trend::columnShown(vx::forms::trend::Column column) const {
-    if (column == vx::forms::trend::Column::Primary) {
+bool Trend::columnShown(forms::trend::Column column) const {
+    if (column == forms::trend::Column::Primary) {
         return true;
     }
     if (log_ != nullptr) {
-        const vx::logread::Session* session = shownSession();
+        const logread::Session* session = shownSession();
         return session != nullptr && session->hasSecondary;
     }
     return secondaryOn_;
@@ -543,22 +542,21 @@ bool Trend::columnShown(vx::forms::trend::Column column) const {
 
 std::optional<Trend::TimeRange> Trend::dataRange() const {
     if (log_ != nullptr) {
-        const vx::logread::Session* session = shownSession();
+        const logread::Session* session = shownSession();
         if (session == nullptr || session->series.buckets().empty()) {
             return std::nullopt;
         }
         const auto& buckets = session->series.buckets();
         const qint64 width = session->series.width();
-        return TimeRange{
-            .from = buckets.front().index * width,
-            .to = buckets.back().index * width + width - vx::logread::kStampResolutionMs};
+        return TimeRange{.from = buckets.front().index * width,
+                         .to = buckets.back().index * width + width - logread::kStampResolutionMs};
     }
     if (points_.isEmpty()) {
         return std::nullopt;
     }
     const auto [first, last] =
         std::minmax_element(points_.points().begin(), points_.points().end(),
-                            [](const vx::forms::trend::Point& a, const vx::forms::trend::Point& b) {
+                            [](const forms::trend::Point& a, const forms::trend::Point& b) {
                                 return a.msecs < b.msecs;
                             });
     return TimeRange{.from = first->msecs, .to = last->msecs};
@@ -585,7 +583,7 @@ Trend::TimeRange Trend::visibleRange() const {
 }
 
 void Trend::drawPlot() {
-    const vx::logread::Session* session = shownSession();
+    const logread::Session* session = shownSession();
     if (log_ != nullptr) {
         const QString header = session != nullptr && !session->header.empty()
                                    ? QString::fromLatin1(session->header.c_str())
@@ -597,12 +595,12 @@ void Trend::drawPlot() {
     } else {
         chart_->setTitle(primaryFunction_);
     }
-    const auto axisTitle = [this](vx::forms::trend::Column column) {
-        const vx::forms::trend::ColumnLabel l = label(column);
-        return log_ != nullptr ? l.name : vx::forms::trend::columnTitle(l.name, l.unit);
+    const auto axisTitle = [this](forms::trend::Column column) {
+        const forms::trend::ColumnLabel l = label(column);
+        return log_ != nullptr ? l.name : forms::trend::columnTitle(l.name, l.unit);
     };
-    PrimaryAxis->setTitleText(axisTitle(vx::forms::trend::Column::Primary));
-    SecondaryAxis->setTitleText(axisTitle(vx::forms::trend::Column::Secondary));
+    PrimaryAxis->setTitleText(axisTitle(forms::trend::Column::Primary));
+    SecondaryAxis->setTitleText(axisTitle(forms::trend::Column::Secondary));
 
     const int width = static_cast<int>(chart_->plotArea().width());
     const int maxTicks = std::clamp(width / kTimeLabelWidth, kMinTimeTicks, kMaxTimeTicks);
@@ -610,7 +608,7 @@ void Trend::drawPlot() {
     int tickCount = maxTicks;
     if (following_) {
         // Round the ends out so that each grid line falls on a readable time.
-        const vx::forms::trend::TimeTicks ticks = vx::forms::trend::timeTicks(
+        const forms::trend::TimeTicks ticks = forms::trend::timeTicks(
             range.from, range.to, QDateTime::fromMSecsSinceEpoch(range.from).offsetFromUtc(),
             maxTicks);
         range = {.from = ticks.from, .to = ticks.to};
@@ -625,25 +623,25 @@ void Trend::drawPlot() {
                        QDateTime::fromMSecsSinceEpoch(range.to));
 
     const int buckets = std::clamp(width / 2, kMinBuckets, kMaxBuckets);
-    drawColumn(vx::forms::trend::Column::Primary, primaryLines_, PrimaryAxis, kPrimaryColour,
-               columnShown(vx::forms::trend::Column::Primary), buckets);
-    drawColumn(vx::forms::trend::Column::Secondary, secondaryLines_, SecondaryAxis,
-               kSecondaryColour, columnShown(vx::forms::trend::Column::Secondary), buckets);
+    drawColumn(forms::trend::Column::Primary, primaryLines_, PrimaryAxis, kPrimaryColour,
+               columnShown(forms::trend::Column::Primary), buckets);
+    drawColumn(forms::trend::Column::Secondary, secondaryLines_, SecondaryAxis, kSecondaryColour,
+               columnShown(forms::trend::Column::Secondary), buckets);
 }
 
-void Trend::drawColumn(vx::forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
+void Trend::drawColumn(forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
                        const QColor& colour, bool shown, int buckets) {
     const TimeRange range = visibleRange();
     QList<QList<QPointF>> runs;
     if (shown) {
-        const vx::logread::Session* session = shownSession();
-        const std::vector<vx::forms::trend::Extent> extents =
+        const logread::Session* session = shownSession();
+        const std::vector<forms::trend::Extent> extents =
             log_ != nullptr
                 ? (session != nullptr
-                       ? vx::forms::trend::extentsOf(session->series, column, range.from, range.to)
-                       : std::vector<vx::forms::trend::Extent>{})
-                : vx::forms::trend::extentsOf(points_, column, range.from, range.to);
-        runs = vx::forms::trend::reduce(extents, buckets);
+                       ? forms::trend::extentsOf(session->series, column, range.from, range.to)
+                       : std::vector<forms::trend::Extent>{})
+                : forms::trend::extentsOf(points_, column, range.from, range.to);
+        runs = forms::trend::reduce(extents, buckets);
     }
     axis->setVisible(shown);
 
@@ -731,10 +729,10 @@ QString Trend::statText(const TrendStats& stats, Stat stat, const QString& unit)
 }
 
 void Trend::showStatistics() {
-    const vx::logread::Session* session = shownSession();
+    const logread::Session* session = shownSession();
     const TimeRange range = visibleRange();
-    const auto figures = [&](vx::forms::trend::Column column) -> TrendStats {
-        const bool primary = column == vx::forms::trend::Column::Primary;
+    const auto figures = [&](forms::trend::Column column) -> TrendStats {
+        const bool primary = column == forms::trend::Column::Primary;
         if (!statsVisibleOnly_) {
             if (log_ != nullptr) {
                 return session == nullptr ? TrendStats{}
@@ -745,22 +743,22 @@ void Trend::showStatistics() {
         if (log_ != nullptr) {
             return session == nullptr
                        ? TrendStats{}
-                       : vx::forms::trend::statsOf(session->series, column, range.from, range.to);
+                       : forms::trend::statsOf(session->series, column, range.from, range.to);
         }
-        return vx::forms::trend::statsOf(points_, column, range.from, range.to);
+        return forms::trend::statsOf(points_, column, range.from, range.to);
     };
-    const TrendStats primary = figures(vx::forms::trend::Column::Primary);
-    const TrendStats secondary = figures(vx::forms::trend::Column::Secondary);
-    const vx::forms::trend::ColumnLabel primaryLabel = label(vx::forms::trend::Column::Primary);
-    const vx::forms::trend::ColumnLabel secondaryLabel = label(vx::forms::trend::Column::Secondary);
+    const TrendStats primary = figures(forms::trend::Column::Primary);
+    const TrendStats secondary = figures(forms::trend::Column::Secondary);
+    const forms::trend::ColumnLabel primaryLabel = label(forms::trend::Column::Primary);
+    const forms::trend::ColumnLabel secondaryLabel = label(forms::trend::Column::Secondary);
 
-    PrimaryTitle->setText(
-        log_ != nullptr ? primaryLabel.name
-                        : vx::forms::trend::columnTitle(primaryLabel.name, primaryLabel.unit));
+    PrimaryTitle->setText(log_ != nullptr
+                              ? primaryLabel.name
+                              : forms::trend::columnTitle(primaryLabel.name, primaryLabel.unit));
     SecondaryTitle->setText(
         log_ != nullptr ? secondaryLabel.name
-                        : vx::forms::trend::columnTitle(secondaryLabel.name, secondaryLabel.unit));
-    const bool secondaryShown = columnShown(vx::forms::trend::Column::Secondary) ||
+                        : forms::trend::columnTitle(secondaryLabel.name, secondaryLabel.unit));
+    const bool secondaryShown = columnShown(forms::trend::Column::Secondary) ||
                                 (log_ == nullptr && secondary.count() + secondary.gaps() > 0);
     SecondaryTitle->setVisible(secondaryShown);
     for (int row = 0; row < kStatCount; ++row) {
@@ -774,9 +772,9 @@ void Trend::showStatistics() {
     QString scope;
     if (statsVisibleOnly_) {
         scope = QStringLiteral("The readings from %1 to %2.")
-                    .arg(vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.from)),
-                         vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.to)));
-        if (session != nullptr && session->series.width() > vx::logread::kStampResolutionMs) {
+                    .arg(log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.from)),
+                         log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(range.to)));
+        if (session != nullptr && session->series.width() > logread::kStampResolutionMs) {
             scope += QStringLiteral(
                          " The file is kept in slices of %1 s; slices at the edges "
                          "count whole.")
@@ -790,8 +788,8 @@ void Trend::showStatistics() {
         scope = QStringLiteral("All readings since Clear or since the function changed.");
     }
     StatsScope->setText(scope);
-    StatsNote->setText(vx::shell::fromLatin1View(kGapNote) +
-                       (log_ == nullptr ? vx::shell::fromLatin1View(kLiveNote) : QString()));
+    StatsNote->setText(shell::fromLatin1View(kGapNote) +
+                       (log_ == nullptr ? shell::fromLatin1View(kLiveNote) : QString()));
 }
 
 void Trend::stopFollowing() {
@@ -968,15 +966,14 @@ void Trend::showReadout(const QPoint& viewportPos) {
         hideReadout();
         return;
     }
-    const vx::logread::Session* session = shownSession();
-    const vx::forms::trend::Nearest nearest =
-        log_ != nullptr ? (session != nullptr ? vx::forms::trend::nearestTo(session->series, *at)
-                                              : vx::forms::trend::Nearest{})
-                        : vx::forms::trend::nearestTo(points_, *at);
-    Readout->setText(
-        vx::forms::trend::readoutText(nearest, label(vx::forms::trend::Column::Primary),
-                                      label(vx::forms::trend::Column::Secondary),
-                                      columnShown(vx::forms::trend::Column::Secondary)));
+    const logread::Session* session = shownSession();
+    const forms::trend::Nearest nearest =
+        log_ != nullptr ? (session != nullptr ? forms::trend::nearestTo(session->series, *at)
+                                              : forms::trend::Nearest{})
+                        : forms::trend::nearestTo(points_, *at);
+    Readout->setText(forms::trend::readoutText(nearest, label(forms::trend::Column::Primary),
+                                               label(forms::trend::Column::Secondary),
+                                               columnShown(forms::trend::Column::Secondary)));
     if (nearest.primary.count() == 0) {
         cursorMark_->setVisible(false);
         return;
@@ -988,7 +985,7 @@ void Trend::showReadout(const QPoint& viewportPos) {
 }
 
 void Trend::hideReadout() {
-    Readout->setText(vx::shell::fromLatin1View(kReadoutHint));
+    Readout->setText(shell::fromLatin1View(kReadoutHint));
     cursorMark_->setVisible(false);
 }
 
@@ -1025,7 +1022,7 @@ void Trend::openLog(const QString& path) {
     // The thread reads the file and fills the job; the window looks at the
     // job's progress on a timer and takes the result when the thread ends.
     loader_ = QThread::create(
-        [job = job_] { job->result = vx::logread::readLogFile(job->path, &job->progress); });
+        [job = job_] { job->result = logread::readLogFile(job->path, &job->progress); });
     connect(loader_, &QThread::finished, this, &Trend::loader_Finished);
     LogNote->setText(QStringLiteral("Reading %1...").arg(QFileInfo(path).fileName()));
     LogNote->show();
@@ -1064,21 +1061,21 @@ void Trend::loader_Finished() {
     const std::shared_ptr<LoadJob> job = std::move(job_);
     showLoadControls(false);
     const QString name = QFileInfo(job->path).fileName();
-    vx::logread::LogLoad& load = job->result;
+    logread::LogLoad& load = job->result;
     switch (load.outcome) {
-        case vx::logread::LoadOutcome::Canceled:
+        case logread::LoadOutcome::Canceled:
             LogNote->setText(QStringLiteral("Reading %1 was canceled.").arg(name));
             break;
-        case vx::logread::LoadOutcome::Read:
+        case logread::LoadOutcome::Read:
             log_ = std::make_unique<ShownLog>(
                 ShownLog{.path = job->path, .contents = std::move(load.contents), .session = 0});
-            LogNote->setText(vx::logread::skippedText(log_->contents));
+            LogNote->setText(logread::skippedText(log_->contents));
             showSessions();
             break;
         default:
             LogNote->clear();
-            dialogs_.message(this, vx::logread::problemText(load, job->path),
-                             QStringLiteral("Open Log"), vx::shell::Dialogs::Icon::Exclamation);
+            dialogs_.message(this, logread::problemText(load, job->path),
+                             QStringLiteral("Open Log"), shell::Dialogs::Icon::Exclamation);
             break;
     }
     LogNote->setVisible(!LogNote->text().isEmpty());
@@ -1088,14 +1085,14 @@ void Trend::loader_Finished() {
 void Trend::showSessions() {
     SessionBox->clear();
     int number = 0;
-    for (const vx::logread::Session& session : log_->contents.sessions) {
+    for (const logread::Session& session : log_->contents.sessions) {
         const QString header = session.header.empty() ? QStringLiteral("No header")
                                                       : QString::fromLatin1(session.header.c_str());
         const QString start =
             session.readings == 0
                 ? QStringLiteral("no readings")
                 : QStringLiteral("from %1, %2 readings")
-                      .arg(vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(session.firstAt)))
+                      .arg(log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(session.firstAt)))
                       .arg(session.readings);
         SessionBox->addItem(QStringLiteral("%1: %2, %3").arg(++number).arg(header, start));
     }
@@ -1149,17 +1146,17 @@ bool Trend::writeFile(const QString& path, const QByteArray& bytes, QString& err
 void Trend::reportSaveError(const QString& what, const QString& path, const QString& error) {
     dialogs_.message(this,
                      QStringLiteral("The %1 could not be saved to %2: %3").arg(what, path, error),
-                     QStringLiteral("Save Error"), vx::shell::Dialogs::Icon::Critical);
+                     QStringLiteral("Save Error"), shell::Dialogs::Icon::Critical);
 }
 
 void Trend::SavePlotBtn_Click() {
     const std::optional<QString> path = dialogs_.saveFileName(
         this,
-        vx::shell::SaveFileRequest{.title = QStringLiteral("Save Plot As"),
-                                   .filter = QStringLiteral("PNG(*.png)|*.png|All Files(*.*)|*.*"),
-                                   .initialDir = QString(),
-                                   .fileName = QStringLiteral("trend.png"),
-                                   .confirmOverwrite = true});
+        shell::SaveFileRequest{.title = QStringLiteral("Save Plot As"),
+                               .filter = QStringLiteral("PNG(*.png)|*.png|All Files(*.*)|*.*"),
+                               .initialDir = QString(),
+                               .fileName = QStringLiteral("trend.png"),
+                               .confirmOverwrite = true});
     if (!path) {
         return;
     }
@@ -1183,7 +1180,7 @@ void Trend::SavePlotBtn_Click() {
 void Trend::SaveCsvBtn_Click() {
     const std::optional<QString> path = dialogs_.saveFileName(
         this,
-        vx::shell::SaveFileRequest{
+        shell::SaveFileRequest{
             .title = QStringLiteral("Save Points As"),
             .filter = QStringLiteral("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"),
             .initialDir = QString(),
@@ -1193,8 +1190,7 @@ void Trend::SaveCsvBtn_Click() {
         return;
     }
     QString error;
-    if (!writeFile(*path, vx::forms::trend::csvText(points_, primaryUnit_, secondaryUnit_),
-                   error)) {
+    if (!writeFile(*path, forms::trend::csvText(points_, primaryUnit_, secondaryUnit_), error)) {
         reportSaveError(QStringLiteral("points"), *path, error);
     }
 }

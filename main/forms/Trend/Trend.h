@@ -62,12 +62,12 @@ class Trend : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Trend(vx::shell::Dialogs& dialogs, QWidget* parent = nullptr);
+    explicit Trend(shell::Dialogs& dialogs, QWidget* parent = nullptr);
     ~Trend() override;
 
     // One reading as the main window showed it. A new primary function
     // starts a new series: the kept points and the statistics are cleared.
-    void addReading(const QDateTime& when, const vx::meter::Reading& reading);
+    void addReading(const QDateTime& when, const meter::Reading& reading);
 
     // Draws the plot and the statistics now instead of at the next tick.
     void refreshNow();
@@ -91,12 +91,12 @@ public:
     bool loading() const { return loader_ != nullptr; }
     bool showingLog() const { return log_ != nullptr; }
 
-    const vx::forms::trend::PointBuffer& points() const { return points_; }
+    const forms::trend::PointBuffer& points() const { return points_; }
     const TrendStats& primaryStats() const { return primaryStats_; }
     const TrendStats& secondaryStats() const { return secondaryStats_; }
     QChart* chart() const { return chart_; }
     // The line pieces of one column as last drawn, in time order.
-    const QList<QLineSeries*>& plotted(vx::forms::trend::Column column) const;
+    const QList<QLineSeries*>& plotted(forms::trend::Column column) const;
     bool refreshPending() const;
 
 public slots:
@@ -130,7 +130,7 @@ private:
     void refreshTimer_Timeout();
     void startNewSeries();
     void drawPlot();
-    void drawColumn(vx::forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
+    void drawColumn(forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
                     const QColor& colour, bool shown, int buckets);
     void showStatistics();
     void showReadout(const QPoint& viewportPos);
@@ -138,9 +138,9 @@ private:
     // The range to draw: the followed span, or the one zoomed and panned to.
     TimeRange wantedRange() const;
     std::optional<TimeRange> dataRange() const;
-    const vx::logread::Session* shownSession() const;
-    vx::forms::trend::ColumnLabel label(vx::forms::trend::Column column) const;
-    bool columnShown(vx::forms::trend::Column column) const;
+    const logread::Session* shownSession() const;
+    forms::trend::ColumnLabel label(forms::trend::Column column) const;
+    bool columnShown(forms::trend::Column column) const;
     // Leaves Follow with the range now drawn.
     void stopFollowing();
     void setView(qint64 from, qint64 to);
@@ -158,9 +158,9 @@ private:
     bool writeFile(const QString& path, const QByteArray& bytes, QString& error) const;
     void reportSaveError(const QString& what, const QString& path, const QString& error);
 
-    vx::shell::Dialogs& dialogs_;
+    shell::Dialogs& dialogs_;
 
-    vx::forms::trend::PointBuffer points_;
+    forms::trend::PointBuffer points_;
     TrendStats primaryStats_;
     TrendStats secondaryStats_;
     QString primaryFunction_;

@@ -40,21 +40,21 @@ double parseValue(QStringView text) {
     if (bytes.size() != text.size()) {
         return kNaN;
     }
-    return vx::logread::readValue(std::string_view(bytes.constData(), std::size_t(bytes.size())))
+    return logread::readValue(std::string_view(bytes.constData(), std::size_t(bytes.size())))
         .number;
 }
 
-Point pointOf(qint64 msecs, const vx::meter::Reading& reading) {
+Point pointOf(qint64 msecs, const meter::Reading& reading) {
     Point point{.msecs = msecs,
                 .primary = kNaN,
                 .secondary = kNaN,
                 .secondaryOn = reading.secondary.has_value()};
     const auto take = [](QStringView text, double& value, Gap& gap) {
         const QByteArray bytes = text.toLatin1();
-        const vx::logread::Value read = bytes.size() == text.size()
-                                            ? vx::logread::readValue(std::string_view(
-                                                  bytes.constData(), std::size_t(bytes.size())))
-                                            : vx::logread::Value{};
+        const logread::Value read =
+            bytes.size() == text.size()
+                ? logread::readValue(std::string_view(bytes.constData(), std::size_t(bytes.size())))
+                : logread::Value{};
         value = read.number;
         gap = read.gap;
     };
@@ -121,8 +121,8 @@ Extent extentOf(const Point& point, Column column) {
 
 // A slice of a log file as one extent: its lowest and highest reading, or a
 // gap when it holds no value of the column.
-Extent extentOf(const vx::logread::Bucket& bucket, qint64 width, Column column) {
-    const vx::logread::Stats& stats = column == Column::Primary ? bucket.primary : bucket.secondary;
+Extent extentOf(const logread::Bucket& bucket, qint64 width, Column column) {
+    const logread::Stats& stats = column == Column::Primary ? bucket.primary : bucket.secondary;
     if (stats.count() == 0) {
         const qint64 start = bucket.index * width;
         return {.lowAt = start, .highAt = start, .low = kNaN, .high = kNaN};
@@ -135,12 +135,12 @@ qint64 timeOf(const Extent& extent) {
     return std::min(extent.lowAt, extent.highAt);
 }
 
-bool sliceMeets(const vx::logread::Bucket& bucket, qint64 width, qint64 from, qint64 to) {
+bool sliceMeets(const logread::Bucket& bucket, qint64 width, qint64 from, qint64 to) {
     const qint64 start = bucket.index * width;
     return start <= to && start + width > from;
 }
 
-vx::logread::Value valueAndGap(double value, Gap gap) {
+logread::Value valueAndGap(double value, Gap gap) {
     if (isValue(value)) {
         return {.number = value, .gap = Gap::None};
     }
@@ -178,7 +178,7 @@ std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 f
     return extents;
 }
 
-std::vector<Extent> extentsOf(const vx::logread::Series& series, Column column, qint64 from,
+std::vector<Extent> extentsOf(const logread::Series& series, Column column, qint64 from,
                               qint64 to) {
     const auto& buckets = series.buckets();
     const qint64 width = series.width();
@@ -276,8 +276,8 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
     return reduce(extents, buckets);
 }
 
-vx::logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to) {
-    vx::logread::Stats stats;
+logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to) {
+    logread::Stats stats;
     const PointBuffer::Slice slice = buffer.around(from, to);
     for (auto it = slice.begin; it != slice.end; ++it) {
         const Point& point = *it;
@@ -293,10 +293,9 @@ vx::logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from
     return stats;
 }
 
-vx::logread::Stats statsOf(const vx::logread::Series& series, Column column, qint64 from,
-                           qint64 to) {
-    vx::logread::Stats stats;
-    for (const vx::logread::Bucket& bucket : series.buckets()) {
+logread::Stats statsOf(const logread::Series& series, Column column, qint64 from, qint64 to) {
+    logread::Stats stats;
+    for (const logread::Bucket& bucket : series.buckets()) {
         if (sliceMeets(bucket, series.width(), from, to)) {
             stats.merge(column == Column::Primary ? bucket.primary : bucket.secondary);
         }
@@ -326,15 +325,15 @@ Nearest nearestTo(const PointBuffer& buffer, qint64 at) {
     return nearest;
 }
 
-Nearest nearestTo(const vx::logread::Series& series, qint64 at) {
+Nearest nearestTo(const logread::Series& series, qint64 at) {
     const auto& buckets = series.buckets();
     const qint64 width = series.width();
-    const auto distance = [&](const vx::logread::Bucket& b) {
+    const auto distance = [&](const logread::Bucket& b) {
         const qint64 start = b.index * width;
         return at < start ? start - at : std::max<qint64>(0, at - (start + width - 1));
     };
-    const vx::logread::Bucket* best = nullptr;
-    for (const vx::logread::Bucket& bucket : buckets) {
+    const logread::Bucket* best = nullptr;
+    for (const logread::Bucket& bucket : buckets) {
         if (best == nullptr || distance(bucket) < distance(*best)) {
             best = &bucket;
         }
@@ -347,7 +346,7 @@ Nearest nearestTo(const vx::logread::Series& series, qint64 at) {
     nearest.primary = best->primary;
     nearest.secondary = best->secondary;
     nearest.from = best->index * width;
-    nearest.to = nearest.from + width - vx::logread::kStampResolutionMs;
+    nearest.to = nearest.from + width - logread::kStampResolutionMs;
     if (nearest.primary.count() == 1 && nearest.primary.gaps() == 0) {
         nearest.from = nearest.to = nearest.primary.minAt();  // one reading: its own time
     }
@@ -404,7 +403,7 @@ QByteArray csvText(const PointBuffer& buffer, const QString& primaryUnit,
     QByteArray text = header.toLatin1() + "\r\n";
     text.reserve(text.size() + buffer.size() * 48);
     for (const Point& point : buffer.points()) {
-        QString line = vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(point.msecs)) +
+        QString line = log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(point.msecs)) +
                        QLatin1Char(',') + formatValue(point.primary);
         if (withSecondary) {
             line += QLatin1Char(',') + formatValue(valueOf(point, Column::Secondary));
@@ -437,7 +436,7 @@ QString clockOf(qint64 msecs) {
     return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("HH:mm:ss"));
 }
 
-QString gapText(const vx::logread::Stats& stats) {
+QString gapText(const logread::Stats& stats) {
     if (stats.overloads() == stats.gaps()) {
         return stats.gaps() == 1 ? QStringLiteral("overload")
                                  : QStringLiteral("%1 overloads").arg(stats.gaps());
@@ -451,7 +450,7 @@ QString gapText(const vx::logread::Stats& stats) {
         .arg(stats.gaps() - stats.overloads());
 }
 
-QString columnReadout(const vx::logread::Stats& stats, const ColumnLabel& label) {
+QString columnReadout(const logread::Stats& stats, const ColumnLabel& label) {
     if (stats.count() == 0 && stats.gaps() == 0) {
         return label.name + QStringLiteral(": no reading");
     }
@@ -479,12 +478,12 @@ QString readoutText(const Nearest& nearest, const ColumnLabel& primary,
     if (!nearest.found) {
         return QStringLiteral("No readings");
     }
-    const QString from = vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.from));
+    const QString from = log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.from));
     const qint64 readings = nearest.primary.count() + nearest.primary.gaps();
     QString text = from;
     if (nearest.to != nearest.from || readings > 1) {
         // "03:12:06 to 03:12:07 12/07/2026": the date once when it is the same.
-        const QString to = vx::log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.to));
+        const QString to = log::logTimeStamp(QDateTime::fromMSecsSinceEpoch(nearest.to));
         text = (from.mid(9) == to.mid(9) ? from.left(8) : from) +
                QStringLiteral(" to %1, %2 readings").arg(to).arg(readings);
     }

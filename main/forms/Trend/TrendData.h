@@ -24,9 +24,9 @@
 // the statistics or stretch the scale.
 namespace vx::forms::trend {
 
-using vx::logread::Gap;
-using vx::logread::isValue;
-using vx::logread::kOverload;
+using logread::Gap;
+using logread::isValue;
+using logread::kOverload;
 
 // One reading a second for 24 hours.
 inline constexpr qsizetype kMaxPoints = 86'400;
@@ -46,7 +46,7 @@ struct Point {
 
 // The values of `reading` as numbers. A reading with the secondary display on
 // but no secondary text (a reply without a comma) gives a secondary gap.
-Point pointOf(qint64 msecs, const vx::meter::Reading& reading);
+Point pointOf(qint64 msecs, const meter::Reading& reading);
 
 // The last kMaxPoints readings; appending to a full buffer drops the oldest.
 class PointBuffer {
@@ -100,8 +100,7 @@ struct Extent {
 // nearest one on each side outside it, so that the line runs to the edges.
 // For the secondary column, readings without a secondary value are gaps.
 std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
-std::vector<Extent> extentsOf(const vx::logread::Series& series, Column column, qint64 from,
-                              qint64 to);
+std::vector<Extent> extentsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
 
 // Extents reduced for drawing, as runs of connected points (x: ms since the
 // epoch, y: value). Up to 2 * buckets extents are drawn as they are and every
@@ -116,9 +115,8 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
 
 // The figures of one column over the readings taken in [from, to]. For a log
 // file, every time slice that meets the span counts whole.
-vx::logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
-vx::logread::Stats statsOf(const vx::logread::Series& series, Column column, qint64 from,
-                           qint64 to);
+logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
+logread::Stats statsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
 
 // The reading nearest to a time, or the time slice of a log file nearest to
 // it with the figures of the readings in it.
@@ -126,11 +124,11 @@ struct Nearest {
     bool found = false;
     qint64 from = 0;  // time of the reading, or first and last second of the slice
     qint64 to = 0;
-    vx::logread::Stats primary;
-    vx::logread::Stats secondary;
+    logread::Stats primary;
+    logread::Stats secondary;
 };
 Nearest nearestTo(const PointBuffer& buffer, qint64 at);
-Nearest nearestTo(const vx::logread::Series& series, qint64 at);
+Nearest nearestTo(const logread::Series& series, qint64 at);
 
 // How one column is named on screen: "Primary" and "VDC", or a log header's
 // "DC Voltage(V)" and "V".
