@@ -27,9 +27,11 @@ const QStringList kAlwaysEnabled{"Trigger",     "SetTrig",    "Display",  "SetDi
                                  "Run",         "SingleRead", "SaveData", "EndLog",  "RefStateOn",
                                  "RefStateOff", "Rate",       "SetRate"};
 
-// 'E' enabled, 'D' disabled, 'U' as it was before.
-bool expectedState(char code, bool before) {
-    return code == 'U' ? before : code == 'E';
+// What a control's enabled state is after a primary Set.
+enum After { kDisabled, kEnabled, kAsBefore };
+
+bool expectedState(int after, bool before) {
+    return after == kAsBefore ? before : after == kEnabled;
 }
 
 // Sets each primary function in turn; with `override`, then puts `func`
@@ -105,11 +107,28 @@ void TestConfigCommands::primaryFunction_data() {
     QTest::addColumn<QString>("header");
     QTest::addColumn<QStringList>("ranges");
     QTest::addColumn<QStringList>("seconds");
-    QTest::addColumn<char>("onOff");
-    QTest::addColumn<char>("rangeType");
-    QTest::addColumn<char>("range");
+    // Each an After: the ON/OFF buttons, RangeType and its Set, Range and its Set.
+    QTest::addColumn<int>("onOff");
+    QTest::addColumn<int>("rangeType");
+    QTest::addColumn<int>("range");
     QTest::addColumn<int>("rangeTypeChoice");
 
+    // What a primary Set leaves usable: the ON/OFF buttons, RangeType and
+    // its Set, Range and its Set; and the RangeType entry then chosen.
+    struct Enables {
+        After onOff;
+        After rangeType;
+        After range;
+        int rangeTypeChoice;
+    };
+    // No range and no secondary function.
+    const Enables noRanges{kDisabled, kDisabled, kDisabled, 1};
+    // A threshold range only, and a secondary function.
+    const Enables threshold{kEnabled, kDisabled, kEnabled, 0};
+    // Manual or automatic range, no secondary function.
+    const Enables resistance{kDisabled, kEnabled, kAsBefore, 1};
+    // Manual or automatic range, and a secondary function.
+    const Enables measured{kEnabled, kEnabled, kAsBefore, 1};
     struct Row {
         const char* name;
         int index;
@@ -119,115 +138,97 @@ void TestConfigCommands::primaryFunction_data() {
         const char* header;
         QStringList ranges;
         QStringList seconds;
-        char onOff, rangeType, range;
-        int rangeTypeChoice;
+        Enables after;
     };
     const Row rows[] = {
-        {"CONTINUITY",
-         kContinuity,
-         ":FUNC CONT\n",
-         "CONT",
-         "Ohm",
-         "Continuity(Ohm)",
-         kAmpRanges,
-         {},
-         'D',
-         'D',
-         'D',
-         1},
-        {"DIODE",
-         kDiode,
-         ":FUNC DIOD\n",
-         "DIOD",
-         "DCV",
-         "Diode(DCV)",
-         kAmpRanges,
-         {},
-         'D',
-         'D',
-         'D',
-         1},
-        {"FREQUENCY",
-         kFrequency,
-         ":FUNC FREQ\n",
-         "FREQ",
-         "Hz",
-         "Frequency(Hz)",
-         kAcVoltRanges,
-         {"AC VOLTAGE", "AC CURRENT"},
-         'E',
-         'D',
-         'E',
-         0},
-        {"PERIOD",
-         kPeriod,
-         ":FUNC PER\n",
-         "PER",
-         "S",
-         "Period(Sec)",
-         kAcVoltRanges,
-         {"AC VOLTAGE", "AC CURRENT"},
-         'E',
-         'D',
-         'E',
-         0},
-        {"2W RESISTANCE", kResistance, ":FUNC RES\n", "RES", "Ohm", "2W Resistance(Ohm)",
-         kOhmRanges, kAcCurrentSecond, 'D', 'E', 'U', 1},
-        {"AC CURRENT",
-         kAcCurrent,
-         ":FUNC CURR:AC\n",
-         "CURR:AC",
-         "AAC",
-         "AC Current(A)",
-         kAmpRanges,
-         {"DC CURRENT", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
-        {"DC CURRENT",
-         kDcCurrent,
-         ":FUNC CURR:DC\n",
-         "CURR:DC",
-         "ADC",
-         "DC Current(A)",
-         kAmpRanges,
-         {"AC CURRENT", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
-        {"AC VOLTAGE",
-         kAcVoltage,
-         ":FUNC VOLT:AC\n",
-         "VOLT:AC",
-         "VAC",
-         "AC Voltage(V)",
-         kAcVoltRanges,
-         {"DC VOLTAGE", "dBm", "dB", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
-        {"DC VOLTAGE",
-         kDcVoltage,
-         ":FUNC VOLT:DC\n",
-         "VOLT:DC",
-         "VDC",
-         "DC Voltage(V)",
-         kDcVoltRanges,
-         {"AC VOLTAGE", "dBm", "dB", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
+        {.name = "CONTINUITY",
+         .index = kContinuity,
+         .wire = ":FUNC CONT\n",
+         .func = "CONT",
+         .unit = "Ohm",
+         .header = "Continuity(Ohm)",
+         .ranges = kAmpRanges,
+         .seconds = {},
+         .after = noRanges},
+        {.name = "DIODE",
+         .index = kDiode,
+         .wire = ":FUNC DIOD\n",
+         .func = "DIOD",
+         .unit = "DCV",
+         .header = "Diode(DCV)",
+         .ranges = kAmpRanges,
+         .seconds = {},
+         .after = noRanges},
+        {.name = "FREQUENCY",
+         .index = kFrequency,
+         .wire = ":FUNC FREQ\n",
+         .func = "FREQ",
+         .unit = "Hz",
+         .header = "Frequency(Hz)",
+         .ranges = kAcVoltRanges,
+         .seconds = {"AC VOLTAGE", "AC CURRENT"},
+         .after = threshold},
+        {.name = "PERIOD",
+         .index = kPeriod,
+         .wire = ":FUNC PER\n",
+         .func = "PER",
+         .unit = "S",
+         .header = "Period(Sec)",
+         .ranges = kAcVoltRanges,
+         .seconds = {"AC VOLTAGE", "AC CURRENT"},
+         .after = threshold},
+        {.name = "2W RESISTANCE",
+         .index = kResistance,
+         .wire = ":FUNC RES\n",
+         .func = "RES",
+         .unit = "Ohm",
+         .header = "2W Resistance(Ohm)",
+         .ranges = kOhmRanges,
+         .seconds = kAcCurrentSecond,
+         .after = resistance},
+        {.name = "AC CURRENT",
+         .index = kAcCurrent,
+         .wire = ":FUNC CURR:AC\n",
+         .func = "CURR:AC",
+         .unit = "AAC",
+         .header = "AC Current(A)",
+         .ranges = kAmpRanges,
+         .seconds = {"DC CURRENT", "FREQUENCY"},
+         .after = measured},
+        {.name = "DC CURRENT",
+         .index = kDcCurrent,
+         .wire = ":FUNC CURR:DC\n",
+         .func = "CURR:DC",
+         .unit = "ADC",
+         .header = "DC Current(A)",
+         .ranges = kAmpRanges,
+         .seconds = {"AC CURRENT", "FREQUENCY"},
+         .after = measured},
+        {.name = "AC VOLTAGE",
+         .index = kAcVoltage,
+         .wire = ":FUNC VOLT:AC\n",
+         .func = "VOLT:AC",
+         .unit = "VAC",
+         .header = "AC Voltage(V)",
+         .ranges = kAcVoltRanges,
+         .seconds = {"DC VOLTAGE", "dBm", "dB", "FREQUENCY"},
+         .after = measured},
+        {.name = "DC VOLTAGE",
+         .index = kDcVoltage,
+         .wire = ":FUNC VOLT:DC\n",
+         .func = "VOLT:DC",
+         .unit = "VDC",
+         .header = "DC Voltage(V)",
+         .ranges = kDcVoltRanges,
+         .seconds = {"AC VOLTAGE", "dBm", "dB", "FREQUENCY"},
+         .after = measured},
     };
     for (const Row& r : rows) {
         for (bool before : {false, true}) {
             QTest::addRow("%s, controls %s before", r.name, before ? "enabled" : "disabled")
                 << r.index << before << QByteArray(r.wire) << QString(r.func) << QString(r.unit)
-                << QString(r.header) << r.ranges << r.seconds << r.onOff << r.rangeType << r.range
-                << r.rangeTypeChoice;
+                << QString(r.header) << r.ranges << r.seconds << int(r.after.onOff)
+                << int(r.after.rangeType) << int(r.after.range) << r.after.rangeTypeChoice;
         }
     }
 }
@@ -241,9 +242,9 @@ void TestConfigCommands::primaryFunction() {
     QFETCH(QString, header);
     QFETCH(QStringList, ranges);
     QFETCH(QStringList, seconds);
-    QFETCH(char, onOff);
-    QFETCH(char, rangeType);
-    QFETCH(char, range);
+    QFETCH(int, onOff);
+    QFETCH(int, rangeType);
+    QFETCH(int, range);
     QFETCH(int, rangeTypeChoice);
 
     MainHarness h;
