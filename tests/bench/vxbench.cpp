@@ -101,7 +101,7 @@ int benchReceive() {
     MainState(w).invoke("SaveData_Click");
     if (MainState(w).datalog_start != 1) {
         std::fprintf(stderr, "receive: logging did not start: %s\n",
-                     qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+                     qPrintable(lineEdit(w, "StatusBox")->text()));
         return 1;
     }
     const QByteArray reply("+1.23456E+00\n");
@@ -254,10 +254,10 @@ int benchComList() {
     std::vector<double> ms;
     for (int i = 0; i < 7; ++i) {
         const auto t0 = SteadyClock::now();
-        child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
+        combo(w, "ComPort")->showPopup();
         QCoreApplication::processEvents();
         ms.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - t0).count());
-        child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
+        combo(w, "ComPort")->hidePopup();
         QCoreApplication::processEvents();
     }
     std::sort(ms.begin(), ms.end());
@@ -283,17 +283,15 @@ int benchRun(int secs) {
     FixedDialogs dialogs(dir.filePath(QStringLiteral("run.csv")));
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
-    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    combo(w, "ComPort")->setCurrentIndex(0);
+    combo(w, "TermChar")->setCurrentIndex(1);
     MainState(w).invoke("ConnectBtn_Click");
     if (!child<vx::link::SerialLink>(w, "MSComm1")->isOpen()) {
         std::fprintf(stderr, "run: not connected: %s\n",
-                     qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+                     qPrintable(lineEdit(w, "StatusBox")->text()));
         return 1;
     }
-    child<vx::shell::PromptComboBox>(w, "FuncBox")
-        ->setCurrentIndex(
-            int(child<vx::shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+    combo(w, "FuncBox")->setCurrentIndex(int(combo(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
     MainState(w).invoke("SetFunc_Click");
     double cpuStart = 0;
     QTimer::singleShot(0, &w, [&] {
@@ -351,14 +349,13 @@ ConnectAttempt connectOnce(const QString& device) {
     FixedDialogs dialogs({});
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
-    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    combo(w, "ComPort")->setCurrentIndex(0);
+    combo(w, "TermChar")->setCurrentIndex(1);
     const double cpuStart = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     MainState(w).invoke("ConnectBtn_Click");
-    return {timer.elapsed(), (cpuSeconds() - cpuStart) * 1000.0,
-            child<QLineEdit>(w, "StatusBox")->text()};
+    return {timer.elapsed(), (cpuSeconds() - cpuStart) * 1000.0, lineEdit(w, "StatusBox")->text()};
 }
 
 int benchConnect() {

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <optional>
+
 #include "forms/Main/Main.h"
 #include "shell/PromptComboBox.h"
 #include "support/ControlNames.h"
@@ -32,9 +34,19 @@ enum FuncIndex {
 // Chooses FuncBox entry `index` and presses its Set button; returns what
 // went out on the wire.
 inline QByteArray setFunction(MainHarness& h, int index) {
-    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(index);
-    child<QPushButton>(h.w(), "SetFunc")->click();
+    combo(h.w(), "FuncBox")->setCurrentIndex(index);
+    button(h.w(), "SetFunc")->click();
     return h.takeWire();
+}
+
+// Connects and sets FuncBox entry `index`; false when the port would not
+// open.
+inline bool connectWithFunction(MainHarness& h, int index) {
+    if (!h.connect()) {
+        return false;
+    }
+    setFunction(h, index);
+    return true;
 }
 
 // Text typed into a list's field: no entry is chosen.
@@ -74,4 +86,44 @@ inline void setAll(vx::forms::Main& w, const QStringList& names, bool enabled) {
     for (const QString& n : names) {
         w.findChild<QWidget*>(n)->setEnabled(enabled);
     }
+}
+
+// Entries chosen in the configuration group before a test presses its Set
+// buttons; a list or box left out keeps what it has.
+struct ConfigChoices {
+    std::optional<int> range{};
+    std::optional<int> rangeType{};
+    std::optional<int> rate{};
+    std::optional<int> trigger{};
+    std::optional<int> display{};
+    std::optional<int> funcTwo{};
+    std::optional<int> refMethod{};
+    std::optional<QString> ref{};
+};
+
+inline void chooseConfig(vx::forms::Main& w, const ConfigChoices& c) {
+    const std::pair<const char*, const std::optional<int>&> lists[] = {
+        {"Range", c.range},        {"RangeType", c.rangeType}, {"Rate", c.rate},
+        {"Trigger", c.trigger},    {"Display", c.display},     {"FuncBoxTwo", c.funcTwo},
+        {"RefMethod", c.refMethod}};
+    for (const auto& [name, index] : lists) {
+        if (index) {
+            combo(w, name)->setCurrentIndex(*index);
+        }
+    }
+    if (c.ref) {
+        lineEdit(w, "Ref")->setText(*c.ref);
+    }
+}
+
+// Connects, sets DC voltage, makes the choices and leaves every control of
+// the group usable, so that a press goes through its button; false when the
+// port would not open.
+inline bool connectWithConfig(MainHarness& h, const ConfigChoices& c) {
+    if (!connectWithFunction(h, kDcVoltage)) {
+        return false;
+    }
+    chooseConfig(h.w(), c);
+    setAll(h.w(), kConfigControls, true);
+    return true;
 }

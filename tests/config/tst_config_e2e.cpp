@@ -44,34 +44,34 @@ void TestConfigE2E::session() {
     Bench b;
     QVERIFY(b.start({"--term", term}));
     Main& w = *b.window;
-    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
-    child<QPushButton>(w, "ConnectBtn")->click();
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
+    combo(w, "TermChar")->setCurrentIndex(termIndex);
+    button(w, "ConnectBtn")->click();
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QStringLiteral("Ready"));
 
-    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(8);  // DC VOLTAGE
-    child<QPushButton>(w, "SetFunc")->click();
-    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);  // MANUAL
-    child<QPushButton>(w, "SetRangeType")->click();
-    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(4);  // 1000 V
-    child<QPushButton>(w, "SetRange")->click();
-    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);  // FAST
-    child<QPushButton>(w, "SetRate")->click();
-    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);  // BUS
-    child<QPushButton>(w, "SetTrig")->click();
-    child<QPushButton>(w, "SendTrig")->click();
-    child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);  // DISABLED
-    child<QPushButton>(w, "SetDisp")->click();
-    child<QPushButton>(w, "Hold")->click();
-    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(3);  // FREQUENCY
-    child<QPushButton>(w, "SetFuncTwo")->click();
-    child<QPushButton>(w, "FuncBoxTwoStateOff")->click();
-    child<QPushButton>(w, "RefStateOn")->click();
-    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);  // Custom
-    child<QPushButton>(w, "SetRefMethod")->click();
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("2000"));
-    child<QPushButton>(w, "SetRef")->click();
-    child<QPushButton>(w, "Reset")->click();
+    combo(w, "FuncBox")->setCurrentIndex(8);  // DC VOLTAGE
+    button(w, "SetFunc")->click();
+    combo(w, "RangeType")->setCurrentIndex(0);  // MANUAL
+    button(w, "SetRangeType")->click();
+    combo(w, "Range")->setCurrentIndex(4);  // 1000 V
+    button(w, "SetRange")->click();
+    combo(w, "Rate")->setCurrentIndex(2);  // FAST
+    button(w, "SetRate")->click();
+    combo(w, "Trigger")->setCurrentIndex(0);  // BUS
+    button(w, "SetTrig")->click();
+    button(w, "SendTrig")->click();
+    combo(w, "Display")->setCurrentIndex(0);  // DISABLED
+    button(w, "SetDisp")->click();
+    button(w, "Hold")->click();
+    button(w, "FuncBoxTwoStateOn")->click();
+    combo(w, "FuncBoxTwo")->setCurrentIndex(3);  // FREQUENCY
+    button(w, "SetFuncTwo")->click();
+    button(w, "FuncBoxTwoStateOff")->click();
+    button(w, "RefStateOn")->click();
+    combo(w, "RefMethod")->setCurrentIndex(1);  // Custom
+    button(w, "SetRefMethod")->click();
+    lineEdit(w, "Ref")->setText(QStringLiteral("2000"));
+    button(w, "SetRef")->click();
+    button(w, "Reset")->click();
 
     const QByteArray t = termIndex == 0 ? "\r" : "\n";
     const QByteArray expected =
@@ -81,13 +81,13 @@ void TestConfigE2E::session() {
         "VOLT:DC:REF:STAT ON" + t + "VOLT:DC:REF 1010" + t + "*RST" + t;
     QTRY_COMPARE_WITH_TIMEOUT(b.sim.recorded(), expected, 3000);
 
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("1010"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lineEdit(w, "Ref")->text(), QStringLiteral("1010"));
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
     QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("Frequency(Hz)"));
     QVERIFY(child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     QVERIFY(b.dialogs.messages.isEmpty());

@@ -27,9 +27,11 @@ const QStringList kAlwaysEnabled{"Trigger",     "SetTrig",    "Display",  "SetDi
                                  "Run",         "SingleRead", "SaveData", "EndLog",  "RefStateOn",
                                  "RefStateOff", "Rate",       "SetRate"};
 
-// 'E' enabled, 'D' disabled, 'U' as it was before.
-bool expectedState(char code, bool before) {
-    return code == 'U' ? before : code == 'E';
+// What a control's enabled state is after a primary Set.
+enum After { kDisabled, kEnabled, kAsBefore };
+
+bool expectedState(int after, bool before) {
+    return after == kAsBefore ? before : after == kEnabled;
 }
 
 // Sets each primary function in turn; with `override`, then puts `func`
@@ -41,6 +43,32 @@ void setPrimaries(MainHarness& h, const QList<int>& primaries, bool override, co
     if (override) {
         MainState(h.w()).func = func;
     }
+}
+
+// The first columns of a test that sets functions and then sends an entry of
+// one list: the FuncBox entries set in turn, whether `func` then replaces the
+// function, the entry (-1: typed text) and the line expected on the wire.
+void addChoiceColumns() {
+    QTest::addColumn<QList<int>>("primaries");
+    QTest::addColumn<bool>("override");
+    QTest::addColumn<QString>("func");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("wire");
+}
+
+// Connects, sets the current row's functions and chooses its entry in
+// `list`; false when the port would not open.
+bool chooseAfterFunctions(MainHarness& h, const char* list) {
+    QFETCH(QList<int>, primaries);
+    QFETCH(bool, override);
+    QFETCH(QString, func);
+    QFETCH(int, index);
+    if (!h.connect()) {
+        return false;
+    }
+    setPrimaries(h, primaries, override, func);
+    choose(combo(h.w(), list), index);
+    return true;
 }
 }  // namespace
 
@@ -79,11 +107,28 @@ void TestConfigCommands::primaryFunction_data() {
     QTest::addColumn<QString>("header");
     QTest::addColumn<QStringList>("ranges");
     QTest::addColumn<QStringList>("seconds");
-    QTest::addColumn<char>("onOff");
-    QTest::addColumn<char>("rangeType");
-    QTest::addColumn<char>("range");
+    // Each an After: the ON/OFF buttons, RangeType and its Set, Range and its Set.
+    QTest::addColumn<int>("onOff");
+    QTest::addColumn<int>("rangeType");
+    QTest::addColumn<int>("range");
     QTest::addColumn<int>("rangeTypeChoice");
 
+    // What a primary Set leaves usable: the ON/OFF buttons, RangeType and
+    // its Set, Range and its Set; and the RangeType entry then chosen.
+    struct Enables {
+        After onOff;
+        After rangeType;
+        After range;
+        int rangeTypeChoice;
+    };
+    // No range and no secondary function.
+    const Enables noRanges{kDisabled, kDisabled, kDisabled, 1};
+    // A threshold range only, and a secondary function.
+    const Enables threshold{kEnabled, kDisabled, kEnabled, 0};
+    // Manual or automatic range, no secondary function.
+    const Enables resistance{kDisabled, kEnabled, kAsBefore, 1};
+    // Manual or automatic range, and a secondary function.
+    const Enables measured{kEnabled, kEnabled, kAsBefore, 1};
     struct Row {
         const char* name;
         int index;
@@ -93,115 +138,97 @@ void TestConfigCommands::primaryFunction_data() {
         const char* header;
         QStringList ranges;
         QStringList seconds;
-        char onOff, rangeType, range;
-        int rangeTypeChoice;
+        Enables after;
     };
     const Row rows[] = {
-        {"CONTINUITY",
-         kContinuity,
-         ":FUNC CONT\n",
-         "CONT",
-         "Ohm",
-         "Continuity(Ohm)",
-         kAmpRanges,
-         {},
-         'D',
-         'D',
-         'D',
-         1},
-        {"DIODE",
-         kDiode,
-         ":FUNC DIOD\n",
-         "DIOD",
-         "DCV",
-         "Diode(DCV)",
-         kAmpRanges,
-         {},
-         'D',
-         'D',
-         'D',
-         1},
-        {"FREQUENCY",
-         kFrequency,
-         ":FUNC FREQ\n",
-         "FREQ",
-         "Hz",
-         "Frequency(Hz)",
-         kAcVoltRanges,
-         {"AC VOLTAGE", "AC CURRENT"},
-         'E',
-         'D',
-         'E',
-         0},
-        {"PERIOD",
-         kPeriod,
-         ":FUNC PER\n",
-         "PER",
-         "S",
-         "Period(Sec)",
-         kAcVoltRanges,
-         {"AC VOLTAGE", "AC CURRENT"},
-         'E',
-         'D',
-         'E',
-         0},
-        {"2W RESISTANCE", kResistance, ":FUNC RES\n", "RES", "Ohm", "2W Resistance(Ohm)",
-         kOhmRanges, kAcCurrentSecond, 'D', 'E', 'U', 1},
-        {"AC CURRENT",
-         kAcCurrent,
-         ":FUNC CURR:AC\n",
-         "CURR:AC",
-         "AAC",
-         "AC Current(A)",
-         kAmpRanges,
-         {"DC CURRENT", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
-        {"DC CURRENT",
-         kDcCurrent,
-         ":FUNC CURR:DC\n",
-         "CURR:DC",
-         "ADC",
-         "DC Current(A)",
-         kAmpRanges,
-         {"AC CURRENT", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
-        {"AC VOLTAGE",
-         kAcVoltage,
-         ":FUNC VOLT:AC\n",
-         "VOLT:AC",
-         "VAC",
-         "AC Voltage(V)",
-         kAcVoltRanges,
-         {"DC VOLTAGE", "dBm", "dB", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
-        {"DC VOLTAGE",
-         kDcVoltage,
-         ":FUNC VOLT:DC\n",
-         "VOLT:DC",
-         "VDC",
-         "DC Voltage(V)",
-         kDcVoltRanges,
-         {"AC VOLTAGE", "dBm", "dB", "FREQUENCY"},
-         'E',
-         'E',
-         'U',
-         1},
+        {.name = "CONTINUITY",
+         .index = kContinuity,
+         .wire = ":FUNC CONT\n",
+         .func = "CONT",
+         .unit = "Ohm",
+         .header = "Continuity(Ohm)",
+         .ranges = kAmpRanges,
+         .seconds = {},
+         .after = noRanges},
+        {.name = "DIODE",
+         .index = kDiode,
+         .wire = ":FUNC DIOD\n",
+         .func = "DIOD",
+         .unit = "DCV",
+         .header = "Diode(DCV)",
+         .ranges = kAmpRanges,
+         .seconds = {},
+         .after = noRanges},
+        {.name = "FREQUENCY",
+         .index = kFrequency,
+         .wire = ":FUNC FREQ\n",
+         .func = "FREQ",
+         .unit = "Hz",
+         .header = "Frequency(Hz)",
+         .ranges = kAcVoltRanges,
+         .seconds = {"AC VOLTAGE", "AC CURRENT"},
+         .after = threshold},
+        {.name = "PERIOD",
+         .index = kPeriod,
+         .wire = ":FUNC PER\n",
+         .func = "PER",
+         .unit = "S",
+         .header = "Period(Sec)",
+         .ranges = kAcVoltRanges,
+         .seconds = {"AC VOLTAGE", "AC CURRENT"},
+         .after = threshold},
+        {.name = "2W RESISTANCE",
+         .index = kResistance,
+         .wire = ":FUNC RES\n",
+         .func = "RES",
+         .unit = "Ohm",
+         .header = "2W Resistance(Ohm)",
+         .ranges = kOhmRanges,
+         .seconds = kAcCurrentSecond,
+         .after = resistance},
+        {.name = "AC CURRENT",
+         .index = kAcCurrent,
+         .wire = ":FUNC CURR:AC\n",
+         .func = "CURR:AC",
+         .unit = "AAC",
+         .header = "AC Current(A)",
+         .ranges = kAmpRanges,
+         .seconds = {"DC CURRENT", "FREQUENCY"},
+         .after = measured},
+        {.name = "DC CURRENT",
+         .index = kDcCurrent,
+         .wire = ":FUNC CURR:DC\n",
+         .func = "CURR:DC",
+         .unit = "ADC",
+         .header = "DC Current(A)",
+         .ranges = kAmpRanges,
+         .seconds = {"AC CURRENT", "FREQUENCY"},
+         .after = measured},
+        {.name = "AC VOLTAGE",
+         .index = kAcVoltage,
+         .wire = ":FUNC VOLT:AC\n",
+         .func = "VOLT:AC",
+         .unit = "VAC",
+         .header = "AC Voltage(V)",
+         .ranges = kAcVoltRanges,
+         .seconds = {"DC VOLTAGE", "dBm", "dB", "FREQUENCY"},
+         .after = measured},
+        {.name = "DC VOLTAGE",
+         .index = kDcVoltage,
+         .wire = ":FUNC VOLT:DC\n",
+         .func = "VOLT:DC",
+         .unit = "VDC",
+         .header = "DC Voltage(V)",
+         .ranges = kDcVoltRanges,
+         .seconds = {"AC VOLTAGE", "dBm", "dB", "FREQUENCY"},
+         .after = measured},
     };
     for (const Row& r : rows) {
         for (bool before : {false, true}) {
             QTest::addRow("%s, controls %s before", r.name, before ? "enabled" : "disabled")
                 << r.index << before << QByteArray(r.wire) << QString(r.func) << QString(r.unit)
-                << QString(r.header) << r.ranges << r.seconds << r.onOff << r.rangeType << r.range
-                << r.rangeTypeChoice;
+                << QString(r.header) << r.ranges << r.seconds << int(r.after.onOff)
+                << int(r.after.rangeType) << int(r.after.range) << r.after.rangeTypeChoice;
         }
     }
 }
@@ -215,9 +242,9 @@ void TestConfigCommands::primaryFunction() {
     QFETCH(QString, header);
     QFETCH(QStringList, ranges);
     QFETCH(QStringList, seconds);
-    QFETCH(char, onOff);
-    QFETCH(char, rangeType);
-    QFETCH(char, range);
+    QFETCH(int, onOff);
+    QFETCH(int, rangeType);
+    QFETCH(int, range);
     QFETCH(int, rangeTypeChoice);
 
     MainHarness h;
@@ -228,26 +255,24 @@ void TestConfigCommands::primaryFunction() {
            {"Range", "SetRange", "RangeType", "SetRangeType", "FuncBoxTwoStateOn",
             "FuncBoxTwoStateOff"},
            before);
-    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(1);
-    child<QLineEdit>(w, "SecondaryUnit")->setText(QStringLiteral("Hz"));
+    combo(w, "RangeType")->setCurrentIndex(1);
+    lineEdit(w, "SecondaryUnit")->setText(QStringLiteral("Hz"));
 
     QCOMPARE(setFunction(h, index), wire);
     QCOMPARE(MainState(w).func, func);
     QCOMPARE(MainState(w).func_selection, header);
-    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), unit);
-    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), ranges);
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), seconds);
+    QCOMPARE(lineEdit(w, "PrimaryUnit")->text(), unit);
+    QCOMPARE(lineEdit(w, "SecondaryUnit")->text(), QString());
+    QCOMPARE(combo(w, "Range")->entries(), ranges);
+    QCOMPARE(combo(w, "FuncBoxTwo")->entries(), seconds);
     // A refilled list chooses nothing and shows its prompt.
     if (ranges != kAmpRanges) {
-        QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), -1);
-        QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->fieldText(),
-                 QStringLiteral("Select Range"));
+        QCOMPARE(combo(w, "Range")->currentIndex(), -1);
+        QCOMPARE(combo(w, "Range")->fieldText(), QStringLiteral("Select Range"));
     }
     if (seconds != kAcCurrentSecond) {
-        QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->currentIndex(), -1);
-        QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->fieldText(),
-                 QStringLiteral("Select Function"));
+        QCOMPARE(combo(w, "FuncBoxTwo")->currentIndex(), -1);
+        QCOMPARE(combo(w, "FuncBoxTwo")->fieldText(), QStringLiteral("Select Function"));
     }
     QCOMPARE(ownEnabled(w, "FuncBoxTwoStateOn"), expectedState(onOff, before));
     QCOMPARE(ownEnabled(w, "FuncBoxTwoStateOff"), expectedState(onOff, before));
@@ -255,43 +280,42 @@ void TestConfigCommands::primaryFunction() {
     QCOMPARE(ownEnabled(w, "SetRangeType"), expectedState(rangeType, before));
     QCOMPARE(ownEnabled(w, "Range"), expectedState(range, before));
     QCOMPARE(ownEnabled(w, "SetRange"), expectedState(range, before));
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "RangeType")->currentIndex(), rangeTypeChoice);
+    QCOMPARE(combo(w, "RangeType")->currentIndex(), rangeTypeChoice);
     QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
     // Not this handler's: the secondary list, its Set button, the lamp.
     QVERIFY(!ownEnabled(w, "FuncBoxTwo"));
     QVERIFY(!ownEnabled(w, "SetFuncTwo"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
 void TestConfigCommands::primaryTypedText() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
-    child<QLineEdit>(w, "PrimaryUnit")->setText(QStringLiteral("kept"));
-    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"),
+    combo(w, "Range")->setCurrentIndex(2);
+    lineEdit(w, "PrimaryUnit")->setText(QStringLiteral("kept"));
+    typeInto(combo(w, "FuncBox"),
              QStringLiteral("AC VOLTAGE"));  // spelled like an entry, still typed
-    child<QPushButton>(w, "SetFunc")->click();
+    button(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\n"));
     QCOMPARE(MainState(w).func, QStringLiteral("VOLT:DC"));
     QCOMPARE(MainState(w).func_selection, QStringLiteral("DC Voltage(V)"));
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), kDcVoltRanges);
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), 2);
-    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QStringLiteral("kept"));
+    QCOMPARE(combo(w, "Range")->entries(), kDcVoltRanges);
+    QCOMPARE(combo(w, "Range")->currentIndex(), 2);
+    QCOMPARE(lineEdit(w, "PrimaryUnit")->text(), QStringLiteral("kept"));
 }
 
 void TestConfigCommands::primaryTypedTextBeforeAnyFunction() {
     MainHarness h;
     QVERIFY(h.connect());
     Main& w = h.w();
-    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("volts please"));
-    child<QPushButton>(w, "SetFunc")->click();
+    typeInto(combo(w, "FuncBox"), QStringLiteral("volts please"));
+    button(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC \n"));
     QCOMPARE(MainState(w).func, QString());
     QCOMPARE(MainState(w).func_selection, QString());
-    QVERIFY(child<vx::shell::PromptComboBox>(w, "Range")->entries().isEmpty());
+    QVERIFY(combo(w, "Range")->entries().isEmpty());
     // The controls come up all the same, the rate ones last.
     QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
 }
@@ -301,19 +325,15 @@ void TestConfigCommands::carriageReturnTerminator() {
     QVERIFY(h.connect(2, 0));
     Main& w = h.w();
     QCOMPARE(setFunction(h, kPeriod), QByteArray(":FUNC PER\r"));
-    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(0);
-    child<QPushButton>(w, "SetRange")->click();
+    combo(w, "Range")->setCurrentIndex(0);
+    button(w, "SetRange")->click();
     QCOMPARE(h.takeWire(), QByteArray("PER:THR:VOLT:RANG 0.2\r"));
-    child<QPushButton>(w, "Hold")->click();
+    button(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\r"));
 }
 
 void TestConfigCommands::secondaryFunction_data() {
-    QTest::addColumn<QList<int>>("primaries");  // FuncBox entries set in turn
-    QTest::addColumn<bool>("override");         // then `func` replaced by:
-    QTest::addColumn<QString>("func");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("wire");
+    addChoiceColumns();
     QTest::addColumn<QString>("unit");    // "old": unchanged
     QTest::addColumn<QString>("header");  // "old": unchanged
 
@@ -322,26 +342,58 @@ void TestConfigCommands::secondaryFunction_data() {
         QTest::newRow(name) << primaries << false << QString() << index << QByteArray(wire)
                             << QString(unit) << QString(header);
     };
-    row("VOLT:DC 0", {kDcVoltage}, 0, ":FUNC2 VOLT:AC\n", "VAC", "AC Voltage(V)");
-    row("VOLT:DC 1", {kDcVoltage}, 1, ":FUNC2 dBm\n", "dBm", "dBm");
-    row("VOLT:DC 2", {kDcVoltage}, 2, ":FUNC2 dB\n", "dB", "dB");
-    row("VOLT:DC 3", {kDcVoltage}, 3, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
-    row("VOLT:DC typed", {kDcVoltage}, -1, ":FUNC2 \n", "old", "old");
-    row("VOLT:AC 0", {kAcVoltage}, 0, ":FUNC2 VOLT:DC\n", "VDC", "DC Voltage(V)");
-    row("VOLT:AC 1", {kAcVoltage}, 1, ":FUNC2 dBm\n", "dBm", "dBm");
-    row("VOLT:AC 2", {kAcVoltage}, 2, ":FUNC2 dB\n", "dB", "dB");
-    row("VOLT:AC 3", {kAcVoltage}, 3, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
-    row("VOLT:AC typed", {kAcVoltage}, -1, ":FUNC2 \n", "old", "old");
-    row("CURR:DC 0", {kDcCurrent}, 0, ":FUNC2 CURR:AC\n", "AAC", "AC Current(A)");
-    row("CURR:DC 1", {kDcCurrent}, 1, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
-    row("CURR:DC typed", {kDcCurrent}, -1, ":FUNC2 \n", "old", "old");
-    row("CURR:AC 0", {kAcCurrent}, 0, ":FUNC2 CURR:DC\n", "ADC", "DC Current(A)");
-    row("CURR:AC 1", {kAcCurrent}, 1, ":FUNC2 FREQ\n", "Hz", "Frequency(Hz)");
-    row("FREQ 0", {kFrequency}, 0, ":FUNC2 AC VOLTAGE\n", "VAC", "AC Voltage(V)");
-    row("FREQ 1", {kFrequency}, 1, ":FUNC2 AC CURRENT\n", "A", "AC Current(A)");
-    row("FREQ typed", {kFrequency}, -1, ":FUNC2 \n", "old", "old");
-    row("PER 0", {kPeriod}, 0, ":FUNC2 AC VOLTAGE\n", "VAC", "AC Voltage(V)");
-    row("PER 1", {kPeriod}, 1, ":FUNC2 AC CURRENT\n", "A", "AC Current(A)");
+    // Each function's secondary functions in list order: what goes out after
+    // ":FUNC2 ", the unit shown and the log header.
+    struct Entry {
+        const char* sent;
+        const char* unit;
+        const char* header;
+    };
+    struct Group {
+        const char* func;
+        int primary;
+        QList<Entry> entries;
+        bool typedRow;  // also a row with text typed into the list
+    };
+    const Entry frequency{"FREQ", "Hz", "Frequency(Hz)"};
+    // After the other voltage, both voltages offer the same three.
+    const QList<Entry> voltageLevels{{"dBm", "dBm", "dBm"}, {"dB", "dB", "dB"}, frequency};
+    // Frequency and period measure on an AC voltage or current.
+    const QList<Entry> acInputs{{"AC VOLTAGE", "VAC", "AC Voltage(V)"},
+                                {"AC CURRENT", "A", "AC Current(A)"}};
+    const Group groups[] = {
+        {.func = "VOLT:DC",
+         .primary = kDcVoltage,
+         .entries = QList<Entry>{{"VOLT:AC", "VAC", "AC Voltage(V)"}} + voltageLevels,
+         .typedRow = true},
+        {.func = "VOLT:AC",
+         .primary = kAcVoltage,
+         .entries = QList<Entry>{{"VOLT:DC", "VDC", "DC Voltage(V)"}} + voltageLevels,
+         .typedRow = true},
+        {.func = "CURR:DC",
+         .primary = kDcCurrent,
+         .entries = {{"CURR:AC", "AAC", "AC Current(A)"}, frequency},
+         .typedRow = true},
+        {.func = "CURR:AC",
+         .primary = kAcCurrent,
+         .entries = {{"CURR:DC", "ADC", "DC Current(A)"}, frequency},
+         .typedRow = false},
+        {.func = "FREQ", .primary = kFrequency, .entries = acInputs, .typedRow = true},
+        {.func = "PER", .primary = kPeriod, .entries = acInputs, .typedRow = false},
+    };
+    for (const Group& g : groups) {
+        for (int i = 0; i < g.entries.size(); ++i) {
+            const Entry& e = g.entries[i];
+            QTest::addRow("%s %d", g.func, i)
+                << QList<int>{g.primary} << false << QString() << i
+                << (":FUNC2 " + QByteArray(e.sent) + "\n") << QString(e.unit) << QString(e.header);
+        }
+        if (g.typedRow) {
+            QTest::addRow("%s typed", g.func)
+                << QList<int>{g.primary} << false << QString() << -1 << QByteArray(":FUNC2 \n")
+                << QString("old") << QString("old");
+        }
+    }
     // Resistance keeps the previous entries, but has no secondary function.
     row("RES with DC volt entries", {kDcVoltage, kResistance}, 0, "", "old", "old");
     row("CONT", {kContinuity}, -1, "", "old", "old");
@@ -360,36 +412,26 @@ void TestConfigCommands::secondaryFunction_data() {
 }
 
 void TestConfigCommands::secondaryFunction() {
-    QFETCH(QList<int>, primaries);
-    QFETCH(bool, override);
-    QFETCH(QString, func);
-    QFETCH(int, index);
     QFETCH(QByteArray, wire);
     QFETCH(QString, unit);
     QFETCH(QString, header);
 
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(chooseAfterFunctions(h, "FuncBoxTwo"));
     Main& w = h.w();
-    setPrimaries(h, primaries, override, func);
-    choose(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo"), index);
-    child<QPushButton>(w, "Run")->setEnabled(false);
-    child<QLineEdit>(w, "SecondaryUnit")->setText(QStringLiteral("old"));
+    button(w, "Run")->setEnabled(false);
+    lineEdit(w, "SecondaryUnit")->setText(QStringLiteral("old"));
     MainState(w).secondfunc_selection = QStringLiteral("old");
 
     MainState(w).invoke("SetFuncTwo_Click");
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), unit);
+    QCOMPARE(lineEdit(w, "SecondaryUnit")->text(), unit);
     QCOMPARE(MainState(w).secondfunc_selection, header);
-    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
+    QVERIFY(button(w, "Run")->isEnabled());
 }
 
 void TestConfigCommands::range_data() {
-    QTest::addColumn<QList<int>>("primaries");
-    QTest::addColumn<bool>("override");
-    QTest::addColumn<QString>("func");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("wire");
+    addChoiceColumns();
 
     struct Group {
         const char* func;
@@ -430,18 +472,10 @@ void TestConfigCommands::range_data() {
 }
 
 void TestConfigCommands::range() {
-    QFETCH(QList<int>, primaries);
-    QFETCH(bool, override);
-    QFETCH(QString, func);
-    QFETCH(int, index);
     QFETCH(QByteArray, wire);
-
     MainHarness h;
-    QVERIFY(h.connect());
-    Main& w = h.w();
-    setPrimaries(h, primaries, override, func);
-    choose(child<vx::shell::PromptComboBox>(w, "Range"), index);
-    MainState(w).invoke("SetRange_Click");
+    QVERIFY(chooseAfterFunctions(h, "Range"));
+    MainState(h.w()).invoke("SetRange_Click");
     QCOMPARE(h.takeWire(), wire);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
@@ -479,15 +513,14 @@ void TestConfigCommands::rangeType() {
     QFETCH(bool, after);
 
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, primary));
     Main& w = h.w();
-    setFunction(h, primary);
-    child<vx::shell::PromptComboBox>(w, "Range")->setEnabled(before);
-    child<QPushButton>(w, "SetRange")->setEnabled(before);
-    choose(child<vx::shell::PromptComboBox>(w, "RangeType"), index);
+    combo(w, "Range")->setEnabled(before);
+    button(w, "SetRange")->setEnabled(before);
+    choose(combo(w, "RangeType"), index);
 
     EnableRecorder rec(h, {"Range", "SetRange"});
-    child<QPushButton>(w, "SetRangeType")->click();
+    button(w, "SetRangeType")->click();
     QStringList expected;
     if (after != before) {
         const QString sign = after ? "+" : "-";
@@ -496,16 +529,12 @@ void TestConfigCommands::rangeType() {
     // The range controls change before the line goes out.
     expected << "wire:" + QString::fromLatin1(wire);
     QCOMPARE(rec.take(), expected);
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->isEnabled(), after);
-    QCOMPARE(child<QPushButton>(w, "SetRange")->isEnabled(), after);
+    QCOMPARE(combo(w, "Range")->isEnabled(), after);
+    QCOMPARE(button(w, "SetRange")->isEnabled(), after);
 }
 
 void TestConfigCommands::rate_data() {
-    QTest::addColumn<int>("primary");
-    QTest::addColumn<bool>("override");
-    QTest::addColumn<QString>("func");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QByteArray>("wire");
+    addChoiceColumns();
 
     const std::pair<const char*, int> funcs[] = {
         {"VOLT:DC", kDcVoltage}, {"VOLT:AC", kAcVoltage}, {"CURR:DC", kDcCurrent},
@@ -518,29 +547,18 @@ void TestConfigCommands::rate_data() {
                                       : ":" + QByteArray(func) + ":NPLC ";
         for (const auto& [index, value] : rates) {
             QTest::addRow("%s %s", func, index < 0 ? "typed" : value)
-                << primary << false << QString() << index << (prefix + value + "\n");
+                << QList<int>{primary} << false << QString() << index << (prefix + value + "\n");
         }
     }
     QTest::newRow("lower case freq")
-        << int(kDcVoltage) << true << QString("freq") << 0 << QByteArray(":freq:NPLC 10\n");
+        << QList<int>{kDcVoltage} << true << QString("freq") << 0 << QByteArray(":freq:NPLC 10\n");
 }
 
 void TestConfigCommands::rate() {
-    QFETCH(int, primary);
-    QFETCH(bool, override);
-    QFETCH(QString, func);
-    QFETCH(int, index);
     QFETCH(QByteArray, wire);
-
     MainHarness h;
-    QVERIFY(h.connect());
-    Main& w = h.w();
-    setFunction(h, primary);
-    if (override) {
-        MainState(w).func = func;
-    }
-    choose(child<vx::shell::PromptComboBox>(w, "Rate"), index);
-    child<QPushButton>(w, "SetRate")->click();
+    QVERIFY(chooseAfterFunctions(h, "Rate"));
+    button(h.w(), "SetRate")->click();
     QCOMPARE(h.takeWire(), wire);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
@@ -570,34 +588,32 @@ void TestConfigCommands::trigger() {
     QFETCH(bool, after);
 
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<QPushButton>(w, "SendTrig")->setEnabled(before);
-    choose(child<vx::shell::PromptComboBox>(w, "Trigger"), index);
+    button(w, "SendTrig")->setEnabled(before);
+    choose(combo(w, "Trigger"), index);
     EnableRecorder rec(h, {"SendTrig"});
-    child<QPushButton>(w, "SetTrig")->click();
+    button(w, "SetTrig")->click();
     QStringList expected;
     if (after != before) {
         expected << QString(after ? "+" : "-") + "SendTrig";
     }
     expected << "wire:" + QString::fromLatin1(wire);
     QCOMPARE(rec.take(), expected);
-    QCOMPARE(child<QPushButton>(w, "SendTrig")->isEnabled(), after);
+    QCOMPARE(button(w, "SendTrig")->isEnabled(), after);
 }
 
 void TestConfigCommands::sendTrigger() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
-    child<QPushButton>(w, "SetTrig")->click();
+    combo(w, "Trigger")->setCurrentIndex(0);
+    button(w, "SetTrig")->click();
     QCOMPARE(h.takeWire(), QByteArray(":TRIG:SOUR BUS\n"));
     h.clock.waitedMs = 0;
     EnableRecorder rec(h, kConfigControls);
-    child<QPushButton>(w, "SendTrig")->click();
-    child<QPushButton>(w, "SendTrig")->click();
+    button(w, "SendTrig")->click();
+    button(w, "SendTrig")->click();
     QCOMPARE(rec.take(), QStringList{"wire:*TRG\n*TRG\n"});
     QCOMPARE(h.clock.waitedMs, 0);
 }
@@ -614,31 +630,29 @@ void TestConfigCommands::display() {
     QFETCH(int, index);
     QFETCH(QByteArray, wire);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kResistance));
     Main& w = h.w();
-    setFunction(h, kResistance);
-    choose(child<vx::shell::PromptComboBox>(w, "Display"), index);
-    child<QPushButton>(w, "SetDisp")->click();
+    choose(combo(w, "Display"), index);
+    button(w, "SetDisp")->click();
     QCOMPARE(h.takeWire(), wire);
 }
 
 void TestConfigCommands::holdToggles() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<QPushButton>(w, "Hold")->click();
+    button(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE ON\n"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
-    child<QPushButton>(w, "Hold")->click();
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    button(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
-    QCOMPARE(child<QPushButton>(w, "Hold")->text(), QStringLiteral("Click to HOLD"));
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(button(w, "Hold")->text(), QStringLiteral("Click to HOLD"));
 }
 
 // Nothing compares a choice with the previous one: each press sends again.
 void TestConfigCommands::setTwiceSendsTwice_data() {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("pressed");
     QTest::addColumn<QByteArray>("line");
     QTest::newRow("SetFunc") << "SetFunc" << QByteArray(":FUNC VOLT:DC\n");
     QTest::newRow("SetRange") << "SetRange" << QByteArray("VOLT:DC:RANG 2\n");
@@ -654,24 +668,19 @@ void TestConfigCommands::setTwiceSendsTwice_data() {
 }
 
 void TestConfigCommands::setTwiceSendsTwice() {
-    QFETCH(QString, button);
+    QFETCH(QString, pressed);
     QFETCH(QByteArray, line);
     MainHarness h;
-    QVERIFY(h.connect());
-    Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(1);
-    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
-    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(1);
-    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
-    child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(0);
-    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
-    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("1.5"));
-    // Every control usable, so the press goes through the button.
-    setAll(w, kConfigControls, true);
-    auto* b = qobject_cast<QPushButton*>(w.findChild<QWidget*>(button));
-    QVERIFY(b != nullptr);
+    QVERIFY(connectWithConfig(h, {.range = 1,
+                                  .rangeType = 0,
+                                  .rate = 1,
+                                  .trigger = 0,
+                                  .display = 0,
+                                  .funcTwo = 2,
+                                  .refMethod = 1,
+                                  .ref = QStringLiteral("1.5")}));
+    // button() ends the run when `pressed` names no push button.
+    auto* b = button(h.w(), pressed);
     b->click();
     b->click();
     QCOMPARE(h.takeWire(), line + line);

@@ -23,10 +23,21 @@ const QStringList kRefGroup{"RefStateOn", "RefStateOff", "RefMethod", "SetRefMet
 void referenceOn(MainHarness& h, int function, int method) {
     Main& w = h.w();
     setFunction(h, function);
-    child<QPushButton>(w, "RefStateOn")->click();
-    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(method);
-    child<QPushButton>(w, "SetRefMethod")->click();
+    button(w, "RefStateOn")->click();
+    combo(w, "RefMethod")->setCurrentIndex(method);
+    button(w, "SetRefMethod")->click();
     h.takeWire();
+}
+
+// Connects, turns DC voltage's reference on with a custom value and types
+// `typed` into its box; false when the port would not open.
+bool typeReference(MainHarness& h, const QString& typed) {
+    if (!h.connect()) {
+        return false;
+    }
+    referenceOn(h, kDcVoltage, 1);
+    lineEdit(h.w(), "Ref")->setText(typed);
+    return true;
 }
 }  // namespace
 
@@ -49,7 +60,7 @@ private Q_SLOTS:
 void TestConfigReference::onOffAndMethod_data() {
     QTest::addColumn<QStringList>("presses");  // "ON", "OFF", "Input", "Custom", "none"
     QTest::addColumn<QByteArray>("wire");
-    QTest::addColumn<int>("lamp");
+    QTest::addColumn<int>("lampColor");
     QTest::addColumn<QStringList>("enabled");
 
     const QStringList onOff{"RefStateOn", "RefStateOff"};
@@ -91,50 +102,46 @@ void TestConfigReference::onOffAndMethod_data() {
 void TestConfigReference::onOffAndMethod() {
     QFETCH(QStringList, presses);
     QFETCH(QByteArray, wire);
-    QFETCH(int, lamp);
+    QFETCH(int, lampColor);
     QFETCH(QStringList, enabled);
 
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kResistance));
     Main& w = h.w();
-    setFunction(h, kResistance);
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("7.5"));
+    lineEdit(w, "Ref")->setText(QStringLiteral("7.5"));
     for (const QString& p : presses) {
         if (p == "ON") {
-            child<QPushButton>(w, "RefStateOn")->click();
+            button(w, "RefStateOn")->click();
         } else if (p == "OFF") {
-            child<QPushButton>(w, "RefStateOff")->click();
+            button(w, "RefStateOff")->click();
         } else {
-            choose(child<vx::shell::PromptComboBox>(w, "RefMethod"), p == "Input"    ? 0
-                                                                     : p == "Custom" ? 1
-                                                                                     : -1);
-            child<QPushButton>(w, "SetRefMethod")->click();
+            choose(combo(w, "RefMethod"), p == "Input" ? 0 : p == "Custom" ? 1 : -1);
+            button(w, "SetRefMethod")->click();
         }
     }
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
+    QCOMPARE(lamp(w, "RefStat")->fillColor(), lampColor);
     QCOMPARE(enabledOf(w, kRefGroup), enabled);
     // Neither on nor off touches the value or the method choice.
-    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("7.5"));
+    QCOMPARE(lineEdit(w, "Ref")->text(), QStringLiteral("7.5"));
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
 void TestConfigReference::commandsFollowTheFunction() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<QPushButton>(w, "RefStateOn")->click();
+    button(w, "RefStateOn")->click();
     QCOMPARE(h.takeWire(), QByteArray("VOLT:DC:REF:STAT ON\n"));
     QCOMPARE(setFunction(h, kAcCurrent), QByteArray(":FUNC CURR:AC\n"));
-    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(0);
-    child<QPushButton>(w, "SetRefMethod")->click();
-    child<QPushButton>(w, "AcqRef")->click();
-    child<vx::shell::PromptComboBox>(w, "RefMethod")->setCurrentIndex(1);
-    child<QPushButton>(w, "SetRefMethod")->click();
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("-0.25"));
-    child<QPushButton>(w, "SetRef")->click();
-    child<QPushButton>(w, "RefStateOff")->click();
+    combo(w, "RefMethod")->setCurrentIndex(0);
+    button(w, "SetRefMethod")->click();
+    button(w, "AcqRef")->click();
+    combo(w, "RefMethod")->setCurrentIndex(1);
+    button(w, "SetRefMethod")->click();
+    lineEdit(w, "Ref")->setText(QStringLiteral("-0.25"));
+    button(w, "SetRef")->click();
+    button(w, "RefStateOff")->click();
     QCOMPARE(h.takeWire(),
              QByteArray("CURR:AC:REF:ACQ\nCURR:AC:REF -0.25\nCURR:AC:REF:STAT OFF\n"));
 }
@@ -144,9 +151,9 @@ void TestConfigReference::offOrder() {
     QVERIFY(h.connect());
     Main& w = h.w();
     referenceOn(h, kDcVoltage, 1);
-    child<QPushButton>(w, "AcqRef")->setEnabled(true);
+    button(w, "AcqRef")->setEnabled(true);
     EnableRecorder rec(h, QStringList{"RefStat"} + kConfigControls);
-    child<QPushButton>(w, "RefStateOff")->click();
+    button(w, "RefStateOff")->click();
     QCOMPARE(rec.take(), (QStringList{"wire:VOLT:DC:REF:STAT OFF\n", "RefStat=red", "-RefMethod",
                                       "-SetRefMethod", "-Ref", "-SetRef", "-AcqRef"}));
 }
@@ -158,10 +165,10 @@ void TestConfigReference::acquireChangesNothing() {
     referenceOn(h, kFrequency, 0);
     const QStringList enabled = enabledOf(w, kConfigControls);
     EnableRecorder rec(h, kConfigControls);
-    child<QPushButton>(w, "AcqRef")->click();
+    button(w, "AcqRef")->click();
     QCOMPARE(rec.take(), QStringList{"wire:FREQ:REF:ACQ\n"});
     QCOMPARE(enabledOf(w, kConfigControls), enabled);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
 }
 
 void TestConfigReference::customValue_data() {
@@ -209,13 +216,11 @@ void TestConfigReference::customValue() {
     QFETCH(QString, shown);
     QFETCH(QByteArray, wire);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(typeReference(h, typed));
     Main& w = h.w();
-    referenceOn(h, kDcVoltage, 1);
-    child<QLineEdit>(w, "Ref")->setText(typed);
-    child<QPushButton>(w, "SetRef")->click();
+    button(w, "SetRef")->click();
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), shown);
+    QCOMPARE(lineEdit(w, "Ref")->text(), shown);
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -231,14 +236,12 @@ void TestConfigReference::notANumber_data() {
 void TestConfigReference::notANumber() {
     QFETCH(QString, typed);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(typeReference(h, typed));
     Main& w = h.w();
-    referenceOn(h, kDcVoltage, 1);
-    child<QLineEdit>(w, "Ref")->setText(typed);
-    const QString kept = child<QLineEdit>(w, "Ref")->text();
-    child<QPushButton>(w, "SetRef")->click();
+    const QString kept = lineEdit(w, "Ref")->text();
+    button(w, "SetRef")->click();
     QCOMPARE(h.takeWire(), QByteArray());
-    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), kept);
+    QCOMPARE(lineEdit(w, "Ref")->text(), kept);
     QCOMPARE(h.dialogs.messages.size(), 1);
     const auto& m = h.dialogs.messages.first();
     QCOMPARE(m.title, QStringLiteral("Reference Error"));
@@ -246,9 +249,9 @@ void TestConfigReference::notANumber() {
     QVERIFY(m.text.contains(QStringLiteral("number from -1010 to 1010")));
     QVERIFY(!m.text.contains(QStringLiteral("COM port")));
     // The group stays usable for a corrected value.
-    QVERIFY(child<QPushButton>(w, "SetRef")->isEnabled());
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("3"));
-    child<QPushButton>(w, "SetRef")->click();
+    QVERIFY(button(w, "SetRef")->isEnabled());
+    lineEdit(w, "Ref")->setText(QStringLiteral("3"));
+    button(w, "SetRef")->click();
     QCOMPARE(h.takeWire(), QByteArray("VOLT:DC:REF 3\n"));
 }
 

@@ -11,6 +11,7 @@
 #include "forms/Main/Main.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
+#include "support/DataRows.h"
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
@@ -103,26 +104,23 @@ void TestConfigStates::primarySetOrder() {
 }
 
 void TestConfigStates::secondarySwitch_data() {
-    QTest::addColumn<bool>("on");
-    QTest::newRow("ON") << true;
-    QTest::newRow("OFF") << false;
+    addSwitch("on", {.whenTrue = "ON", .whenFalse = "OFF"});
 }
 
 void TestConfigStates::secondarySwitch() {
     QFETCH(bool, on);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
     if (!on) {
-        child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-        child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
-        child<QPushButton>(w, "SetFuncTwo")->click();
-        child<QLineEdit>(w, "SecondaryDisplay")->setText(QStringLiteral("1.234E-3"));
+        button(w, "FuncBoxTwoStateOn")->click();
+        combo(w, "FuncBoxTwo")->setCurrentIndex(0);
+        button(w, "SetFuncTwo")->click();
+        lineEdit(w, "SecondaryDisplay")->setText(QStringLiteral("1.234E-3"));
         h.takeWire();
     }
-    const int lampBefore = child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor();
-    const bool runBefore = child<QPushButton>(w, "Run")->isEnabled();
+    const int lampBefore = lamp(w, "FuncTwoStat")->fillColor();
+    const bool runBefore = button(w, "Run")->isEnabled();
     h.clock.waitedMs = 0;
     int busyPasses = 0;
     int passes = 0;
@@ -131,13 +129,12 @@ void TestConfigStates::secondarySwitch() {
         // During the pause: the command is out, the window busy, the lamp
         // and the controls not yet changed.
         if (windowBusy(w) && h.port()->written == (on ? ":FUNC2:STAT 1\n" : ":FUNC2:STAT 0\n") &&
-            child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor() == lampBefore &&
+            lamp(w, "FuncTwoStat")->fillColor() == lampBefore &&
             ownEnabled(w, "Run") == runBefore) {
             ++busyPasses;
         }
     };
-    (on ? child<QPushButton>(w, "FuncBoxTwoStateOn") : child<QPushButton>(w, "FuncBoxTwoStateOff"))
-        ->click();
+    (on ? button(w, "FuncBoxTwoStateOn") : button(w, "FuncBoxTwoStateOff"))->click();
     h.clock.onWait = nullptr;
 
     QCOMPARE(h.clock.waitedMs, 500);
@@ -147,37 +144,34 @@ void TestConfigStates::secondarySwitch() {
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(h.takeWire(), on ? QByteArray(":FUNC2:STAT 1\n") : QByteArray(":FUNC2:STAT 0\n"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(),
-             on ? vx::shell::kLampGreen : vx::shell::kLampRed);
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled(), on);
-    QCOMPARE(child<QPushButton>(w, "SetFuncTwo")->isEnabled(), on);
-    QCOMPARE(child<QPushButton>(w, "Run")->isEnabled(), !on);
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), on ? vx::shell::kLampGreen : vx::shell::kLampRed);
+    QCOMPARE(combo(w, "FuncBoxTwo")->isEnabled(), on);
+    QCOMPARE(button(w, "SetFuncTwo")->isEnabled(), on);
+    QCOMPARE(button(w, "Run")->isEnabled(), !on);
     if (!on) {
-        QCOMPARE(child<QLineEdit>(w, "SecondaryDisplay")->text(), QString());
-        QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
+        QCOMPARE(lineEdit(w, "SecondaryDisplay")->text(), QString());
+        QCOMPARE(lineEdit(w, "SecondaryUnit")->text(), QString());
         QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("AC Voltage(V)"));
     }
 }
 
 void TestConfigStates::secondarySetEnablesRun() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-    QVERIFY(!child<QPushButton>(w, "Run")->isEnabled());
-    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
-    child<QPushButton>(w, "SetFuncTwo")->click();
-    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
+    button(w, "FuncBoxTwoStateOn")->click();
+    QVERIFY(!button(w, "Run")->isEnabled());
+    combo(w, "FuncBoxTwo")->setCurrentIndex(1);
+    button(w, "SetFuncTwo")->click();
+    QVERIFY(button(w, "Run")->isEnabled());
     QCOMPARE(h.takeWire(), QByteArray(":FUNC2:STAT 1\n:FUNC2 dBm\n"));
-    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QStringLiteral("dBm"));
+    QCOMPARE(lineEdit(w, "SecondaryUnit")->text(), QStringLiteral("dBm"));
     // A new primary function keeps the lamp green and empties the unit.
     setFunction(h, kAcCurrent);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
-    QVERIFY(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->isEnabled());
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(),
-             (QStringList{"DC CURRENT", "FREQUENCY"}));
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lineEdit(w, "SecondaryUnit")->text(), QString());
+    QVERIFY(combo(w, "FuncBoxTwo")->isEnabled());
+    QCOMPARE(combo(w, "FuncBoxTwo")->entries(), (QStringList{"DC CURRENT", "FREQUENCY"}));
 }
 
 void TestConfigStates::secondarySetOrder_data() {
@@ -196,21 +190,20 @@ void TestConfigStates::secondarySetOrder() {
     QFETCH(bool, writeFails);
     QFETCH(QStringList, events);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
+    button(w, "FuncBoxTwoStateOn")->click();
+    combo(w, "FuncBoxTwo")->setCurrentIndex(0);
     h.port()->failWrites = writeFails;
     EnableRecorder rec(h, {"Run", "SecondaryUnit", "StatusBox"});
-    child<QPushButton>(w, "SetFuncTwo")->click();
+    button(w, "SetFuncTwo")->click();
     QCOMPARE(rec.take(), events);
 }
 
 // The three secondary-display buttons stay usable while readings run; what
 // each does to Run then.
 void TestConfigStates::secondaryDuringRun_data() {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("pressed");
     QTest::addColumn<QStringList>("events");
     const QStringList head{"+StopBtn", "-Run", "wire:FETC?\n"};
     const QStringList tail{"wait:1000", "wire:FETC?\n"};
@@ -232,16 +225,15 @@ void TestConfigStates::secondaryDuringRun_data() {
 }
 
 void TestConfigStates::secondaryDuringRun() {
-    QFETCH(QString, button);
+    QFETCH(QString, pressed);
     QFETCH(QStringList, events);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    if (button != QStringLiteral("FuncBoxTwoStateOn")) {
-        child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-        child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(0);
-        child<QPushButton>(w, "SetFuncTwo")->click();
+    if (pressed != QStringLiteral("FuncBoxTwoStateOn")) {
+        button(w, "FuncBoxTwoStateOn")->click();
+        combo(w, "FuncBoxTwo")->setCurrentIndex(0);
+        button(w, "SetFuncTwo")->click();
     }
     h.takeWire();
     EnableRecorder rec(h, {"Run", "StopBtn", "FuncTwoStat", "FuncBoxTwo", "SetFuncTwo"});
@@ -257,30 +249,29 @@ void TestConfigStates::secondaryDuringRun() {
             return;
         }
         if (runPasses++ == 0) {
-            qobject_cast<QPushButton*>(w.findChild<QWidget*>(button))->click();
+            button(w, pressed)->click();
         } else {
-            child<QPushButton>(w, "StopBtn")->click();
+            button(w, "StopBtn")->click();
         }
     };
-    child<QPushButton>(w, "Run")->click();
+    button(w, "Run")->click();
     h.clock.onWait = nullptr;
     QCOMPARE(rec.take(), events);
 }
 
 void TestConfigStates::resetInstrument() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
-    child<QPushButton>(w, "SetRangeType")->click();
-    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(3);
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("12.5"));
-    child<QLineEdit>(w, "PrimaryDisplay")->setText(QStringLiteral("+1.00E+00"));
-    child<QLineEdit>(w, "SecondaryDisplay")->setText(QStringLiteral("+6.00E+01"));
+    combo(w, "RangeType")->setCurrentIndex(0);
+    button(w, "SetRangeType")->click();
+    combo(w, "Range")->setCurrentIndex(3);
+    lineEdit(w, "Ref")->setText(QStringLiteral("12.5"));
+    lineEdit(w, "PrimaryDisplay")->setText(QStringLiteral("+1.00E+00"));
+    lineEdit(w, "SecondaryDisplay")->setText(QStringLiteral("+6.00E+01"));
     h.takeWire();
-    const QStringList rangeItems = child<vx::shell::PromptComboBox>(w, "Range")->entries();
-    const QStringList secondItems = child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries();
+    const QStringList rangeItems = combo(w, "Range")->entries();
+    const QStringList secondItems = combo(w, "FuncBoxTwo")->entries();
 
     h.clock.waitedMs = 0;
     int passes = 0;
@@ -288,14 +279,14 @@ void TestConfigStates::resetInstrument() {
     h.clock.onWait = [&](qint64) {
         ++passes;
         if (windowBusy(w) && h.port()->written == "*RST\n" &&
-            child<QLineEdit>(w, "StatusBox")->text() ==
+            lineEdit(w, "StatusBox")->text() ==
                 QStringLiteral("Resetting Instrument. Please wait..") &&
-            child<QLineEdit>(w, "PrimaryDisplay")->text().isEmpty() &&
-            child<QLineEdit>(w, "PrimaryUnit")->text().isEmpty()) {
+            lineEdit(w, "PrimaryDisplay")->text().isEmpty() &&
+            lineEdit(w, "PrimaryUnit")->text().isEmpty()) {
             ++goodPasses;
         }
     };
-    child<QPushButton>(w, "Reset")->click();
+    button(w, "Reset")->click();
     h.clock.onWait = nullptr;
 
     QCOMPARE(h.clock.waitedMs, 10000);
@@ -304,27 +295,26 @@ void TestConfigStates::resetInstrument() {
     QVERIFY(!windowBusy(w));
     QVERIFY(w.isEnabled());
     QCOMPARE(h.takeWire(), QByteArray("*RST\n"));
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QStringLiteral("Ready"));
     // Of the controls the reset touches, only the primary function choice
     // and the reset button itself stay usable.
     QCOMPARE(enabledOf(w, kConfigControls), (QStringList{"FuncBox", "SetFunc", "Reset"}));
-    for (QLineEdit* box :
-         {child<QLineEdit>(w, "PrimaryDisplay"), child<QLineEdit>(w, "SecondaryDisplay"),
-          child<QLineEdit>(w, "PrimaryUnit"), child<QLineEdit>(w, "SecondaryUnit")}) {
+    for (QLineEdit* box : {lineEdit(w, "PrimaryDisplay"), lineEdit(w, "SecondaryDisplay"),
+                           lineEdit(w, "PrimaryUnit"), lineEdit(w, "SecondaryUnit")}) {
         QCOMPARE(box->text(), QString());
     }
     // Lists, choices and the reference text are the meter's business no more
     // than before: they stay.
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->entries(), rangeItems);
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "Range")->currentIndex(), 3);
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->entries(), secondItems);
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "RangeType")->currentIndex(), 0);
-    QCOMPARE(child<QLineEdit>(w, "Ref")->text(), QStringLiteral("12.5"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(combo(w, "Range")->entries(), rangeItems);
+    QCOMPARE(combo(w, "Range")->currentIndex(), 3);
+    QCOMPARE(combo(w, "FuncBoxTwo")->entries(), secondItems);
+    QCOMPARE(combo(w, "RangeType")->currentIndex(), 0);
+    QCOMPARE(lineEdit(w, "Ref")->text(), QStringLiteral("12.5"));
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(h.dialogs.messages.isEmpty());
 
     // A second reset works the same way.
-    child<QPushButton>(w, "Reset")->click();
+    button(w, "Reset")->click();
     QCOMPARE(h.takeWire(), QByteArray("*RST\n"));
     QCOMPARE(h.clock.waitedMs, 20000);
 }
@@ -336,14 +326,14 @@ void TestConfigStates::resetOrder() {
     QVERIFY(h.connect());
     Main& w = h.w();
     setAll(w, kConfigControls, true);
-    child<vx::shell::PromptComboBox>(w, "FuncBox")->setEnabled(false);
-    child<QPushButton>(w, "SetFunc")->setEnabled(false);
+    combo(w, "FuncBox")->setEnabled(false);
+    button(w, "SetFunc")->setEnabled(false);
     const QStringList boxes{"PrimaryDisplay", "SecondaryDisplay", "PrimaryUnit", "SecondaryUnit"};
     for (const QString& box : boxes) {
         qobject_cast<QLineEdit*>(w.findChild<QWidget*>(box))->setText(QStringLiteral("1"));
     }
     EnableRecorder rec(h, QStringList{"StatusBox"} + kConfigControls + boxes);
-    child<QPushButton>(w, "Reset")->click();
+    button(w, "Reset")->click();
     QStringList expected{"wire:*RST\n", "StatusBox=Resetting Instrument. Please wait..",
                          "busy",        "+FuncBox",
                          "+SetFunc",    "-Send"};
@@ -361,46 +351,42 @@ void TestConfigStates::resetOrder() {
 
 void TestConfigStates::resetFailsBeforeAnythingChanges() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
     const QStringList enabled = enabledOf(w, kConfigControls);
     h.port()->failWrites = true;
     h.clock.waitedMs = 0;
-    child<QPushButton>(w, "Reset")->click();
+    button(w, "Reset")->click();
     QCOMPARE(h.clock.waitedMs, 0);
     QVERIFY(w.isEnabled());
     QCOMPARE(enabledOf(w, kConfigControls), enabled);
-    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QStringLiteral("VDC"));
-    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().contains(QStringLiteral("*RST")));
+    QCOMPARE(lineEdit(w, "PrimaryUnit")->text(), QStringLiteral("VDC"));
+    QVERIFY(lineEdit(w, "StatusBox")->text().contains(QStringLiteral("*RST")));
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
 void TestConfigStates::lampsSurviveCloseAndReset_data() {
-    QTest::addColumn<bool>("viaClose");
-    QTest::newRow("Close Port") << true;
-    QTest::newRow("Reset Instrument") << false;
+    addSwitch("viaClose", {.whenTrue = "Close Port", .whenFalse = "Reset Instrument"});
 }
 
 void TestConfigStates::lampsSurviveCloseAndReset() {
     QFETCH(bool, viaClose);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kResistance));
     Main& w = h.w();
-    setFunction(h, kResistance);
-    child<QPushButton>(w, "Hold")->click();
-    child<QPushButton>(w, "RefStateOn")->click();
+    button(w, "Hold")->click();
+    button(w, "RefStateOn")->click();
     setFunction(h, kDcVoltage);
-    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
+    button(w, "FuncBoxTwoStateOn")->click();
     h.takeWire();
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
 
-    (viaClose ? child<QPushButton>(w, "Close") : child<QPushButton>(w, "Reset"))->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    (viaClose ? button(w, "Close") : button(w, "Reset"))->click();
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(!ownEnabled(w, "RefStateOff"));
     QVERIFY(!ownEnabled(w, "Hold"));
     QVERIFY(!ownEnabled(w, "FuncBoxTwoStateOff"));
@@ -410,57 +396,53 @@ void TestConfigStates::lampsSurviveCloseAndReset() {
     }
     setFunction(h, kDcVoltage);
     // The lamp is the hold state: the next press turns hold off.
-    child<QPushButton>(w, "Hold")->click();
+    button(w, "Hold")->click();
     QCOMPARE(h.takeWire(), QByteArray("HOLD:STATE OFF\n"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
 }
 
 void TestConfigStates::functionAndHeadersSurvive_data() {
-    QTest::addColumn<bool>("viaClose");
-    QTest::newRow("Close Port") << true;
-    QTest::newRow("Reset Instrument") << false;
+    addSwitch("viaClose", {.whenTrue = "Close Port", .whenFalse = "Reset Instrument"});
 }
 
 void TestConfigStates::functionAndHeadersSurvive() {
     QFETCH(bool, viaClose);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kFrequency));
     Main& w = h.w();
-    setFunction(h, kFrequency);
-    child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(1);
-    child<QPushButton>(w, "SetFuncTwo")->click();
+    button(w, "FuncBoxTwoStateOn")->click();
+    combo(w, "FuncBoxTwo")->setCurrentIndex(1);
+    button(w, "SetFuncTwo")->click();
     h.takeWire();
     QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("AC Current(A)"));
 
-    (viaClose ? child<QPushButton>(w, "Close") : child<QPushButton>(w, "Reset"))->click();
+    (viaClose ? button(w, "Close") : button(w, "Reset"))->click();
     h.takeWire();
     QCOMPARE(MainState(w).func, QStringLiteral("FREQ"));
     QCOMPARE(MainState(w).func_selection, QStringLiteral("Frequency(Hz)"));
     QCOMPARE(MainState(w).secondfunc_selection, QStringLiteral("AC Current(A)"));
-    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QString());
-    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), QString());
+    QCOMPARE(lineEdit(w, "PrimaryUnit")->text(), QString());
+    QCOMPARE(lineEdit(w, "SecondaryUnit")->text(), QString());
 
     if (viaClose) {
         QVERIFY(h.connect());
     }
     // Typed text in FuncBox resends the function kept through it all.
-    typeInto(child<vx::shell::PromptComboBox>(w, "FuncBox"), QStringLiteral("x"));
-    child<QPushButton>(w, "SetFunc")->click();
+    typeInto(combo(w, "FuncBox"), QStringLiteral("x"));
+    button(w, "SetFunc")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC FREQ\n"));
 }
 
 void TestConfigStates::primarySetDuringRun() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
-    child<QPushButton>(w, "SetTrig")->click();
+    combo(w, "Trigger")->setCurrentIndex(0);
+    button(w, "SetTrig")->click();
     h.takeWire();
     // The state Run leaves while readings run.
     setAll(w, kRunDisables, false);
-    child<QPushButton>(w, "StopBtn")->setEnabled(true);
+    button(w, "StopBtn")->setEnabled(true);
 
     setFunction(h, kAcVoltage);
     QCOMPARE(enabledOf(w, kRunDisables),
@@ -472,9 +454,8 @@ void TestConfigStates::primarySetDuringRun() {
 // one-second wait and its line goes out between two queries.
 void TestConfigStates::primarySetInsideRunLoop() {
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
     bool pressed = false;
     QStringList whileRunning;
     QStringList afterSet;
@@ -484,12 +465,12 @@ void TestConfigStates::primarySetInsideRunLoop() {
         }
         pressed = true;
         whileRunning = enabledOf(w, kRunDisables);
-        child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
-        child<QPushButton>(w, "SetFunc")->click();
+        combo(w, "FuncBox")->setCurrentIndex(kAcVoltage);
+        button(w, "SetFunc")->click();
         afterSet = enabledOf(w, kRunDisables);
-        child<QPushButton>(w, "StopBtn")->click();
+        button(w, "StopBtn")->click();
     };
-    child<QPushButton>(w, "Run")->click();
+    button(w, "Run")->click();
     h.clock.onWait = nullptr;
     QVERIFY(pressed);
     QCOMPARE(whileRunning, QStringList());
@@ -502,7 +483,7 @@ void TestConfigStates::primarySetInsideRunLoop() {
 // handler, the status line says what was not sent, no message box, and the
 // window is never left busy.
 void TestConfigStates::failedWrites_data() {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("pressed");
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("lampsOn");  // secondary display and reference on before
     QTest::newRow("SetFunc") << "SetFunc"
@@ -524,49 +505,48 @@ void TestConfigStates::failedWrites_data() {
 }
 
 void TestConfigStates::failedWrites() {
-    QFETCH(QString, button);
+    QFETCH(QString, pressed);
     QFETCH(QString, command);
     QFETCH(bool, lampsOn);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
     if (lampsOn) {
-        child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-        child<QPushButton>(w, "RefStateOn")->click();
+        button(w, "FuncBoxTwoStateOn")->click();
+        button(w, "RefStateOn")->click();
     }
     h.takeWire();
-    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(kAcVoltage);
-    child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(2);
+    combo(w, "FuncBox")->setCurrentIndex(kAcVoltage);
+    combo(w, "FuncBoxTwo")->setCurrentIndex(2);
     setAll(w, kConfigControls, true);
-    const QString secondaryBefore = child<QLineEdit>(w, "SecondaryUnit")->text();
-    const int lamp = lampsOn ? vx::shell::kLampGreen : vx::shell::kLampRed;
+    const QString secondaryBefore = lineEdit(w, "SecondaryUnit")->text();
+    const int lampColor = lampsOn ? vx::shell::kLampGreen : vx::shell::kLampRed;
 
     h.port()->failWrites = true;
     h.clock.waitedMs = 0;
-    qobject_cast<QPushButton*>(w.findChild<QWidget*>(button))->click();
+    button(w, pressed)->click();
 
-    QVERIFY2(child<QLineEdit>(w, "StatusBox")->text().contains(command),
-             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+    QVERIFY2(lineEdit(w, "StatusBox")->text().contains(command),
+             qPrintable(lineEdit(w, "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(h.clock.waitedMs, 0);
     // Nothing claims the command went out.
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), lamp);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), lamp);
-    QCOMPARE(child<QLineEdit>(w, "SecondaryUnit")->text(), secondaryBefore);
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), lampColor);
+    QCOMPARE(lamp(w, "RefStat")->fillColor(), lampColor);
+    QCOMPARE(lineEdit(w, "SecondaryUnit")->text(), secondaryBefore);
 
     // The window goes on working once the port does.
     h.port()->failWrites = false;
-    child<QPushButton>(w, "SendTrig")->click();
+    button(w, "SendTrig")->click();
     QCOMPARE(h.takeWire(), QByteArray("*TRG\n"));
 }
 
 // Handlers that trap failures hand the error to the connection error report,
 // which stays silent for a refused write; the status line says why.
 void TestConfigStates::trappedFailures_data() {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("pressed");
     QTest::addColumn<QString>("command");
     QTest::newRow("SetRange") << "SetRange"
                               << "VOLT:DC:RANG 20";
@@ -585,34 +565,28 @@ void TestConfigStates::trappedFailures_data() {
 }
 
 void TestConfigStates::trappedFailures() {
-    QFETCH(QString, button);
+    QFETCH(QString, pressed);
     QFETCH(QString, command);
     MainHarness h;
-    QVERIFY(h.connect());
+    QVERIFY(connectWithConfig(
+        h, {.range = 2, .rangeType = 0, .rate = 2, .trigger = 0, .ref = QStringLiteral("5")}));
     Main& w = h.w();
-    setFunction(h, kDcVoltage);
-    child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(2);
-    child<vx::shell::PromptComboBox>(w, "RangeType")->setCurrentIndex(0);
-    child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(2);
-    child<vx::shell::PromptComboBox>(w, "Trigger")->setCurrentIndex(0);
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("5"));
-    setAll(w, kConfigControls, true);
-    child<vx::shell::PromptComboBox>(w, "Range")->setEnabled(false);
-    child<QPushButton>(w, "SetRange")->setEnabled(button == "SetRange");
-    child<QPushButton>(w, "SendTrig")->setEnabled(false);
+    combo(w, "Range")->setEnabled(false);
+    button(w, "SetRange")->setEnabled(pressed == "SetRange");
+    button(w, "SendTrig")->setEnabled(false);
     h.port()->failWrites = true;
 
-    qobject_cast<QPushButton*>(w.findChild<QWidget*>(button))->click();
-    QVERIFY2(child<QLineEdit>(w, "StatusBox")->text().contains(command),
-             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+    button(w, pressed)->click();
+    QVERIFY2(lineEdit(w, "StatusBox")->text().contains(command),
+             qPrintable(lineEdit(w, "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampRed);
     // Changes made before the write stay.
-    if (button == "SetRangeType") {
-        QVERIFY(child<vx::shell::PromptComboBox>(w, "Range")->isEnabled());
+    if (pressed == "SetRangeType") {
+        QVERIFY(combo(w, "Range")->isEnabled());
     }
-    if (button == "SetTrig") {
-        QVERIFY(child<QPushButton>(w, "SendTrig")->isEnabled());
+    if (pressed == "SetTrig") {
+        QVERIFY(button(w, "SendTrig")->isEnabled());
     }
 }
 

@@ -91,8 +91,7 @@ void TestFaultE2E::init() {
 void TestFaultE2E::hangUpDuringLoggedRun() {
     Bench b;
     // *IDN?, :FUNC, then six queries.
-    QVERIFY(b.start({"--hangup-after", "8"}));
-    QVERIFY(b.connectAndSet());
+    QVERIFY(b.startConnected({"--hangup-after", "8"}));
     b.onReading = [&](int n) {
         if (n == 1) {
             b.startLog(b.logPath());
@@ -102,13 +101,13 @@ void TestFaultE2E::hangUpDuringLoggedRun() {
     Main& w = *b.window;
     QCOMPARE(MainState(w).running_cnt, qint16(0));
     QCOMPARE(MainState(w).datalog_start, qint16(0));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
-    QVERIFY2(child<QLineEdit>(w, "StatusBox")
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY2(lineEdit(w, "StatusBox")
                  ->text()
                  .startsWith(QStringLiteral("Readings stopped, log file closed:")),
-             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+             qPrintable(lineEdit(w, "StatusBox")->text()));
     QVERIFY(w.isEnabled());
-    QVERIFY(child<QPushButton>(w, "ConnectBtn")->isEnabled());
+    QVERIFY(button(w, "ConnectBtn")->isEnabled());
     QVERIFY2(b.logged.size() >= 3, qPrintable(QString::number(b.logged.size())));
     QString why;
     QVERIFY2(b.logHoldsEveryLine(why), qPrintable(why));
@@ -119,20 +118,19 @@ void TestFaultE2E::hangUpDuringLoggedRun() {
 // logged as one line, the file stays line-structured, nothing stalls.
 void TestFaultE2E::repliesWithGarbage() {
     Bench b;
-    QVERIFY(b.start({"--garbage"}));
-    QVERIFY(b.connectAndSet());
+    QVERIFY(b.startConnected({"--garbage"}));
     b.onReading = [&](int n) {
         if (n == 1) {
             b.startLog(b.logPath());
         } else if (n == 5) {
-            child<QPushButton>(*b.window, "StopBtn")->click();
+            button(*b.window, "StopBtn")->click();
         }
     };
     b.run();
     Main& w = *b.window;
     QCOMPARE(b.shown, 5);
     QCOMPARE(MainState(w).running_cnt, qint16(0));
-    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
+    QVERIFY(button(w, "Run")->isEnabled());
     QCOMPARE(b.logged.size(), 4);
     QString why;
     QVERIFY2(b.logHoldsEveryLine(why), qPrintable(why));
@@ -149,8 +147,7 @@ void TestFaultE2E::floodWithoutTerminator() {
     Bench b;
     // The pseudo-terminal keeps no line speed: the meter sends as fast as
     // 4 Mbaud so that the whole megabyte arrives within about three seconds.
-    QVERIFY(b.start({"--no-terminator-flood", "1048576", "--baud", "4000000"}));
-    QVERIFY(b.connectAndSet());
+    QVERIFY(b.startConnected({"--no-terminator-flood", "1048576", "--baud", "4000000"}));
     Main& w = *b.window;
     qsizetype largest = 0;
     QTimer sampler;
@@ -160,14 +157,14 @@ void TestFaultE2E::floodWithoutTerminator() {
     // Stop once the first megabyte has had time to arrive.
     QString statusBeforeStop;
     QTimer::singleShot(4000, w.window(), [&] {
-        statusBeforeStop = child<QLineEdit>(w, "StatusBox")->text();
-        child<QPushButton>(w, "StopBtn")->click();
+        statusBeforeStop = lineEdit(w, "StatusBox")->text();
+        button(w, "StopBtn")->click();
     });
     QTimer stopper;
     QObject::connect(&stopper, &QTimer::timeout, w.window(), [&] {
-        if (child<QLineEdit>(w, "StatusBox")->text().startsWith(QStringLiteral("Dropped"))) {
+        if (lineEdit(w, "StatusBox")->text().startsWith(QStringLiteral("Dropped"))) {
             stopper.stop();
-            child<QPushButton>(w, "StopBtn")->click();
+            button(w, "StopBtn")->click();
         }
     });
 
@@ -177,10 +174,9 @@ void TestFaultE2E::floodWithoutTerminator() {
     QCOMPARE(b.shown, 0);
     QVERIFY2(largest <= 64 * 1024, qPrintable(QString::number(largest)));
     QVERIFY2(statusBeforeStop.startsWith(QStringLiteral("Dropped")), qPrintable(statusBeforeStop));
-    QVERIFY(w.isEnabled() && child<QPushButton>(w, "Run")->isEnabled());
+    QVERIFY(w.isEnabled() && button(w, "Run")->isEnabled());
     b.sim.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
-                              vx::shell::kLampRed, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed, 3000);
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
 }
 
@@ -205,32 +201,29 @@ void TestFaultE2E::otherTerminator() {
     // The meter takes commands with the program's terminator and answers with its own.
     QVERIFY(b.start({"--term", termIndex == 0 ? "CR" : "LF", "--reply-term", meter}));
     Main& w = *b.window;
-    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(termIndex);
-    child<QPushButton>(w, "ConnectBtn")->click();
+    combo(w, "TermChar")->setCurrentIndex(termIndex);
+    button(w, "ConnectBtn")->click();
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     if (!connects) {
-        QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
+        QCOMPARE(lineEdit(w, "StatusBox")->text(),
                  QStringLiteral("Reply from instrument has no termination character: check "
                                 "baud rate and termination character"));
-        QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
-                 vx::shell::kLampGreen);
-        QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
+        QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+        QVERIFY(!combo(w, "FuncBox")->isEnabled());
         QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
         return;
     }
-    QVERIFY2(child<QLineEdit>(w, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX480,")),
-             qPrintable(child<QLineEdit>(w, "InstrID")->text()));
+    QVERIFY2(lineEdit(w, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX480,")),
+             qPrintable(lineEdit(w, "InstrID")->text()));
 
-    child<vx::shell::PromptComboBox>(w, "FuncBox")
-        ->setCurrentIndex(
-            int(child<vx::shell::PromptComboBox>(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
-    child<QPushButton>(w, "SetFunc")->click();
+    combo(w, "FuncBox")->setCurrentIndex(int(combo(w, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+    button(w, "SetFunc")->click();
     b.onReading = [&](int n) {
         if (n == 1) {
             b.startLog(b.logPath());
         } else if (n == 4) {
-            child<QPushButton>(w, "StopBtn")->click();
+            button(w, "StopBtn")->click();
         }
     };
     b.run();
@@ -254,16 +247,15 @@ void TestFaultE2E::otherTerminator() {
 // logging state is left behind, and the readings go on until Stop.
 void TestFaultE2E::logOnFullDisk() {
     Bench b;
-    QVERIFY(b.start({}));
-    QVERIFY(b.connectAndSet());
+    QVERIFY(b.startConnected());
     Main& w = *b.window;
     QString statusAfterStart;
     b.onReading = [&](int n) {
         if (n == 1) {
             b.startLog(QStringLiteral("/dev/full"));
-            statusAfterStart = child<QLineEdit>(w, "StatusBox")->text();
+            statusAfterStart = lineEdit(w, "StatusBox")->text();
         } else if (n == 3) {
-            child<QPushButton>(w, "StopBtn")->click();
+            button(w, "StopBtn")->click();
         }
     };
     b.run();
@@ -274,7 +266,7 @@ void TestFaultE2E::logOnFullDisk() {
     QCOMPARE(b.dialogs.messages.size(), 1);
     QVERIFY(b.dialogs.messages[0].text.contains(QStringLiteral("No space left on device")));
     QCOMPARE(MainState(w).datalog_start, qint16(0));
-    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
+    QVERIFY(button(w, "Run")->isEnabled());
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
 }
 
@@ -282,24 +274,23 @@ void TestFaultE2E::logOnFullDisk() {
 // Connect: "Connection Error", and the port is usable again once it is free.
 void TestFaultE2E::portTakenBetweenConnects() {
     Bench b;
-    QVERIFY(b.start({}));
-    QVERIFY(b.connectAndSet());
+    QVERIFY(b.startConnected());
     Main& w = *b.window;
-    child<QPushButton>(w, "Close")->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    button(w, "Close")->click();
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QSerialPort other(QFileInfo(b.sim.devicePath()).canonicalFilePath());
     QVERIFY(other.open(QIODevice::ReadWrite));
-    child<QPushButton>(w, "ConnectBtn")->click();
+    button(w, "ConnectBtn")->click();
     QCOMPARE(b.dialogs.messages.size(), 1);
     QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
-    QVERIFY(w.isEnabled() && child<QPushButton>(w, "ConnectBtn")->isEnabled());
-    QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY(w.isEnabled() && button(w, "ConnectBtn")->isEnabled());
+    QVERIFY(!combo(w, "FuncBox")->isEnabled());
     QVERIFY2(cpuSecondsIdle() < kIdleCpuLimit, "the event loop spins");
     other.close();
-    child<QPushButton>(w, "ConnectBtn")->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
+    button(w, "ConnectBtn")->click();
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QCOMPARE(b.dialogs.messages.size(), 1);
 }
 
@@ -339,14 +330,14 @@ void TestFaultE2E::exitInEveryState() {
         if (byClose) {
             w.close();
         } else {
-            child<QPushButton>(w, "Exit")->click();
+            button(w, "Exit")->click();
         }
     };
     bool left = false;
     bool exitEnabledWhileBusy = true;
     const auto leaveSoon = [&] {
         QTimer::singleShot(50, &w, [&] {
-            exitEnabledWhileBusy = child<QPushButton>(w, "Exit")->isEnabled() && w.isEnabled();
+            exitEnabledWhileBusy = button(w, "Exit")->isEnabled() && w.isEnabled();
             left = true;
             leave();
         });
@@ -385,7 +376,7 @@ void TestFaultE2E::exitInEveryState() {
         case State::BusyConnecting:
             leaveSoon();
             elapsed.start();
-            child<QPushButton>(w, "ConnectBtn")->click();
+            button(w, "ConnectBtn")->click();
             // Returned well before Connect's two seconds (200 ms here) were up.
             QVERIFY2(elapsed.elapsed() < 180, qPrintable(QString::number(elapsed.elapsed())));
             QVERIFY(!exitEnabledWhileBusy);
@@ -395,7 +386,7 @@ void TestFaultE2E::exitInEveryState() {
             // Single Read waits out its two seconds whether or not the reply came.
             leaveSoon();
             elapsed.start();
-            child<QPushButton>(w, "SingleRead")->click();
+            button(w, "SingleRead")->click();
             QVERIFY2(elapsed.elapsed() < 180, qPrintable(QString::number(elapsed.elapsed())));
             break;
     }

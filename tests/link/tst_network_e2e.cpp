@@ -41,7 +41,7 @@ struct Bench : RunBench {
                 startLog(logPath());
             }
             if (n == stopAfter) {
-                child<QPushButton>(*window, "StopBtn")->click();
+                button(*window, "StopBtn")->click();
             }
         };
         run();
@@ -81,15 +81,14 @@ private Q_SLOTS:
 void TestNetworkE2E::identifies() {
     Bench b;
     QVERIFY(b.start(kListen + QStringList{"--term", "CR", "--model", "VX260"}));
-    child<vx::shell::PromptComboBox>(*b.window, "TermChar")->setCurrentIndex(0);
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
+    combo(*b.window, "TermChar")->setCurrentIndex(0);
+    button(*b.window, "ConnectBtn")->click();
+    QCOMPARE(lineEdit(*b.window, "InstrID")->text(),
              QStringLiteral("Velmora,VX260,260K31877,1.05"));
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
-    QCOMPARE(child<QLineEdit>(*b.window, "StatusBox")->text(), QStringLiteral("Ready"));
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lineEdit(*b.window, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(b.window->isEnabled());
-    QVERIFY(!child<vx::shell::PromptComboBox>(*b.window, "ComPort")->isEnabled());
+    QVERIFY(!combo(*b.window, "ComPort")->isEnabled());
     QCOMPARE(b.sim.recorded(), QByteArray("*IDN?\r"));
 }
 
@@ -105,8 +104,7 @@ void TestNetworkE2E::runAndLogAsOnPseudoTerminal() {
         QVERIFY(b.connectAndSet());
         b.runLogged(4);
         QCOMPARE(b.shown, 4);
-        QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-                 vx::shell::kLampGreen);
+        QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
         sent[tcp] = b.sim.recorded();
         logged[tcp] = readFile(b.logPath());
     }
@@ -156,17 +154,16 @@ void TestNetworkE2E::connectFailures() {
     RecordingDialogs dialogs;
     vx::link::SerialPortOpener opener;
     Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
+    combo(w, "ComPort")->setCurrentIndex(3);
     int idlePasses = 0;
     clock.onWait = [&](qint64) {
         if (w.isEnabled() || QApplication::overrideCursor() == nullptr) {
             ++idlePasses;
         }
     };
-    child<QPushButton>(w, "ConnectBtn")->click();
+    button(w, "ConnectBtn")->click();
     qunsetenv("VXMETER_COM4");
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
-             QStringLiteral("Could not open COM4: ") + reason);
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QStringLiteral("Could not open COM4: ") + reason);
     if (waitedMs >= 0) {
         QCOMPARE(clock.waitedMs, waitedMs);
     }
@@ -174,11 +171,11 @@ void TestNetworkE2E::connectFailures() {
     QCOMPARE(idlePasses, 0);
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
-    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
-    QVERIFY(child<vx::shell::PromptComboBox>(w, "ComPort")->isEnabled());
-    QVERIFY(!child<vx::shell::PromptComboBox>(w, "FuncBox")->isEnabled());
+    QCOMPARE(lineEdit(w, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
+    QVERIFY(combo(w, "ComPort")->isEnabled());
+    QVERIFY(!combo(w, "FuncBox")->isEnabled());
     QVERIFY(dialogs.messages.isEmpty());
 }
 
@@ -191,36 +188,30 @@ void TestNetworkE2E::turnedAwayWhileMeterIsTaken() {
     QTcpSocket other;
     other.connectToHost(url.host(), quint16(url.port()));
     QVERIFY(other.waitForConnected(2000));
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
+    button(*b.window, "ConnectBtn")->click();
     // The server may close before the connection is reported made, or just
     // after: either way the reason is the same.
-    const QString status = child<QLineEdit>(*b.window, "StatusBox")->text();
+    const QString status = lineEdit(*b.window, "StatusBox")->text();
     QVERIFY2((status.startsWith(QStringLiteral("Could not open COM1: ")) ||
               status.startsWith(QStringLiteral("Connection lost while identifying the "
                                                "instrument: "))) &&
                  status.endsWith(b.sim.devicePath() + QStringLiteral(" closed the connection")),
              qPrintable(status));
-    QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
-             QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampRed);
+    QCOMPARE(lineEdit(*b.window, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(b.dialogs.messages.isEmpty());
     // Once the other client has left, the same window connects.
     other.disconnectFromHost();
     for (int attempt = 0;
-         attempt < 20 && child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor() !=
-                             vx::shell::kLampGreen;
+         attempt < 20 && lamp(*b.window, "PortOpenStat")->fillColor() != vx::shell::kLampGreen;
          ++attempt) {
         QTest::qWait(20);  // for vxsim to see the other client leave
-        child<QPushButton>(*b.window, "ConnectBtn")->click();
+        button(*b.window, "ConnectBtn")->click();
     }
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
-    QVERIFY(child<QLineEdit>(*b.window, "InstrID")
-                ->text()
-                .startsWith(QStringLiteral("Velmora,VX480,")));
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QVERIFY(lineEdit(*b.window, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX480,")));
 }
 
 // The device server closes the connection in the middle of a logged run: a
@@ -229,21 +220,20 @@ void TestNetworkE2E::turnedAwayWhileMeterIsTaken() {
 void TestNetworkE2E::farEndClosesDuringLoggedRun() {
     Bench b;
     // *IDN?, :FUNC, then six queries.
-    QVERIFY(b.start(kListen + QStringList{"--hangup-after", "8"}));
-    QVERIFY(b.connectAndSet());
+    QVERIFY(b.startConnected(kListen + QStringList{"--hangup-after", "8"}));
     b.runLogged(1000);
     Main& w = *b.window;
     QCOMPARE(b.shown, 6);
     QCOMPARE(MainState(w).running_cnt, qint16(0));
     QCOMPARE(MainState(w).datalog_start, qint16(0));
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
+    QCOMPARE(lineEdit(w, "StatusBox")->text(),
              QStringLiteral("Readings stopped, log file closed: connection "
                             "lost: %1 closed the connection")
                  .arg(b.sim.devicePath()));
     QVERIFY(w.isEnabled());
-    QVERIFY(child<QPushButton>(w, "ConnectBtn")->isEnabled());
+    QVERIFY(button(w, "ConnectBtn")->isEnabled());
     // Empty line, header, and the readings shown after the first.
     const QByteArray log = readFile(b.logPath());
     QCOMPARE(log.count("\r\n"), 7);

@@ -42,16 +42,14 @@ void TestConnectE2E::identifies() {
     QFETCH(QByteArray, query);
     Bench b;
     QVERIFY(b.start({"--term", term, "--model", "VX260"}));
-    child<vx::shell::PromptComboBox>(*b.window, "TermChar")->setCurrentIndex(termIndex);
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QVERIFY2(
-        child<QLineEdit>(*b.window, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX260,")),
-        qPrintable(child<QLineEdit>(*b.window, "InstrID")->text()));
-    QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text().count(QLatin1Char(',')), 3);
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
-    QCOMPARE(child<QLineEdit>(*b.window, "StatusBox")->text(), QStringLiteral("Ready"));
-    QVERIFY(child<vx::shell::PromptComboBox>(*b.window, "FuncBox")->isEnabled());
+    combo(*b.window, "TermChar")->setCurrentIndex(termIndex);
+    button(*b.window, "ConnectBtn")->click();
+    QVERIFY2(lineEdit(*b.window, "InstrID")->text().startsWith(QStringLiteral("Velmora,VX260,")),
+             qPrintable(lineEdit(*b.window, "InstrID")->text()));
+    QCOMPARE(lineEdit(*b.window, "InstrID")->text().count(QLatin1Char(',')), 3);
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lineEdit(*b.window, "StatusBox")->text(), QStringLiteral("Ready"));
+    QVERIFY(combo(*b.window, "FuncBox")->isEnabled());
     QVERIFY(b.window->isEnabled());
     QCOMPARE(b.sim.recorded(), query);
     QVERIFY(b.dialogs.messages.isEmpty());
@@ -60,14 +58,13 @@ void TestConnectE2E::identifies() {
 void TestConnectE2E::silentMeterEndsIdle() {
     Bench b;
     QVERIFY(b.start({"--silent"}));
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<QLineEdit>(*b.window, "StatusBox")->text(),
+    button(*b.window, "ConnectBtn")->click();
+    QCOMPARE(lineEdit(*b.window, "StatusBox")->text(),
              QStringLiteral("No reply from instrument: check baud rate and termination character"));
-    QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
-             QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(lineEdit(*b.window, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QVERIFY(!child<vx::shell::PromptComboBox>(*b.window, "FuncBox")->isEnabled());
+    QVERIFY(!combo(*b.window, "FuncBox")->isEnabled());
 }
 
 void TestConnectE2E::portHeldElsewhereIs8005() {
@@ -76,35 +73,31 @@ void TestConnectE2E::portHeldElsewhereIs8005() {
     // Another program holds the device, reached by its canonical path.
     QSerialPort other(QFileInfo(b.sim.devicePath()).canonicalFilePath());
     QVERIFY(other.open(QIODevice::ReadWrite));
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
+    button(*b.window, "ConnectBtn")->click();
     QCOMPARE(b.dialogs.messages.size(), 1);
     QCOMPARE(b.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QVERIFY(b.dialogs.messages[0].text.startsWith(
         QStringLiteral("The selected COM port is currently in use")));
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampRed);
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     other.close();
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
+    button(*b.window, "ConnectBtn")->click();
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(b.dialogs.messages.size(), 1);
 }
 
 void TestConnectE2E::cablePulledWhileOpen() {
     Bench b;
     QVERIFY(b.start({}));
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
+    button(*b.window, "ConnectBtn")->click();
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     // Connected and idle: the window sleeps in the event loop.
     QVERIFY2(cpuSecondsIdle(300) < 0.05, "idle window uses CPU");
     b.sim.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-                              vx::shell::kLampRed, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampRed,
+                              3000);
     QVERIFY(!child<vx::link::SerialLink>(*b.window, "MSComm1")->isOpen());
-    QVERIFY(child<QLineEdit>(*b.window, "StatusBox")
-                ->text()
-                .startsWith(QStringLiteral("Connection lost:")));
+    QVERIFY(
+        lineEdit(*b.window, "StatusBox")->text().startsWith(QStringLiteral("Connection lost:")));
     // Nothing keeps raising events once the port is closed.
     QVERIFY2(cpuSecondsIdle(300) < 0.05, "events keep spinning after the hang-up");
 }
@@ -112,30 +105,24 @@ void TestConnectE2E::cablePulledWhileOpen() {
 void TestConnectE2E::hangUpDuringConnect() {
     Bench b;
     QVERIFY(b.start({"--silent", "--hangup-after", "1"}));
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
+    button(*b.window, "ConnectBtn")->click();
     QVERIFY(b.window->isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampRed);
-    QVERIFY2(child<QLineEdit>(*b.window, "StatusBox")
-                 ->text()
-                 .startsWith(QStringLiteral("Connection lost")),
-             qPrintable(child<QLineEdit>(*b.window, "StatusBox")->text()));
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY2(lineEdit(*b.window, "StatusBox")->text().startsWith(QStringLiteral("Connection lost")),
+             qPrintable(lineEdit(*b.window, "StatusBox")->text()));
 }
 
 void TestConnectE2E::closeAndReconnect() {
     Bench b;
     QVERIFY(b.start({}));
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
-    child<QPushButton>(*b.window, "Close")->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampRed);
-    QCOMPARE(child<QLineEdit>(*b.window, "InstrID")->text(),
-             QStringLiteral("No Instrument Connected"));
-    child<QPushButton>(*b.window, "ConnectBtn")->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(*b.window, "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
-    QVERIFY(child<QLineEdit>(*b.window, "InstrID")->text().startsWith(QStringLiteral("Velmora,")));
+    button(*b.window, "ConnectBtn")->click();
+    button(*b.window, "Close")->click();
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lineEdit(*b.window, "InstrID")->text(), QStringLiteral("No Instrument Connected"));
+    button(*b.window, "ConnectBtn")->click();
+    QCOMPARE(lamp(*b.window, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QVERIFY(lineEdit(*b.window, "InstrID")->text().startsWith(QStringLiteral("Velmora,")));
     QCOMPARE(b.sim.recorded(), QByteArray("*IDN?\n*IDN?\n"));
 }
 

@@ -84,30 +84,28 @@ void TestConnection::connectIdentifies() {
     QFETCH(QString, shown);
     MainHarness h;
     Main& w = h.w();
-    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(2);
-    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(term);
+    combo(w, "ComPort")->setCurrentIndex(2);
+    combo(w, "TermChar")->setCurrentIndex(term);
     QByteArray wire;
     bool busyDuringWait = false;
     h.clock.onWait = [&](qint64) {
         if (wire.isEmpty()) {
             wire = h.port()->written;
             busyDuringWait = !w.isEnabled() && QApplication::overrideCursor() != nullptr;
-            QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(),
-                     vx::shell::kLampGreen);
-            QCOMPARE(child<QLineEdit>(w, "InstrID")->text(),
-                     QStringLiteral("Connecting...please wait..."));
+            QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+            QCOMPARE(lineEdit(w, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
             h.port()->deliver(reply);
         }
     };
-    child<QPushButton>(w, "ConnectBtn")->click();
+    button(w, "ConnectBtn")->click();
     QCOMPARE(wire, query);
     QVERIFY(busyDuringWait);
     QCOMPARE(h.clock.waitedMs, 2000);
-    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), shown);
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QStringLiteral("Ready"));
+    QCOMPARE(lineEdit(w, "InstrID")->text(), shown);
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QStringLiteral("Ready"));
     QVERIFY(w.isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(MainState(w).portString, QStringLiteral("3"));
     QCOMPARE(MainState(w).baudString, QStringLiteral("9600"));
     QCOMPARE(MainState(w).tchar, term == 0 ? QStringLiteral("\r") : QStringLiteral("\n"));
@@ -127,7 +125,7 @@ void TestConnection::connectIdentifies() {
 void TestConnection::everyComEntryOpensItsPort() {
     for (int com = 1; com <= 15; ++com) {
         MainHarness h;
-        child<vx::shell::PromptComboBox>(h.w(), "BaudRate")->setCurrentIndex(6);
+        combo(h.w(), "BaudRate")->setCurrentIndex(6);
         QVERIFY(h.connect(com));
         QCOMPARE(h.opener.opened.constLast(), (QPair<int, qint32>(com, 38400)));
     }
@@ -136,28 +134,27 @@ void TestConnection::everyComEntryOpensItsPort() {
 void TestConnection::laterConnectKeepsPort() {
     MainHarness h;
     QVERIFY(h.connect(3));
-    child<QPushButton>(h.w(), "Close")->click();
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setEditText(QStringLiteral("typed"));
+    button(h.w(), "Close")->click();
+    combo(h.w(), "ComPort")->setCurrentIndex(-1);
+    combo(h.w(), "ComPort")->setEditText(QStringLiteral("typed"));
     QVERIFY(h.connect(0 + 3));
-    child<QPushButton>(h.w(), "Close")->click();
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(-1);
+    button(h.w(), "Close")->click();
+    combo(h.w(), "ComPort")->setCurrentIndex(-1);
     h.clock.onWait = [&](qint64) { h.port()->deliver("A\n"); };
-    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    button(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.opener.opened.constLast().first, 3);
 }
 
 void TestConnection::noPortChosenIsError13() {
     MainHarness h;
-    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    button(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("Please Select a COM port before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
-             QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lineEdit(h.w(), "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(lamp(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(h.opener.opened.isEmpty());
     QVERIFY(h.w().isEnabled());
     QCOMPARE(h.clock.passes, 0);
@@ -166,8 +163,8 @@ void TestConnection::noPortChosenIsError13() {
 void TestConnection::portInUseIsError8005() {
     MainHarness h;
     h.opener.failures.insert(4, vx::link::kPortInUse);
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(3);
-    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    combo(h.w(), "ComPort")->setCurrentIndex(3);
+    button(h.w(), "ConnectBtn")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QStringLiteral("The selected COM port is currently in use or is opened by another "
@@ -175,10 +172,10 @@ void TestConnection::portInUseIsError8005() {
                             "before connecting."));
     QCOMPARE(h.dialogs.messages[0].title, QStringLiteral("Connection Error"));
     QCOMPARE(h.dialogs.messages[0].icon, vx::shell::Dialogs::Icon::Exclamation);
-    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lamp(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
     QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(h.w().isEnabled());
-    QVERIFY(child<vx::shell::PromptComboBox>(h.w(), "ComPort")->isEnabled());
+    QVERIFY(combo(h.w(), "ComPort")->isEnabled());
 }
 
 void TestConnection::otherOpenFailuresSayWhy_data() {
@@ -191,13 +188,12 @@ void TestConnection::otherOpenFailuresSayWhy() {
     QFETCH(int, error);
     MainHarness h;
     h.opener.failures.insert(1, error);
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
-    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    combo(h.w(), "ComPort")->setCurrentIndex(0);
+    button(h.w(), "ConnectBtn")->click();
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
-             QStringLiteral("Connecting...please wait..."));
-    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
-    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(),
+    QCOMPARE(lineEdit(h.w(), "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
+    QCOMPARE(lamp(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lineEdit(h.w(), "StatusBox")->text(),
              QStringLiteral("Could not open COM1: simulated failure %1").arg(error));
     QVERIFY(h.w().isEnabled());
 }
@@ -220,24 +216,22 @@ void TestConnection::noReplyEndsIdle() {
     QFETCH(QByteArray, reply);
     QFETCH(QString, status);
     MainHarness h;
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(0);
+    combo(h.w(), "ComPort")->setCurrentIndex(0);
     h.clock.onWait = [&](qint64) {
         if (!reply.isEmpty()) {
             h.port()->deliver(reply);
             reply.clear();
         }
     };
-    child<QPushButton>(h.w(), "ConnectBtn")->click();
-    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(), status);
-    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(),
-             QStringLiteral("Connecting...please wait..."));
+    button(h.w(), "ConnectBtn")->click();
+    QCOMPARE(lineEdit(h.w(), "StatusBox")->text(), status);
+    QCOMPARE(lineEdit(h.w(), "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
     QVERIFY(h.w().isEnabled());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     // The port stays open and the lamp green, but nothing was enabled.
-    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
+    QCOMPARE(lamp(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
     QVERIFY(child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
-    QVERIFY(!child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->isEnabled());
+    QVERIFY(!combo(h.w(), "FuncBox")->isEnabled());
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -247,12 +241,12 @@ void TestConnection::reconnectClosesAndReopens() {
     QPointer<FakePort> first = h.port();
     EnableRecorder lamp(h, {"PortOpenStat"});
     h.clock.onWait = [&](qint64) { h.port()->deliver("again\n"); };
-    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    button(h.w(), "ConnectBtn")->click();
     QCoreApplication::processEvents();
     QVERIFY(first.isNull() || !first->isOpen());
     QCOMPARE(h.opener.opened.size(), 2);
     QCOMPARE(h.opener.opened[1].first, 5);
-    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(), QStringLiteral("again"));
+    QCOMPARE(lineEdit(h.w(), "InstrID")->text(), QStringLiteral("again"));
     // Red while the port is closed and set up again, green once it is open.
     QCOMPARE(lamp.take().filter(QStringLiteral("PortOpenStat=")),
              (QStringList{"PortOpenStat=red", "PortOpenStat=green"}));
@@ -282,18 +276,18 @@ void TestConnection::connectOrder() {
     MainHarness h;
     if (again) {
         QVERIFY(h.connect(2));
-        child<QLineEdit>(h.w(), "StatusBox")->clear();
+        lineEdit(h.w(), "StatusBox")->clear();
     }
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setCurrentIndex(1);
+    combo(h.w(), "ComPort")->setCurrentIndex(1);
     EnableRecorder rec(h, QStringList{"InstrID", "StatusBox", "PortOpenStat"} + kConnectionLists +
                               kConfigControls);
     h.clock.onWait = [&](qint64) {
         if (h.port()->bytesAvailable() == 0 &&
-            child<QLineEdit>(h.w(), "InstrID")->text().startsWith("Connecting")) {
+            lineEdit(h.w(), "InstrID")->text().startsWith("Connecting")) {
             h.port()->deliver("ID\n");
         }
     };
-    child<QPushButton>(h.w(), "ConnectBtn")->click();
+    button(h.w(), "ConnectBtn")->click();
     QCOMPARE(rec.take(), events);
 }
 
@@ -304,7 +298,7 @@ void TestConnection::connectDuringRun() {
     MainHarness h;
     QVERIFY(h.connect(1));
     Main& w = h.w();
-    child<QPushButton>(w, "Run")->setEnabled(true);
+    button(w, "Run")->setEnabled(true);
     EnableRecorder rec(h, {"Run", "StopBtn", "InstrID", "PrimaryDisplay", "PortOpenStat"});
     int pass = 0;
     h.clock.onWait = [&](qint64) {
@@ -313,13 +307,13 @@ void TestConnection::connectDuringRun() {
                 h.port()->deliver("+1.0E+00\n");
                 break;
             case 1:
-                child<QPushButton>(w, "ConnectBtn")->click();  // passes 2 and 3 are its wait
+                button(w, "ConnectBtn")->click();  // passes 2 and 3 are its wait
                 break;
             case 2:
                 h.port()->deliver("Velmora,VX480\n");
                 break;
             case 4:
-                child<QPushButton>(w, "StopBtn")->click();
+                button(w, "StopBtn")->click();
                 break;
             default:
                 if (pass > 10) {
@@ -329,7 +323,7 @@ void TestConnection::connectDuringRun() {
                 break;
         }
     };
-    child<QPushButton>(w, "Run")->click();
+    button(w, "Run")->click();
     h.clock.onWait = nullptr;
     QCOMPARE(
         rec.take(),
@@ -338,7 +332,7 @@ void TestConnection::connectDuringRun() {
                      "PortOpenStat=green", "wire:*IDN?\n", "busy", "PrimaryDisplay=Velmora,VX480",
                      "wait:2000", "idle", "wait:1000", "wire:FETC?\n", "+Run", "wait:1000"}));
     QCOMPARE(h.opener.opened.size(), 2);
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString());  // Stop emptied the reason
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QString());  // Stop emptied the reason
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -349,19 +343,19 @@ void TestConnection::closePortResetsControls() {
     for (const QString& name : kMeasurementControls) {
         w.findChild<QWidget*>(name)->setEnabled(true);
     }
-    child<vx::shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
-    child<vx::shell::StatusLamp>(w, "HoldStat")->setFillColor(vx::shell::kLampGreen);
-    child<vx::shell::StatusLamp>(w, "RefStat")->setFillColor(vx::shell::kLampGreen);
-    child<QLineEdit>(w, "PrimaryDisplay")->setText("1");
-    child<QLineEdit>(w, "SecondaryDisplay")->setText("2");
-    child<QLineEdit>(w, "PrimaryUnit")->setText("VDC");
-    child<QLineEdit>(w, "SecondaryUnit")->setText("Hz");
+    lamp(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
+    lamp(w, "HoldStat")->setFillColor(vx::shell::kLampGreen);
+    lamp(w, "RefStat")->setFillColor(vx::shell::kLampGreen);
+    lineEdit(w, "PrimaryDisplay")->setText("1");
+    lineEdit(w, "SecondaryDisplay")->setText("2");
+    lineEdit(w, "PrimaryUnit")->setText("VDC");
+    lineEdit(w, "SecondaryUnit")->setText("Hz");
     MainState(w).func = "VOLT:DC";
-    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(3);
-    child<QPushButton>(w, "Close")->click();
+    combo(w, "FuncBox")->setCurrentIndex(3);
+    button(w, "Close")->click();
     QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
-    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(), QStringLiteral("No Instrument Connected"));
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lineEdit(w, "InstrID")->text(), QStringLiteral("No Instrument Connected"));
     for (const char* on : {"ComPort", "BaudRate", "TermChar", "ConnectBtn", "Close", "Exit"}) {
         QVERIFY2(enabled(w, on), on);
     }
@@ -372,16 +366,15 @@ void TestConnection::closePortResetsControls() {
         QVERIFY2(!enabled(w, off), off);
     }
     for (QLineEdit* box :
-         {child<QLineEdit>(w, "StatusBox"), child<QLineEdit>(w, "PrimaryDisplay"),
-          child<QLineEdit>(w, "SecondaryDisplay"), child<QLineEdit>(w, "PrimaryUnit"),
-          child<QLineEdit>(w, "SecondaryUnit")}) {
+         {lineEdit(w, "StatusBox"), lineEdit(w, "PrimaryDisplay"), lineEdit(w, "SecondaryDisplay"),
+          lineEdit(w, "PrimaryUnit"), lineEdit(w, "SecondaryUnit")}) {
         QVERIFY(box->text().isEmpty());
     }
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "HoldStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lamp(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
     QCOMPARE(MainState(w).func, QStringLiteral("VOLT:DC"));
-    QCOMPARE(child<vx::shell::PromptComboBox>(w, "FuncBox")->currentIndex(), 3);
+    QCOMPARE(combo(w, "FuncBox")->currentIndex(), 3);
     QVERIFY(h.takeWire().isEmpty());
 }
 
@@ -397,7 +390,7 @@ void TestConnection::closePortOrder() {
     }
     EnableRecorder rec(
         h, QStringList{"PortOpenStat", "InstrID"} + kConnectionLists + kConfigControls + kBoxes);
-    child<QPushButton>(w, "Close")->click();
+    button(w, "Close")->click();
     // The disables in their fixed order, the lists' own copy included.
     QCOMPARE(rec.take(), QStringList{"PortOpenStat=red"} + each(kConnectionLists, "+") +
                              QStringList{"InstrID=No Instrument Connected"} +
@@ -406,11 +399,10 @@ void TestConnection::closePortOrder() {
 
 void TestConnection::closeWithPortClosedKeepsLamp() {
     MainHarness h;
-    child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->setFillColor(vx::shell::kLampGreen);
-    child<QPushButton>(h.w(), "Close")->click();
-    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(),
-             vx::shell::kLampGreen);
-    QCOMPARE(child<QLineEdit>(h.w(), "InstrID")->text(), QStringLiteral("No Instrument Connected"));
+    lamp(h.w(), "PortOpenStat")->setFillColor(vx::shell::kLampGreen);
+    button(h.w(), "Close")->click();
+    QCOMPARE(lamp(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampGreen);
+    QCOMPARE(lineEdit(h.w(), "InstrID")->text(), QStringLiteral("No Instrument Connected"));
 }
 
 void TestConnection::cablePulledClosesAtOnce() {
@@ -418,10 +410,9 @@ void TestConnection::cablePulledClosesAtOnce() {
     QVERIFY(h.connect(1));
     h.port()->hangUp();
     QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
-    QCOMPARE(child<vx::shell::StatusLamp>(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
-    QVERIFY2(
-        child<QLineEdit>(h.w(), "StatusBox")->text().startsWith(QStringLiteral("Connection lost:")),
-        qPrintable(child<QLineEdit>(h.w(), "StatusBox")->text()));
+    QCOMPARE(lamp(h.w(), "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QVERIFY2(lineEdit(h.w(), "StatusBox")->text().startsWith(QStringLiteral("Connection lost:")),
+             qPrintable(lineEdit(h.w(), "StatusBox")->text()));
     QVERIFY(h.dialogs.messages.isEmpty());
 }
 
@@ -430,7 +421,7 @@ void TestConnection::exitClosesPort() {
     QVERIFY(h.connect(1));
     QPointer<FakePort> port = h.port();
     h.w().show();
-    child<QPushButton>(h.w(), "Exit")->click();
+    button(h.w(), "Exit")->click();
     QVERIFY(!child<vx::link::SerialLink>(h.w(), "MSComm1")->isOpen());
     QVERIFY(!h.w().isVisible());
     QVERIFY(MainState(h.w()).isEnding());

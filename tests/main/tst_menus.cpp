@@ -108,21 +108,20 @@ void TestMenus::shortcutsOpenWindows() {
     };
     // From a button, and from text boxes that would keep Ctrl+A for
     // themselves: each press opens the window.
-    child<QPushButton>(h.w(), "ConnectBtn")->setFocus();
+    button(h.w(), "ConnectBtn")->setFocus();
     QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     QTest::keyClick(&h.w(), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     closeIt();
-    child<QLineEdit>(h.w(), "SendMsg")->setText(QStringLiteral("*IDN?"));
-    child<QLineEdit>(h.w(), "SendMsg")->setFocus();
-    QTest::keyClick(child<QLineEdit>(h.w(), "SendMsg"), Qt::Key(key), Qt::ControlModifier);
+    lineEdit(h.w(), "SendMsg")->setText(QStringLiteral("*IDN?"));
+    lineEdit(h.w(), "SendMsg")->setFocus();
+    QTest::keyClick(lineEdit(h.w(), "SendMsg"), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
-    QVERIFY(!child<QLineEdit>(h.w(), "SendMsg")->hasSelectedText());
+    QVERIFY(!lineEdit(h.w(), "SendMsg")->hasSelectedText());
     closeIt();
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->setFocus();
-    QTest::keyClick(child<vx::shell::PromptComboBox>(h.w(), "ComPort")->lineEdit(), Qt::Key(key),
-                    Qt::ControlModifier);
+    combo(h.w(), "ComPort")->setFocus();
+    QTest::keyClick(combo(h.w(), "ComPort")->lineEdit(), Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(topLevelCount(window), 1);
     closeIt();
 }
@@ -151,19 +150,19 @@ void TestMenus::closedWindowComesBackNew() {
 void TestMenus::trendFollowsRunReadings() {
     MainHarness h;
     QVERIFY(h.connect());
-    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
-    child<QPushButton>(h.w(), "SetFunc")->click();
+    combo(h.w(), "FuncBox")->setCurrentIndex(8);
+    button(h.w(), "SetFunc")->click();
     const QList<QByteArray> replies{"+1.50000E+00\n", "+9.90000E+37\n", "+1.70000E+00\n"};
     int pass = 0;
     h.clock.onWait = [&](qint64) {
         if (pass < replies.size()) {
             h.port()->deliver(replies[pass]);
         } else {
-            child<QPushButton>(h.w(), "StopBtn")->click();
+            button(h.w(), "StopBtn")->click();
         }
         ++pass;
     };
-    child<QPushButton>(h.w(), "Run")->click();
+    button(h.w(), "Run")->click();
     const auto& points = MainState(h.w()).trendWindow()->points().points();
     QCOMPARE(points.size(), std::size_t(3));
     QCOMPARE(points[0].primary, 1.5);
@@ -175,10 +174,10 @@ void TestMenus::trendFollowsRunReadings() {
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\nFETC?\nFETC?\nFETC?\nFETC?\n"));
 
     // A new primary function starts a new series.
-    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(4);
-    child<QPushButton>(h.w(), "SetFunc")->click();
+    combo(h.w(), "FuncBox")->setCurrentIndex(4);
+    button(h.w(), "SetFunc")->click();
     pass = 0;
-    child<QPushButton>(h.w(), "Run")->click();
+    button(h.w(), "Run")->click();
     QCOMPARE(MainState(h.w()).trendWindow()->points().points().size(), std::size_t(3));
     QCOMPARE(MainState(h.w()).trendWindow()->primaryStats().count(), 2);
 }
@@ -186,15 +185,15 @@ void TestMenus::trendFollowsRunReadings() {
 void TestMenus::trendTakesSingleReadAndSecondary() {
     MainHarness h;
     QVERIFY(h.connect());
-    child<vx::shell::PromptComboBox>(h.w(), "FuncBox")->setCurrentIndex(8);
-    child<QPushButton>(h.w(), "SetFunc")->click();
-    child<vx::shell::StatusLamp>(h.w(), "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
+    combo(h.w(), "FuncBox")->setCurrentIndex(8);
+    button(h.w(), "SetFunc")->click();
+    lamp(h.w(), "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
     h.clock.onWait = [&](qint64) {
         if (MainState(h.w()).single_read == 1) {
             h.port()->deliver("+2.00000E+00,+1.00000E+03\n");
         }
     };
-    child<QPushButton>(h.w(), "SingleRead")->click();
+    button(h.w(), "SingleRead")->click();
     const auto& points = MainState(h.w()).trendWindow()->points().points();
     QCOMPARE(points.size(), std::size_t(1));
     QCOMPARE(points[0].primary, 2.0);
@@ -210,7 +209,7 @@ void TestMenus::exitClosesEveryWindow() {
     QCOMPARE(topLevelCount(QStringLiteral("About")) + topLevelCount(QStringLiteral("Help")) +
                  topLevelCount(QStringLiteral("Trend")),
              3);
-    child<QPushButton>(h.w(), "Exit")->click();
+    button(h.w(), "Exit")->click();
     QCOMPARE(topLevelCount(QStringLiteral("About")), 0);
     QCOMPARE(topLevelCount(QStringLiteral("Help")), 0);
     QCOMPARE(topLevelCount(QStringLiteral("Trend")), 0);
@@ -220,14 +219,12 @@ void TestMenus::exitClosesEveryWindow() {
 void TestMenus::portTipsFollowThePopup() {
     MainHarness h;
     // The tool tips are taken again each time the list drops down.
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")
-        ->setItemData(0, QStringLiteral("stale"), Qt::ToolTipRole);
+    combo(h.w(), "ComPort")->setItemData(0, QStringLiteral("stale"), Qt::ToolTipRole);
     h.w().show();
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
-    QCOMPARE(
-        child<vx::shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
-        QStringLiteral("COM1: /dev/fake1"));
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
+    combo(h.w(), "ComPort")->showPopup();
+    QCOMPARE(combo(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM1: /dev/fake1"));
+    combo(h.w(), "ComPort")->hidePopup();
 }
 
 QTEST_MAIN(TestMenus)

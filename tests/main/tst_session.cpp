@@ -16,34 +16,26 @@
 #include "forms/Main/Main.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
+#include "support/MainState.h"
 #include "support/SimBench.h"
 
 using vx::forms::Main;
 
 namespace {
 
-template <typename T>
-T* child(QObject* window, const char* name) {
-    T* found = window->findChild<T*>(QString::fromLatin1(name));
-    if (!found) {
-        qFatal("no control named %s", name);
-    }
-    return found;
-}
-
-// Chooses `entry` in the list `list` and presses `button`.
-void choose(QObject* w, const char* list, const char* entry, const char* button) {
-    auto* box = child<vx::shell::PromptComboBox>(w, list);
+// Chooses `entry` in the list `list` and presses `setter`.
+void choose(QObject& w, const char* list, const char* entry, const char* setter) {
+    auto* box = combo(w, list);
     const qsizetype index = box->entries().indexOf(QString::fromLatin1(entry));
     if (index < 0) {
         qFatal("%s has no entry %s", list, entry);
     }
     box->setCurrentIndex(int(index));
-    child<QPushButton>(w, button)->click();
+    button(w, setter)->click();
 }
 
-void press(QObject* w, const char* button) {
-    child<QPushButton>(w, button)->click();
+void press(QObject& w, const char* name) {
+    button(w, name)->click();
 }
 
 }  // namespace
@@ -57,20 +49,19 @@ private Q_SLOTS:
 void TestSession::wholeSessionSendsTheRecordedBytes() {
     RunBench bench(1, 20.0);
     QVERIFY(bench.start({}));
-    Main* w = bench.window.get();
+    Main& w = *bench.window;
 
     // Connect with LF.
-    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    combo(w, "TermChar")->setCurrentIndex(1);
     press(w, "ConnectBtn");
-    QCOMPARE(child<QLineEdit>(w, "InstrID")->text(),
-             QStringLiteral("Velmora,VX480,480K52106,2.14"));
+    QCOMPARE(lineEdit(w, "InstrID")->text(), QStringLiteral("Velmora,VX480,480K52106,2.14"));
 
     // Every function, in list order, then DC voltage for the rest.
-    for (const QString& f : child<vx::shell::PromptComboBox>(w, "FuncBox")->entries()) {
+    for (const QString& f : combo(w, "FuncBox")->entries()) {
         choose(w, "FuncBox", qPrintable(f), "SetFunc");
     }
     choose(w, "FuncBox", "DC VOLTAGE", "SetFunc");
-    QCOMPARE(child<QLineEdit>(w, "PrimaryUnit")->text(), QStringLiteral("VDC"));
+    QCOMPARE(lineEdit(w, "PrimaryUnit")->text(), QStringLiteral("VDC"));
 
     // Ranges, rate, trigger, display, hold and the relative reference.
     choose(w, "RangeType", "MANUAL", "SetRangeType");
@@ -91,15 +82,15 @@ void TestSession::wholeSessionSendsTheRecordedBytes() {
     choose(w, "RefMethod", "Input", "SetRefMethod");
     press(w, "AcqRef");
     choose(w, "RefMethod", "Custom", "SetRefMethod");
-    child<QLineEdit>(w, "Ref")->setText(QStringLiteral("1.25"));
+    lineEdit(w, "Ref")->setText(QStringLiteral("1.25"));
     press(w, "SetRef");
     press(w, "RefStateOff");
 
     // The secondary display on, a run of three readings with logging.
     press(w, "FuncBoxTwoStateOn");
     choose(w, "FuncBoxTwo", "FREQUENCY", "SetFuncTwo");
-    QCOMPARE(child<vx::shell::StatusLamp>(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
-    QVERIFY(child<QPushButton>(w, "Run")->isEnabled());
+    QCOMPARE(lamp(w, "FuncTwoStat")->fillColor(), vx::shell::kLampGreen);
+    QVERIFY(button(w, "Run")->isEnabled());
     bench.onReading = [&](int n) {
         if (n == 1) {
             bench.startLog(bench.logPath());
@@ -121,9 +112,9 @@ void TestSession::wholeSessionSendsTheRecordedBytes() {
              qPrintable(log));
 
     // The console, then reset.
-    child<QLineEdit>(w, "SendMsg")->setText(QStringLiteral("SYST:ERR?"));
+    lineEdit(w, "SendMsg")->setText(QStringLiteral("SYST:ERR?"));
     press(w, "Send");
-    QTRY_VERIFY(!child<QLineEdit>(w, "ReturnMsg")->text().isEmpty());
+    QTRY_VERIFY(!lineEdit(w, "ReturnMsg")->text().isEmpty());
     press(w, "Reset");
 
     // Help, About and Trend send nothing; Exit closes the port.
@@ -131,7 +122,7 @@ void TestSession::wholeSessionSendsTheRecordedBytes() {
         child<QAction>(w, action)->trigger();
     }
     press(w, "Exit");
-    QVERIFY(!w->isVisible());
+    QVERIFY(!w.isVisible());
 
     bench.sim.stop();
     const QByteArray received = bench.sim.recorded();

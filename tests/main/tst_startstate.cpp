@@ -276,19 +276,14 @@ void TestStartState::stateStartsEmpty() {
 void TestStartState::comPortTipsNameDevices() {
     MainHarness h;
     // Filled when the list drops down, not at start.
-    QVERIFY(!child<vx::shell::PromptComboBox>(h.w(), "ComPort")
-                 ->itemData(0, Qt::ToolTipRole)
-                 .isValid());
+    QVERIFY(!combo(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).isValid());
     h.w().show();
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->showPopup();
-    QCOMPARE(
-        child<vx::shell::PromptComboBox>(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
-        QStringLiteral("COM1: /dev/fake1"));
-    QCOMPARE(child<vx::shell::PromptComboBox>(h.w(), "ComPort")
-                 ->itemData(14, Qt::ToolTipRole)
-                 .toString(),
+    combo(h.w(), "ComPort")->showPopup();
+    QCOMPARE(combo(h.w(), "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM1: /dev/fake1"));
+    QCOMPARE(combo(h.w(), "ComPort")->itemData(14, Qt::ToolTipRole).toString(),
              QStringLiteral("COM15: /dev/fake15"));
-    child<vx::shell::PromptComboBox>(h.w(), "ComPort")->hidePopup();
+    combo(h.w(), "ComPort")->hidePopup();
 }
 
 // Listing the system's serial ports reads every tty under /sys: the start
@@ -310,29 +305,26 @@ void TestStartState::portListReadOncePerLook() {
     Main w(MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
     w.show();
     QCOMPARE(reads, 0);
-    child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
+    combo(w, "ComPort")->showPopup();
     QCOMPARE(reads, 1);
-    QCOMPARE(
-        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
-        QStringLiteral("COM1: /nonexistent/ttyUSB0"));
-    QCOMPARE(
-        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(1, Qt::ToolTipRole).toString(),
-        QStringLiteral("COM2: /nonexistent/ttyS1"));
-    QCOMPARE(
-        child<vx::shell::PromptComboBox>(w, "ComPort")->itemData(2, Qt::ToolTipRole).toString(),
-        QStringLiteral("COM3: no device"));
-    child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
-    child<vx::shell::PromptComboBox>(w, "ComPort")->showPopup();
+    QCOMPARE(combo(w, "ComPort")->itemData(0, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM1: /nonexistent/ttyUSB0"));
+    QCOMPARE(combo(w, "ComPort")->itemData(1, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM2: /nonexistent/ttyS1"));
+    QCOMPARE(combo(w, "ComPort")->itemData(2, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM3: no device"));
+    combo(w, "ComPort")->hidePopup();
+    combo(w, "ComPort")->showPopup();
     QCOMPARE(reads, 2);
-    child<vx::shell::PromptComboBox>(w, "ComPort")->hidePopup();
-    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(1);
-    child<QPushButton>(w, "ConnectBtn")->click();
+    combo(w, "ComPort")->hidePopup();
+    combo(w, "ComPort")->setCurrentIndex(1);
+    button(w, "ConnectBtn")->click();
     QCOMPARE(reads, 3);
     QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
     // A COM number the environment names needs no list.
     qputenv("VXMETER_COM4", "/nonexistent/named");
-    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(3);
-    child<QPushButton>(w, "ConnectBtn")->click();
+    combo(w, "ComPort")->setCurrentIndex(3);
+    button(w, "ConnectBtn")->click();
     QCOMPARE(reads, 3);
     qunsetenv("VXMETER_COM4");
 }

@@ -36,13 +36,11 @@ int main(int argc, char* argv[]) {
     FixedDialogs dialogs(args[1]);
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<vx::shell::PromptComboBox>(w, "ComPort")->setCurrentIndex(0);
-    child<vx::shell::PromptComboBox>(w, "TermChar")->setCurrentIndex(1);
+    combo(w, "ComPort")->setCurrentIndex(0);
+    combo(w, "TermChar")->setCurrentIndex(1);
     MainState(w).invoke("ConnectBtn_Click");
-    if (!child<vx::link::SerialLink>(w, "MSComm1")->isOpen() ||
-        !child<QPushButton>(w, "Send")->isEnabled()) {
-        std::fprintf(stderr, "not connected: %s\n",
-                     qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+    if (!child<vx::link::SerialLink>(w, "MSComm1")->isOpen() || !button(w, "Send")->isEnabled()) {
+        std::fprintf(stderr, "not connected: %s\n", qPrintable(lineEdit(w, "StatusBox")->text()));
         return 2;
     }
     MainState(w).func_selection = QStringLiteral("DC Voltage(V)");
@@ -68,8 +66,8 @@ int main(int argc, char* argv[]) {
     // Runs inside the first wait of the Run loop.
     QTimer::singleShot(0, &w, [&w] { MainState(w).invoke("SaveData_Click"); });
     MainState(w).invoke("Run_Click");
-    if (child<QLineEdit>(w, "StatusBox")->text().startsWith(QStringLiteral("Readings stopped"))) {
-        std::fprintf(stderr, "%s\n", qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+    if (lineEdit(w, "StatusBox")->text().startsWith(QStringLiteral("Readings stopped"))) {
+        std::fprintf(stderr, "%s\n", qPrintable(lineEdit(w, "StatusBox")->text()));
         return 3;
     }
     return logged == lines ? 0 : 3;

@@ -24,6 +24,7 @@
 #include "log/DataLog.h"
 #include "meter/Reading.h"
 #include "shell/StatusLamp.h"
+#include "support/DataRows.h"
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
@@ -91,10 +92,10 @@ struct Bench : MainHarness {
             } else if (i > script.size() + 5) {
                 MainState(w()).running_cnt = 0;  // a loop that will not stop: end the test
             } else {
-                child<QPushButton>(w(), "StopBtn")->click();
+                button(w(), "StopBtn")->click();
             }
         };
-        child<QPushButton>(w(), "Run")->click();
+        button(w(), "Run")->click();
         clock.onWait = nullptr;
         return pass;
     }
@@ -107,7 +108,13 @@ struct Bench : MainHarness {
 
     void startLog(const QString& path) {
         dialogs.saveAnswers.append(path);
-        child<QPushButton>(w(), "SaveData")->click();
+        button(w(), "SaveData")->click();
+    }
+
+    // Runs with a log: it starts on the first pass, the meter answers "1" on
+    // the second, and `then` follows.
+    int runLogging(const QString& path, const QList<Step>& then) {
+        return run(QList<Step>{[&] { startLog(path); }, [&] { answer("1\n"); }} + then);
     }
 };
 
@@ -203,13 +210,12 @@ void TestReading::repliesByBranch() {
     Bench h(term);
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<QLineEdit>(w, "PrimaryDisplay")->setText("before");
-    child<QLineEdit>(w, "ReturnMsg")->setText("before");
+    lineEdit(w, "PrimaryDisplay")->setText("before");
+    lineEdit(w, "ReturnMsg")->setText("before");
     qint16& flag = branch == "single"    ? MainState(w).single_read
                    : branch == "console" ? MainState(w).SendScpi
                                          : MainState(w).running_cnt;
-    QLineEdit* box = branch == "console" ? child<QLineEdit>(w, "ReturnMsg")
-                                         : child<QLineEdit>(w, "PrimaryDisplay");
+    QLineEdit* box = branch == "console" ? lineEdit(w, "ReturnMsg") : lineEdit(w, "PrimaryDisplay");
     flag = 1;
     for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
         h.deliver(pieces[i]);
@@ -232,17 +238,17 @@ void TestReading::branchOrder() {
     QSignalSpy shown(&w, &Main::readingShown);
     MainState(w).single_read = MainState(w).SendScpi = MainState(w).running_cnt = 1;
     h.deliver("A1\nA2\n");  // the single branch takes all of it
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("A1\nA2"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("A1\nA2"));
     QCOMPARE(MainState(w).single_read, qint16(0));
-    QVERIFY(child<QLineEdit>(w, "ReturnMsg")->text().isEmpty());
+    QVERIFY(lineEdit(w, "ReturnMsg")->text().isEmpty());
     QVERIFY(MainState(w).consoleBuffer.isEmpty() && MainState(w).runBuffer.isEmpty());
     h.deliver("B");  // console next, in pieces
     h.deliver("\n");
-    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("B"));
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("A1\nA2"));
+    QCOMPARE(lineEdit(w, "ReturnMsg")->text(), QString("B"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("A1\nA2"));
     QCOMPARE(MainState(w).SendScpi, qint16(0));
     h.deliver("C\n");  // then continuous reading
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("C"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("C"));
     QCOMPARE(MainState(w).running_cnt, qint16(1));
     // Only the display-box replies are announced, console replies are not.
     QCOMPARE(shown.size(), 2);
@@ -252,10 +258,10 @@ void TestReading::branchOrder() {
     // A reply while no request is flagged stays at the port for the next one.
     MainState(w).running_cnt = 0;
     h.deliver("D\n");
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("C"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("C"));
     MainState(w).running_cnt = 1;
     h.deliver("E\n");
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("D\nE"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("D\nE"));
 }
 
 void TestReading::secondarySplit_data() {
@@ -283,13 +289,12 @@ void TestReading::secondarySplit() {
         QVERIFY(h.connected);
         Main& w = h.w();
         QSignalSpy shown(&w, &Main::readingShown);
-        child<vx::shell::StatusLamp>(w, "FuncTwoStat")
-            ->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
-        child<QLineEdit>(w, "SecondaryDisplay")->setText("old");
+        lamp(w, "FuncTwoStat")->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
+        lineEdit(w, "SecondaryDisplay")->setText("old");
         (qstrcmp(branch, "single") == 0 ? MainState(w).single_read : MainState(w).running_cnt) = 1;
         h.deliver(reply);
-        QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), primary);
-        QCOMPARE(child<QLineEdit>(w, "SecondaryDisplay")->text(), secondary);
+        QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), primary);
+        QCOMPARE(lineEdit(w, "SecondaryDisplay")->text(), secondary);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0][1].toString(), QString::fromLatin1(reply.chopped(1)));
         const auto shownAs = shown[0][2].value<vx::meter::Reading>();
@@ -331,24 +336,24 @@ void TestReading::singleRead() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<QLineEdit>(w, "PrimaryDisplay")->setText("old");
-    child<QLineEdit>(w, "SecondaryDisplay")->setText("old");
+    lineEdit(w, "PrimaryDisplay")->setText("old");
+    lineEdit(w, "SecondaryDisplay")->setText("old");
     bool busyDuringWait = false;
     h.clock.onWait = [&](qint64) {
         if (h.clock.passes == 1) {
             busyDuringWait = !w.isEnabled();
-            QVERIFY(child<QLineEdit>(w, "PrimaryDisplay")->text().isEmpty() &&
-                    child<QLineEdit>(w, "SecondaryDisplay")->text().isEmpty());
+            QVERIFY(lineEdit(w, "PrimaryDisplay")->text().isEmpty() &&
+                    lineEdit(w, "SecondaryDisplay")->text().isEmpty());
             h.answer("+2.0E+00\n");
         }
     };
     const int passesBefore = h.clock.passes;
     const qint64 waitedBefore = h.clock.waitedMs;
-    child<QPushButton>(w, "SingleRead")->click();
+    button(w, "SingleRead")->click();
     h.clock.onWait = nullptr;
     QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
     QVERIFY(busyDuringWait);
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("+2.0E+00"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("+2.0E+00"));
     QCOMPARE(MainState(w).single_read, qint16(0));
     QCOMPARE(h.clock.waitedMs - waitedBefore, 2000);
     QVERIFY(h.clock.passes > passesBefore);
@@ -359,7 +364,7 @@ void TestReading::singleReadWithoutReply() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<QPushButton>(w, "SingleRead")->click();
+    button(w, "SingleRead")->click();
     QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
     QCOMPARE(MainState(w).single_read, qint16(1));
     QVERIFY(w.isEnabled());
@@ -367,8 +372,8 @@ void TestReading::singleReadWithoutReply() {
     MainState(w).SendScpi = 1;
     h.run({[&] { h.answer("9.9\n"); }});
     QCOMPARE(MainState(w).single_read, qint16(0));
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("9.9"));
-    QVERIFY(child<QLineEdit>(w, "ReturnMsg")->text().isEmpty());
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("9.9"));
+    QVERIFY(lineEdit(w, "ReturnMsg")->text().isEmpty());
     QCOMPARE(MainState(w).SendScpi, qint16(1));
 }
 
@@ -389,15 +394,15 @@ void TestReading::console() {
     Bench h(term);
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<QLineEdit>(w, "ReturnMsg")->setText("old reply");
-    child<QLineEdit>(w, "SendMsg")->setText(typed);
-    child<QPushButton>(w, "Send")->click();
+    lineEdit(w, "ReturnMsg")->setText("old reply");
+    lineEdit(w, "SendMsg")->setText(typed);
+    button(w, "Send")->click();
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(child<QLineEdit>(w, "SendMsg")->text(), typed);
-    QVERIFY(child<QLineEdit>(w, "ReturnMsg")->text().isEmpty());
+    QCOMPARE(lineEdit(w, "SendMsg")->text(), typed);
+    QVERIFY(lineEdit(w, "ReturnMsg")->text().isEmpty());
     QCOMPARE(MainState(w).SendScpi, qint16(1));
     h.deliver(term == 1 ? "Velmora,VX480\n" : "Velmora,VX480\r");
-    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("Velmora,VX480"));
+    QCOMPARE(lineEdit(w, "ReturnMsg")->text(), QString("Velmora,VX480"));
     QCOMPARE(MainState(w).SendScpi, qint16(0));
 }
 
@@ -405,30 +410,30 @@ void TestReading::consoleWithoutReply() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<QLineEdit>(w, "SendMsg")->setText(":FUNC VOLT:DC");
-    child<QPushButton>(w, "Send")->click();
+    lineEdit(w, "SendMsg")->setText(":FUNC VOLT:DC");
+    button(w, "Send")->click();
     QCOMPARE(MainState(w).SendScpi, qint16(1));
     // A second Send empties the box again; the replies add up.
     h.deliver("part");
-    child<QLineEdit>(w, "SendMsg")->setText("*IDN?");
-    child<QPushButton>(w, "Send")->click();
+    lineEdit(w, "SendMsg")->setText("*IDN?");
+    button(w, "Send")->click();
     QCOMPARE(h.takeWire(), QByteArray(":FUNC VOLT:DC\n*IDN?\n"));
     h.deliver("-ID\n");
-    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("part-ID"));
+    QCOMPARE(lineEdit(w, "ReturnMsg")->text(), QString("part-ID"));
     // The next run's first reply goes to the console, not the displays.
-    child<QLineEdit>(w, "SendMsg")->setText("SYST:BEEP");
-    child<QPushButton>(w, "Send")->click();
-    child<QLineEdit>(w, "PrimaryDisplay")->setText("old");
+    lineEdit(w, "SendMsg")->setText("SYST:BEEP");
+    button(w, "Send")->click();
+    lineEdit(w, "PrimaryDisplay")->setText("old");
     h.run({[&] { h.answer("1.0\n"); }, [&] { h.answer("2.0\n"); }});
-    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QString("1.0"));
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("2.0"));
+    QCOMPARE(lineEdit(w, "ReturnMsg")->text(), QString("1.0"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("2.0"));
 }
 
 void TestReading::consoleEnterAndHistory() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    QLineEdit* box = child<QLineEdit>(w, "SendMsg");
+    QLineEdit* box = lineEdit(w, "SendMsg");
     const auto enter = [&](const QString& text) {
         box->setText(text);
         QTest::keyClick(box, Qt::Key_Return);
@@ -454,13 +459,13 @@ void TestReading::consoleEnterAndHistory() {
     QCOMPARE(h.takeWire(), QByteArray("FETC?\n"));
     QVERIFY(h.takeWire().isEmpty());
     // Enter while Send is disabled (running, or not connected) sends nothing.
-    child<QPushButton>(w, "Send")->setEnabled(false);
+    button(w, "Send")->setEnabled(false);
     enter("*RST");
     QVERIFY(h.takeWire().isEmpty());
     // Nothing is carried into another run of the program.
     Bench fresh;
-    QTest::keyClick(child<QLineEdit>(fresh.w(), "SendMsg"), Qt::Key_Up);
-    QVERIFY(child<QLineEdit>(fresh.w(), "SendMsg")->text().isEmpty());
+    QTest::keyClick(lineEdit(fresh.w(), "SendMsg"), Qt::Key_Up);
+    QVERIFY(lineEdit(fresh.w(), "SendMsg")->text().isEmpty());
 }
 
 // The line goes out one byte per character: a character Latin-1 cannot hold
@@ -486,17 +491,17 @@ void TestReading::consoleOnlyLatin1() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<QLineEdit>(w, "ReturnMsg")->setText(QStringLiteral("old reply"));
-    child<QLineEdit>(w, "SendMsg")->setText(typed);
-    child<QPushButton>(w, "Send")->click();
+    lineEdit(w, "ReturnMsg")->setText(QStringLiteral("old reply"));
+    lineEdit(w, "SendMsg")->setText(typed);
+    button(w, "Send")->click();
     QCOMPARE(h.takeWire(), wire);
-    QCOMPARE(child<QLineEdit>(w, "SendMsg")->text(), typed);
+    QCOMPARE(lineEdit(w, "SendMsg")->text(), typed);
     if (refused.isEmpty()) {
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(MainState(w).SendScpi, qint16(1));
         return;
     }
-    QCOMPARE(child<QLineEdit>(w, "ReturnMsg")->text(), QStringLiteral("old reply"));
+    QCOMPARE(lineEdit(w, "ReturnMsg")->text(), QStringLiteral("old reply"));
     QCOMPARE(MainState(w).SendScpi, qint16(0));
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY2(h.dialogs.messages[0].text.contains(refused), qPrintable(h.dialogs.messages[0].text));
@@ -507,7 +512,7 @@ void TestReading::runEnableStates() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<QPushButton>(w, "StopBtn")->setEnabled(false);
+    button(w, "StopBtn")->setEnabled(false);
     const QStringList all =
         kReadingControls +
         QStringList{"StopBtn", "Send", "Reset", "Close", "Exit", "ConnectBtn", "SetFunc"};
@@ -521,7 +526,7 @@ void TestReading::runEnableStates() {
                               [&] {
                                   wireDuringRun = h.takeWire();
                                   h.answer("3\n");
-                                  child<QPushButton>(w, "StopBtn")->click();
+                                  button(w, "StopBtn")->click();
                                   h.answer("4\n");  // nothing flagged any more: not shown
                               }});
     QCOMPARE(passes, 3);
@@ -529,13 +534,13 @@ void TestReading::runEnableStates() {
                                      "SetFunc"}));
     QCOMPARE(wireDuringRun, QByteArray("FETC?\nFETC?\nFETC?\n"));
     QVERIFY(h.takeWire().isEmpty());  // nothing after Stop
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("3"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("3"));
     QCOMPARE(MainState(w).running_cnt, qint16(0));
     // Stop enables everything Run disabled and leaves itself enabled.
     QCOMPARE(enabledOf(w, all), all);
-    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().isEmpty());
+    QVERIFY(lineEdit(w, "StatusBox")->text().isEmpty());
     // Pressing Stop again repeats it harmlessly.
-    child<QPushButton>(w, "StopBtn")->click();
+    button(w, "StopBtn")->click();
     QCOMPARE(enabledOf(w, all), all);
 }
 
@@ -543,12 +548,12 @@ void TestReading::stopDuringReply() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    h.run({[&] { h.answer("+1.2"); }, [&] { child<QPushButton>(w, "StopBtn")->click(); }});
+    h.run({[&] { h.answer("+1.2"); }, [&] { button(w, "StopBtn")->click(); }});
     QCOMPARE(MainState(w).runBuffer, QString("+1.2"));
     h.deliver("34");  // nothing is flagged: it waits at the port
     QCOMPARE(MainState(w).runBuffer, QString("+1.2"));
     h.run({[&] { h.answer("E+00\n"); }});
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("+1.234E+00"));
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("+1.234E+00"));
     QVERIFY(MainState(w).runBuffer.isEmpty());
 }
 
@@ -585,12 +590,11 @@ void TestReading::logFile() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    child<vx::shell::StatusLamp>(w, "FuncTwoStat")
-        ->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
+    lamp(w, "FuncTwoStat")->setFillColor(green ? vx::shell::kLampGreen : vx::shell::kLampRed);
     QList<Step> script{[&] {
         h.startLog(path);
         QCOMPARE(MainState(w).datalog_start, qint16(1));
-        QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), path);
+        QCOMPARE(lineEdit(w, "FilePath")->text(), path);
         QCOMPARE(MainState(w).FileToSave, path);
         // Single reads and console replies never reach the file.
         MainState(w).SendScpi = 1;
@@ -599,8 +603,7 @@ void TestReading::logFile() {
     for (const QByteArray& r : replies) {
         script << Step([&h, r, &w] {
             h.answer(r);
-            QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(),
-                     QString("Data Logging in progress..."));
+            QCOMPARE(lineEdit(w, "StatusBox")->text(), QString("Data Logging in progress..."));
             // Each line is in the file as soon as it is shown.
             QVERIFY(readFile(MainState(w).FileToSave)
                         .endsWith(stamp(int(h.clock.passes - 1)) + "\r\n"));
@@ -638,17 +641,16 @@ void TestReading::logStartedTwice() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    h.run(
-        {[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
-         [&] { child<QPushButton>(w, "EndLog")->click(); },  // its one-second wait is the next pass
-         [&] { h.answer("2\n"); },                           // shown, not logged
-         [&] {
-             QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString("Ready"));
-             child<vx::shell::StatusLamp>(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
-             h.startLog(path);
-         },
-         [&] { h.answer("3,4\n"); }});
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("3"));
+    h.runLogging(path,
+                 {[&] { button(w, "EndLog")->click(); },  // its one-second wait is the next pass
+                  [&] { h.answer("2\n"); },               // shown, not logged
+                  [&] {
+                      QCOMPARE(lineEdit(w, "StatusBox")->text(), QString("Ready"));
+                      lamp(w, "FuncTwoStat")->setFillColor(vx::shell::kLampGreen);
+                      h.startLog(path);
+                  },
+                  [&] { h.answer("3,4\n"); }});
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("3"));
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) +
                                  "\r\n\r\nDC Voltage(V),Frequency(Hz)\r\n3,4," + stamp(5) + "\r\n");
 }
@@ -657,24 +659,24 @@ void TestReading::saveDialogAndCancel() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    h.run({[&] { child<QPushButton>(w, "SaveData")->click(); }, [&] { h.answer("1\n"); }});
+    h.run({[&] { button(w, "SaveData")->click(); }, [&] { h.answer("1\n"); }});
     QCOMPARE(h.dialogs.saveRequests.size(), 1);
     const vx::shell::SaveFileRequest& r = h.dialogs.saveRequests[0];
     QCOMPARE(r.title, QString("Save Data As"));
     QCOMPARE(r.filter, QString("CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*"));
     QCOMPARE(r.initialDir, QString("C:\\Program Files"));
     QCOMPARE(r.fileName, QString(""));
-    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), QString("Data File Path..."));
+    QCOMPARE(lineEdit(w, "FilePath")->text(), QString("Data File Path..."));
     QVERIFY(MainState(w).FileToSave.isEmpty());
     QCOMPARE(MainState(w).datalog_start, qint16(0));
     QVERIFY(h.dialogs.messages.isEmpty());
-    QCOMPARE(child<QLineEdit>(w, "StatusBox")->text(), QString());
+    QCOMPARE(lineEdit(w, "StatusBox")->text(), QString());
 }
 
 void TestReading::runErrorBeforeRun() {
     Bench h;
     QVERIFY(h.connected);
-    child<QPushButton>(h.w(), "SaveData")->click();
+    button(h.w(), "SaveData")->click();
     QCOMPARE(h.dialogs.messages.size(), 1);
     QCOMPARE(h.dialogs.messages[0].text,
              QString("Please click the RUN button first before logging data."));
@@ -688,16 +690,14 @@ void TestReading::stopLogWaitsOneSecond() {
     Bench h;
     QVERIFY(h.connected);
     const qint64 before = h.clock.waitedMs;
-    child<QPushButton>(h.w(), "EndLog")->click();
+    button(h.w(), "EndLog")->click();
     QCOMPARE(h.clock.waitedMs - before, 1000);
-    QCOMPARE(child<QLineEdit>(h.w(), "StatusBox")->text(), QString("Ready"));
+    QCOMPARE(lineEdit(h.w(), "StatusBox")->text(), QString("Ready"));
     QCOMPARE(MainState(h.w()).datalog_start, qint16(0));
 }
 
 void TestReading::exitClosesLog_data() {
-    QTest::addColumn<bool>("viaFrame");
-    QTest::newRow("Exit") << false;
-    QTest::newRow("window closed") << true;
+    addSwitch("viaFrame", {.whenTrue = "window closed", .whenFalse = "Exit"});
 }
 
 void TestReading::exitClosesLog() {
@@ -709,16 +709,15 @@ void TestReading::exitClosesLog() {
     w.show();
     QPointer<FakePort> port = h.port();
     QByteArray wireAtExit;
-    const int passes = h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
-                              [&] {
-                                  h.answer("2\n");
-                                  wireAtExit = port->written;
-                                  if (viaFrame) {
-                                      w.close();
-                                  } else {
-                                      child<QPushButton>(w, "Exit")->click();
-                                  }
-                              }});
+    const int passes = h.runLogging(path, {[&] {
+                                        h.answer("2\n");
+                                        wireAtExit = port->written;
+                                        if (viaFrame) {
+                                            w.close();
+                                        } else {
+                                            button(w, "Exit")->click();
+                                        }
+                                    }});
     QCOMPARE(passes, 3);  // Run ended with the program, no Stop needed
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n2," + stamp(2) + "\r\n");
     QVERIFY(port.isNull() || port->written == wireAtExit);  // no query after Exit
@@ -736,12 +735,12 @@ void TestReading::openFailureSaysWhy() {
     Bench h;
     QVERIFY(h.connected);
     Main& w = h.w();
-    h.run({[&] { h.startLog(bad); }, [&] { h.answer("1\n"); }});
+    h.runLogging(bad, {});
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY2(h.dialogs.messages[0].text.contains(QDir::toNativeSeparators(bad)),
              qPrintable(h.dialogs.messages[0].text));
     QVERIFY(h.dialogs.messages[0].text.contains("could not be opened"));
-    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), QString("Data File Path..."));
+    QCOMPARE(lineEdit(w, "FilePath")->text(), QString("Data File Path..."));
     QVERIFY(MainState(w).FileToSave.isEmpty());
     QCOMPARE(MainState(w).datalog_start, qint16(0));
 }
@@ -755,13 +754,13 @@ void TestReading::alreadyLogging() {
     h.run({[&] { h.startLog(first); },
            [&] {
                h.dialogs.saveAnswers.append(second);
-               child<QPushButton>(w, "SaveData")->click();
+               button(w, "SaveData")->click();
                h.answer("1\n");
            }});
     QCOMPARE(h.dialogs.saveRequests.size(), 1);  // no second dialog
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY(h.dialogs.messages[0].text.contains(QDir::toNativeSeparators(first)));
-    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), first);
+    QCOMPARE(lineEdit(w, "FilePath")->text(), first);
     QCOMPARE(MainState(w).FileToSave, first);
     QCOMPARE(readFile(first), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
     QVERIFY(!QFile::exists(second));
@@ -774,7 +773,7 @@ void TestReading::diskFullAtStart() {
     QString status;
     h.run({[&] {
                h.startLog("/dev/full");
-               status = child<QLineEdit>(w, "StatusBox")->text();
+               status = lineEdit(w, "StatusBox")->text();
            },
            [&] { h.answer("1\n"); }});
     QCOMPARE(h.dialogs.messages.size(), 1);
@@ -782,7 +781,7 @@ void TestReading::diskFullAtStart() {
         "/dev/full could not be written: No space left on device"));
     QCOMPARE(status, QString("Logging not started: /dev/full: No space left on device"));
     QCOMPARE(MainState(w).datalog_start, qint16(0));
-    QCOMPARE(child<QLineEdit>(w, "FilePath")->text(), QString("Data File Path..."));
+    QCOMPARE(lineEdit(w, "FilePath")->text(), QString("Data File Path..."));
     QVERIFY(MainState(w).FileToSave.isEmpty());
 }
 
@@ -808,19 +807,19 @@ void TestReading::diskFullWhileLogging() {
         QVERIFY(found);
     };
     QString statusAfterFailure;
-    h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); }, [&] { h.answer("2\n"); },
-           [&] {
-               fillDisk();
-               h.answer("3\n");
-               statusAfterFailure = child<QLineEdit>(w, "StatusBox")->text();
-           },
-           [&] { h.answer("4\n"); }});
+    h.runLogging(path, {[&] { h.answer("2\n"); },
+                        [&] {
+                            fillDisk();
+                            h.answer("3\n");
+                            statusAfterFailure = lineEdit(w, "StatusBox")->text();
+                        },
+                        [&] { h.answer("4\n"); }});
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n2," + stamp(2) + "\r\n");
     QVERIFY2(statusAfterFailure.startsWith("Logging stopped: could not write to"),
              qPrintable(statusAfterFailure));
     QCOMPARE(h.dialogs.messages.size(), 1);
     QVERIFY(h.dialogs.messages[0].text.contains("No space left on device"));
-    QCOMPARE(child<QLineEdit>(w, "PrimaryDisplay")->text(), QString("4"));  // readings go on
+    QCOMPARE(lineEdit(w, "PrimaryDisplay")->text(), QString("4"));  // readings go on
     QCOMPARE(MainState(w).datalog_start, qint16(0));
 }
 
@@ -835,14 +834,13 @@ void TestReading::diskFullMidLine() {
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     bool limited = false;
-    h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
-           [&] {
-               const rlimit tight{rlim_t(QFileInfo(path).size() + 5), old.rlim_max};
-               limited = ::setrlimit(RLIMIT_FSIZE, &tight) == 0;
-               h.answer("+2.22222E+00\n");
-               ::setrlimit(RLIMIT_FSIZE, &old);
-           },
-           [&] { h.answer("3\n"); }});
+    h.runLogging(path, {[&] {
+                            const rlimit tight{rlim_t(QFileInfo(path).size() + 5), old.rlim_max};
+                            limited = ::setrlimit(RLIMIT_FSIZE, &tight) == 0;
+                            h.answer("+2.22222E+00\n");
+                            ::setrlimit(RLIMIT_FSIZE, &old);
+                        },
+                        [&] { h.answer("3\n"); }});
     std::signal(SIGXFSZ, previous);
     QVERIFY(limited);
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
@@ -853,9 +851,7 @@ void TestReading::diskFullMidLine() {
 }
 
 void TestReading::portGoneDuringRun_data() {
-    QTest::addColumn<bool>("hangUp");
-    QTest::newRow("Close Port pressed") << false;
-    QTest::newRow("cable pulled") << true;
+    addSwitch("hangUp", {.whenTrue = "cable pulled", .whenFalse = "Close Port pressed"});
 }
 
 void TestReading::portGoneDuringRun() {
@@ -866,15 +862,14 @@ void TestReading::portGoneDuringRun() {
     Main& w = h.w();
     QPointer<FakePort> port = h.port();
     QByteArray wire;
-    const int passes = h.run({[&] { h.startLog(path); }, [&] { h.answer("1\n"); },
-                              [&] {
-                                  if (hangUp) {
-                                      port->hangUp();
-                                  } else {
-                                      child<QPushButton>(w, "Close")->click();
-                                  }
-                                  wire = port ? port->written : QByteArray();
-                              }});
+    const int passes = h.runLogging(path, {[&] {
+                                        if (hangUp) {
+                                            port->hangUp();
+                                        } else {
+                                            button(w, "Close")->click();
+                                        }
+                                        wire = port ? port->written : QByteArray();
+                                    }});
     QCOMPARE(passes, 3);  // the loop ended on its own, no Stop needed
     QCOMPARE(wire, QByteArray("FETC?\nFETC?\nFETC?\n"));
     QVERIFY(port.isNull() || port->written == wire);
@@ -882,15 +877,14 @@ void TestReading::portGoneDuringRun() {
     QCOMPARE(MainState(w).datalog_start, qint16(0));
     QVERIFY(!enabled(w, "Run"));
     QVERIFY(!enabled(w, "StopBtn"));
-    QVERIFY2(
-        child<QLineEdit>(w, "StatusBox")->text().startsWith("Readings stopped, log file closed:"),
-        qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+    QVERIFY2(lineEdit(w, "StatusBox")->text().startsWith("Readings stopped, log file closed:"),
+             qPrintable(lineEdit(w, "StatusBox")->text()));
     QCOMPARE(readFile(path), "\r\nDC Voltage(V)\r\n1," + stamp(1) + "\r\n");
     // Run pressed with the port gone writes nothing and says why.
-    child<QPushButton>(w, "Run")->setEnabled(true);
-    child<QPushButton>(w, "Run")->click();
+    button(w, "Run")->setEnabled(true);
+    button(w, "Run")->click();
     QCOMPARE(MainState(w).running_cnt, qint16(0));
-    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().startsWith("Not connected"));
+    QVERIFY(lineEdit(w, "StatusBox")->text().startsWith("Not connected"));
 }
 
 void TestReading::writeFailureEndsRun() {
@@ -900,12 +894,12 @@ void TestReading::writeFailureEndsRun() {
     const int passes = h.run({[&] { h.port()->failWrites = true; }});
     QCOMPARE(passes, 1);
     QCOMPARE(MainState(w).running_cnt, qint16(0));
-    QVERIFY(child<QLineEdit>(w, "StatusBox")->text().contains("FETC?"));
+    QVERIFY(lineEdit(w, "StatusBox")->text().contains("FETC?"));
     QVERIFY(enabled(w, "Run") && enabled(w, "SingleRead") && enabled(w, "Send"));
     // A single reading or console command that cannot go out awaits nothing.
-    child<QPushButton>(w, "SingleRead")->click();
+    button(w, "SingleRead")->click();
     QCOMPARE(MainState(w).single_read, qint16(0));
-    child<QPushButton>(w, "Send")->click();
+    button(w, "Send")->click();
     QCOMPARE(MainState(w).SendScpi, qint16(0));
 }
 
@@ -920,10 +914,9 @@ void TestReading::unterminatedStreamIsBounded() {
         QVERIFY(MainState(w).runBuffer.size() <= 64 * 1024);
     }
     // 9 chunks outgrow the limit: 73728 characters go, four times over.
-    QVERIFY2(child<QLineEdit>(w, "StatusBox")
-                 ->text()
-                 .startsWith("Dropped 73728 characters of a reading reply"),
-             qPrintable(child<QLineEdit>(w, "StatusBox")->text()));
+    QVERIFY2(
+        lineEdit(w, "StatusBox")->text().startsWith("Dropped 73728 characters of a reading reply"),
+        qPrintable(lineEdit(w, "StatusBox")->text()));
     QCOMPARE(MainState(w).runBuffer.size(), 4 * chunk.size());
     QSignalSpy shown(&w, &Main::readingShown);
     h.deliver("+1.0\n");

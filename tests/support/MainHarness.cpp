@@ -18,8 +18,8 @@ MainHarness::MainHarness()
 MainHarness::~MainHarness() = default;
 
 bool MainHarness::connect(int com, int termIndex, const QByteArray& idn) {
-    child<vx::shell::PromptComboBox>(w(), "ComPort")->setCurrentIndex(com - 1);
-    child<vx::shell::PromptComboBox>(w(), "TermChar")->setCurrentIndex(termIndex);
+    combo(w(), "ComPort")->setCurrentIndex(com - 1);
+    combo(w(), "TermChar")->setCurrentIndex(termIndex);
     const QByteArray term = termIndex == 0 ? "\r" : "\n";
     bool answered = false;
     clock.onWait = [&](qint64) {
@@ -28,11 +28,11 @@ bool MainHarness::connect(int com, int termIndex, const QByteArray& idn) {
             port()->deliver(idn + term);
         }
     };
-    child<QPushButton>(w(), "ConnectBtn")->click();
+    button(w(), "ConnectBtn")->click();
     clock.onWait = nullptr;
     takeWire();
     return child<vx::link::SerialLink>(w(), "MSComm1")->isOpen() &&
-           child<vx::shell::PromptComboBox>(w(), "FuncBox")->isEnabled();
+           combo(w(), "FuncBox")->isEnabled();
 }
 
 QByteArray MainHarness::takeWire() {

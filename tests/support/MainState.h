@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QLineEdit>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
+
+#include "shell/PromptComboBox.h"
+#include "shell/StatusLamp.h"
 
 namespace vx::forms {
 class About;
@@ -13,7 +18,9 @@ class Trend;
 // The main window's state variables, its reply texts, its handlers and its
 // secondary windows, for the tests that set, check or run them; Main names
 // this class its friend. Made for one statement at a time: MainState(w).running_cnt = 1.
-// The controls are reached by their names on the window: child<T>(w, "Name").
+// The controls are reached by their names on the window: combo(w, "Range"),
+// button(w, "SetFunc"), lineEdit(w, "StatusBox"), lamp(w, "PortOpenStat"),
+// and child<T>(w, "Name") for any other kind.
 class MainState {
 public:
     explicit MainState(vx::forms::Main& w);
@@ -56,4 +63,18 @@ T* child(const QObject& parent, const QString& name) {
                T::staticMetaObject.className(), qPrintable(name));
     }
     return found;
+}
+
+// The window's controls of the kinds the tests use most, by name.
+inline vx::shell::PromptComboBox* combo(const QObject& parent, const QString& name) {
+    return child<vx::shell::PromptComboBox>(parent, name);
+}
+inline QPushButton* button(const QObject& parent, const QString& name) {
+    return child<QPushButton>(parent, name);
+}
+inline QLineEdit* lineEdit(const QObject& parent, const QString& name) {
+    return child<QLineEdit>(parent, name);
+}
+inline vx::shell::StatusLamp* lamp(const QObject& parent, const QString& name) {
+    return child<vx::shell::StatusLamp>(parent, name);
 }

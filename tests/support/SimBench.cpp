@@ -47,7 +47,7 @@ bool SimBench::start(const QStringList& options) {
     qputenv(comVariable(com_).constData(), QFile::encodeName(sim.devicePath()));
     window = std::make_unique<Main>(
         MainServices{.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
-    child<vx::shell::PromptComboBox>(*window, "ComPort")->setCurrentIndex(com_ - 1);
+    combo(*window, "ComPort")->setCurrentIndex(com_ - 1);
     return true;
 }
 
@@ -55,7 +55,7 @@ bool RunBench::start(const QStringList& options) {
     if (!SimBench::start(options)) {
         return false;
     }
-    child<vx::shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(1);
+    combo(*window, "TermChar")->setCurrentIndex(1);
     QObject::connect(window.get(), &Main::readingShown, window.get(),
                      [this](const QDateTime&, const QString& reply) {
                          if (MainState(*window).datalog_start == 1) {
@@ -71,19 +71,21 @@ bool RunBench::start(const QStringList& options) {
     return true;
 }
 
+bool RunBench::startConnected(const QStringList& options) {
+    return start(options) && connectAndSet();
+}
+
 bool RunBench::connectAndSet(int termIndex) {
-    child<vx::shell::PromptComboBox>(*window, "TermChar")->setCurrentIndex(termIndex);
-    child<QPushButton>(*window, "ConnectBtn")->click();
-    if (child<vx::shell::StatusLamp>(*window, "PortOpenStat")->fillColor() !=
-        vx::shell::kLampGreen) {
-        qWarning() << "not connected:" << child<QLineEdit>(*window, "StatusBox")->text();
+    combo(*window, "TermChar")->setCurrentIndex(termIndex);
+    button(*window, "ConnectBtn")->click();
+    if (lamp(*window, "PortOpenStat")->fillColor() != vx::shell::kLampGreen) {
+        qWarning() << "not connected:" << lineEdit(*window, "StatusBox")->text();
         return false;
     }
-    child<vx::shell::PromptComboBox>(*window, "FuncBox")
-        ->setCurrentIndex(int(
-            child<vx::shell::PromptComboBox>(*window, "FuncBox")->entries().indexOf("DC VOLTAGE")));
-    child<QPushButton>(*window, "SetFunc")->click();
-    return child<QPushButton>(*window, "Run")->isEnabled();
+    combo(*window, "FuncBox")
+        ->setCurrentIndex(int(combo(*window, "FuncBox")->entries().indexOf("DC VOLTAGE")));
+    button(*window, "SetFunc")->click();
+    return button(*window, "Run")->isEnabled();
 }
 
 void RunBench::run() {
@@ -94,12 +96,12 @@ void RunBench::run() {
         MainState(*window).invoke("StopBtn_Click");
     });
     watchdog.start(20000);
-    child<QPushButton>(*window, "Run")->click();
+    button(*window, "Run")->click();
 }
 
 void RunBench::startLog(const QString& path) {
     dialogs.saveAnswers.append(path);
-    child<QPushButton>(*window, "SaveData")->click();
+    button(*window, "SaveData")->click();
 }
 
 QString RunBench::logPath() const {

@@ -50,6 +50,8 @@ public:
     // Connects (LF unless told otherwise) and sets DC voltage, so that Run
     // and logging are enabled.
     bool connectAndSet(int termIndex = 1);
+    // Starts the meter with `options`, then connects and sets as above.
+    bool startConnected(const QStringList& options = {});
     // Presses Run and returns when the loop has ended; a watchdog presses
     // Stop should a case never end the loop itself.
     void run();

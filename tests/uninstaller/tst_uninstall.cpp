@@ -1,4 +1,5 @@
 #include "RecordingPlatform.h"
+#include "support/DataRows.h"
 #include "uninstaller/Platform.h"
 #include "uninstaller/Uninstall.h"
 #include "uninstaller/UninstallCommand.h"
@@ -194,9 +195,7 @@ void TestUninstall::commandLineText() {
 }
 
 void TestUninstall::endsWithoutStarting_data() {
-    QTest::addColumn<bool>("viaCancel");
-    QTest::newRow("Cancel") << true;
-    QTest::newRow("window closed") << false;
+    addSwitch("viaCancel", {.whenTrue = "Cancel", .whenFalse = "window closed"});
 }
 
 void TestUninstall::endsWithoutStarting() {

@@ -41,33 +41,32 @@ QByteArray windowBytes(int function, Setting setting, int index) {
     }
     h.takeWire();
     Main& w = h.w();
-    child<vx::shell::PromptComboBox>(w, "FuncBox")->setCurrentIndex(function);
-    child<QPushButton>(w, "SetFunc")->click();
+    combo(w, "FuncBox")->setCurrentIndex(function);
+    button(w, "SetFunc")->click();
     switch (setting) {
         case Setting::Secondary:
-            child<QPushButton>(w, "FuncBoxTwoStateOn")->click();
-            child<vx::shell::PromptComboBox>(w, "FuncBoxTwo")->setCurrentIndex(index);
-            child<QPushButton>(w, "SetFuncTwo")->click();
+            button(w, "FuncBoxTwoStateOn")->click();
+            combo(w, "FuncBoxTwo")->setCurrentIndex(index);
+            button(w, "SetFuncTwo")->click();
             break;
         case Setting::Range:
         case Setting::Auto:
             // A fixed range is chosen after MANUAL where the window offers
             // a range type (the button is disabled where it does not).
-            child<vx::shell::PromptComboBox>(w, "RangeType")
-                ->setCurrentIndex(setting == Setting::Auto ? 1 : 0);
-            child<QPushButton>(w, "SetRangeType")->click();
+            combo(w, "RangeType")->setCurrentIndex(setting == Setting::Auto ? 1 : 0);
+            button(w, "SetRangeType")->click();
             if (setting == Setting::Range) {
-                child<vx::shell::PromptComboBox>(w, "Range")->setCurrentIndex(index);
-                child<QPushButton>(w, "SetRange")->click();
+                combo(w, "Range")->setCurrentIndex(index);
+                button(w, "SetRange")->click();
             }
             break;
         case Setting::Rate:
-            child<vx::shell::PromptComboBox>(w, "Rate")->setCurrentIndex(index);
-            child<QPushButton>(w, "SetRate")->click();
+            combo(w, "Rate")->setCurrentIndex(index);
+            button(w, "SetRate")->click();
             break;
         case Setting::Display:
-            child<vx::shell::PromptComboBox>(w, "Display")->setCurrentIndex(index);
-            child<QPushButton>(w, "SetDisp")->click();
+            combo(w, "Display")->setCurrentIndex(index);
+            button(w, "SetDisp")->click();
             break;
     }
     return h.takeWire();
