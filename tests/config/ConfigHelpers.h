@@ -64,15 +64,14 @@ inline void choose(vx::shell::PromptComboBox* box, int index) {
     }
 }
 
-// Whether a control would take clicks once the window is idle: its own
-// enabled state (Qt keeps it in WA_ForceDisabled), not the window's busy
-// state.
+// A control's own enabled state by name (see ownEnabled); false when the
+// window has no such control.
 inline bool ownEnabled(const vx::forms::Main& w, const QString& name) {
-    QWidget* c = w.findChild<QWidget*>(name);
-    return c != nullptr && !c->testAttribute(Qt::WA_ForceDisabled);
+    const QWidget* c = w.findChild<QWidget*>(name);
+    return c != nullptr && ownEnabled(c);
 }
 
-inline QStringList enabledOf(const vx::forms::Main& w, const QStringList& names) {
+inline QStringList ownEnabledOf(const vx::forms::Main& w, const QStringList& names) {
     QStringList on;
     for (const QString& n : names) {
         if (ownEnabled(w, n)) {

@@ -281,7 +281,7 @@ void TestConfigCommands::primaryFunction() {
     QCOMPARE(ownEnabled(w, "Range"), expectedState(range, before));
     QCOMPARE(ownEnabled(w, "SetRange"), expectedState(range, before));
     QCOMPARE(combo(w, "RangeType")->currentIndex(), rangeTypeChoice);
-    QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
+    QCOMPARE(ownEnabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
     // Not this handler's: the secondary list, its Set button, the lamp.
     QVERIFY(!ownEnabled(w, "FuncBoxTwo"));
     QVERIFY(!ownEnabled(w, "SetFuncTwo"));
@@ -317,7 +317,7 @@ void TestConfigCommands::primaryTypedTextBeforeAnyFunction() {
     QCOMPARE(MainState(w).func_selection, QString());
     QVERIFY(combo(w, "Range")->entries().isEmpty());
     // The controls come up all the same, the rate ones last.
-    QCOMPARE(enabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
+    QCOMPARE(ownEnabledOf(w, kAlwaysEnabled), kAlwaysEnabled);
 }
 
 void TestConfigCommands::carriageReturnTerminator() {

@@ -121,7 +121,7 @@ void TestConfigReference::onOffAndMethod() {
     }
     QCOMPARE(h.takeWire(), wire);
     QCOMPARE(lamp(w, "RefStat")->fillColor(), lampColor);
-    QCOMPARE(enabledOf(w, kRefGroup), enabled);
+    QCOMPARE(ownEnabledOf(w, kRefGroup), enabled);
     // Neither on nor off touches the value or the method choice.
     QCOMPARE(lineEdit(w, "Ref")->text(), QStringLiteral("7.5"));
     QVERIFY(h.dialogs.messages.isEmpty());
@@ -163,11 +163,11 @@ void TestConfigReference::acquireChangesNothing() {
     QVERIFY(h.connect());
     Main& w = h.w();
     referenceOn(h, kFrequency, 0);
-    const QStringList enabled = enabledOf(w, kConfigControls);
+    const QStringList enabled = ownEnabledOf(w, kConfigControls);
     EnableRecorder rec(h, kConfigControls);
     button(w, "AcqRef")->click();
     QCOMPARE(rec.take(), QStringList{"wire:FREQ:REF:ACQ\n"});
-    QCOMPARE(enabledOf(w, kConfigControls), enabled);
+    QCOMPARE(ownEnabledOf(w, kConfigControls), enabled);
     QCOMPARE(lamp(w, "RefStat")->fillColor(), vx::shell::kLampGreen);
 }
 

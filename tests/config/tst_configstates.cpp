@@ -298,7 +298,7 @@ void TestConfigStates::resetInstrument() {
     QCOMPARE(lineEdit(w, "StatusBox")->text(), QStringLiteral("Ready"));
     // Of the controls the reset touches, only the primary function choice
     // and the reset button itself stay usable.
-    QCOMPARE(enabledOf(w, kConfigControls), (QStringList{"FuncBox", "SetFunc", "Reset"}));
+    QCOMPARE(ownEnabledOf(w, kConfigControls), (QStringList{"FuncBox", "SetFunc", "Reset"}));
     for (QLineEdit* box : {lineEdit(w, "PrimaryDisplay"), lineEdit(w, "SecondaryDisplay"),
                            lineEdit(w, "PrimaryUnit"), lineEdit(w, "SecondaryUnit")}) {
         QCOMPARE(box->text(), QString());
@@ -353,13 +353,13 @@ void TestConfigStates::resetFailsBeforeAnythingChanges() {
     MainHarness h;
     QVERIFY(connectWithFunction(h, kDcVoltage));
     Main& w = h.w();
-    const QStringList enabled = enabledOf(w, kConfigControls);
+    const QStringList enabled = ownEnabledOf(w, kConfigControls);
     h.port()->failWrites = true;
     h.clock.waitedMs = 0;
     button(w, "Reset")->click();
     QCOMPARE(h.clock.waitedMs, 0);
     QVERIFY(w.isEnabled());
-    QCOMPARE(enabledOf(w, kConfigControls), enabled);
+    QCOMPARE(ownEnabledOf(w, kConfigControls), enabled);
     QCOMPARE(lineEdit(w, "PrimaryUnit")->text(), QStringLiteral("VDC"));
     QVERIFY(lineEdit(w, "StatusBox")->text().contains(QStringLiteral("*RST")));
     QVERIFY(h.dialogs.messages.isEmpty());
@@ -445,7 +445,7 @@ void TestConfigStates::primarySetDuringRun() {
     button(w, "StopBtn")->setEnabled(true);
 
     setFunction(h, kAcVoltage);
-    QCOMPARE(enabledOf(w, kRunDisables),
+    QCOMPARE(ownEnabledOf(w, kRunDisables),
              (QStringList{"SingleRead", "Run", "SetRate", "Rate", "Trigger", "SetTrig"}));
     QVERIFY(ownEnabled(w, "StopBtn"));
 }
@@ -464,10 +464,10 @@ void TestConfigStates::primarySetInsideRunLoop() {
             return;
         }
         pressed = true;
-        whileRunning = enabledOf(w, kRunDisables);
+        whileRunning = ownEnabledOf(w, kRunDisables);
         combo(w, "FuncBox")->setCurrentIndex(kAcVoltage);
         button(w, "SetFunc")->click();
-        afterSet = enabledOf(w, kRunDisables);
+        afterSet = ownEnabledOf(w, kRunDisables);
         button(w, "StopBtn")->click();
     };
     button(w, "Run")->click();

@@ -17,10 +17,6 @@ using vx::forms::Main;
 
 namespace {
 
-bool enabled(Main& w, const QString& name) {
-    return w.findChild<QWidget*>(name)->isEnabled();
-}
-
 const QStringList kConnectionLists{"ComPort", "BaudRate", "TermChar"};
 const QStringList kBoxes{"StatusBox", "PrimaryDisplay", "SecondaryDisplay", "PrimaryUnit",
                          "SecondaryUnit"};

@@ -25,6 +25,7 @@
 #include "meter/Reading.h"
 #include "shell/StatusLamp.h"
 #include "support/DataRows.h"
+#include "support/Files.h"
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 
@@ -38,25 +39,6 @@ using Step = std::function<void()>;
 // Controls a primary-function Set leaves enabled that Run and Stop switch.
 const QStringList kReadingControls{"SingleRead", "Run",     "SaveData", "EndLog",  "SetRate",
                                    "Rate",       "Trigger", "SetTrig",  "SendTrig"};
-
-bool enabled(Main& w, const QString& name) {
-    return w.findChild<QWidget*>(name)->isEnabled();
-}
-
-QStringList enabledOf(Main& w, const QStringList& names) {
-    QStringList on;
-    for (const QString& n : names) {
-        if (enabled(w, n)) {
-            on << n;
-        }
-    }
-    return on;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
 
 // The stamp of a reply in the s-th second of a run started at 14:05:09 09/22/2016.
 QByteArray stamp(int s) {

@@ -9,16 +9,11 @@
 #include "shell/StatusLamp.h"
 #include "support/FakePort.h"
 #include "support/MainHarness.h"
+#include "support/MainState.h"
 
 using vx::forms::Main;
 
 namespace {
-
-// Qt keeps a control's own enabled state in WA_ForceDisabled; isEnabled()
-// is false as well while the window is busy.
-bool ownEnabled(const QWidget* w) {
-    return !w->testAttribute(Qt::WA_ForceDisabled);
-}
 
 QString lampColour(int value) {
     switch (value) {

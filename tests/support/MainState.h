@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
@@ -77,4 +78,26 @@ inline QLineEdit* lineEdit(const QObject& parent, const QString& name) {
 }
 inline vx::shell::StatusLamp* lamp(const QObject& parent, const QString& name) {
     return child<vx::shell::StatusLamp>(parent, name);
+}
+
+// Whether the control `name` takes clicks now (false too while the window is
+// busy), and which of `names` do, in the order given.
+inline bool enabled(const QObject& parent, const QString& name) {
+    return child<QWidget>(parent, name)->isEnabled();
+}
+inline QStringList enabledOf(const QObject& parent, const QStringList& names) {
+    QStringList on;
+    for (const QString& n : names) {
+        if (enabled(parent, n)) {
+            on << n;
+        }
+    }
+    return on;
+}
+
+// Whether a control would take clicks once the window is idle: its own
+// enabled state, which Qt keeps in WA_ForceDisabled, not the window's busy
+// state.
+inline bool ownEnabled(const QWidget* control) {
+    return !control->testAttribute(Qt::WA_ForceDisabled);
 }

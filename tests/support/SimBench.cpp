@@ -108,11 +108,6 @@ QString RunBench::logPath() const {
     return dir.filePath(QStringLiteral("readings.csv"));
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 double cpuSecondsIdle(int ms) {
     const double start = processCpuSeconds();
     QEventLoop loop;

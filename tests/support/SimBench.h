@@ -9,6 +9,7 @@
 
 #include "link/SerialLink.h"
 #include "support/FakeClock.h"
+#include "support/Files.h"
 #include "support/RecordingDialogs.h"
 #include "vxsim/client/SimProcess.h"
 
@@ -63,9 +64,6 @@ public:
     int shown = 0;
     std::function<void(int)> onReading;
 };
-
-// The whole file, or "<unreadable>".
-QByteArray readFile(const QString& path);
 
 // CPU time (user and system) the process uses while its event loop sits
 // idle for `ms`: a window that spins shows here.
