@@ -6,13 +6,13 @@
 #include "check/CommandLine.h"
 #include "forms/Main/Main.h"
 #include "link/SerialLink.h"
-#include "shell/Clock.h"
 #include "shell/Dialogs.h"
+#include "timing/Clock.h"
 
 using vx::forms::Main;
 
 int main(int argc, char* argv[]) {
-    vx::shell::SystemClock clock;
+    vx::timing::SystemClock clock;
     vx::link::SerialPortOpener opener;
     if (QStringList arguments(argv, argv + argc); vx::check::isCommandLineRun(arguments)) {
         // No window: runs where no display is attached.

@@ -178,7 +178,7 @@ QString usageText() {
     return usage;
 }
 
-int run(const QStringList& arguments, link::PortOpener& opener, shell::Clock& clock,
+int run(const QStringList& arguments, link::PortOpener& opener, timing::Clock& clock,
         QTextStream& out, QTextStream& err) {
     const Request request = parseArguments(arguments);
     switch (request.action) {

@@ -8,7 +8,7 @@ class QTextStream;
 namespace vx::link {
 class PortOpener;
 }
-namespace vx::shell {
+namespace vx::timing {
 class Clock;
 }
 
@@ -48,7 +48,7 @@ QString usageText();
 
 // Carries out the request the arguments make: output to `out`, errors to
 // `err`. Returns the exit status: 0 done, 1 the check failed, 2 bad usage.
-int run(const QStringList& arguments, link::PortOpener& opener, shell::Clock& clock,
+int run(const QStringList& arguments, link::PortOpener& opener, timing::Clock& clock,
         QTextStream& out, QTextStream& err);
 
 }  // namespace vx::check

@@ -10,7 +10,7 @@
 #include "link/Errors.h"
 #include "link/Framing.h"
 #include "link/SerialLink.h"
-#include "shell/Clock.h"
+#include "timing/Clock.h"
 
 namespace vx::check {
 
@@ -38,7 +38,7 @@ QString text(std::string_view view) {
 
 }  // namespace
 
-int checkConnection(const CheckOptions& options, link::PortOpener& opener, shell::Clock& clock,
+int checkConnection(const CheckOptions& options, link::PortOpener& opener, timing::Clock& clock,
                     QTextStream& out, QTextStream& err) {
     const QString port = QStringLiteral("COM%1").arg(options.com);
     link::SerialLink link(opener);

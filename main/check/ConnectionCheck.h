@@ -5,7 +5,7 @@ class QTextStream;
 namespace vx::link {
 class PortOpener;
 }
-namespace vx::shell {
+namespace vx::timing {
 class Clock;
 }
 
@@ -17,7 +17,7 @@ struct CheckOptions;
 // FETC? and closes the port again, with the framing the window uses. Prints
 // the identification and the reading to `out`, and to `err` why the check
 // failed. Returns 0 when the meter answered both, else 1.
-int checkConnection(const CheckOptions& options, link::PortOpener& opener, shell::Clock& clock,
+int checkConnection(const CheckOptions& options, link::PortOpener& opener, timing::Clock& clock,
                     QTextStream& out, QTextStream& err);
 
 }  // namespace vx::check

@@ -8,10 +8,10 @@
 
 #include "cli/Options.h"
 #include "cli/Runner.h"
-#include "cli/ScheduleClock.h"
 #include "cli/Signals.h"
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
+#include "timing/Clock.h"
 
 namespace vx::cli {
 
@@ -58,7 +58,7 @@ int runApp(const QStringList& arguments) {
     }
 
     Signals handlers;
-    SystemScheduleClock clock;
+    timing::SystemClock clock;
     Runner runner(options, opener, clock,
                   Streams{.out = out, .err = err, .errIsTerminal = ::isatty(STDERR_FILENO) == 1});
     QObject::connect(&runner, &Runner::finished, qApp, &QCoreApplication::exit);

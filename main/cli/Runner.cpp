@@ -12,13 +12,13 @@
 #include <array>
 #include <charconv>
 
-#include "cli/ScheduleClock.h"
-#include "forms/Trend/TrendData.h"
 #include "link/Errors.h"
 #include "link/Framing.h"
 #include "link/NetworkPort.h"
 #include "link/SerialLink.h"
 #include "meter/Reading.h"
+#include "timing/Clock.h"
+#include "trend/TrendData.h"
 
 namespace vx::cli {
 
@@ -71,12 +71,12 @@ QString csvField(const QString& field) {
 }
 
 QJsonValue jsonNumber(double v) {
-    return forms::trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
+    return trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
 }
 
 }  // namespace
 
-Runner::Runner(Options options, link::PortOpener& opener, ScheduleClock& clock, Streams streams,
+Runner::Runner(Options options, link::PortOpener& opener, timing::Clock& clock, Streams streams,
                Timing timing, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
@@ -333,7 +333,7 @@ void Runner::record(const QString& reply) {
     const bool secondaryOn = options_.settings.secondary.has_value();
     const meter::Reading reading = meter::splitReply(reply, secondaryOn);
     const QString secondary = reading.secondary.value_or(QString());
-    const double primary = forms::trend::parseValue(reading.primary);
+    const double primary = trend::parseValue(reading.primary);
     stats_.add(primary);
     lastPrimary_ = reading.primary.trimmed();
     if (log_.isOpen() && !log_.writeLine(log::logReadingLine(reply, when))) {
@@ -378,7 +378,7 @@ void Runner::record(const QString& reply) {
                 if (secondaryOn) {
                     o.insert(QStringLiteral("secondary"), secondary);
                     o.insert(QStringLiteral("secondary_value"),
-                             jsonNumber(forms::trend::parseValue(secondary)));
+                             jsonNumber(trend::parseValue(secondary)));
                     o.insert(QStringLiteral("secondary_unit"), unit2);
                 }
                 line = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));

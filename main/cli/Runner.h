@@ -12,14 +12,15 @@
 
 class QIODevice;
 
+namespace vx::timing {
+class Clock;
+}
 namespace vx::link {
 class PortOpener;
 class SerialLink;
 }  // namespace vx::link
 
 namespace vx::cli {
-
-class ScheduleClock;
 
 // Exit status of vxlog.
 enum ExitCode : int {
@@ -58,7 +59,7 @@ struct Streams {
 class Runner : public QObject {
     Q_OBJECT
 public:
-    Runner(Options options, link::PortOpener& opener, ScheduleClock& clock, Streams streams,
+    Runner(Options options, link::PortOpener& opener, timing::Clock& clock, Streams streams,
            Timing timing = {}, QObject* parent = nullptr);
     ~Runner() override;
 
@@ -101,7 +102,7 @@ private:
     QString portName() const;
 
     const Options options_;
-    ScheduleClock& clock_;
+    timing::Clock& clock_;
     Streams streams_;
     const Timing timing_;
     std::unique_ptr<link::PortOpener> pathOpener_;

@@ -1,7 +1,5 @@
 #include "link/NetworkPort.h"
 
-#include <QIODevice>
-
 #include <algorithm>
 #include <array>
 
@@ -119,24 +117,6 @@ NetworkFailure connectTimedOut(const QString& device, std::chrono::milliseconds 
             QStringLiteral("no connection to %1 within %2 s: check that the device server is on "
                            "and reachable")
                 .arg(device, QString::number(double(limit.count()) / 1000.0))};
-}
-
-NetworkFailure waitUntilConnected(QIODevice& device, const QString& deviceText,
-                                  std::chrono::milliseconds limit) {
-    auto* socket = qobject_cast<QAbstractSocket*>(&device);
-    if (socket == nullptr || socket->state() == QAbstractSocket::ConnectedState) {
-        return {};
-    }
-    if (socket->waitForConnected(static_cast<int>(limit.count()))) {
-        return {};
-    }
-    const NetworkFailure failure =
-        socket->error() == QAbstractSocket::SocketTimeoutError ||
-                socket->state() != QAbstractSocket::UnconnectedState
-            ? connectTimedOut(deviceText, limit)
-            : networkFailure(socket->error(), deviceText, socket->errorString());
-    socket->abort();
-    return failure;
 }
 
 }  // namespace vx::link

@@ -6,8 +6,6 @@
 #include <chrono>
 #include <optional>
 
-class QIODevice;
-
 // Meters on the network. A serial device server (ser2net in raw mode, or a
 // serial-to-Ethernet box in TCP server mode) carries the meter's serial line
 // over one TCP connection, byte for byte in both directions. Wherever a
@@ -51,12 +49,5 @@ NetworkFailure networkFailure(QAbstractSocket::SocketError error, const QString&
                               const QString& systemText);
 NetworkFailure connectTimedOut(const QString& device,
                                std::chrono::milliseconds limit = kConnectLimit);
-
-// For a program without a window: waits, blocking, until a device from
-// SerialPortOpener::openDevice() is connected. A serial device is ready at
-// once. On failure the device is closed and the failure returned; error 0
-// when the device is ready.
-NetworkFailure waitUntilConnected(QIODevice& device, const QString& deviceText,
-                                  std::chrono::milliseconds limit = kConnectLimit);
 
 }  // namespace vx::link

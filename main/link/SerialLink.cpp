@@ -8,6 +8,7 @@
 #include "link/Errors.h"
 #include "link/NetworkPort.h"
 #include "link/PortMap.h"
+#include "timing/Clock.h"
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -241,7 +242,7 @@ int SerialLink::finishConnect() {
     }
     if (connecting()) {
         awaitingConnection_ = false;
-        lastError_ = connectTimedOut(devicePath_).reason;
+        lastError_ = connectTimedOut(devicePath_, connectLimit_).reason;
         close();
         return kConnectTimedOut;
     }
@@ -297,6 +298,18 @@ void SerialLink::fail(const QString& reason) {
     lastError_ = reason;
     close();
     Q_EMIT portLost(reason);
+}
+
+void awaitConnection(SerialLink& link, timing::Clock& clock, const std::function<bool()>& abandon) {
+    constexpr qint64 kLongestPassMs = 64;
+    const QDateTime limit = clock.now().addMSecs(link.connectLimit().count());
+    qint64 pass = 1;
+    const auto abandoned = [&] { return abandon && abandon(); };
+    for (QDateTime now = clock.now(); link.connecting() && !abandoned() && now < limit;
+         now = clock.now()) {
+        clock.runEventsFor(std::min(pass, now.msecsTo(limit)));
+        pass = std::min(pass * 2, kLongestPassMs);
+    }
 }
 
 }  // namespace vx::link

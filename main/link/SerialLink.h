@@ -6,12 +6,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <utility>
 
+#include "link/NetworkPort.h"
 #include "link/PortMap.h"
 
 class QIODevice;
+
+namespace vx::timing {
+class Clock;
+}
 
 namespace vx::link {
 
@@ -22,8 +29,7 @@ class PortOpener {
 public:
     struct Result {
         // Open, or null on failure. A network device is open but may still be
-        // connecting: SerialLink waits for it (connecting(), finishConnect()),
-        // a program without a window calls waitUntilConnected().
+        // connecting: SerialLink waits for it (connecting(), finishConnect()).
         std::unique_ptr<QIODevice> device;
         int error = 0;       // ErrorNumber when device is null
         QString reason;      // plain words for the operator
@@ -82,8 +88,11 @@ public:
     // 0, or the error number; lastError() then says why in plain words.
     int open();
     // True while an open network port is still making its connection: the
-    // caller lets events run (at most kConnectLimit), then finishConnect().
+    // caller lets events run (awaitConnection()), then finishConnect().
     bool connecting() const;
+    // How long a connection attempt may take; kConnectLimit unless set.
+    void setConnectLimit(std::chrono::milliseconds limit) { connectLimit_ = limit; }
+    std::chrono::milliseconds connectLimit() const { return connectLimit_; }
     // Ends a connection attempt: 0 when the port is connected (or is not a
     // network port); otherwise the port is closed and the error number
     // returned, lastError() saying why (refused, not found, unreachable, or
@@ -113,6 +122,16 @@ private:
     QString devicePath_;
     bool awaitingConnection_ = false;  // a network port not yet connected
     int connectError_ = 0;             // how its connection attempt failed
+    std::chrono::milliseconds connectLimit_ = kConnectLimit;
 };
+
+// Lets events run on `clock` while `link` is still making its connection, for
+// at most its connect limit. The passes start at 1 ms and double up to 64 ms:
+// a connection on the local network is seen within a few milliseconds, and a
+// slow one costs a few dozen wake-ups, not a busy loop. `abandon`, when given,
+// is asked after every pass; true ends the wait early. The caller then takes
+// the outcome with finishConnect().
+void awaitConnection(SerialLink& link, timing::Clock& clock,
+                     const std::function<bool()>& abandon = {});
 
 }  // namespace vx::link

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "shell/Clock.h"
+#include "timing/Clock.h"
 
 namespace vx::shell {
 
-void waitSeconds(Clock& clock, double seconds, const std::function<bool()>& abandon) {
+void waitSeconds(timing::Clock& clock, double seconds, const std::function<bool()>& abandon) {
     const QDateTime end = clock.now().addMSecs(std::llround(seconds * 1000.0));
     for (QDateTime now = clock.now(); now < end; now = clock.now()) {
         // Never more than a second per pass: a clock set back by hours is

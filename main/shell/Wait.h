@@ -2,9 +2,11 @@
 
 #include <functional>
 
-namespace vx::shell {
-
+namespace vx::timing {
 class Clock;
+}
+
+namespace vx::shell {
 
 // Returns once `clock` has passed the start time plus `seconds`, letting
 // pending events run meanwhile. A wait of 0 seconds or less returns at once
@@ -12,6 +14,6 @@ class Clock;
 // setting the system clock during a wait lengthens or shortens it.
 // `abandon`, when given, is asked after every pass; true ends the wait early
 // (used while the program is ending).
-void waitSeconds(Clock& clock, double seconds, const std::function<bool()>& abandon = {});
+void waitSeconds(timing::Clock& clock, double seconds, const std::function<bool()>& abandon = {});
 
 }  // namespace vx::shell

@@ -45,12 +45,12 @@
 
 #include "forms/Main/Main.h"
 #include "link/SerialLink.h"
-#include "shell/Clock.h"
 #include "shell/Dialogs.h"
 #include "shell/PromptComboBox.h"
 #include "support/MainHarness.h"
 #include "support/MainState.h"
 #include "support/RecordingDialogs.h"
+#include "timing/Clock.h"
 #include "vxsim/client/DeadListener.h"
 #include "vxsim/client/SimProcess.h"
 
@@ -162,7 +162,7 @@ int benchLatency() {
     ::cfmakeraw(&raw);
     ::tcsetattr(slave, TCSANOW, &raw);
     qputenv("VXMETER_COM1", name);
-    vx::shell::SystemClock clock;
+    vx::timing::SystemClock clock;
     FixedDialogs dialogs({});
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
@@ -209,7 +209,7 @@ int benchLatency() {
 // Process start (from /proc/self/stat) to the window shown and painted: the
 // main window, or with `minimal` a window of one button.
 int benchStartup(const QElapsedTimer& sinceMain, bool minimal) {
-    vx::shell::SystemClock clock;
+    vx::timing::SystemClock clock;
     FixedDialogs dialogs({});
     vx::link::SerialPortOpener opener;
     std::unique_ptr<QWidget> w;
@@ -245,7 +245,7 @@ int benchStartup(const QElapsedTimer& sinceMain, bool minimal) {
 // Opens the COM Port list of a shown main window seven times on this
 // machine's real serial ports; prints the median and the number of ttys.
 int benchComList() {
-    vx::shell::SystemClock clock;
+    vx::timing::SystemClock clock;
     FixedDialogs dialogs({});
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
@@ -279,7 +279,7 @@ int benchRun(int secs) {
         return 1;
     }
     qputenv("VXMETER_COM1", QFile::encodeName(sim.devicePath()));
-    vx::shell::SystemClock clock;
+    vx::timing::SystemClock clock;
     FixedDialogs dialogs(dir.filePath(QStringLiteral("run.csv")));
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
@@ -345,7 +345,7 @@ struct ConnectAttempt {
 // One press of Connect on COM 1 mapped to `device`, on the real clock.
 ConnectAttempt connectOnce(const QString& device) {
     qputenv("VXMETER_COM1", QFile::encodeName(device));
-    vx::shell::SystemClock clock;
+    vx::timing::SystemClock clock;
     FixedDialogs dialogs({});
     vx::link::SerialPortOpener opener;
     Main w({.clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});

@@ -11,6 +11,7 @@
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
 #include "support/FakePort.h"
+#include "timing/Clock.h"
 #include "vxsim/client/DeadListener.h"
 
 class TestLink : public QObject {
@@ -38,7 +39,7 @@ private Q_SLOTS:
     void networkDeviceText_data();
     void networkDeviceText();
     void networkPortTips();
-    void loggerWaitsForConnection();
+    void connectionWaitEndsEachWay();
 };
 
 void TestLink::naturalOrder_data() {
@@ -359,52 +360,55 @@ void TestLink::networkPortTips() {
     qunsetenv("VXMETER_COM2");
 }
 
-// A program without a window (the logger) opens a device text and waits for
-// its connection: made on a listening port, refused on a closed one.
-void TestLink::loggerWaitsForConnection() {
+// The connection wait every program shares: made on a listening port,
+// refused on a closed one, ended at its limit by a server that never accepts.
+void TestLink::connectionWaitEndsEachWay() {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     const QString open = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+    vx::timing::SystemClock clock;
+    qputenv("VXMETER_COM9", open.toLatin1());
     vx::link::SerialPortOpener opener;
-    auto result = opener.openDevice(open, 9600);
-    QVERIFY2(result.device, qPrintable(result.reason));
-    QCOMPARE(result.devicePath, open);
-    vx::link::NetworkFailure failure = vx::link::waitUntilConnected(*result.device, open);
-    QCOMPARE(failure.error, 0);
-    QVERIFY(server.waitForNewConnection(2000));
+    vx::link::SerialLink link(opener);
+    link.setCommPort(9);
+    link.setSettings(QStringLiteral("9600,N,8,1"));
+    QCOMPARE(link.open(), 0);
+    vx::link::awaitConnection(link, clock);
+    QCOMPARE(link.finishConnect(), 0);
+    QVERIFY(server.hasPendingConnections() || server.waitForNewConnection(2000));
     std::unique_ptr<QTcpSocket> far(server.nextPendingConnection());
-    QCOMPARE(result.device->write("*IDN?\n"), qint64(6));
-    QVERIFY(result.device->waitForBytesWritten(2000));
-    QVERIFY(far->waitForReadyRead(2000));
+    QCOMPARE(link.write("*IDN?\n"), 0);
+    QTRY_VERIFY(far->bytesAvailable() >= 6);
     QCOMPARE(far->readAll(), QByteArray("*IDN?\n"));
 
     // The same port once nothing listens there any more.
+    link.close();
     far.reset();
-    result.device.reset();
     server.close();
-    result = opener.openDevice(open, 9600);
-    if (result.device) {
-        failure = vx::link::waitUntilConnected(*result.device, open);
-    } else {
-        failure = {result.error, result.reason};
+    int error = link.open();
+    if (error == 0) {
+        vx::link::awaitConnection(link, clock);
+        error = link.finishConnect();
     }
-    QCOMPARE(failure.error, int(vx::link::kConnectionRefused));
+    QCOMPARE(error, int(vx::link::kConnectionRefused));
     QCOMPARE(
-        failure.reason,
+        link.lastError(),
         open + QStringLiteral(" refused the connection: no device server listens on that port"));
 
-    // A server that never answers: the wait ends at its limit, the device closed.
+    // A server that never answers: the wait ends at its limit, the port closed.
     vxsim::DeadListener dead;
     QVERIFY(dead.isReady());
     const QString silent = QStringLiteral("tcp://127.0.0.1:%1").arg(dead.port());
-    result = opener.openDevice(silent, 9600);
-    QVERIFY2(result.device, qPrintable(result.reason));
-    failure = vx::link::waitUntilConnected(*result.device, silent, std::chrono::milliseconds(200));
-    QCOMPARE(failure.error, int(vx::link::kConnectTimedOut));
+    qputenv("VXMETER_COM9", silent.toLatin1());
+    link.setConnectLimit(std::chrono::milliseconds(200));
+    QCOMPARE(link.open(), 0);
+    vx::link::awaitConnection(link, clock);
+    QCOMPARE(link.finishConnect(), int(vx::link::kConnectTimedOut));
+    qunsetenv("VXMETER_COM9");
     QVERIFY2(
-        failure.reason.startsWith(QStringLiteral("no connection to %1 within 0.2 s").arg(silent)),
-        qPrintable(failure.reason));
-    QVERIFY(!result.device->isOpen());
+        link.lastError().startsWith(QStringLiteral("no connection to %1 within 0.2 s").arg(silent)),
+        qPrintable(link.lastError()));
+    QVERIFY(!link.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -8,11 +8,11 @@
 #include "forms/Help/Help.h"
 #include "forms/Main/Main.h"
 #include "forms/Trend/Trend.h"
-#include "forms/Trend/TrendData.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "support/MainHarness.h"
 #include "support/MainState.h"
+#include "trend/TrendData.h"
 
 using vx::forms::About;
 using vx::forms::Help;

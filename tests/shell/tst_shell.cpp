@@ -105,13 +105,17 @@ void TestShell::waitAbandonEndsEarly() {
 void TestShell::systemClockWaitDoesNotSpin() {
     // A real half-second wait: blocks on the event loop, so it makes only a
     // handful of passes and uses little CPU time.
-    vx::shell::SystemClock clock;
+    vx::timing::SystemClock clock;
     int passes = 0;
-    struct Counting : vx::shell::Clock {
-        vx::shell::Clock& inner;
+    struct Counting : vx::timing::Clock {
+        vx::timing::Clock& inner;
         int& passes;
-        Counting(vx::shell::Clock& c, int& p) : inner(c), passes(p) {}
+        Counting(vx::timing::Clock& c, int& p) : inner(c), passes(p) {}
         QDateTime now() const override { return inner.now(); }
+        qint64 elapsedNs() const override { return inner.elapsedNs(); }
+        void callAt(qint64 due, const QObject* context, std::function<void()> fn) override {
+            inner.callAt(due, context, std::move(fn));
+        }
         void runEventsFor(qint64 ms) override {
             ++passes;
             inner.runEventsFor(ms);

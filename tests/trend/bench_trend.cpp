@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "forms/Trend/Trend.h"
-#include "forms/Trend/TrendData.h"
 #include "shell/Dialogs.h"
+#include "trend/TrendData.h"
 
 using vx::forms::Trend;
 
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
 
     const QDateTime start = QDateTime::currentDateTime().addDays(-1);
     QStringList replies;
-    for (int i = 0; i < vx::forms::trend::kMaxPoints; ++i) {
+    for (int i = 0; i < vx::trend::kMaxPoints; ++i) {
         replies << (i % 3600 == 7 ? QStringLiteral("+9.90000E+37,+6.00000E+01")
                                   : QString::number(10.0 + std::sin(i / 3000.0), 'E', 5) + ',' +
                                         QString::number(60.0 + 0.01 * std::cos(i / 70.0), 'E', 5));
@@ -107,18 +107,18 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < vx::forms::trend::kMaxPoints; ++i) {
+    for (int i = 0; i < vx::trend::kMaxPoints; ++i) {
         window.addReading(start.addSecs(i),
                           vx::meter::splitReply(replies[i], true, {"VOLT:DC", "VDC", "Hz"}));
     }
     const double addMs = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("add %d readings: %.1f ms (%.2f us each)\n", int(vx::forms::trend::kMaxPoints),
-                addMs, addMs * 1000.0 / vx::forms::trend::kMaxPoints);
+    std::printf("add %d readings: %.1f ms (%.2f us each)\n", int(vx::trend::kMaxPoints), addMs,
+                addMs * 1000.0 / vx::trend::kMaxPoints);
 
     constexpr int rounds = 20;
     timer.restart();
     for (int r = 0; r < rounds; ++r) {
-        window.addReading(start.addSecs(vx::forms::trend::kMaxPoints + r),
+        window.addReading(start.addSecs(vx::trend::kMaxPoints + r),
                           vx::meter::splitReply(replies[r], true, {"VOLT:DC", "VDC", "Hz"}));
         window.refreshNow();
         QApplication::processEvents();
@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         drawn = 0;
         for (const auto& run :
-             vx::forms::trend::decimate(window.points(), vx::forms::trend::Column::Primary, 600)) {
+             vx::trend::decimate(window.points(), vx::trend::Column::Primary, 600)) {
             drawn += int(run.size());
         }
     }
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         QByteArray bytes = "\r\nDC Voltage(V),Frequency(Hz)\r\n";
-        for (int i = 0; i < vx::forms::trend::kMaxPoints; ++i) {
+        for (int i = 0; i < vx::trend::kMaxPoints; ++i) {
             bytes += replies[i].toLatin1() + ',' +
                      start.addSecs(i).toString(QStringLiteral("HH:mm:ss MM/dd/yyyy")).toLatin1() +
                      "\r\n";
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     while (window.loading()) {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     }
-    std::printf("open a day's log (%d lines): %.1f ms\n", int(vx::forms::trend::kMaxPoints) + 2,
+    std::printf("open a day's log (%d lines): %.1f ms\n", int(vx::trend::kMaxPoints) + 2,
                 double(timer.nsecsElapsed()) / 1e6);
     zoomAndPan(window, "day from a log:", "log");
     return 0;

@@ -20,7 +20,7 @@
 
 using vx::forms::Trend;
 
-using vx::forms::trend::Column;
+using vx::trend::Column;
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <limits>
 #include <random>
 
-#include "forms/Trend/TrendData.h"
 #include "meter/Reading.h"
+#include "trend/TrendData.h"
 
-using vx::forms::trend::Column;
-using vx::forms::trend::Point;
-using vx::forms::trend::PointBuffer;
+using vx::trend::Column;
+using vx::trend::Point;
+using vx::trend::PointBuffer;
 
 namespace {
 
@@ -27,7 +27,7 @@ qint64 at(int hour, int minute, int second) {
 
 // The point of a reply as the main window splits it.
 Point replyPoint(qint64 msecs, const QString& reply, bool secondaryOn) {
-    return vx::forms::trend::pointOf(msecs, vx::meter::splitReply(reply, secondaryOn));
+    return vx::trend::pointOf(msecs, vx::meter::splitReply(reply, secondaryOn));
 }
 
 // Readings one second apart, the primary value given, no secondary.
@@ -85,7 +85,7 @@ void TstTrendData::parseValue_data() {
 void TstTrendData::parseValue() {
     QFETCH(QString, text);
     QFETCH(double, value);
-    const double parsed = vx::forms::trend::parseValue(text);
+    const double parsed = vx::trend::parseValue(text);
     QVERIFY2(sameOrBothNaN(parsed, value), qPrintable(QString::number(parsed)));
 }
 
@@ -109,7 +109,7 @@ void TstTrendData::pointOf() {
     QFETCH(bool, secondaryOn);
     QFETCH(double, primary);
     QFETCH(double, secondary);
-    const Point point = vx::forms::trend::pointOf(1234, vx::meter::splitReply(reply, secondaryOn));
+    const Point point = vx::trend::pointOf(1234, vx::meter::splitReply(reply, secondaryOn));
     QCOMPARE(point.msecs, 1234);
     QCOMPARE(point.secondaryOn, secondaryOn);
     QVERIFY2(sameOrBothNaN(point.primary, primary), qPrintable(QString::number(point.primary)));
@@ -139,7 +139,7 @@ void TstTrendData::bufferKeepsTheLastDay() {
 
 void TstTrendData::fewPointsAreDrawnAsTheyAre() {
     const PointBuffer buffer = primarySeries({1, 2, kNaN, 3, 9.9e37, 4, 5});
-    const auto runs = vx::forms::trend::decimate(buffer, Column::Primary, 100);
+    const auto runs = vx::trend::decimate(buffer, Column::Primary, 100);
     const QList<QList<QPointF>> expected{{{0, 1}, {1000, 2}}, {{3000, 3}}, {{5000, 4}, {6000, 5}}};
     QCOMPARE(runs, expected);
 }
@@ -153,7 +153,7 @@ void TstTrendData::decimationKeepsEachBucketsExtremes() {
     }
     const PointBuffer buffer = primarySeries(values);
     constexpr int buckets = 800;
-    const auto runs = vx::forms::trend::decimate(buffer, Column::Primary, buckets);
+    const auto runs = vx::trend::decimate(buffer, Column::Primary, buckets);
     QCOMPARE(runs.size(), 1);
     const QList<QPointF>& shown = runs.first();
     QVERIFY2(shown.size() <= 2 * buckets, qPrintable(QString::number(shown.size())));
@@ -190,7 +190,7 @@ void TstTrendData::bucketOfGapsBreaksTheLine() {
         values[i] = 9.9e37;  // an overload lasting 100 readings
     }
     values[700] = kNaN;  // one bad reply inside a bucket of good ones
-    const auto runs = vx::forms::trend::decimate(primarySeries(values), Column::Primary, 100);
+    const auto runs = vx::trend::decimate(primarySeries(values), Column::Primary, 100);
     QCOMPARE(runs.size(), 2);
     QVERIFY(runs[0].constLast().x() < 300'000);
     QVERIFY(runs[1].constFirst().x() >= 400'000);
@@ -208,8 +208,8 @@ void TstTrendData::secondaryOffIsAGap() {
     buffer.append(Point{.msecs = 2000, .primary = 3, .secondary = kNaN, .secondaryOn = false});
     buffer.append(Point{.msecs = 3000, .primary = 4, .secondary = 40, .secondaryOn = true});
     const QList<QList<QPointF>> expected{{{0, 10}, {1000, 20}}, {{3000, 40}}};
-    QCOMPARE(vx::forms::trend::decimate(buffer, Column::Secondary, 100), expected);
-    QCOMPARE(vx::forms::trend::decimate(buffer, Column::Primary, 100).size(), 1);
+    QCOMPARE(vx::trend::decimate(buffer, Column::Secondary, 100), expected);
+    QCOMPARE(vx::trend::decimate(buffer, Column::Primary, 100).size(), 1);
 }
 
 // Readings at the given seconds with the value 10 * second; the span 10 s
@@ -235,15 +235,15 @@ void TstTrendData::spanOfReadings() {
         buffer.append(Point{.msecs = second * 1000, .primary = second * 10.0, .secondary = kNaN});
     }
     QList<int> drawn;
-    for (const vx::forms::trend::Extent& extent :
-         vx::forms::trend::extentsOf(buffer, Column::Primary, 10'000, 20'000)) {
+    for (const vx::trend::Extent& extent :
+         vx::trend::extentsOf(buffer, Column::Primary, 10'000, 20'000)) {
         drawn.append(int(extent.lowAt / 1000));
     }
     QTEST(drawn, "drawn");
     QFETCH(double, mean);
-    QVERIFY(sameOrBothNaN(vx::forms::trend::statsOf(buffer, Column::Primary, 10'000, 20'000).mean(),
-                          mean));
-    const vx::forms::trend::Nearest nearest = vx::forms::trend::nearestTo(buffer, 14'400);
+    QVERIFY(
+        sameOrBothNaN(vx::trend::statsOf(buffer, Column::Primary, 10'000, 20'000).mean(), mean));
+    const vx::trend::Nearest nearest = vx::trend::nearestTo(buffer, 14'400);
     QVERIFY(nearest.found);
     QTEST(int(nearest.from / 1000), "nearest");
 }
@@ -284,7 +284,7 @@ void TstTrendData::csvText() {
     for (const Point& point : points) {
         buffer.append(point);
     }
-    QTEST(vx::forms::trend::csvText(buffer, QStringLiteral("VDC"), QStringLiteral("Hz")), "csv");
+    QTEST(vx::trend::csvText(buffer, QStringLiteral("VDC"), QStringLiteral("Hz")), "csv");
 }
 
 void TstTrendData::timeTicks_data() {
@@ -310,7 +310,7 @@ void TstTrendData::timeTicks() {
     QFETCH(qint64, from);
     QFETCH(qint64, to);
     QFETCH(int, utcOffset);
-    const vx::forms::trend::TimeTicks ticks = vx::forms::trend::timeTicks(from, to, utcOffset, 9);
+    const vx::trend::TimeTicks ticks = vx::trend::timeTicks(from, to, utcOffset, 9);
     QTEST(ticks.from, "tickFrom");
     QTEST(ticks.to, "tickTo");
     QTEST(ticks.count, "count");

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "forms/Trend/TrendStats.h"
+#include "trend/TrendStats.h"
 
-using vx::forms::TrendStats;
+using vx::trend::TrendStats;
 
 namespace {
 

@@ -17,17 +17,21 @@
 #include <csignal>
 
 #include "cli/Runner.h"
-#include "cli/ScheduleClock.h"
 #include "link/SerialLink.h"
+#include "timing/Clock.h"
 #include "vxsim/client/SimProcess.h"
 
 namespace {
 
 // Jumps to each due time as soon as the event loop comes round.
-class JumpClock final : public vx::cli::ScheduleClock {
+class JumpClock final : public vx::timing::Clock {
 public:
     QDateTime now() const override { return start_.addMSecs(ns_ / 1'000'000); }
     qint64 elapsedNs() const override { return ns_; }
+    void runEventsFor(qint64 ms) override {
+        QCoreApplication::processEvents();
+        ns_ += ms * 1'000'000;
+    }
     void callAt(qint64 dueNs, const QObject* context, std::function<void()> fn) override {
         QTimer::singleShot(0, context, [this, dueNs, fn = std::move(fn)] {
             ns_ = std::max(ns_, dueNs);

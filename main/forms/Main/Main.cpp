@@ -18,12 +18,12 @@
 #include "log/DataLog.h"
 #include "meter/Commands.h"
 #include "shell/Busy.h"
-#include "shell/Clock.h"
 #include "shell/Dialogs.h"
 #include "shell/MenuKeys.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
 #include "shell/Wait.h"
+#include "timing/Clock.h"
 
 namespace vx::forms {
 
@@ -185,18 +185,9 @@ void Main::WaitSeconds(double seconds) {
 }
 
 // A network port makes its connection while events run, like any wait of
-// the window, for at most the link's limit. The passes start at 1 ms and
-// double up to 64 ms: a connection on the local network is seen within a few
-// milliseconds, and a slow one costs a few dozen wake-ups, not a busy loop.
+// the window, for at most the link's limit.
 void Main::AwaitConnection() {
-    constexpr qint64 kLongestPassMs = 64;
-    const QDateTime limit = clock_.now().addMSecs(link::kConnectLimit.count());
-    qint64 pass = 1;
-    for (QDateTime now = clock_.now(); MSComm1->connecting() && !ending_ && now < limit;
-         now = clock_.now()) {
-        clock_.runEventsFor(std::min(pass, now.msecsTo(limit)));
-        pass = std::min(pass * 2, kLongestPassMs);
-    }
+    link::awaitConnection(*MSComm1, clock_, [this] { return ending_; });
 }
 
 void Main::BeginBusy() {

@@ -20,8 +20,10 @@ namespace vx::log {
 class DataLog;
 }  // namespace vx::log
 
-namespace vx::shell {
+namespace vx::timing {
 class Clock;
+}
+namespace vx::shell {
 class Dialogs;
 }  // namespace vx::shell
 
@@ -39,7 +41,7 @@ class Trend;
 // What the main window needs from the platform: the clock every wait runs
 // on, the message boxes and save dialog, and the serial ports.
 struct MainServices {
-    shell::Clock& clock;
+    timing::Clock& clock;
     shell::Dialogs& dialogs;
     link::PortOpener& opener;
     QString helpFilePath;  // Help.mhf; empty: beside the program
@@ -156,7 +158,7 @@ private:
     // both disable them, after their own first few.
     std::array<QWidget*, 28> measurementControls() const;
 
-    shell::Clock& clock() const { return clock_; }
+    timing::Clock& clock() const { return clock_; }
     shell::Dialogs& dialogs() const { return dialogs_; }
     bool isEnding() const { return ending_; }
     Trend* trendWindow() const;
@@ -176,7 +178,7 @@ private:
     void CloseLogFile();
     void EnableStopControls();
 
-    shell::Clock& clock_;
+    timing::Clock& clock_;
     shell::Dialogs& dialogs_;
     link::PortOpener& opener_;
     QString helpFilePath_;

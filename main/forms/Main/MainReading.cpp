@@ -27,12 +27,12 @@
 #include "link/SerialLink.h"
 #include "log/DataLog.h"
 #include "meter/Reading.h"
-#include "shell/Clock.h"
 #include "shell/ConsoleHistory.h"
 #include "shell/Dialogs.h"
 #include "shell/Latin1View.h"
 #include "shell/PromptComboBox.h"
 #include "shell/StatusLamp.h"
+#include "timing/Clock.h"
 
 namespace vx::forms {
 

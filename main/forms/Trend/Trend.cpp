@@ -432,7 +432,7 @@ void Trend::addReading(const QDateTime& when, const meter::Reading& reading) {
     secondaryUnit_ = reading.measure.secondaryUnit;
     secondaryOn_ = reading.secondary.has_value();
 
-    const forms::trend::Point point = forms::trend::pointOf(when.toMSecsSinceEpoch(), reading);
+    const trend::Point point = trend::pointOf(when.toMSecsSinceEpoch(), reading);
     points_.append(point);
     primaryStats_.add(point.primary);
     if (secondaryOn_) {
@@ -464,8 +464,8 @@ bool Trend::refreshPending() const {
     return refreshTimer_->isActive();
 }
 
-const QList<QLineSeries*>& Trend::plotted(forms::trend::Column column) const {
-    return column == forms::trend::Column::Primary ? primaryLines_ : secondaryLines_;
+const QList<QLineSeries*>& Trend::plotted(trend::Column column) const {
+    return column == trend::Column::Primary ? primaryLines_ : secondaryLines_;
 }
 
 void Trend::refreshTimer_Timeout() {
@@ -509,8 +509,8 @@ const logread::Session* Trend::shownSession() const {
     return &log_->contents.sessions[std::size_t(log_->session)];
 }
 
-forms::trend::ColumnLabel Trend::label(forms::trend::Column column) const {
-    const bool primary = column == forms::trend::Column::Primary;
+trend::ColumnLabel Trend::label(trend::Column column) const {
+    const bool primary = column == trend::Column::Primary;
     if (log_ == nullptr) {
         return {.name = primary ? QStringLiteral("Primary") : QStringLiteral("Secondary"),
                 .unit = primary ? primaryUnit_ : secondaryUnit_};
@@ -526,11 +526,11 @@ forms::trend::ColumnLabel Trend::label(forms::trend::Column column) const {
         return {.name = primary ? QStringLiteral("Primary") : QStringLiteral("Secondary"),
                 .unit = QString()};
     }
-    return forms::trend::headerLabel(title);
+    return trend::headerLabel(title);
 }
 
-bool Trend::columnShown(forms::trend::Column column) const {
-    if (column == forms::trend::Column::Primary) {
+bool Trend::columnShown(trend::Column column) const {
+    if (column == trend::Column::Primary) {
         return true;
     }
     if (log_ != nullptr) {
@@ -554,11 +554,9 @@ std::optional<Trend::TimeRange> Trend::dataRange() const {
     if (points_.isEmpty()) {
         return std::nullopt;
     }
-    const auto [first, last] =
-        std::minmax_element(points_.points().begin(), points_.points().end(),
-                            [](const forms::trend::Point& a, const forms::trend::Point& b) {
-                                return a.msecs < b.msecs;
-                            });
+    const auto [first, last] = std::minmax_element(
+        points_.points().begin(), points_.points().end(),
+        [](const trend::Point& a, const trend::Point& b) { return a.msecs < b.msecs; });
     return TimeRange{.from = first->msecs, .to = last->msecs};
 }
 
@@ -595,12 +593,12 @@ void Trend::drawPlot() {
     } else {
         chart_->setTitle(primaryFunction_);
     }
-    const auto axisTitle = [this](forms::trend::Column column) {
-        const forms::trend::ColumnLabel l = label(column);
-        return log_ != nullptr ? l.name : forms::trend::columnTitle(l.name, l.unit);
+    const auto axisTitle = [this](trend::Column column) {
+        const trend::ColumnLabel l = label(column);
+        return log_ != nullptr ? l.name : trend::columnTitle(l.name, l.unit);
     };
-    PrimaryAxis->setTitleText(axisTitle(forms::trend::Column::Primary));
-    SecondaryAxis->setTitleText(axisTitle(forms::trend::Column::Secondary));
+    PrimaryAxis->setTitleText(axisTitle(trend::Column::Primary));
+    SecondaryAxis->setTitleText(axisTitle(trend::Column::Secondary));
 
     const int width = static_cast<int>(chart_->plotArea().width());
     const int maxTicks = std::clamp(width / kTimeLabelWidth, kMinTimeTicks, kMaxTimeTicks);
@@ -608,9 +606,9 @@ void Trend::drawPlot() {
     int tickCount = maxTicks;
     if (following_) {
         // Round the ends out so that each grid line falls on a readable time.
-        const forms::trend::TimeTicks ticks = forms::trend::timeTicks(
-            range.from, range.to, QDateTime::fromMSecsSinceEpoch(range.from).offsetFromUtc(),
-            maxTicks);
+        const trend::TimeTicks ticks =
+            trend::timeTicks(range.from, range.to,
+                             QDateTime::fromMSecsSinceEpoch(range.from).offsetFromUtc(), maxTicks);
         range = {.from = ticks.from, .to = ticks.to};
         tickCount = ticks.count;
     }
@@ -623,25 +621,24 @@ void Trend::drawPlot() {
                        QDateTime::fromMSecsSinceEpoch(range.to));
 
     const int buckets = std::clamp(width / 2, kMinBuckets, kMaxBuckets);
-    drawColumn(forms::trend::Column::Primary, primaryLines_, PrimaryAxis, kPrimaryColour,
-               columnShown(forms::trend::Column::Primary), buckets);
-    drawColumn(forms::trend::Column::Secondary, secondaryLines_, SecondaryAxis, kSecondaryColour,
-               columnShown(forms::trend::Column::Secondary), buckets);
+    drawColumn(trend::Column::Primary, primaryLines_, PrimaryAxis, kPrimaryColour,
+               columnShown(trend::Column::Primary), buckets);
+    drawColumn(trend::Column::Secondary, secondaryLines_, SecondaryAxis, kSecondaryColour,
+               columnShown(trend::Column::Secondary), buckets);
 }
 
-void Trend::drawColumn(forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
+void Trend::drawColumn(trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
                        const QColor& colour, bool shown, int buckets) {
     const TimeRange range = visibleRange();
     QList<QList<QPointF>> runs;
     if (shown) {
         const logread::Session* session = shownSession();
-        const std::vector<forms::trend::Extent> extents =
-            log_ != nullptr
-                ? (session != nullptr
-                       ? forms::trend::extentsOf(session->series, column, range.from, range.to)
-                       : std::vector<forms::trend::Extent>{})
-                : forms::trend::extentsOf(points_, column, range.from, range.to);
-        runs = forms::trend::reduce(extents, buckets);
+        const std::vector<trend::Extent> extents =
+            log_ != nullptr ? (session != nullptr
+                                   ? trend::extentsOf(session->series, column, range.from, range.to)
+                                   : std::vector<trend::Extent>{})
+                            : trend::extentsOf(points_, column, range.from, range.to);
+        runs = trend::reduce(extents, buckets);
     }
     axis->setVisible(shown);
 
@@ -731,8 +728,8 @@ QString Trend::statText(const TrendStats& stats, Stat stat, const QString& unit)
 void Trend::showStatistics() {
     const logread::Session* session = shownSession();
     const TimeRange range = visibleRange();
-    const auto figures = [&](forms::trend::Column column) -> TrendStats {
-        const bool primary = column == forms::trend::Column::Primary;
+    const auto figures = [&](trend::Column column) -> TrendStats {
+        const bool primary = column == trend::Column::Primary;
         if (!statsVisibleOnly_) {
             if (log_ != nullptr) {
                 return session == nullptr ? TrendStats{}
@@ -743,22 +740,22 @@ void Trend::showStatistics() {
         if (log_ != nullptr) {
             return session == nullptr
                        ? TrendStats{}
-                       : forms::trend::statsOf(session->series, column, range.from, range.to);
+                       : trend::statsOf(session->series, column, range.from, range.to);
         }
-        return forms::trend::statsOf(points_, column, range.from, range.to);
+        return trend::statsOf(points_, column, range.from, range.to);
     };
-    const TrendStats primary = figures(forms::trend::Column::Primary);
-    const TrendStats secondary = figures(forms::trend::Column::Secondary);
-    const forms::trend::ColumnLabel primaryLabel = label(forms::trend::Column::Primary);
-    const forms::trend::ColumnLabel secondaryLabel = label(forms::trend::Column::Secondary);
+    const TrendStats primary = figures(trend::Column::Primary);
+    const TrendStats secondary = figures(trend::Column::Secondary);
+    const trend::ColumnLabel primaryLabel = label(trend::Column::Primary);
+    const trend::ColumnLabel secondaryLabel = label(trend::Column::Secondary);
 
     PrimaryTitle->setText(log_ != nullptr
                               ? primaryLabel.name
-                              : forms::trend::columnTitle(primaryLabel.name, primaryLabel.unit));
-    SecondaryTitle->setText(
-        log_ != nullptr ? secondaryLabel.name
-                        : forms::trend::columnTitle(secondaryLabel.name, secondaryLabel.unit));
-    const bool secondaryShown = columnShown(forms::trend::Column::Secondary) ||
+                              : trend::columnTitle(primaryLabel.name, primaryLabel.unit));
+    SecondaryTitle->setText(log_ != nullptr
+                                ? secondaryLabel.name
+                                : trend::columnTitle(secondaryLabel.name, secondaryLabel.unit));
+    const bool secondaryShown = columnShown(trend::Column::Secondary) ||
                                 (log_ == nullptr && secondary.count() + secondary.gaps() > 0);
     SecondaryTitle->setVisible(secondaryShown);
     for (int row = 0; row < kStatCount; ++row) {
@@ -967,13 +964,13 @@ void Trend::showReadout(const QPoint& viewportPos) {
         return;
     }
     const logread::Session* session = shownSession();
-    const forms::trend::Nearest nearest =
-        log_ != nullptr ? (session != nullptr ? forms::trend::nearestTo(session->series, *at)
-                                              : forms::trend::Nearest{})
-                        : forms::trend::nearestTo(points_, *at);
-    Readout->setText(forms::trend::readoutText(nearest, label(forms::trend::Column::Primary),
-                                               label(forms::trend::Column::Secondary),
-                                               columnShown(forms::trend::Column::Secondary)));
+    const trend::Nearest nearest =
+        log_ != nullptr
+            ? (session != nullptr ? trend::nearestTo(session->series, *at) : trend::Nearest{})
+            : trend::nearestTo(points_, *at);
+    Readout->setText(trend::readoutText(nearest, label(trend::Column::Primary),
+                                        label(trend::Column::Secondary),
+                                        columnShown(trend::Column::Secondary)));
     if (nearest.primary.count() == 0) {
         cursorMark_->setVisible(false);
         return;
@@ -1190,7 +1187,7 @@ void Trend::SaveCsvBtn_Click() {
         return;
     }
     QString error;
-    if (!writeFile(*path, forms::trend::csvText(points_, primaryUnit_, secondaryUnit_), error)) {
+    if (!writeFile(*path, trend::csvText(points_, primaryUnit_, secondaryUnit_), error)) {
         reportSaveError(QStringLiteral("points"), *path, error);
     }
 }

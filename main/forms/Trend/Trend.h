@@ -10,8 +10,8 @@
 #include <memory>
 #include <optional>
 
-#include "forms/Trend/TrendData.h"
-#include "forms/Trend/TrendStats.h"
+#include "trend/TrendData.h"
+#include "trend/TrendStats.h"
 
 class QChart;
 class QComboBox;
@@ -42,6 +42,8 @@ struct Session;
 }  // namespace vx::logread
 
 namespace vx::forms {
+
+using trend::TrendStats;
 
 // The Trend window: every reading plotted against local time, the primary
 // value on the left axis and, while the secondary display is on, the
@@ -91,12 +93,12 @@ public:
     bool loading() const { return loader_ != nullptr; }
     bool showingLog() const { return log_ != nullptr; }
 
-    const forms::trend::PointBuffer& points() const { return points_; }
+    const trend::PointBuffer& points() const { return points_; }
     const TrendStats& primaryStats() const { return primaryStats_; }
     const TrendStats& secondaryStats() const { return secondaryStats_; }
     QChart* chart() const { return chart_; }
     // The line pieces of one column as last drawn, in time order.
-    const QList<QLineSeries*>& plotted(forms::trend::Column column) const;
+    const QList<QLineSeries*>& plotted(trend::Column column) const;
     bool refreshPending() const;
 
 public slots:
@@ -130,7 +132,7 @@ private:
     void refreshTimer_Timeout();
     void startNewSeries();
     void drawPlot();
-    void drawColumn(forms::trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
+    void drawColumn(trend::Column column, QList<QLineSeries*>& pool, QValueAxis* axis,
                     const QColor& colour, bool shown, int buckets);
     void showStatistics();
     void showReadout(const QPoint& viewportPos);
@@ -139,8 +141,8 @@ private:
     TimeRange wantedRange() const;
     std::optional<TimeRange> dataRange() const;
     const logread::Session* shownSession() const;
-    forms::trend::ColumnLabel label(forms::trend::Column column) const;
-    bool columnShown(forms::trend::Column column) const;
+    trend::ColumnLabel label(trend::Column column) const;
+    bool columnShown(trend::Column column) const;
     // Leaves Follow with the range now drawn.
     void stopFollowing();
     void setView(qint64 from, qint64 to);
@@ -160,7 +162,7 @@ private:
 
     shell::Dialogs& dialogs_;
 
-    forms::trend::PointBuffer points_;
+    trend::PointBuffer points_;
     TrendStats primaryStats_;
     TrendStats secondaryStats_;
     QString primaryFunction_;

@@ -22,7 +22,7 @@
 // "+9.90000E+37" (or its negative). Overloads and texts that are not numbers
 // are kept as gaps (NaN), so they break the plotted line and never count in
 // the statistics or stretch the scale.
-namespace vx::forms::trend {
+namespace vx::trend {
 
 using logread::Gap;
 using logread::isValue;
@@ -174,4 +174,4 @@ TimeTicks timeTicks(qint64 from, qint64 to, int utcOffsetSecs, int maxTicks);
 // "Primary(VDC)", or "Primary" without a unit.
 QString columnTitle(const QString& name, const QString& unit);
 
-}  // namespace vx::forms::trend
+}  // namespace vx::trend

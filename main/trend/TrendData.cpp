@@ -1,4 +1,4 @@
-#include "forms/Trend/TrendData.h"
+#include "trend/TrendData.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -12,7 +12,7 @@
 
 #include "log/DataLog.h"
 
-namespace vx::forms::trend {
+namespace vx::trend {
 
 namespace {
 
@@ -494,4 +494,4 @@ QString readoutText(const Nearest& nearest, const ColumnLabel& primary,
     return text;
 }
 
-}  // namespace vx::forms::trend
+}  // namespace vx::trend

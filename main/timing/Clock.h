@@ -7,15 +7,14 @@
 
 class QObject;
 
-namespace vx::cli {
+namespace vx::timing {
 
-// The logger's view of time: the wall clock for time stamps, a steady clock
-// for the reading schedule, and a way to be called back at a point of that
-// schedule from the event loop. Tests give a clock that jumps to each due
-// time at once, so a run of a thousand readings takes no waiting.
-class ScheduleClock {
+// The program's view of time. Every wait and every schedule goes through one
+// Clock, so tests run the 1, 2 and 10 second waits and a thousand readings
+// without sleeping.
+class Clock {
 public:
-    virtual ~ScheduleClock() = default;
+    virtual ~Clock() = default;
 
     // Local wall-clock date and time.
     virtual QDateTime now() const = 0;
@@ -24,23 +23,29 @@ public:
     // back, whatever happens to the wall clock.
     virtual qint64 elapsedNs() const = 0;
 
+    // Lets pending events run for about `ms` milliseconds of this clock's
+    // time, blocking on the event loop in between.
+    virtual void runEventsFor(qint64 ms) = 0;
+
     // Calls `fn` from the event loop once elapsedNs() has reached `dueNs`
     // (at the next pass when that time has already come). Nothing is called
     // once `context` is gone.
     virtual void callAt(qint64 dueNs, const QObject* context, std::function<void()> fn) = 0;
 };
 
-// The real clocks, with a precise timer: each reading starts within a
-// millisecond of its due time and the event loop sleeps in between.
-class SystemScheduleClock final : public ScheduleClock {
+// The real clocks. Waits block on a nested event loop and calls come from a
+// precise single-shot timer, so waiting costs no CPU and each call comes
+// within a millisecond of its due time.
+class SystemClock final : public Clock {
 public:
-    SystemScheduleClock();
+    SystemClock();
     QDateTime now() const override;
     qint64 elapsedNs() const override;
+    void runEventsFor(qint64 ms) override;
     void callAt(qint64 dueNs, const QObject* context, std::function<void()> fn) override;
 
 private:
     QElapsedTimer steady_;
 };
 
-}  // namespace vx::cli
+}  // namespace vx::timing
