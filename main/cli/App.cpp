@@ -2,9 +2,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
+#include <cstdio>
 
 #include "cli/Options.h"
 #include "cli/Runner.h"
@@ -19,18 +20,33 @@ namespace {
 
 constexpr int kComCount = 15;
 
-void writeAll(QFile& file, const QString& text) {
-    file.write(text.toLocal8Bit());
+void writeAll(QIODevice& device, const QString& text) {
+    device.write(text.toLocal8Bit());
+}
+
+// The terminal's width, for the status line; 0 when it cannot be told.
+int terminalColumns() {
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+// Qt's own diagnostics are not vxlog's messages: warnings stay off stderr,
+// so scripts reading it see only what vxlog says. A failure Qt cannot go on
+// from is still told.
+void qtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fputs(qPrintable(QStringLiteral("vxlog: Qt: %1\n").arg(text)), stderr);
+    }
 }
 
 }  // namespace
 
 int runApp(const QStringList& arguments) {
-    QFile out;
-    QFile err;
-    // Unbuffered: each reading reaches a pipe as soon as it is taken.
-    out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    qInstallMessageHandler(qtMessage);
+    // Unbuffered: each reading reaches a pipe as soon as it is taken. A write
+    // blocked on a pipe nobody reads gives up once a stop signal comes.
+    FdDevice out(STDOUT_FILENO, &Signals::stopPending);
+    FdDevice err(STDERR_FILENO, &Signals::stopPending);
 
     const Parsed parsed = parseOptions(arguments);
     if (!parsed.error.isEmpty()) {
@@ -60,7 +76,11 @@ int runApp(const QStringList& arguments) {
     Signals handlers;
     timing::SystemClock clock;
     Runner runner(options, opener, clock,
-                  Streams{.out = out, .err = err, .errIsTerminal = ::isatty(STDERR_FILENO) == 1});
+                  Streams{.out = out,
+                          .err = err,
+                          .errIsTerminal = ::isatty(STDERR_FILENO) == 1,
+                          .columns = terminalColumns,
+                          .stopping = &Signals::stopPending});
     QObject::connect(&runner, &Runner::finished, qApp, &QCoreApplication::exit);
     QObject::connect(&handlers, &Signals::stopRequested, &runner, &Runner::stop);
     QObject::connect(&handlers, &Signals::reopenRequested, &runner, &Runner::reopenOutput);

@@ -1,7 +1,5 @@
 #include "cli/Runner.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,9 +12,9 @@
 
 #include "link/Errors.h"
 #include "link/Framing.h"
-#include "link/NetworkPort.h"
-#include "link/SerialLink.h"
+#include "log/DataLog.h"
 #include "meter/Reading.h"
+#include "session/Session.h"
 #include "timing/Clock.h"
 #include "trend/TrendData.h"
 
@@ -26,20 +24,6 @@ namespace {
 
 const QString kIdentify = QStringLiteral("*IDN?");
 const QString kFetch = QStringLiteral("FETC?");
-
-// Opens the device named on the command line (a path or address) instead
-// of a COM number.
-class DeviceOpener final : public link::PortOpener {
-public:
-    explicit DeviceOpener(QString path) : path_(std::move(path)) {}
-    Result open(int, qint32 baudRate) override {
-        return link::SerialPortOpener().openDevice(path_, baudRate);
-    }
-    QStringList describe(int count) const override { return QStringList(count, path_); }
-
-private:
-    QString path_;
-};
 
 // "%.8g": the statistics in the summary and the status line.
 QString number(double v, int digits = 8) {
@@ -53,12 +37,29 @@ QString seconds(int ms) {
     return number(ms / 1000.0, 3);
 }
 
-QString clockText(qint64 ns) {
-    const qint64 s = ns / 1'000'000'000;
-    const auto two = [](qint64 v) {
-        return QString::number(v).rightJustified(2, QLatin1Char('0'));
-    };
-    return two(s / 3600) + QLatin1Char(':') + two(s / 60 % 60) + QLatin1Char(':') + two(s % 60);
+QString two(qint64 v) {
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
+
+// "01:02:03" on the status line; "01:02:03.456" in the summary.
+QString clockText(qint64 ns, bool withMs = false) {
+    const qint64 ms = ns / 1'000'000;
+    const qint64 s = ms / 1000;
+    QString text =
+        two(s / 3600) + QLatin1Char(':') + two(s / 60 % 60) + QLatin1Char(':') + two(s % 60);
+    if (withMs) {
+        text += QLatin1Char('.') + QString::number(ms % 1000).rightJustified(3, QLatin1Char('0'));
+    }
+    return text;
+}
+
+QString readingsText(qint64 n) {
+    return n == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(n);
+}
+
+// ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00".
+QString isoTime(const QDateTime& when) {
+    return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 QString csvField(const QString& field) {
@@ -74,126 +75,125 @@ QJsonValue jsonNumber(double v) {
     return trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
 }
 
+QString withUnit(const QString& value, const QString& unit) {
+    return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
+}
+
 }  // namespace
+
+QString visible(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f)) {
+            shown += QStringLiteral("\\x") +
+                     QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 Runner::Runner(Options options, link::PortOpener& opener, timing::Clock& clock, Streams streams,
                Timing timing, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
       clock_(clock),
-      streams_(streams),
-      timing_(timing) {
-    link::PortOpener* used = &opener;
-    if (!comNumber(options_.port)) {
-        pathOpener_ = std::make_unique<DeviceOpener>(options_.port);
-        used = pathOpener_.get();
-    }
-    link_ = std::make_unique<link::SerialLink>(*used, this);
-    link_->setCommPort(comNumber(options_.port).value_or(1));
-    link_->setSettings(QString::number(options_.baud) + QStringLiteral(",N,8,1"));
-    connect(link_.get(), &link::SerialLink::dataWaiting, this, &Runner::onData);
-    connect(link_.get(), &link::SerialLink::portLost, this, &Runner::lose);
-    replyTimer_.setSingleShot(true);
-    connect(&replyTimer_, &QTimer::timeout, this, &Runner::onReplyTimeout);
+      streams_(std::move(streams)),
+      timing_(timing),
+      file_(streams_.stopping) {
+    session_ = std::make_unique<session::Session>(
+        opener, clock_,
+        session::Line{
+            .device = options_.port, .baud = options_.baud, .terminator = options_.terminator},
+        session::Timing{.replyMs = timing_.replyTimeoutMs,
+                        .settleMs = timing_.settleMs,
+                        .connectLimit = link::kConnectLimit},
+        this);
+    connect(session_.get(), &session::Session::replied, this, &Runner::onReply);
+    connect(session_.get(), &session::Session::failed, this, &Runner::onFailed);
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &Runner::retry);
 }
 
 Runner::~Runner() = default;
 
-QString Runner::portName() const {
-    const QString device = link_->devicePath();
-    return device.isEmpty() || device == options_.port
-               ? options_.port
-               : QStringLiteral("%1 (%2)").arg(options_.port, device);
-}
-
 void Runner::start() {
-    if (options_.mode == Mode::Log && !options_.output.isEmpty() && !log_.open(options_.output)) {
-        message(QStringLiteral("cannot open the output file %1: %2")
-                    .arg(options_.output, log_.error()));
-        finish(kExitOutput);
-        return;
-    }
-    if (!openPort()) {
-        message(QStringLiteral("cannot open %1: %2").arg(portName(), link_->lastError()));
-        finish(kExitPort);
-        return;
-    }
     if (options_.mode == Mode::Send) {
-        for (const QString& line : settingLines(options_.settings)) {
-            if (!send(line)) {
+        for (const QString& command : options_.sends) {
+            if (const auto c = link::framing::firstBeyondLatin1(command)) {
+                message(QStringLiteral("--send \"%1\" holds %2, which a command line cannot carry "
+                                       "(one byte a character); nothing was sent")
+                            .arg(command, QString::fromUcs4(&*c, 1)));
+                finish(kExitUsage);
                 return;
             }
         }
-        nextSend();
+    }
+    if (options_.mode == Mode::Log && !options_.output.isEmpty()) {
+        switch (file_.open(options_.output)) {
+            case OutputFile::Status::Ok:
+                break;
+            case OutputFile::Status::Stopped:
+                finish(kExitOk);
+                return;
+            case OutputFile::Status::Failed:
+                message(QStringLiteral("cannot open the output file %1: %2")
+                            .arg(options_.output, file_.error()));
+                finish(kExitOutput);
+                return;
+        }
+    }
+    const session::Fault fault = session_->open(
+        [this] { return phase_ == Phase::Done || (streams_.stopping && streams_.stopping()); });
+    if (phase_ == Phase::Done) {
+        return;
+    }
+    if (!fault.ok()) {
+        if (options_.reconnect && options_.mode == Mode::Log &&
+            fault.error != link::kBadNetworkAddress) {
+            waitForMeter(fault.reason);
+            return;
+        }
+        message(QStringLiteral("cannot open %1: %2").arg(session_->portName(), fault.reason));
+        finish(fault.failure == session::Failure::NotOpened ? kExitPort : kExitLost);
+        return;
+    }
+    if (options_.mode == Mode::Send) {
+        if (sendSettings()) {
+            nextSend();
+        }
         return;
     }
     ask(kIdentify, Phase::Identifying);
 }
 
-bool Runner::openPort() {
-    if (link_->open() != link::kNoError) {
-        return false;
-    }
-    // A network port makes its connection in the background, within a time
-    // limit: let events run in short, growing passes until it is made or
-    // has failed, then take the outcome.
-    int passMs = 1;
-    QElapsedTimer waited;
-    waited.start();
-    while (link_->connecting() && waited.elapsed() <= link::kConnectLimit.count()) {
-        QEventLoop pass;
-        QTimer::singleShot(passMs, &pass, &QEventLoop::quit);
-        pass.exec();
-        passMs = std::min(passMs * 2, 64);
-    }
-    return link_->finishConnect() == link::kNoError;
-}
-
-bool Runner::send(const QString& command) {
-    if (link_->write(link::framing::commandLine(command, options_.terminator)) != link::kNoError) {
-        lose(link_->lastError());
-        return false;
+bool Runner::sendSettings() {
+    for (const QString& line : settingLines(options_.settings)) {
+        if (const session::Fault fault = session_->send(line); !fault.ok()) {
+            lose(fault.reason);
+            return false;
+        }
     }
     return true;
 }
 
-// A query: whatever was waiting unasked is dropped, so a late reply to an
-// earlier query is never taken for this one's.
 void Runner::ask(const QString& command, Phase phase) {
-    link_->readAll();
-    collected_.clear();
-    pendingCommand_ = command;
     phase_ = phase;
-    if (send(command)) {
-        replyTimer_.start(timing_.replyTimeoutMs);
+    const session::Expect expect = phase == Phase::Identifying ? session::Expect::Identity
+                                   : phase == Phase::Reading   ? session::Expect::Reading
+                                                               : session::Expect::Any;
+    if (const session::Fault fault = session_->ask(command, expect); !fault.ok()) {
+        onFailed(fault);
     }
-}
-
-void Runner::onData() {
-    collected_ += link::framing::fromWire(link_->readAll());
-    const bool awaiting =
-        phase_ == Phase::Identifying || phase_ == Phase::Reading || phase_ == Phase::Sending;
-    if (!awaiting) {
-        collected_.clear();
-        return;
-    }
-    if (!link::framing::replyComplete(collected_, options_.terminator)) {
-        return;
-    }
-    // The reply is the text before the first terminator; anything after it
-    // was not asked for.
-    const QString reply = collected_.left(collected_.indexOf(options_.terminator));
-    collected_.clear();
-    replyTimer_.stop();
-    onReply(reply);
 }
 
 void Runner::onReply(const QString& reply) {
     switch (phase_) {
         case Phase::Identifying:
-            onIdentified(reply.trimmed());
+            onIdentified(session_->identity());
             break;
         case Phase::Reading:
             record(reply);
@@ -201,44 +201,48 @@ void Runner::onReply(const QString& reply) {
                 scheduleNext();
             }
             break;
-        case Phase::Sending: {
-            QString shown = reply;
-            shown.remove(QLatin1Char('\r'));
-            if (!print(shown)) {
+        case Phase::Sending:
+            if (!print(visible(reply))) {
                 finish(kExitOk);
                 return;
             }
             nextSend();
             break;
-        }
         default:
             break;
     }
 }
 
-void Runner::onReplyTimeout() {
-    const QString what = QStringLiteral("no reply to %1 within %2 s")
-                             .arg(pendingCommand_, seconds(timing_.replyTimeoutMs));
+void Runner::onFailed(const session::Fault& fault) {
     switch (phase_) {
         case Phase::Identifying:
-            if (identified_) {
-                // Still no meter behind the reopened port: try again later.
-                link_->close();
+            if (identified_ || options_.reconnect) {
+                // No meter behind the port yet, or not again: try later.
+                if (!identified_ && !waitTold_) {
+                    waitForMeter(fault.reason);
+                    return;
+                }
                 phase_ = Phase::Reconnecting;
                 retryTimer_.start(timing_.reconnectMs);
                 return;
             }
-            message(what + QStringLiteral(" on %1: is the meter on, and are the baud rate and "
-                                          "terminator the meter's?")
-                               .arg(portName()));
+            if (fault.failure == session::Failure::NoReply) {
+                message(QStringLiteral("%1 on %2: is the meter on, and are the baud rate and "
+                                       "terminator the meter's?")
+                            .arg(fault.reason, session_->portName()));
+            } else {
+                message(QStringLiteral("the meter on %1 did not identify itself: %2")
+                            .arg(session_->portName(), fault.reason));
+            }
             finish(kExitNoIdentity);
             break;
         case Phase::Sending:
-            message(what);
-            finish(kExitNoIdentity);
+            message(fault.reason);
+            finish(fault.failure == session::Failure::NoReply ? kExitNoIdentity : kExitLost);
             break;
         case Phase::Reading:
-            lose(what);
+        case Phase::Waiting:
+            lose(fault.reason);
             break;
         default:
             break;
@@ -250,16 +254,18 @@ void Runner::onIdentified(const QString& identity) {
     identified_ = true;
     message(again ? QStringLiteral("the meter answers again: %1; carrying on").arg(identity)
                   : QStringLiteral("meter: %1").arg(identity));
-    for (const QString& line : settingLines(options_.settings)) {
-        if (!send(line)) {
-            return;
-        }
+    if (!sendSettings()) {
+        return;
     }
-    if (again) {
+    if (again && readingsStarted_) {
         scheduleNext();
         return;
     }
-    if (log_.isOpen() && !writeBlock()) {
+    startReadings();
+}
+
+void Runner::startReadings() {
+    if (file_.isOpen() && !writeBlock()) {
         return;
     }
     if (!options_.quiet && options_.format == Format::Csv) {
@@ -291,14 +297,17 @@ void Runner::nextSend() {
     // No reply comes; a short pause lets the meter take the command before
     // the next one or before the port closes.
     phase_ = Phase::Waiting;
-    if (send(command)) {
-        const quint64 generation = generation_;
-        QTimer::singleShot(timing_.sendPauseMs, this, [this, generation] {
-            if (generation == generation_) {
-                nextSend();
-            }
-        });
+    if (const session::Fault fault = session_->send(command); !fault.ok()) {
+        message(fault.reason);
+        finish(kExitLost);
+        return;
     }
+    const quint64 generation = generation_;
+    QTimer::singleShot(timing_.sendPauseMs, this, [this, generation] {
+        if (generation == generation_) {
+            nextSend();
+        }
+    });
 }
 
 void Runner::takeReading() {
@@ -327,97 +336,113 @@ void Runner::scheduleNext() {
     });
 }
 
-void Runner::record(const QString& reply) {
-    const QDateTime when = clock_.now();
-    ++taken_;
+QString Runner::formatted(const QString& reply, const QDateTime& when) const {
     const bool secondaryOn = options_.settings.secondary.has_value();
     const meter::Reading reading = meter::splitReply(reply, secondaryOn);
-    const QString secondary = reading.secondary.value_or(QString());
-    const double primary = trend::parseValue(reading.primary);
-    stats_.add(primary);
-    lastPrimary_ = reading.primary.trimmed();
-    if (log_.isOpen() && !log_.writeLine(log::logReadingLine(reply, when))) {
-        message(QStringLiteral("could not write to %1: %2; the lines before are kept")
-                    .arg(options_.output, log_.error()));
-        --taken_;
-        finish(kExitOutput);
+    const QString primary = visible(reading.primary);
+    const QString secondary = visible(reading.secondary.value_or(QString()));
+    const QString unit = primaryUnit(options_.settings);
+    const QString unit2 = secondaryUnit(options_.settings);
+    switch (options_.format) {
+        case Format::Text: {
+            QString line = log::logTimeStamp(when) + QStringLiteral("  ") + withUnit(primary, unit);
+            if (secondaryOn) {
+                line += QStringLiteral("  ") + withUnit(secondary, unit2);
+            }
+            return line;
+        }
+        case Format::Csv: {
+            QString line = isoTime(when) + QLatin1Char(',') + csvField(primary) + QLatin1Char(',') +
+                           csvField(unit);
+            if (secondaryOn) {
+                line += QLatin1Char(',') + csvField(secondary) + QLatin1Char(',') + csvField(unit2);
+            }
+            return line;
+        }
+        case Format::Json: {
+            QJsonObject o{
+                {QStringLiteral("time"), isoTime(when)},
+                {QStringLiteral("primary"), primary},
+                {QStringLiteral("value"), jsonNumber(trend::parseValue(reading.primary))},
+                {QStringLiteral("unit"), unit},
+            };
+            if (secondaryOn) {
+                o.insert(QStringLiteral("secondary"), secondary);
+                o.insert(QStringLiteral("secondary_value"),
+                         jsonNumber(trend::parseValue(reading.secondary.value_or(QString()))));
+                o.insert(QStringLiteral("secondary_unit"), unit2);
+            }
+            return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+        }
+    }
+    return {};
+}
+
+// A reading counts once it is where it was asked to go: in the file when
+// there is one, else on standard output.
+void Runner::record(const QString& reply) {
+    const QDateTime when = clock_.now();
+    QString text = reply;
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    if (file_.isOpen() && !writeFile(log::logReadingLine(text, when))) {
         return;
     }
-    if (!options_.quiet) {
-        const QString unit = primaryUnit(options_.settings);
-        const QString unit2 = secondaryUnit(options_.settings);
-        QString line;
-        switch (options_.format) {
-            case Format::Text:
-                line = log::logTimeStamp(when) + QStringLiteral("  ") + reading.primary;
-                if (!unit.isEmpty()) {
-                    line += QLatin1Char(' ') + unit;
-                }
-                if (secondaryOn) {
-                    line += QStringLiteral("  ") + secondary;
-                    if (!unit2.isEmpty()) {
-                        line += QLatin1Char(' ') + unit2;
-                    }
-                }
-                break;
-            case Format::Csv:
-                line = when.toString(Qt::ISODateWithMs) + QLatin1Char(',') +
-                       csvField(reading.primary) + QLatin1Char(',') + csvField(unit);
-                if (secondaryOn) {
-                    line +=
-                        QLatin1Char(',') + csvField(secondary) + QLatin1Char(',') + csvField(unit2);
-                }
-                break;
-            case Format::Json: {
-                QJsonObject o{
-                    {QStringLiteral("time"), when.toString(Qt::ISODateWithMs)},
-                    {QStringLiteral("primary"), reading.primary},
-                    {QStringLiteral("value"), jsonNumber(primary)},
-                    {QStringLiteral("unit"), unit},
-                };
-                if (secondaryOn) {
-                    o.insert(QStringLiteral("secondary"), secondary);
-                    o.insert(QStringLiteral("secondary_value"),
-                             jsonNumber(trend::parseValue(secondary)));
-                    o.insert(QStringLiteral("secondary_unit"), unit2);
-                }
-                line = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-                break;
-            }
-        }
-        line.remove(QLatin1Char('\r'));
-        line.remove(QLatin1Char('\n'));
-        if (!print(line)) {
-            // Standard output closed (the reader went away): end cleanly.
-            finish(kExitOk);
-            return;
-        }
+    const bool printed = options_.quiet || print(formatted(text, when));
+    if (printed || file_.isOpen()) {
+        ++taken_;
+        const meter::Reading reading =
+            meter::splitReply(text, options_.settings.secondary.has_value());
+        stats_.add(trend::parseValue(reading.primary));
+        lastPrimary_ = visible(reading.primary.trimmed());
+    }
+    if (!printed) {
+        // Standard output closed (the reader went away): end cleanly.
+        finish(kExitOk);
+        return;
     }
     drawStatus();
+}
+
+bool Runner::writeFile(const QString& line) {
+    switch (file_.writeLine(line.toLatin1())) {
+        case OutputFile::Status::Ok:
+            return true;
+        case OutputFile::Status::Stopped:
+            finish(kExitOk);
+            return false;
+        case OutputFile::Status::Failed:
+            break;
+    }
+    message(QStringLiteral("could not write to %1: %2; the lines before are kept")
+                .arg(options_.output, file_.error()));
+    finish(kExitOutput);
+    return false;
 }
 
 bool Runner::writeBlock() {
     const bool secondaryOn = options_.settings.secondary.has_value();
     const QString header = log::logHeaderLine(primaryHeader(options_.settings),
                                               secondaryHeader(options_.settings), secondaryOn);
-    if (log_.writeBlockStart(header)) {
-        return true;
-    }
-    message(QStringLiteral("could not write to %1: %2").arg(options_.output, log_.error()));
-    finish(kExitOutput);
-    return false;
+    return writeFile(QString()) && writeFile(header);
 }
 
 void Runner::reopenOutput() {
-    if (phase_ == Phase::Done || options_.output.isEmpty()) {
+    if (phase_ == Phase::Done || !file_.isOpen() || !file_.moved()) {
         return;
     }
-    log_.close();
-    if (!log_.open(options_.output)) {
-        message(QStringLiteral("cannot reopen the output file %1: %2")
-                    .arg(options_.output, log_.error()));
-        finish(kExitOutput);
-        return;
+    file_.close();
+    switch (file_.open(options_.output)) {
+        case OutputFile::Status::Ok:
+            break;
+        case OutputFile::Status::Stopped:
+            finish(kExitOk);
+            return;
+        case OutputFile::Status::Failed:
+            message(QStringLiteral("cannot reopen the output file %1: %2")
+                        .arg(options_.output, file_.error()));
+            finish(kExitOutput);
+            return;
     }
     if (readingsStarted_ && !writeBlock()) {
         return;
@@ -430,15 +455,24 @@ void Runner::lose(const QString& reason) {
         return;
     }
     ++generation_;
-    replyTimer_.stop();
-    link_->close();
-    if (!options_.reconnect || !identified_) {
-        message(QStringLiteral("lost the meter on %1: %2").arg(portName(), reason));
+    session_->close();
+    if (!options_.reconnect || options_.mode != Mode::Log) {
+        message(QStringLiteral("lost the meter on %1: %2").arg(session_->portName(), reason));
         finish(kExitLost);
         return;
     }
     message(QStringLiteral("lost the meter on %1: %2; trying again every %3 s")
-                .arg(portName(), reason, seconds(timing_.reconnectMs)));
+                .arg(session_->portName(), reason, seconds(timing_.reconnectMs)));
+    phase_ = Phase::Reconnecting;
+    retryTimer_.start(timing_.reconnectMs);
+}
+
+// With --reconnect a meter that is off (or a port that is not there yet)
+// at the start is waited for, as one lost during the run is.
+void Runner::waitForMeter(const QString& reason) {
+    waitTold_ = true;
+    message(QStringLiteral("waiting for the meter on %1: %2; trying again every %3 s")
+                .arg(session_->portName(), reason, seconds(timing_.reconnectMs)));
     phase_ = Phase::Reconnecting;
     retryTimer_.start(timing_.reconnectMs);
 }
@@ -447,7 +481,11 @@ void Runner::retry() {
     if (phase_ != Phase::Reconnecting) {
         return;
     }
-    if (!openPort()) {
+    const session::Fault fault = session_->open([this] { return phase_ == Phase::Done; });
+    if (phase_ != Phase::Reconnecting) {
+        return;
+    }
+    if (!fault.ok()) {
         retryTimer_.start(timing_.reconnectMs);
         return;
     }
@@ -467,15 +505,13 @@ void Runner::finish(int code) {
     }
     phase_ = Phase::Done;
     ++generation_;
-    replyTimer_.stop();
     retryTimer_.stop();
-    link_->close();
-    log_.close();
+    session_->close();
+    file_.close();
     clearStatus();
     if (readingsStarted_) {
         const qint64 ran = clock_.elapsedNs() - startNs_;
-        QString summary =
-            QString::number(taken_) + QStringLiteral(" readings in ") + clockText(ran);
+        QString summary = readingsText(taken_) + QStringLiteral(" in ") + clockText(ran, true);
         if (stats_.count() > 0) {
             const QString unit = primaryUnit(options_.settings);
             summary += QStringLiteral("; min %1, max %2, mean %3%4")
@@ -489,7 +525,7 @@ void Runner::finish(int code) {
 
 void Runner::message(const QString& text) {
     clearStatus();
-    streams_.err.write((QStringLiteral("vxlog: ") + text + QLatin1Char('\n')).toUtf8());
+    streams_.err.write((QStringLiteral("vxlog: ") + visible(text) + QLatin1Char('\n')).toUtf8());
 }
 
 bool Runner::print(const QString& line) {
@@ -503,15 +539,19 @@ void Runner::drawStatus() {
         return;
     }
     const QString unit = primaryUnit(options_.settings);
-    QString status = QStringLiteral("%1 readings  %2  last %3")
-                         .arg(taken_)
-                         .arg(clockText(clock_.elapsedNs() - startNs_), lastPrimary_);
+    QString status =
+        QStringLiteral("%1  %2  last %3")
+            .arg(readingsText(taken_), clockText(clock_.elapsedNs() - startNs_), lastPrimary_);
     if (stats_.count() > 0) {
         status +=
             QStringLiteral("  min %1  max %2").arg(number(stats_.min()), number(stats_.max()));
     }
     if (!unit.isEmpty()) {
         status += QLatin1Char(' ') + unit;
+    }
+    // One line: a status line that wraps can no longer be redrawn in place.
+    if (const int columns = streams_.columns ? streams_.columns() : 0; columns > 1) {
+        status.truncate(columns - 1);
     }
     streams_.err.write("\r\x1b[K" + status.toUtf8());
     statusShown_ = true;

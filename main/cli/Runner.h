@@ -4,21 +4,25 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 #include "cli/Options.h"
-#include "log/DataLog.h"
+#include "cli/Output.h"
 #include "logread/Stats.h"
 
 class QIODevice;
 
+namespace vx::link {
+class PortOpener;
+}
+namespace vx::session {
+class Session;
+struct Fault;
+}  // namespace vx::session
 namespace vx::timing {
 class Clock;
 }
-namespace vx::link {
-class PortOpener;
-class SerialLink;
-}  // namespace vx::link
 
 namespace vx::cli {
 
@@ -37,18 +41,24 @@ struct Timing {
     int replyTimeoutMs = 2000;  // *IDN?, each reading, each --send query
     int reconnectMs = 5000;     // between attempts with --reconnect
     int sendPauseMs = 200;      // after a --send command that draws no reply
+    int settleMs = 50;          // after opening, before the first command
 };
 
 // Where the program writes: readings to `out`, messages and the status line
-// to `err`. The status line is drawn only when `errIsTerminal`.
+// to `err`. The status line is drawn only when `errIsTerminal`, cut to
+// `columns()` characters when that is given.
 struct Streams {
     QIODevice& out;
     QIODevice& err;
     bool errIsTerminal = false;
+    std::function<int()> columns;
+    // True once SIGINT or SIGTERM has come: a write blocked on a FIFO or a
+    // pipe gives up instead of waiting on.
+    std::function<bool()> stopping;
 };
 
 // One run of vxlog (--send or logging), driven by the event loop: replies
-// arrive through readyRead, readings start from the clock's schedule, and
+// arrive from the session, readings start from the clock's schedule, and
 // nothing waits by spinning. finished() carries the exit status.
 //
 // The schedule: reading k is due at start + k * interval, measured on the
@@ -67,8 +77,8 @@ public:
     // SIGINT, SIGTERM: a reading still waiting for its reply is dropped
     // whole, the file is closed, the summary written.
     void stop();
-    // SIGHUP: close the output file and open it again under its name (after
-    // log rotation), starting it with a header block.
+    // SIGHUP: when the output file was moved away (log rotation), open it
+    // again under its name and start it with a header block.
     void reopenOutput();
 
     bool isFinished() const { return phase_ == Phase::Done; }
@@ -81,39 +91,38 @@ private:
     enum class Phase { Idle, Identifying, Waiting, Reading, Sending, Reconnecting, Done };
 
     bool openPort();
-    bool send(const QString& command);
+    bool sendSettings();
     void ask(const QString& command, Phase phase);
-    void onData();
     void onReply(const QString& reply);
-    void onReplyTimeout();
+    void onFailed(const session::Fault& fault);
     void onIdentified(const QString& identity);
+    void startReadings();
     void nextSend();
     void takeReading();
     void scheduleNext();
     void record(const QString& reply);
+    QString formatted(const QString& reply, const QDateTime& when) const;
     bool writeBlock();
+    bool writeFile(const QString& line);
     void lose(const QString& reason);
+    void waitForMeter(const QString& reason);
     void retry();
     void finish(int code);
     void message(const QString& text);
     bool print(const QString& line);
     void drawStatus();
     void clearStatus();
-    QString portName() const;
 
     const Options options_;
     timing::Clock& clock_;
     Streams streams_;
     const Timing timing_;
-    std::unique_ptr<link::PortOpener> pathOpener_;
-    std::unique_ptr<link::SerialLink> link_;
-    log::DataLog log_;
-    QTimer replyTimer_;
+    std::unique_ptr<session::Session> session_;
+    OutputFile file_;
     QTimer retryTimer_;
     Phase phase_ = Phase::Idle;
-    QString collected_;
-    QString pendingCommand_;
     bool identified_ = false;  // the first *IDN? has been answered
+    bool waitTold_ = false;    // the operator knows vxlog waits for the meter
     bool readingsStarted_ = false;
     qint64 startNs_ = 0;
     qint64 slot_ = 0;
@@ -124,5 +133,9 @@ private:
     logread::Stats stats_;
     QString lastPrimary_;
 };
+
+// `text` with every control character written out as \xHH, so nothing a
+// meter sends can drive the terminal.
+QString visible(const QString& text);
 
 }  // namespace vx::cli

@@ -13,11 +13,15 @@ namespace vx::cli {
 namespace {
 
 std::array<int, 2> gPipe{-1, -1};
+volatile std::sig_atomic_t gStopPending = 0;
 
 constexpr std::array kSignals{SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onSignal(int number) {
     const int saved = errno;
+    if (number != SIGHUP) {
+        gStopPending = 1;
+    }
     const auto byte = static_cast<unsigned char>(number);
     // A full pipe already holds a wake-up; losing this byte loses nothing.
     [[maybe_unused]] const ssize_t n = ::write(gPipe[1], &byte, 1);
@@ -28,6 +32,8 @@ extern "C" void onSignal(int number) {
 
 Signals::Signals(QObject* parent) : QObject(parent) {
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
+    gStopPending = 0;
     if (::pipe2(gPipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
@@ -36,7 +42,7 @@ Signals::Signals(QObject* parent) : QObject(parent) {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    action.sa_flags = 0;
     for (int number : kSignals) {
         ::sigaction(number, &action, nullptr);
     }
@@ -52,6 +58,10 @@ Signals::~Signals() {
             fd = -1;
         }
     }
+}
+
+bool Signals::stopPending() {
+    return gStopPending != 0;
 }
 
 void Signals::readPipe() {

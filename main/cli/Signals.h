@@ -10,8 +10,10 @@ namespace vx::cli {
 // writes the signal's number into a pipe (the one thing a signal handler
 // may safely do); a socket notifier on the other end reads it and emits
 // the signal here, so the program reacts between two events, never in the
-// middle of one, and nothing polls. SIGPIPE is ignored: a closed standard
-// output shows as a failed write instead of killing the program.
+// middle of one, and nothing polls. The handlers do not restart system
+// calls, so a write or an open that blocks returns at once. SIGPIPE and
+// SIGXFSZ are ignored: a closed standard output and a file past the size
+// limit show as failed writes instead of killing the program.
 class Signals : public QObject {
     Q_OBJECT
 public:
@@ -19,6 +21,10 @@ public:
     ~Signals() override;
 
     bool ok() const { return notifier_ != nullptr; }
+    // True from the moment SIGINT or SIGTERM arrives, even while the event
+    // loop is not running: a write blocked on a FIFO nobody reads is
+    // interrupted by the signal and asks this before it tries again.
+    static bool stopPending();
 
 Q_SIGNALS:
     void stopRequested(int signal);  // SIGINT or SIGTERM

@@ -1,5 +1,7 @@
 #include <QTest>
+
 #include <QTextStream>
+#include <algorithm>
 
 #include "check/CommandLine.h"
 #include "support/FakeClock.h"
@@ -31,7 +33,13 @@ Run runWith(const QStringList& options, const QList<QByteArray>& replies = {},
             return;
         }
         written = opener.port->written;
-        const qsizetype sent = opener.port->written.count('\n') + opener.port->written.count('\r');
+        // The commands sent so far; the lone terminator that opens the line
+        // is none.
+        QByteArray lines = opener.port->written;
+        lines.replace('\r', '\n');
+        const QList<QByteArray> parts = lines.split('\n');
+        const auto sent = std::count_if(parts.cbegin(), parts.cend() - 1,
+                                        [](const QByteArray& line) { return !line.isEmpty(); });
         if (sent > answered) {
             if (fault == Fault::HangUpOnSecond && answered == 1) {
                 opener.port->hangUp();
@@ -126,13 +134,13 @@ void TestCommandLine::check_data() {
     QTest::newRow("defaults: 9600 baud, LF")
         << QStringList{"--check", "3"}
         << QList<QByteArray>{"Velmora,VX480,102345,1.04\n", "+1.50123E+00\n"}
-        << QByteArray("*IDN?\nFETC?\n")
+        << QByteArray("\n*IDN?\nFETC?\n")
         << "COM3: /dev/fake3, 9600 baud, LF\nIdentification: Velmora,VX480,102345,1.04\n"
            "Reading: +1.50123E+00\n";
     QTest::newRow("CR at 19200, secondary display on")
         << QStringList{"--check=2", "--baud=19200", "--term", "CR"}
         << QList<QByteArray>{"Velmora,VX260,7,1.0\r", "+1.5E+00,+1.0E+03\r"}
-        << QByteArray("*IDN?\rFETC?\r")
+        << QByteArray("\r*IDN?\rFETC?\r")
         << "COM2: /dev/fake2, 19200 baud, CR\nIdentification: Velmora,VX260,7,1.0\n"
            "Reading: +1.5E+00,+1.0E+03\n";
 }
@@ -159,19 +167,19 @@ void TestCommandLine::checkFails_data() {
     QTest::addColumn<QString>("err");
     QTest::addColumn<qint64>("waitedMs");
     QTest::newRow("silent meter") << QList<QByteArray>{} << int(Fault::None)
-                                  << QByteArray("*IDN?\n")
+                                  << QByteArray("\n*IDN?\n")
                                   << "no reply to *IDN? within 2 s: check the baud rate and "
                                      "termination character"
-                                  << qint64(2000);
+                                  << qint64(2050);
     QTest::newRow("wrong terminator")
-        << QList<QByteArray>{"Velmora,VX480,1,1.0\r"} << int(Fault::None) << QByteArray("*IDN?\n")
+        << QList<QByteArray>{"Velmora,VX480,1,1.0\r"} << int(Fault::None) << QByteArray("\n*IDN?\n")
         << "the reply to *IDN? has no termination character within 2 s: check the baud rate "
            "and termination character"
-        << qint64(2000);
+        << qint64(2050);
     QTest::newRow("cable pulled before the reading")
         << QList<QByteArray>{"Velmora,VX480,1,1.0\n"} << int(Fault::HangUpOnSecond)
-        << QByteArray("*IDN?\nFETC?\n") << "connection lost: the far end closed the line"
-        << qint64(40);
+        << QByteArray("\n*IDN?\nFETC?\n") << "connection lost: the far end closed the line"
+        << qint64(90);
 }
 
 void TestCommandLine::checkFails() {
@@ -185,7 +193,8 @@ void TestCommandLine::checkFails() {
     QCOMPARE(run.status, 1);
     QCOMPARE(run.written, written);
     QCOMPARE(run.err, QStringLiteral("vxmeter: COM1: ") + err + u'\n');
-    // The wait ends at its limit, or at once when the line is gone.
+    // The wait ends at its limit, or at once when the line is gone (after
+    // the 50 ms the opened line settles).
     QCOMPARE(run.waitedMs, waitedMs);
 }
 

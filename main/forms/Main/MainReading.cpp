@@ -40,10 +40,6 @@ namespace {
 
 using shell::fromLatin1View;
 
-// A reply longer than this without its terminator is not a reply: a meter
-// streaming without ever ending its line must not grow memory without end.
-constexpr qsizetype kReplyLimit = 64 * 1024;
-
 constexpr std::string_view kLogFilter =
     "CSV(*.csv)|*.csv|Text Files(*.txt)|*.txt|All Files(*.*)|*.*";
 
@@ -61,23 +57,11 @@ Collected collect(QString& buffer, const QString& incoming, const QString& termi
     Collected result;
     if (link::framing::replyComplete(buffer, terminator)) {
         result.reply = link::framing::dropLast(buffer);
-    } else if (buffer.size() > kReplyLimit) {
+    } else if (buffer.size() > link::framing::kReplyLimit) {
         result.dropped = buffer.size();
         buffer.clear();
     }
     return result;
-}
-
-// The first character of `text` that a command line cannot carry: the line
-// goes out one byte per character (Latin-1), and anything beyond that set
-// would reach the meter as '?', a different command from the one typed.
-std::optional<char32_t> firstBeyondLatin1(const QString& text) {
-    for (const char32_t c : text.toUcs4()) {
-        if (c > 0xFF) {
-            return c;
-        }
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -210,7 +194,7 @@ void Main::MSComm1_OnComm() {
 
 void Main::Send_Click() {
     const QString text = SendMsg->text();
-    if (const std::optional<char32_t> c = firstBeyondLatin1(text)) {
+    if (const std::optional<char32_t> c = link::framing::firstBeyondLatin1(text)) {
         // Refused whole: nothing is sent and the text stays for mending.
         dialogs().message(
             this,
