@@ -75,10 +75,8 @@ public:
     ~SerialLink() override;
 
     void setCommPort(int number) { commPort_ = number; }
-    int commPort() const { return commPort_; }
     // "9600,N,8,1": the baud rate, then no parity, 8 data bits, 1 stop bit.
     void setSettings(const QString& settings) { settings_ = settings; }
-    QString settings() const { return settings_; }
     // Kept for the shape of the control: reads always return everything
     // waiting, and every arrival raises dataWaiting().
     void setInputLen(int length) { inputLen_ = length; }
