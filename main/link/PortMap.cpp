@@ -61,22 +61,36 @@ QList<SystemPort> orderedPorts(QList<SystemPort> ports) {
     return ports;
 }
 
-QString devicePathForCom(int number, const QProcessEnvironment& env,
-                         const QList<SystemPort>& ordered) {
+QString comVariable(int number) {
+    return QStringLiteral("VXMETER_COM%1").arg(number);
+}
+
+ComMapping mapCom(int number, const QProcessEnvironment& env, const QList<SystemPort>& ordered) {
     if (number < 1) {
         return {};
     }
-    const QString named = env.value(QStringLiteral("VXMETER_COM%1").arg(number));
+    const QString variable = comVariable(number);
+    const QString named = env.value(variable);
+    if (named.isEmpty() && env.contains(variable)) {
+#ifdef Q_OS_WIN
+        const QString example = QStringLiteral("tcp://benchserver:4001");
+#else
+        const QString example = QStringLiteral("/dev/ttyUSB0");
+#endif
+        return {
+            .problem = QStringLiteral("%1 is set but empty").arg(variable),
+            .remedy = QStringLiteral("name a device (%1=%2) or unset it").arg(variable, example)};
+    }
 #ifdef Q_OS_WIN
     Q_UNUSED(ordered);
     // Windows names its serial ports itself; only a network port is named here.
-    return isNetworkDevice(named) ? named : QStringLiteral("COM%1").arg(number);
+    return {.device = isNetworkDevice(named) ? named : QStringLiteral("COM%1").arg(number)};
 #else
     if (!named.isEmpty()) {
-        return named;
+        return {.device = named};
     }
     if (number <= ordered.size()) {
-        return ordered[number - 1].path;
+        return {.device = ordered[number - 1].path};
     }
     return {};
 #endif
@@ -97,37 +111,38 @@ QList<SystemPort> systemPorts() {
 namespace {
 
 // True when COM `number` maps without the system's list: on Windows COM n is
-// always "COMn"; elsewhere when the environment names the device.
+// always "COMn"; elsewhere when the environment has its variable, set to a
+// device or set but empty.
 bool mapsWithoutList(int number, const QProcessEnvironment& env) {
 #ifdef Q_OS_WIN
     Q_UNUSED(number);
     Q_UNUSED(env);
     return true;
 #else
-    return !env.value(QStringLiteral("VXMETER_COM%1").arg(number)).isEmpty();
+    return env.contains(comVariable(number));
 #endif
 }
 
 }  // namespace
 
-QString devicePathForCom(int number, const PortLister& lister) {
+ComMapping mapCom(int number, const PortLister& lister) {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const bool listNeeded = number >= 1 && !mapsWithoutList(number, env);
-    return devicePathForCom(number, env, listNeeded ? lister() : QList<SystemPort>{});
+    return mapCom(number, env, listNeeded ? lister() : QList<SystemPort>{});
 }
 
-QStringList devicePathsForComs(int count, const PortLister& lister) {
+QList<ComMapping> mapComs(int count, const PortLister& lister) {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     bool listNeeded = false;
     for (int n = 1; n <= count && !listNeeded; ++n) {
         listNeeded = !mapsWithoutList(n, env);
     }
     const QList<SystemPort> ordered = listNeeded ? lister() : QList<SystemPort>{};
-    QStringList devices;
+    QList<ComMapping> mappings;
     for (int n = 1; n <= count; ++n) {
-        devices.append(devicePathForCom(n, env, ordered));
+        mappings.append(mapCom(n, env, ordered));
     }
-    return devices;
+    return mappings;
 }
 
 QString portDescription(int number, const QString& device) {

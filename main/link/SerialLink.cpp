@@ -46,14 +46,17 @@ bool deviceAccessible(const QString& path) {
 }  // namespace
 
 PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
-    const QString mapped = devicePathForCom(comNumber, lister_);
-    if (mapped.isEmpty()) {
+    const ComMapping mapped = mapCom(comNumber, lister_);
+    if (mapped.device.isEmpty()) {
         Result result;
         result.error = kNoSuchPort;
-        result.reason = QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber);
+        result.reason =
+            mapped.problem.isEmpty()
+                ? QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber)
+                : QStringLiteral("%1: %2").arg(mapped.problem, mapped.remedy);
         return result;
     }
-    return openDevice(mapped, baudRate, comNumber);
+    return openDevice(mapped.device, baudRate, comNumber);
 }
 
 namespace {
@@ -153,9 +156,9 @@ PortOpener::Result SerialPortOpener::openDevice(const QString& device, qint32 ba
 }
 
 QStringList SerialPortOpener::describe(int count) const {
-    QStringList devices = devicePathsForComs(count, lister_);
-    for (QString& device : devices) {
-        device = describeDevice(device);
+    QStringList devices;
+    for (const ComMapping& mapped : mapComs(count, lister_)) {
+        devices.append(mapped.problem.isEmpty() ? describeDevice(mapped.device) : mapped.problem);
     }
     return devices;
 }

@@ -38,8 +38,9 @@ public:
 
     virtual ~PortOpener() = default;
     virtual Result open(int comNumber, qint32 baudRate) = 0;
-    // The devices COM 1 to `count` map to now, for tool tips (an empty text
-    // where there is none), from one look at the system.
+    // The devices COM 1 to `count` map to now, for tool tips, from one look
+    // at the system: an empty text where there is none, or what is wrong
+    // with the COM number's variable ("VXMETER_COM1 is set but empty").
     virtual QStringList describe(int count) const = 0;
 };
 

@@ -1,4 +1,6 @@
 #include <QFile>
+#include <QMap>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -36,9 +38,12 @@ private Q_SLOTS:
     void hangUpClosesOnceAndSaysSo();
     void readTakesEverythingWaiting();
     void realPortOpenErrors();
+    void emptyVariableOpensNothing_data();
+    void emptyVariableOpensNothing();
     void networkDeviceText_data();
     void networkDeviceText();
-    void networkPortTips();
+    void portTips_data();
+    void portTips();
     void connectionWaitEndsEachWay();
 };
 
@@ -87,27 +92,22 @@ void TestLink::comNumberToDevice_data() {
     QTest::addColumn<QString>("envName");
     QTest::addColumn<QString>("envValue");
     QTest::addColumn<QString>("device");
-    QTest::newRow("first listed") << 1 << ""
-                                  << ""
-                                  << "/dev/ttyUSB0";
-    QTest::newRow("third listed") << 3 << ""
-                                  << ""
-                                  << "/dev/ttyS0";
-    QTest::newRow("past the list") << 4 << ""
-                                   << ""
-                                   << "";
-    QTest::newRow("environment wins") << 1 << "VXMETER_COM1"
-                                      << "/tmp/sim/COM1"
-                                      << "/tmp/sim/COM1";
-    QTest::newRow("other number's variable") << 2 << "VXMETER_COM1"
-                                             << "/tmp/x"
-                                             << "/dev/ttyACM1";
-    QTest::newRow("fifteen from environment") << 15 << "VXMETER_COM15"
-                                              << "/dev/pts/7"
-                                              << "/dev/pts/7";
-    QTest::newRow("zero") << 0 << ""
-                          << ""
-                          << "";
+    QTest::addColumn<QString>("problem");
+    const auto row = [](const char* name, int number, const char* envName, const char* envValue,
+                        const char* device, const char* problem = "") {
+        QTest::newRow(name) << number << envName << envValue << device << problem;
+    };
+    row("first listed", 1, "", "", "/dev/ttyUSB0");
+    row("third listed", 3, "", "", "/dev/ttyS0");
+    row("past the list", 4, "", "", "");
+    row("environment wins", 1, "VXMETER_COM1", "/tmp/sim/COM1", "/tmp/sim/COM1");
+    row("other number's variable", 2, "VXMETER_COM1", "/tmp/x", "/dev/ttyACM1");
+    row("fifteen from environment", 15, "VXMETER_COM15", "/dev/pts/7", "/dev/pts/7");
+    row("zero", 0, "", "", "");
+    row("set but empty", 1, "VXMETER_COM1", "", "", "VXMETER_COM1 is set but empty");
+    row("set but empty past the list", 15, "VXMETER_COM15", "", "",
+        "VXMETER_COM15 is set but empty");
+    row("other number's variable empty", 2, "VXMETER_COM1", "", "/dev/ttyACM1");
 }
 
 void TestLink::comNumberToDevice() {
@@ -115,6 +115,7 @@ void TestLink::comNumberToDevice() {
     QFETCH(QString, envName);
     QFETCH(QString, envValue);
     QFETCH(QString, device);
+    QFETCH(QString, problem);
     QProcessEnvironment env;
     if (!envName.isEmpty()) {
         env.insert(envName, envValue);
@@ -122,7 +123,9 @@ void TestLink::comNumberToDevice() {
     const QList<vx::link::SystemPort> ordered{{"ttyUSB0", "/dev/ttyUSB0", true},
                                               {"ttyACM1", "/dev/ttyACM1", true},
                                               {"ttyS0", "/dev/ttyS0", false}};
-    QCOMPARE(vx::link::devicePathForCom(number, env, ordered), device);
+    const vx::link::ComMapping mapped = vx::link::mapCom(number, env, ordered);
+    QCOMPARE(mapped.device, device);
+    QCOMPARE(mapped.problem, problem);
 }
 
 void TestLink::canonicalThroughLinks() {
@@ -292,6 +295,65 @@ void TestLink::realPortOpenErrors() {
     qunsetenv("VXMETER_COM9");
 }
 
+namespace {
+
+// A system list of two ports that counts how often it is taken.
+struct CountingLister {
+    int reads = 0;
+    vx::link::PortLister lister() {
+        return [this] {
+            ++reads;
+            return QList<vx::link::SystemPort>{{"ttyUSB0", "/nonexistent/ttyUSB0", true},
+                                               {"ttyS0", "/nonexistent/ttyS0", false}};
+        };
+    }
+};
+
+// Sets VXMETER_COM<n> to values[n] for each n of `values` and unsets the
+// others of COM 1 to 15; the guard it returns unsets them all.
+auto comVariables(const QMap<int, QByteArray>& values) {
+    const auto name = [](int n) { return "VXMETER_COM" + QByteArray::number(n); };
+    for (int n = 1; n <= 15; ++n) {
+        if (values.contains(n)) {
+            qputenv(name(n).constData(), values[n]);
+        } else {
+            qunsetenv(name(n).constData());
+        }
+    }
+    return qScopeGuard([name] {
+        for (int n = 1; n <= 15; ++n) {
+            qunsetenv(name(n).constData());
+        }
+    });
+}
+
+}  // namespace
+
+// VXMETER_COMn set but empty is a slip, not a wish for the system's list:
+// open() refuses it before taking the list, so no listed port is opened in
+// its place.
+void TestLink::emptyVariableOpensNothing_data() {
+    QTest::addColumn<int>("number");
+    QTest::newRow("COM1, a port listed first") << 1;
+    QTest::newRow("COM2, a port listed second") << 2;
+    QTest::newRow("COM15, past the list") << 15;
+}
+
+void TestLink::emptyVariableOpensNothing() {
+    QFETCH(int, number);
+    const auto restore = comVariables({{number, ""}});
+    CountingLister list;
+    vx::link::SerialPortOpener opener(list.lister());
+    const auto result = opener.open(number, 9600);
+    QVERIFY(!result.device);
+    QCOMPARE(result.error, int(vx::link::kNoSuchPort));
+    QCOMPARE(result.reason, QStringLiteral("VXMETER_COM%1 is set but empty: name a device "
+                                           "(VXMETER_COM%1=/dev/ttyUSB0) or unset it")
+                                .arg(number));
+    QCOMPARE(result.devicePath, QString());
+    QCOMPARE(list.reads, 0);
+}
+
 void TestLink::networkDeviceText_data() {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("host");  // empty: not a usable address
@@ -347,17 +409,42 @@ void TestLink::networkDeviceText() {
     QCOMPARE(result.reason, error);
 }
 
-// The COM list's tool tips show the network port and where its baud rate is set.
-void TestLink::networkPortTips() {
-    qputenv("VXMETER_COM1", "/dev/ttyUSB7");
-    qputenv("VXMETER_COM2", "tcp://benchserver:4001");
-    const vx::link::SerialPortOpener opener([] { return QList<vx::link::SystemPort>{}; });
-    QCOMPARE(opener.describe(2),
-             QStringList({"/dev/ttyUSB7",
-                          "tcp://benchserver:4001 (network; the baud rate is the device "
-                          "server's setting)"}));
-    qunsetenv("VXMETER_COM1");
-    qunsetenv("VXMETER_COM2");
+// The COM list's tool tips (and vxlog --list-ports): each entry's device,
+// where a network port's baud rate is set, and a variable set but empty;
+// the system's list is taken once, and only when some entry needs it.
+void TestLink::portTips_data() {
+    QTest::addColumn<QByteArray>("com1");
+    QTest::addColumn<QByteArray>("com2");  // "-": unset
+    QTest::addColumn<QStringList>("tips");
+    QTest::addColumn<int>("reads");
+    QTest::newRow("device and network")
+        << QByteArray("/dev/ttyUSB7") << QByteArray("tcp://benchserver:4001")
+        << QStringList{"/dev/ttyUSB7",
+                       "tcp://benchserver:4001 (network; the baud rate is the device server's "
+                       "setting)"}
+        << 0;
+    QTest::newRow("set but empty, then listed")
+        << QByteArray("") << QByteArray("-")
+        << QStringList{"VXMETER_COM1 is set but empty", "/nonexistent/ttyS0"} << 1;
+    QTest::newRow("both set but empty")
+        << QByteArray("") << QByteArray("")
+        << QStringList{"VXMETER_COM1 is set but empty", "VXMETER_COM2 is set but empty"} << 0;
+}
+
+void TestLink::portTips() {
+    QFETCH(QByteArray, com1);
+    QFETCH(QByteArray, com2);
+    QFETCH(QStringList, tips);
+    QFETCH(int, reads);
+    QMap<int, QByteArray> values{{1, com1}};
+    if (com2 != "-") {
+        values.insert(2, com2);
+    }
+    const auto restore = comVariables(values);
+    CountingLister list;
+    const vx::link::SerialPortOpener opener(list.lister());
+    QCOMPARE(opener.describe(2), tips);
+    QCOMPARE(list.reads, reads);
 }
 
 // The connection wait every program shares: made on a listening port,

@@ -1,7 +1,15 @@
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "forms/Main/Main.h"
 #include "link/Errors.h"
@@ -43,6 +51,8 @@ private Q_SLOTS:
     void portInUseIsError8005();
     void otherOpenFailuresSayWhy_data();
     void otherOpenFailuresSayWhy();
+    void emptyComVariableOpensNothing_data();
+    void emptyComVariableOpensNothing();
     void noReplyEndsIdle_data();
     void noReplyEndsIdle();
     void reconnectClosesAndReopens();
@@ -192,6 +202,67 @@ void TestConnection::otherOpenFailuresSayWhy() {
     QCOMPARE(lineEdit(h.w(), "StatusBox")->text(),
              QStringLiteral("Could not open COM1: simulated failure %1").arg(error));
     QVERIFY(h.w().isEnabled());
+}
+
+// VXMETER_COMn set but empty, with a terminal the system lists on every
+// number: Connect opens nothing and writes nothing, without looking at the
+// list; the status line names the variable, and so does the entry's tool tip.
+void TestConnection::emptyComVariableOpensNothing_data() {
+    QTest::addColumn<int>("com");
+    QTest::newRow("COM1") << 1;
+    QTest::newRow("COM15") << 15;
+}
+
+void TestConnection::emptyComVariableOpensNothing() {
+    QFETCH(int, com);
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0);
+    const auto closeMaster = qScopeGuard([master] { ::close(master); });
+    QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QString terminal = QFile::decodeName(::ptsname(master));
+    const QByteArray variable = "VXMETER_COM" + QByteArray::number(com);
+    qputenv(variable.constData(), "");
+    const auto unset = qScopeGuard([&variable] { qunsetenv(variable.constData()); });
+    int reads = 0;
+    vx::link::SerialPortOpener opener([&reads, &terminal] {
+        ++reads;
+        QList<vx::link::SystemPort> ports;
+        for (int n = 0; n < 15; ++n) {
+            ports.append({QStringLiteral("ttyUSB%1").arg(n), terminal, true});
+        }
+        return ports;
+    });
+    FakeClock clock;
+    RecordingDialogs dialogs;
+    Main w(vx::forms::MainServices{
+        .clock = clock, .dialogs = dialogs, .opener = opener, .helpFilePath = {}});
+    w.show();
+    combo(w, "ComPort")->setCurrentIndex(com - 1);
+    button(w, "ConnectBtn")->click();
+    QVERIFY(!child<vx::link::SerialLink>(w, "MSComm1")->isOpen());
+    QCOMPARE(lamp(w, "PortOpenStat")->fillColor(), vx::shell::kLampRed);
+    QCOMPARE(lineEdit(w, "StatusBox")->text(),
+             QStringLiteral("Could not open COM%1: VXMETER_COM%1 is set but empty: name a device "
+                            "(VXMETER_COM%1=/dev/ttyUSB0) or unset it")
+                 .arg(com));
+    QCOMPARE(lineEdit(w, "InstrID")->text(), QStringLiteral("Connecting...please wait..."));
+    QVERIFY(dialogs.messages.isEmpty());
+    QVERIFY(w.isEnabled());
+    QVERIFY(combo(w, "ComPort")->isEnabled());
+    QCOMPARE(clock.passes, 0);
+    QCOMPARE(reads, 0);
+    int written = -1;
+    QCOMPARE(::ioctl(master, FIONREAD, &written), 0);
+    QCOMPARE(written, 0);
+
+    combo(w, "ComPort")->showPopup();
+    QCOMPARE(combo(w, "ComPort")->itemData(com - 1, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM%1: VXMETER_COM%1 is set but empty").arg(com));
+    const int other = com % 15;  // the next entry, still mapped from the list
+    QCOMPARE(combo(w, "ComPort")->itemData(other, Qt::ToolTipRole).toString(),
+             QStringLiteral("COM%1: %2").arg(other + 1).arg(terminal));
+    combo(w, "ComPort")->hidePopup();
+    QCOMPARE(reads, 1);
 }
 
 void TestConnection::noReplyEndsIdle_data() {
