@@ -152,8 +152,11 @@ void Runner::start() {
         return;
     }
     if (!fault.ok()) {
-        if (options_.reconnect && options_.mode == Mode::Log &&
-            fault.error != link::kBadNetworkAddress) {
+        // Waiting mends a meter that is off or a port not plugged in yet,
+        // never a device text that cannot name one.
+        const bool misnamed =
+            fault.error == link::kBadNetworkAddress || fault.error == link::kComNotNamed;
+        if (options_.reconnect && options_.mode == Mode::Log && !misnamed) {
             waitForMeter(fault.reason);
             return;
         }

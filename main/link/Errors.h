@@ -11,6 +11,7 @@ enum ErrorNumber : int {
     kTypeMismatch = 13,        // a port number text that is not a number
     kPermissionDenied = 70,    // no read/write access to the device
     kNoSuchPort = 8002,        // no device behind the COM number
+    kComNotNamed = 8003,       // VXMETER_COM<n> is set but names no device
     kPortInUse = 8005,         // the device is held by another program
     kSettingsRejected = 8015,  // the device refused the line settings
     kPortNotOpen = 8018,       // a write while the port is closed

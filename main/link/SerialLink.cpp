@@ -49,7 +49,7 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
     const ComMapping mapped = mapCom(comNumber, lister_);
     if (mapped.device.isEmpty()) {
         Result result;
-        result.error = kNoSuchPort;
+        result.error = mapped.problem.isEmpty() ? kNoSuchPort : kComNotNamed;
         result.reason =
             mapped.problem.isEmpty()
                 ? QStringLiteral("COM%1 is not mapped to any serial device").arg(comNumber)

@@ -346,7 +346,7 @@ void TestLink::emptyVariableOpensNothing() {
     vx::link::SerialPortOpener opener(list.lister());
     const auto result = opener.open(number, 9600);
     QVERIFY(!result.device);
-    QCOMPARE(result.error, int(vx::link::kNoSuchPort));
+    QCOMPARE(result.error, int(vx::link::kComNotNamed));
     QCOMPARE(result.reason, QStringLiteral("VXMETER_COM%1 is set but empty: name a device "
                                            "(VXMETER_COM%1=/dev/ttyUSB0) or unset it")
                                 .arg(number));

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void meterTextCannotDriveTheTerminal();
     void statusLineFitsTheTerminal();
     void meterOffAtStartWaitedFor();
+    void emptyComVariableNotWaitedFor();
     void fifoWithoutReaderStops();
     void fileSizeLimitLikeFullDisk();
     void hangUpWithoutRotationKeepsOneBlock();
@@ -304,6 +305,17 @@ void TestVxlogFaults::meterOffAtStartWaitedFor() {
     QCOMPARE(spy.takeFirst().at(0).toInt(), 0);
     QCOMPARE(r.runner->readings(), 2);
     QVERIFY2(r.err.data().contains("2 readings in 00:00:0"), r.err.data());
+}
+
+// A COM variable set but empty names no device: waiting cannot mend it.
+void TestVxlogFaults::emptyComVariableNotWaitedFor() {
+    qputenv("VXMETER_COM9", "");
+    Run r({"--port", "COM9", "--count", "1", "--reconnect"});
+    const int code = r.finish();
+    qunsetenv("VXMETER_COM9");
+    QCOMPARE(code, 3);
+    QVERIFY2(r.err.data().contains("VXMETER_COM9 is set but empty"), r.err.data());
+    QVERIFY(!r.err.data().contains("waiting"));
 }
 
 // A FIFO that nobody reads holds the program in its open: SIGTERM still
