@@ -26,6 +26,9 @@ private:
     QString path_;
 };
 
+// How often a query's time starts again for a late reply to an earlier one.
+constexpr int kMaxExtensions = 3;
+
 QString seconds(int ms) {
     return QString::number(ms / 1000.0, 'g', 3);
 }
@@ -223,8 +226,8 @@ void Session::onData() {
             return;
         }
     }
-    if (pending_ && !skipRest_ && !onlyLineEnds(buffer_)) {
-        pending_->partial = true;
+    if (pending_) {
+        pending_->partial = !skipRest_ && !onlyLineEnds(buffer_);
     }
     if (buffer_.size() > link::framing::kReplyLimit) {
         buffer_.clear();
@@ -242,6 +245,12 @@ void Session::takeLine(QByteArray line) {
     line = withoutPairHalf(std::move(line), line_.terminator.toLatin1());
     const QString text = link::framing::fromWire(line);
     if (std::exchange(skipRest_, false) || !pending_ || !fits(text, pending_->expect)) {
+        // A late reply shows a meter working through queries it was sent
+        // before: the query waiting now gets its time again, a few times.
+        if (pending_ && pending_->extensions < kMaxExtensions) {
+            ++pending_->extensions;
+            replyTimer_.start(pending_->limitMs);
+        }
         Q_EMIT skipped(text);
         return;
     }

@@ -124,6 +124,7 @@ private:
         Expect expect;
         int limitMs;
         bool partial = false;  // bytes of a reply have come
+        int extensions = 0;    // times the limit started again for a late reply
     };
 
     void onData();

@@ -100,14 +100,20 @@ private:
 void TestVxlogFaults::nextRunNotShifted_data() {
     QTest::addColumn<QStringList>("simOptions");
     QTest::addColumn<QStringList>("firstRun");
+    QTest::addColumn<QByteArray>("stopAfter");  // stopped once the meter has this; or ends itself
     QTest::addColumn<int>("firstEnd");
     // A run stopped while the meter (700 ms a reply) still owes the reply to
     // its second reading.
-    QTest::newRow("late reply") << QStringList{"--reply-delay", "700"}
-                                << QStringList{"--count", "5"} << 0;
+    QTest::newRow("late reading") << QStringList{"--reply-delay", "700"}
+                                  << QStringList{"--count", "5"} << QByteArray("FETC?\nFETC?\n")
+                                  << 0;
+    // ... or still owes the identification.
+    QTest::newRow("late identification")
+        << QStringList{"--reply-delay", "700"} << QStringList{"--count", "5"}
+        << QByteArray("*IDN?\n") << 0;
     // A run with the wrong terminator leaves "*IDN?" and a CR in the meter.
     QTest::newRow("half a command")
-        << QStringList{} << QStringList{"--term", "CR", "--count", "1"} << 4;
+        << QStringList{} << QStringList{"--term", "CR", "--count", "1"} << QByteArray() << 4;
 }
 
 // The run after such a run identifies the meter and logs readings, each
@@ -115,6 +121,7 @@ void TestVxlogFaults::nextRunNotShifted_data() {
 void TestVxlogFaults::nextRunNotShifted() {
     QFETCH(QStringList, simOptions);
     QFETCH(QStringList, firstRun);
+    QFETCH(QByteArray, stopAfter);
     QFETCH(int, firstEnd);
     vxsim::SimProcess sim;
     QVERIFY(sim.start(simOptions));
@@ -123,8 +130,8 @@ void TestVxlogFaults::nextRunNotShifted() {
                   vx::cli::Timing{2000, 50, 20, 50});
         QSignalSpy spy(first.runner.get(), &vx::cli::Runner::finished);
         first.runner->start();
-        if (firstEnd == 0) {
-            QVERIFY(QTest::qWaitFor([&] { return sim.recorded().count("FETC?") == 2; }, 5000));
+        if (!stopAfter.isEmpty()) {
+            QVERIFY(QTest::qWaitFor([&] { return sim.recorded().endsWith(stopAfter); }, 5000));
             first.runner->stop();
         }
         QVERIFY(!spy.isEmpty() || spy.wait(5000));
