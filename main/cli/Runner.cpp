@@ -132,19 +132,9 @@ void Runner::start() {
             }
         }
     }
-    if (options_.mode == Mode::Log && !options_.output.isEmpty()) {
-        switch (file_.open(options_.output)) {
-            case OutputFile::Status::Ok:
-                break;
-            case OutputFile::Status::Stopped:
-                finish(kExitOk);
-                return;
-            case OutputFile::Status::Failed:
-                message(QStringLiteral("cannot open the output file %1: %2")
-                            .arg(options_.output, file_.error()));
-                finish(kExitOutput);
-                return;
-        }
+    if (options_.mode == Mode::Log && !options_.output.isEmpty() &&
+        !openFile(QStringLiteral("open"))) {
+        return;
     }
     const session::Fault fault = session_->open(
         [this] { return phase_ == Phase::Done || (streams_.stopping && streams_.stopping()); });
@@ -423,6 +413,23 @@ bool Runner::writeFile(const QString& line) {
     return false;
 }
 
+// Opens the output file; `verb` says how in the message when it fails.
+bool Runner::openFile(const QString& verb) {
+    switch (file_.open(options_.output)) {
+        case OutputFile::Status::Ok:
+            return true;
+        case OutputFile::Status::Stopped:
+            finish(kExitOk);
+            return false;
+        case OutputFile::Status::Failed:
+            break;
+    }
+    message(QStringLiteral("cannot %1 the output file %2: %3")
+                .arg(verb, options_.output, file_.error()));
+    finish(kExitOutput);
+    return false;
+}
+
 bool Runner::writeBlock() {
     const bool secondaryOn = options_.settings.secondary.has_value();
     const QString header = log::logHeaderLine(primaryHeader(options_.settings),
@@ -435,17 +442,8 @@ void Runner::reopenOutput() {
         return;
     }
     file_.close();
-    switch (file_.open(options_.output)) {
-        case OutputFile::Status::Ok:
-            break;
-        case OutputFile::Status::Stopped:
-            finish(kExitOk);
-            return;
-        case OutputFile::Status::Failed:
-            message(QStringLiteral("cannot reopen the output file %1: %2")
-                        .arg(options_.output, file_.error()));
-            finish(kExitOutput);
-            return;
+    if (!openFile(QStringLiteral("reopen"))) {
+        return;
     }
     if (readingsStarted_ && !writeBlock()) {
         return;

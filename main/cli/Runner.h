@@ -102,6 +102,7 @@ private:
     void scheduleNext();
     void record(const QString& reply);
     QString formatted(const QString& reply, const QDateTime& when) const;
+    bool openFile(const QString& verb);
     bool writeBlock();
     bool writeFile(const QString& line);
     void lose(const QString& reason);
