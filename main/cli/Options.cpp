@@ -1,84 +1,149 @@
 #include "cli/Options.h"
 
-#include <QCommandLineParser>
-#include <QLocale>
-
+#include <array>
 #include <cmath>
+#include <limits>
 #include <span>
+#include <string_view>
+#include <vector>
 
 #include "meter/Commands.h"
+#include "options/Arguments.h"
+#include "options/Help.h"
+#include "options/Line.h"
+#include "options/Values.h"
 
 namespace vx::cli {
 
 namespace {
 
 using meter::text;
+using options::Index;
+using options::Option;
 
-constexpr double kMinIntervalSeconds = 0.1;
-constexpr double kMaxIntervalSeconds = 86'400.0;
 constexpr double kNsPerSecond = 1e9;
+constexpr qint64 kMostReadings = std::numeric_limits<qint64>::max();
 
-// Captions match whatever their case and blanks: "dc voltage", "200mV".
-QString folded(const QString& s) {
-    QString out = s.toUpper();
-    out.remove(QLatin1Char(' '));
-    return out;
+constexpr auto kFunctionMnemonics = options::column<&meter::Function::mnemonic>(meter::kFunctions);
+constexpr auto kRateCaptions = options::column<&meter::Choice::caption>(meter::kRates);
+constexpr auto kDisplayWords = options::column<&meter::Choice::word>(meter::kDisplayModes);
+// By Format.
+constexpr std::array<std::string_view, 3> kFormatWords{"text", "csv", "json"};
+// The secondary display off, under any function.
+constexpr std::array<std::string_view, 1> kSecondaryOffWords{"OFF"};
+// Automatic ranging, where the function offers a range type.
+constexpr std::array kAutoRangeWords{meter::kRangeTypes[meter::kRangeTypeAuto].caption};
+
+constexpr std::string_view kPortAndLine = "Port and line";
+constexpr std::string_view kSettings =
+    "Settings (each sends what the window sends for the same choice)";
+constexpr std::string_view kLogging = "Logging";
+constexpr std::string_view kOther = "Other";
+
+constexpr std::array kOptions{
+    Option{.name = "port",
+           .value = "PORT",
+           .help = "COM<n> or <n> (mapped as the window maps COM numbers, VXMETER_COM<n> "
+                   "included), a device path, or tcp://HOST:PORT (a serial device server)",
+           .section = kPortAndLine},
+    Option{.name = "baud",
+           .value = "RATE",
+           .help = "{choices} (default {default})",
+           .section = kPortAndLine,
+           .list = options::kBaudList},
+    Option{.name = "term",
+           .value = "{choices}",
+           .help = "termination character (default {default})",
+           .section = kPortAndLine,
+           .list = options::kTermList},
+    Option{.name = "function",
+           .value = "NAME",
+           .help = "{choices}; case and blanks do not matter",
+           .section = kSettings,
+           .list = {.words = meter::kFunctionCaptions,
+                    .aliases = kFunctionMnemonics,
+                    .what = "function"}},
+    Option{.name = "secondary",
+           .value = "NAME",
+           .help = "a secondary function of that function, which turns the secondary display "
+                   "on, or {choices}, which turns it off (as a logging run without --secondary "
+                   "does); see below",
+           .section = kSettings,
+           .list = {.words = kSecondaryOffWords, .open = true}},
+    Option{.name = "range",
+           .value = "NAME",
+           .help = "a range of that function, or {choices} where it ranges by itself; see below",
+           .section = kSettings,
+           .list = {.words = kAutoRangeWords, .open = true}},
+    Option{.name = "rate",
+           .value = "NAME",
+           .help = "{choices}",
+           .section = kSettings,
+           .list = {.words = kRateCaptions, .what = "rate"}},
+    Option{.name = "display",
+           .value = "{choices}",
+           .help = "the meter's front panel display",
+           .section = kSettings,
+           .list = {.words = kDisplayWords, .what = "display"}},
+    Option{.name = "interval",
+           .value = "SECONDS",
+           .help = "time between readings, {low} to {high} (default 1 s)",
+           .section = kLogging,
+           .limits = options::Limits{.low = 0.1, .high = 86'400.0}},
+    Option{.name = "count", .value = "N", .help = "stop after N readings", .section = kLogging},
+    Option{.name = "duration",
+           .value = "TIME",
+           .help = "stop after TIME, at most {high}: seconds, or numbers each with s, m, h or "
+                   "d, added up (90, 15m, 1h30m, 1.5h, 2d12h)",
+           .section = kLogging,
+           .limits =
+               options::Limits{
+                   .low = 0.0, .high = 366.0 * 86'400.0, .quantity = options::Quantity::Duration}},
+    Option{.name = "output",
+           .value = "FILE",
+           .help = "append to FILE in the window's log format (needs --function)",
+           .section = kLogging},
+    Option{.name = "format",
+           .value = "{choices}",
+           .help = "standard output: {choices} (json: one object a line; default {default})",
+           .section = kLogging,
+           .list = {.words = kFormatWords, .preset = 0, .what = "format"}},
+    Option{.name = "quiet",
+           .help = "nothing on standard output",
+           .shortName = "q",
+           .section = kLogging},
+    Option{.name = "reconnect",
+           .help = "when the meter is lost, retry every 5 s and carry on",
+           .section = kLogging},
+    Option{.name = "send",
+           .value = "COMMAND",
+           .help = "send COMMAND and print its reply (commands with '?'); may be given several "
+                   "times",
+           .section = kOther},
+    Option{
+        .name = "list-ports", .help = "the device each COM number maps to now", .section = kOther},
+    Option{.name = "help", .help = "this help", .shortName = "h", .section = kOther},
+    Option{.name = "version", .help = "the version", .section = kOther},
+};
+
+// The row of an option; a name not in the table does not compile.
+consteval options::Index at(std::string_view name) {
+    return options::indexOf(kOptions, name);
 }
 
-std::optional<int> indexOf(std::span<const std::string_view> items, const QString& value) {
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (folded(text(items[i])) == folded(value)) {
-            return static_cast<int>(i);
-        }
-    }
-    return std::nullopt;
+constexpr std::array<std::string_view, 3> kForms{
+    "--port [settings] [--interval] [--count | --duration] [--output] [--format] [--quiet] "
+    "[--reconnect]",
+    "--port [settings] --send [--send ...]",
+    "--list-ports | --help | --version",
+};
+
+std::optional<int> position(std::optional<std::size_t> index) {
+    return index ? std::optional<int>(static_cast<int>(*index)) : std::nullopt;
 }
 
-QString listOf(std::span<const std::string_view> items) {
-    QStringList names;
-    for (std::string_view item : items) {
-        names << text(item);
-    }
-    return names.join(QStringLiteral(", "));
-}
-
-std::optional<int> functionIndex(const QString& value) {
-    for (std::size_t i = 0; i < meter::kFunctions.size(); ++i) {
-        const auto& f = meter::kFunctions[i];
-        if (folded(text(f.caption)) == folded(value) || folded(text(f.mnemonic)) == folded(value)) {
-            return static_cast<int>(i);
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<double> decimal(const QString& value) {
-    bool ok = false;
-    const double v = QLocale::c().toDouble(value.trimmed(), &ok);
-    if (!ok || !std::isfinite(v)) {
-        return std::nullopt;
-    }
-    return v;
-}
-
-// "90", "90s", "15m", "12h", "2d".
-std::optional<qint64> durationNs(const QString& value) {
-    constexpr std::array<std::pair<char, double>, 4> kUnits{
-        {{'s', 1.0}, {'m', 60.0}, {'h', 3600.0}, {'d', 86'400.0}}};
-    QString number = value.trimmed();
-    double scale = 1.0;
-    for (const auto& [suffix, seconds] : kUnits) {
-        if (number.endsWith(QLatin1Char(suffix), Qt::CaseInsensitive)) {
-            number.chop(1);
-            scale = seconds;
-            break;
-        }
-    }
-    const std::optional<double> v = decimal(number);
-    if (!v || *v <= 0.0 || *v * scale > 366.0 * 86'400.0) {
-        return std::nullopt;
-    }
-    return std::llround(*v * scale * kNsPerSecond);
+QString name(Index option) {
+    return QStringLiteral("--") + text(kOptions[option].name);
 }
 
 const meter::Function& functionAt(int function) {
@@ -100,160 +165,163 @@ std::optional<QString> secondaryTextOf(const Settings& settings) {
     return meter::secondaryText(funcOf(settings), *settings.secondary);
 }
 
-// The measurement settings; an error text naming the option, or empty.
-QString parseSettings(const QCommandLineParser& p, Settings& s) {
-    if (p.isSet(QStringLiteral("function"))) {
-        const QString v = p.value(QStringLiteral("function"));
-        s.function = functionIndex(v);
-        if (!s.function) {
-            return QStringLiteral("--function: unknown function \"%1\"; one of %2")
-                .arg(v, listOf(meter::kFunctionCaptions));
-        }
+bool autoRangeOffered(const meter::Function& fn) {
+    return fn.rebuild.rangeTypeControls == meter::Enable::On;
+}
+
+// What --secondary and --range take under a function: its own entries, then
+// the words every function (or every function with a range type) takes.
+std::vector<std::string_view> secondaryWords(const meter::Function& fn) {
+    std::vector<std::string_view> words = meter::captions(fn.secondaries);
+    words.insert(words.end(), kSecondaryOffWords.begin(), kSecondaryOffWords.end());
+    return words;
+}
+
+std::vector<std::string_view> rangeWords(const meter::Function& fn) {
+    std::vector<std::string_view> words = meter::captions(fn.ranges);
+    if (autoRangeOffered(fn)) {
+        words.insert(words.end(), kAutoRangeWords.begin(), kAutoRangeWords.end());
     }
-    const auto needsFunction = [&](const QString& option) -> QString {
-        return s.function
-                   ? QString()
-                   : QStringLiteral("--%1 needs --function: the choices depend on it").arg(option);
+    return words;
+}
+
+// "--range: \"750 V\" is not offered with DC VOLTAGE; one of 200 mV, ..."
+QString notOffered(Index option, const QString& value, int function,
+                   std::span<const std::string_view> words) {
+    return QStringLiteral("%1: \"%2\" is not offered with %3; one of %4")
+        .arg(name(option), value, functionName(function),
+             options::listed({.words = words}, options::Blanks::Plain));
+}
+
+// The measurement settings; an error text naming the option, or empty.
+QString parseSettings(const options::Arguments& given, Settings& s) {
+    s.function = position(given.choice(at("function")));
+    const auto needsFunction = [&](Index option) -> QString {
+        return s.function ? QString()
+                          : QStringLiteral("%1 needs --function: the choices depend on it")
+                                .arg(name(option));
     };
-    if (p.isSet(QStringLiteral("secondary"))) {
-        if (QString e = needsFunction(QStringLiteral("secondary")); !e.isEmpty()) {
+    if (given.isSet(at("secondary")) && given.choice(at("secondary"))) {
+        s.secondaryOff = true;
+    } else if (given.isSet(at("secondary"))) {
+        if (QString e = needsFunction(at("secondary")); !e.isEmpty()) {
             return e;
         }
-        const QString v = p.value(QStringLiteral("secondary"));
+        const QString v = given.value(at("secondary"));
         const auto& fn = functionAt(*s.function);
         if (fn.secondaries.empty()) {
-            return QStringLiteral("--secondary: %1 has no secondary display")
-                .arg(functionName(*s.function));
+            return QStringLiteral("--secondary: %1 has no secondary display, only %2")
+                .arg(functionName(*s.function), text(kSecondaryOffWords.front()));
         }
-        const auto items = meter::captions(fn.secondaries);
-        s.secondary = indexOf(items, v);
+        s.secondary = position(options::match(meter::captions(fn.secondaries), v));
         if (!s.secondary) {
-            return QStringLiteral("--secondary: \"%1\" is not offered with %2; one of %3")
-                .arg(v, functionName(*s.function), listOf(items));
+            return notOffered(at("secondary"), v, *s.function, secondaryWords(fn));
         }
     }
-    if (p.isSet(QStringLiteral("range"))) {
-        if (QString e = needsFunction(QStringLiteral("range")); !e.isEmpty()) {
+    if (given.isSet(at("range"))) {
+        if (QString e = needsFunction(at("range")); !e.isEmpty()) {
             return e;
         }
-        const QString v = p.value(QStringLiteral("range"));
+        const QString v = given.value(at("range"));
         const auto& fn = functionAt(*s.function);
         if (fn.rebuild.rangeList != meter::Refill::Replace) {
             return QStringLiteral("--range: %1 has no range to choose")
                 .arg(functionName(*s.function));
         }
-        const bool autoOffered = fn.rebuild.rangeTypeControls == meter::Enable::On;
-        if (autoOffered && folded(v) == QStringLiteral("AUTO")) {
-            s.autoRange = true;
-        } else {
-            const auto items = meter::captions(fn.ranges);
-            s.range = indexOf(items, v);
-            if (!s.range) {
-                return QStringLiteral("--range: \"%1\" is not a range of %2; one of %3%4")
-                    .arg(v, functionName(*s.function), listOf(items),
-                         autoOffered ? QStringLiteral(", AUTO") : QString());
-            }
+        s.autoRange = given.choice(at("range")) && autoRangeOffered(fn);
+        s.range = position(options::match(meter::captions(fn.ranges), v));
+        if (!s.autoRange && !s.range) {
+            return notOffered(at("range"), v, *s.function, rangeWords(fn));
         }
     }
-    if (p.isSet(QStringLiteral("rate"))) {
-        if (QString e = needsFunction(QStringLiteral("rate")); !e.isEmpty()) {
+    if (given.isSet(at("rate"))) {
+        if (QString e = needsFunction(at("rate")); !e.isEmpty()) {
             return e;
         }
-        const QString v = p.value(QStringLiteral("rate"));
-        const auto items = meter::captions(meter::kRates);
-        s.rate = indexOf(items, v);
-        if (!s.rate) {
-            return QStringLiteral("--rate: unknown rate \"%1\"; one of %2").arg(v, listOf(items));
-        }
+        s.rate = position(given.choice(at("rate")));
     }
-    if (p.isSet(QStringLiteral("display"))) {
-        const QString v = p.value(QStringLiteral("display"));
-        s.display = indexOf(meter::words(meter::kDisplayModes), v);
-        if (!s.display) {
-            return QStringLiteral("--display: \"%1\" is neither ON nor OFF").arg(v);
-        }
-    }
+    s.display = position(given.choice(at("display")));
     return {};
 }
 
 // The logging and port options; an error text naming the option, or empty.
-QString parseRun(const QCommandLineParser& p, Options& o) {
-    o.port = p.value(QStringLiteral("port"));
-    if (p.isSet(QStringLiteral("port")) && o.port.trimmed().isEmpty()) {
+QString parseRun(const options::Arguments& given, Options& o) {
+    o.port = given.value(at("port"));
+    if (given.isSet(at("port")) && o.port.trimmed().isEmpty()) {
         return QStringLiteral("--port: empty port name");
     }
-    if (p.isSet(QStringLiteral("baud"))) {
-        const QString v = p.value(QStringLiteral("baud"));
-        if (!indexOf(meter::kBaudRateItems, v)) {
-            return QStringLiteral("--baud: %1 is not one of %2")
-                .arg(v, listOf(meter::kBaudRateItems));
-        }
-        o.baud = v.trimmed().toInt();
-    }
-    if (p.isSet(QStringLiteral("term"))) {
-        const QString v = p.value(QStringLiteral("term"));
-        const std::optional<int> t = indexOf(meter::captions(meter::kTermChars), v);
-        if (!t) {
-            return QStringLiteral("--term: \"%1\" is neither CR nor LF").arg(v);
-        }
-        o.terminator = text(meter::kTermChars[static_cast<std::size_t>(*t)].word);
-    }
-    if (p.isSet(QStringLiteral("interval"))) {
-        const QString v = p.value(QStringLiteral("interval"));
-        const std::optional<double> seconds = decimal(v);
-        if (!seconds) {
+    const options::Line line = options::lineOf(given, at("baud"), at("term"));
+    o.baud = line.baud;
+    o.terminator = line.terminator;
+    if (given.isSet(at("interval"))) {
+        const QString v = given.value(at("interval"));
+        const options::Real seconds = options::seconds(v, *kOptions[at("interval")].limits);
+        if (seconds.fault == options::Fault::NotANumber) {
             return QStringLiteral("--interval: \"%1\" is not a number of seconds").arg(v);
         }
-        if (*seconds < kMinIntervalSeconds || *seconds > kMaxIntervalSeconds) {
-            return QStringLiteral("--interval: %1 s is outside 0.1 to 86400 s").arg(v);
+        if (seconds.fault != options::Fault::None) {
+            return options::outOfLimits(kOptions[at("interval")], v, seconds.fault);
         }
-        o.intervalNs = std::llround(*seconds * kNsPerSecond);
+        o.intervalNs = std::llround(seconds.value * kNsPerSecond);
     }
-    if (p.isSet(QStringLiteral("count")) && p.isSet(QStringLiteral("duration"))) {
+    if (given.isSet(at("count")) && given.isSet(at("duration"))) {
         return QStringLiteral("--count and --duration cannot both be given");
     }
-    if (p.isSet(QStringLiteral("count"))) {
-        const QString v = p.value(QStringLiteral("count"));
-        bool ok = false;
-        const qint64 n = v.trimmed().toLongLong(&ok);
-        if (!ok || n < 1) {
-            return QStringLiteral("--count: \"%1\" is not a number of readings from 1 up").arg(v);
+    if (given.isSet(at("count"))) {
+        const QString v = given.value(at("count"));
+        const options::Whole n = options::wholeNumber(v, 1, kMostReadings);
+        if (n.fault == options::Fault::NotANumber) {
+            return QStringLiteral("--count: \"%1\" is not a whole number of readings").arg(v);
         }
-        o.count = n;
+        if (n.fault != options::Fault::None) {
+            return options::outOfLimits(kOptions[at("count")].name, v, n.fault, QStringLiteral("1"),
+                                        QString::number(kMostReadings));
+        }
+        o.count = n.value;
     }
-    if (p.isSet(QStringLiteral("duration"))) {
-        const QString v = p.value(QStringLiteral("duration"));
-        o.durationNs = durationNs(v);
-        if (!o.durationNs) {
+    if (given.isSet(at("duration"))) {
+        const QString v = given.value(at("duration"));
+        const options::Real time = options::duration(v, *kOptions[at("duration")].limits);
+        if (time.fault == options::Fault::NotANumber) {
             return QStringLiteral(
-                       "--duration: \"%1\" is not a time such as 90, 90s, 15m, 12h or 2d")
+                       "--duration: \"%1\" is not a time: seconds, or numbers each with s, m, h "
+                       "or d, such as 90, 15m, 1h30m or 1.5h")
                 .arg(v);
         }
-    }
-    if (p.isSet(QStringLiteral("format"))) {
-        const QString v = p.value(QStringLiteral("format")).toLower();
-        if (v == QStringLiteral("text")) {
-            o.format = Format::Text;
-        } else if (v == QStringLiteral("csv")) {
-            o.format = Format::Csv;
-        } else if (v == QStringLiteral("json")) {
-            o.format = Format::Json;
-        } else {
-            return QStringLiteral("--format: \"%1\" is not one of text, csv, json")
-                .arg(p.value(QStringLiteral("format")));
+        if (time.fault != options::Fault::None) {
+            return options::outOfLimits(kOptions[at("duration")], v, time.fault);
         }
+        o.durationNs = std::llround(time.value * kNsPerSecond);
     }
-    o.output = p.value(QStringLiteral("output"));
-    if (p.isSet(QStringLiteral("output")) && o.output.isEmpty()) {
+    o.format = Format(*given.choice(at("format")));
+    o.output = given.value(at("output"));
+    if (given.isSet(at("output")) && o.output.isEmpty()) {
         return QStringLiteral("--output: empty file name");
     }
     if (!o.output.isEmpty() && !o.settings.function) {
         return QStringLiteral("--output needs --function: the file's header names the function");
     }
-    o.quiet = p.isSet(QStringLiteral("quiet"));
-    o.reconnect = p.isSet(QStringLiteral("reconnect"));
-    o.sends = p.values(QStringLiteral("send"));
+    o.quiet = given.isSet(at("quiet"));
+    o.reconnect = given.isSet(at("reconnect"));
+    o.sends = given.values(at("send"));
     return {};
+}
+
+// The secondary functions and ranges each function offers.
+QString choicesByFunction() {
+    QString out = QStringLiteral("\nSecondary functions and ranges of each function:\n");
+    for (const meter::Function& fn : meter::kFunctions) {
+        const std::vector<std::string_view> secondaries = secondaryWords(fn);
+        const std::vector<std::string_view> ranges = rangeWords(fn);
+        const auto listed = [](std::span<const std::string_view> words) {
+            return words.empty() ? QStringLiteral("none")
+                                 : options::listed({.words = words}, options::Blanks::Unbroken);
+        };
+        out += options::entry(
+            QStringLiteral("  ") + text(fn.caption),
+            QStringLiteral("secondary: %1; range: %2").arg(listed(secondaries), listed(ranges)));
+    }
+    return out;
 }
 
 }  // namespace
@@ -261,47 +329,34 @@ QString parseRun(const QCommandLineParser& p, Options& o) {
 Parsed parseOptions(const QStringList& arguments) {
     Parsed parsed;
     Options& o = parsed.options;
-    QCommandLineParser p;
-    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const auto valued = [&](const char* name, const char* valueName) {
-        p.addOption(QCommandLineOption(QString::fromLatin1(name), QString(),
-                                       QString::fromLatin1(valueName)));
-    };
-    const auto flag = [&](QStringList names) { p.addOption(QCommandLineOption(names)); };
-    for (const char* name :
-         {"port", "baud", "term", "function", "secondary", "range", "rate", "display", "interval",
-          "count", "duration", "output", "format", "send"}) {
-        valued(name, "value");
-    }
-    flag({QStringLiteral("quiet"), QStringLiteral("q")});
-    flag({QStringLiteral("reconnect")});
-    flag({QStringLiteral("list-ports")});
-    flag({QStringLiteral("help"), QStringLiteral("h")});
-    flag({QStringLiteral("version")});
-    if (!p.parse(QStringList{QStringLiteral("vxlog")} + arguments)) {
-        parsed.error = p.errorText();
+    const options::Arguments given(kOptions, arguments, options::Dashes::Either);
+    if (!given.error().isEmpty()) {
+        parsed.error = given.error();
         return parsed;
     }
-    if (p.isSet(QStringLiteral("help"))) {
+    if (given.isSet(at("help"))) {
         o.mode = Mode::Help;
         return parsed;
     }
-    if (p.isSet(QStringLiteral("version"))) {
+    if (given.isSet(at("version"))) {
         o.mode = Mode::Version;
         return parsed;
     }
-    if (!p.positionalArguments().isEmpty()) {
-        parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments()[0]);
+    if (!given.positional().isEmpty()) {
+        parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(given.positional()[0]);
         return parsed;
     }
-    if (p.isSet(QStringLiteral("list-ports"))) {
+    if (given.isSet(at("list-ports"))) {
         o.mode = Mode::ListPorts;
         return parsed;
     }
-    if (parsed.error = parseSettings(p, o.settings); !parsed.error.isEmpty()) {
+    if (parsed.error = given.badChoice(); !parsed.error.isEmpty()) {
         return parsed;
     }
-    if (parsed.error = parseRun(p, o); !parsed.error.isEmpty()) {
+    if (parsed.error = parseSettings(given, o.settings); !parsed.error.isEmpty()) {
+        return parsed;
+    }
+    if (parsed.error = parseRun(given, o); !parsed.error.isEmpty()) {
         return parsed;
     }
     if (o.port.isEmpty()) {
@@ -310,13 +365,18 @@ Parsed parseOptions(const QStringList& arguments) {
     }
     if (!o.sends.isEmpty()) {
         o.mode = Mode::Send;
-        for (const char* name : {"output", "count", "duration", "interval", "reconnect"}) {
-            if (p.isSet(QString::fromLatin1(name))) {
-                parsed.error = QStringLiteral("--send cannot be combined with --%1")
-                                   .arg(QString::fromLatin1(name));
+        for (const Index option :
+             {at("output"), at("count"), at("duration"), at("interval"), at("reconnect")}) {
+            if (given.isSet(option)) {
+                parsed.error =
+                    QStringLiteral("--send cannot be combined with %1").arg(name(option));
                 return parsed;
             }
         }
+    }
+    // A logging run states the secondary display: off unless one is named.
+    if (o.mode == Mode::Log && !o.settings.secondary) {
+        o.settings.secondaryOff = true;
     }
     return parsed;
 }
@@ -340,7 +400,9 @@ QStringList settingLines(const Settings& s) {
     if (s.function) {
         lines << meter::functionLine(func);
     }
-    if (const auto secondary = secondaryTextOf(s)) {
+    if (s.secondaryOff) {
+        lines << meter::secondaryStateLine(false);
+    } else if (const auto secondary = secondaryTextOf(s)) {
         lines << meter::secondaryStateLine(true) << meter::secondaryLine(*secondary);
     }
     if (s.function) {
@@ -388,51 +450,18 @@ QString secondaryUnit(const Settings& s) {
 }
 
 QString usageLine() {
-    return QStringLiteral(
-        "usage: vxlog --port PORT [settings] [--interval S] [--count N | --duration TIME] "
-        "[--output FILE] [--format text|csv|json] [--quiet] [--reconnect]\n"
-        "       vxlog --port PORT [settings] --send COMMAND [--send COMMAND ...]\n"
-        "       vxlog --list-ports | --help | --version\n");
+    return options::usage(kOptions, "vxlog", kForms);
 }
 
 QString helpText() {
-    return usageLine() + QStringLiteral(R"(
-Logs a VX260 or VX480 multimeter without a window: identifies the meter
-(*IDN?, shown on stderr), applies the settings given, then reads it with
-FETC? on a fixed schedule from the start.
-
-Port and line:
-  --port PORT         COM<n> or <n> (mapped as the window maps COM numbers,
-                      VXMETER_COM<n> included), a device path, or
-                      tcp://HOST:PORT (a serial device server)
-  --baud RATE         600 1200 2400 4800 9600 19200 38400 (default 9600)
-  --term CR|LF        termination character (default LF)
-
-Settings (each sends what the window sends for the same choice):
-  --function NAME     CONTINUITY, DIODE, FREQUENCY, PERIOD, 2W RESISTANCE,
-                      AC CURRENT, DC CURRENT, AC VOLTAGE, DC VOLTAGE, or the
-                      mnemonic (VOLT:DC); case does not matter
-  --secondary NAME    a secondary function of that function; turns the
-                      secondary display on
-  --range NAME        a range of that function ("200 mV", "2 kohm") or AUTO
-  --rate NAME         SLOW, MEDIUM or FAST
-  --display ON|OFF    the meter's front panel display
-
-Logging:
-  --interval SECONDS  time between readings, at least 0.1 (default 1)
-  --count N           stop after N readings
-  --duration TIME     stop after TIME: 90, 90s, 15m, 12h, 2d
-  --output FILE       append to FILE in the window's log format
-  --format FORMAT     standard output as text, csv or json (one object a line)
-  --quiet, -q         nothing on standard output
-  --reconnect         when the meter is lost, retry every 5 s and carry on
-
-Other:
-  --send COMMAND      send COMMAND and print its reply (commands with '?');
-                      may be given several times
-  --list-ports        the device each COM number maps to now
-  --help, --version
-
+    return usageLine() + u'\n' +
+           options::wrapped(
+               QStringLiteral(
+                   "Logs a VX260 or VX480 multimeter without a window: identifies the meter "
+                   "(*IDN?, shown on stderr), applies the settings given, then reads it with "
+                   "FETC? on a fixed schedule from the start."),
+               QString(), 0) +
+           options::describe(kOptions) + choicesByFunction() + QStringLiteral(R"(
 Signals: SIGINT and SIGTERM end the run with a summary; SIGHUP reopens the
 output file (for log rotation).
 Exit status: 0 done, 2 bad options, 3 port not opened, 4 no reply to *IDN?,

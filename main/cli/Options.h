@@ -14,6 +14,7 @@ enum class Format { Text, Csv, Json };
 struct Settings {
     std::optional<int> function;   // kFunctions
     std::optional<int> secondary;  // the function's secondary list
+    bool secondaryOff = false;     // --secondary OFF, or a logging run without --secondary
     std::optional<int> range;      // the function's range list
     bool autoRange = false;        // --range AUTO
     std::optional<int> rate;       // kRates
@@ -50,7 +51,8 @@ std::optional<int> comNumber(const QString& port);
 
 // The command lines, without terminator, that put the meter into
 // `settings`: each the line the window sends for the same choice, in the
-// order function, secondary display, range, rate, front panel display.
+// order function, secondary display (off, or on and the secondary
+// function), range, rate, front panel display.
 QStringList settingLines(const Settings& settings);
 
 // Column titles and units for the chosen function and secondary function;

@@ -73,6 +73,8 @@ private slots:
     void isCommandLineRun();
     void badUsage_data();
     void badUsage();
+    void helpAndVersion_data();
+    void helpAndVersion();
     void check_data();
     void check();
     void checkFails_data();
@@ -126,6 +128,39 @@ void TestCommandLine::badUsage() {
     QCOMPARE(run.written, QByteArray());
 }
 
+// Help lists every option within 79 columns; neither help nor version
+// touches a port.
+void TestCommandLine::helpAndVersion_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("out");
+    const QString usage = vx::check::usageText();
+    const QString version = QStringLiteral("vxmeter %1\n").arg(VX_VERSION);
+    QTest::newRow("--help") << QStringList{"--help"} << usage;
+    QTest::newRow("-h after --check") << QStringList{"--check", "0", "-h"} << usage;
+    QTest::newRow("--version") << QStringList{"--version"} << version;
+    QTest::newRow("-v") << QStringList{"-v"} << version;
+}
+
+void TestCommandLine::helpAndVersion() {
+    QFETCH(QStringList, options);
+    QFETCH(QString, out);
+    const Run run = runWith(options);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, out);
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.written, QByteArray());
+    const QString usage = vx::check::usageText();
+    QVERIFY(usage.startsWith(
+        "usage: vxmeter [--check COM [--baud RATE] [--term CR|LF]] [--help] [--version]\n"));
+    for (const char* option : {"  --check COM ", "  --baud RATE ", "600, 1200, 2400, 4800, 9600",
+                               "  --term CR|LF ", "  -h, --help ", "  -v, --version "}) {
+        QVERIFY2(usage.contains(QLatin1String(option)), option);
+    }
+    for (const QString& line : usage.split(u'\n')) {
+        QVERIFY2(line.size() <= 79, qPrintable(line));
+    }
+}
+
 void TestCommandLine::check_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QList<QByteArray>>("replies");
@@ -143,6 +178,13 @@ void TestCommandLine::check_data() {
         << QByteArray("\r*IDN?\rFETC?\r")
         << "COM2: /dev/fake2, 19200 baud, CR\nIdentification: Velmora,VX260,7,1.0\n"
            "Reading: +1.5E+00,+1.0E+03\n";
+    // The lists' words in any case, as vxlog takes them.
+    QTest::newRow("cr in lower case")
+        << QStringList{"--check", "5", "--term=cr"}
+        << QList<QByteArray>{"Velmora,VX480,1,1.0\r", "+1.0E+00\r"}
+        << QByteArray("\r*IDN?\rFETC?\r")
+        << "COM5: /dev/fake5, 9600 baud, CR\nIdentification: Velmora,VX480,1,1.0\n"
+           "Reading: +1.0E+00\n";
 }
 
 void TestCommandLine::check() {

@@ -174,9 +174,9 @@ void TestVxlogE2E::endings_data() {
         << QStringList{} << "tcp://127.0.0.1:1" << 3 << "refused the connection" << 0;
     QTest::newRow("no identity") << QStringList{"--silent"} << "" << 4
                                  << "no reply to *IDN? within 0.2 s" << 0;
-    // The opening terminator, *IDN?, :FUNC, two readings answered, then the
-    // line goes dead.
-    QTest::newRow("hang-up") << QStringList{"--hangup-after", "5"} << "" << 6 << "lost the meter"
+    // The opening terminator, *IDN?, :FUNC, :FUNC2:STAT 0, two readings
+    // answered, then the line goes dead.
+    QTest::newRow("hang-up") << QStringList{"--hangup-after", "6"} << "" << 6 << "lost the meter"
                              << 2;
 }
 
@@ -231,7 +231,7 @@ void TestVxlogE2E::diskFullKeepsEarlierLines() {
 void TestVxlogE2E::reconnectCarriesOn() {
     const QString link = dir_.filePath("meter");
     vxsim::SimProcess first;
-    QVERIFY(first.start({"--link", link, "--hangup-after", "5"}));
+    QVERIFY(first.start({"--link", link, "--hangup-after", "6"}));
     const QString path = dir_.filePath("reconnect.csv");
     Run r({"--port", link, "--function", "DC VOLTAGE", "--count", "5", "--reconnect", "--output",
            path});
@@ -244,7 +244,8 @@ void TestVxlogE2E::reconnectCarriesOn() {
     QVERIFY(spy.wait(10000));
     QCOMPARE(spy.takeFirst().at(0).toInt(), 0);
     QVERIFY2(r.err.data().contains("the meter answers again"), r.err.data());
-    QCOMPARE(second.recorded(), QByteArray("\n*IDN?\n:FUNC VOLT:DC\nFETC?\nFETC?\nFETC?\n"));
+    QCOMPARE(second.recorded(),
+             QByteArray("\n*IDN?\n:FUNC VOLT:DC\n:FUNC2:STAT 0\nFETC?\nFETC?\nFETC?\n"));
     const QByteArray file = readFile(path);
     QCOMPARE(file.count("DC Voltage(V)"), 1);
     QCOMPARE(readingLines(file, 2).size(), 5);

@@ -1,0 +1,138 @@
+#include "options/Values.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <array>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+#include "meter/Commands.h"
+
+namespace vx::options {
+
+using meter::text;
+
+namespace {
+
+// The units of a time, largest first.
+constexpr std::array<std::pair<char, double>, 4> kTimeUnits{
+    {{'d', 86'400.0}, {'h', 3'600.0}, {'m', 60.0}, {'s', 1.0}}};
+
+std::optional<double> decimal(const QString& value) {
+    bool ok = false;
+    const double v = QLocale::c().toDouble(value.trimmed(), &ok);
+    if (!ok || !std::isfinite(v)) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+std::optional<double> unitSeconds(QChar c) {
+    for (const auto& [unit, seconds] : kTimeUnits) {
+        if (c.toLower() == QLatin1Char(unit)) {
+            return seconds;
+        }
+    }
+    return std::nullopt;
+}
+
+Real within(double v, const Limits& limits) {
+    if (v < limits.low) {
+        return {.value = v, .fault = Fault::TooSmall};
+    }
+    if (v > limits.high) {
+        return {.value = v, .fault = Fault::TooLarge};
+    }
+    return {.value = v, .fault = Fault::None};
+}
+
+}  // namespace
+
+Whole wholeNumber(const QString& text, qint64 low, qint64 high) {
+    static const QRegularExpression kDigits(QStringLiteral("^[+-]?[0-9]+$"));
+    const QString t = text.trimmed();
+    if (!kDigits.match(t).hasMatch()) {
+        return {.value = 0, .fault = Fault::NotANumber};
+    }
+    bool ok = false;
+    const qint64 n = t.toLongLong(&ok);
+    if (!ok) {
+        return {.value = 0,
+                .fault = t.startsWith(QLatin1Char('-')) ? Fault::TooSmall : Fault::TooLarge};
+    }
+    if (n < low) {
+        return {.value = n, .fault = Fault::TooSmall};
+    }
+    if (n > high) {
+        return {.value = n, .fault = Fault::TooLarge};
+    }
+    return {.value = n, .fault = Fault::None};
+}
+
+Real seconds(const QString& text, const Limits& limits) {
+    const std::optional<double> v = decimal(text);
+    return v ? within(*v, limits) : Real{.value = 0.0, .fault = Fault::NotANumber};
+}
+
+Real duration(const QString& text, const Limits& limits) {
+    constexpr Real kNotATime{.value = 0.0, .fault = Fault::NotANumber};
+    double total = 0.0;
+    int parts = 0;
+    QString number;
+    for (const QChar c : text) {
+        const std::optional<double> unit = unitSeconds(c);
+        if (!unit) {
+            number += c;
+            continue;
+        }
+        const std::optional<double> v = decimal(number);
+        if (!v || *v < 0.0) {
+            return kNotATime;
+        }
+        total += *v * *unit;
+        ++parts;
+        number.clear();
+    }
+    if (!number.trimmed().isEmpty() || parts == 0) {
+        const std::optional<double> v = decimal(number);
+        if (parts > 0 || !v || *v < 0.0) {
+            return kNotATime;
+        }
+        total = *v;
+    }
+    if (!(total > 0.0)) {
+        return kNotATime;
+    }
+    return total > limits.high ? Real{.value = total, .fault = Fault::TooLarge}
+                               : Real{.value = total, .fault = Fault::None};
+}
+
+QString limitText(double seconds, Quantity quantity) {
+    if (quantity == Quantity::Duration) {
+        for (const auto& [unit, size] : kTimeUnits) {
+            const double count = seconds / size;
+            if (count >= 1.0 && count == std::floor(count)) {
+                return QString::number(count, 'f', 0) + QLatin1Char(unit);
+            }
+        }
+    }
+    return QString::number(seconds) + QStringLiteral(" s");
+}
+
+QString outOfLimits(std::string_view option, const QString& value, Fault fault, const QString& low,
+                    const QString& high) {
+    return fault == Fault::TooSmall ? QStringLiteral("--%1: %2 is too small; the least is %3")
+                                          .arg(text(option), value.trimmed(), low)
+                                    : QStringLiteral("--%1: %2 is too large; the most is %3")
+                                          .arg(text(option), value.trimmed(), high);
+}
+
+QString outOfLimits(const Option& option, const QString& value, Fault fault) {
+    const Limits limits = option.limits.value_or(Limits{});
+    return outOfLimits(option.name, value, fault, limitText(limits.low, limits.quantity),
+                       limitText(limits.high, limits.quantity));
+}
+
+}  // namespace vx::options
