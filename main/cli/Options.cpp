@@ -381,19 +381,6 @@ Parsed parseOptions(const QStringList& arguments) {
     return parsed;
 }
 
-std::optional<int> comNumber(const QString& port) {
-    QString digits = port.trimmed();
-    if (digits.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) {
-        digits = digits.mid(3);
-    }
-    bool ok = false;
-    const int n = digits.toInt(&ok);
-    if (!ok || n < 1 || digits.isEmpty() || !digits.front().isDigit()) {
-        return std::nullopt;
-    }
-    return n;
-}
-
 QStringList settingLines(const Settings& s) {
     QStringList lines;
     const QString func = funcOf(s);

@@ -45,10 +45,6 @@ struct Parsed {
 // `arguments` without the program name.
 Parsed parseOptions(const QStringList& arguments);
 
-// "COM3" or "3" (any case) gives 3, for COM numbers from 1 up; anything else
-// is a device path or address.
-std::optional<int> comNumber(const QString& port);
-
 // The command lines, without terminator, that put the meter into
 // `settings`: each the line the window sends for the same choice, in the
 // order function, secondary display (off, or on and the secondary

@@ -78,6 +78,7 @@ class TestVxlogFaults : public QObject {
 private Q_SLOTS:
     void nextRunNotShifted_data();
     void nextRunNotShifted();
+    void secondaryNeverCarriedOver();
     void onlyWholeRepliesAreReadings();
     void repliesCleanOfLineEnds();
     void commandBeyondLatin1Refused();
@@ -147,6 +148,28 @@ void TestVxlogFaults::nextRunNotShifted() {
     QCOMPARE(lines.size(), 3);
     for (const QByteArray& line : lines) {
         QVERIFY2(kReadingLine.match(QString::fromLatin1(line)).hasMatch(), line);
+    }
+}
+
+// A run with the secondary display on, then one without it: the second
+// run's header, lines and JSON all speak of one value.
+void TestVxlogFaults::secondaryNeverCarriedOver() {
+    vxsim::SimProcess sim;
+    QVERIFY(sim.start({}));
+    Run with({"--port", sim.devicePath(), "--function", "VOLT:DC", "--secondary", "FREQUENCY",
+              "--count", "1"});
+    QCOMPARE(with.finish(), 0);
+    const QString path = dir_.filePath(QStringLiteral("after-secondary.csv"));
+    Run without({"--port", sim.devicePath(), "--function", "VOLT:DC", "--count", "2", "--output",
+                 path, "--format", "json"});
+    QCOMPARE(without.finish(), 0);
+    const QByteArray file = readFile(path);
+    QVERIFY2(file.startsWith("\r\nDC Voltage(V)\r\n"), file);
+    for (const QByteArray& line : lastBlock(file)) {
+        QVERIFY2(kReadingLine.match(QString::fromLatin1(line)).hasMatch(), line);
+    }
+    for (const QByteArray& line : without.out.data().trimmed().split('\n')) {
+        QVERIFY2(line.contains("\"value\":1.5") && !line.contains("secondary"), line);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "cli/Options.h"
+#include "session/Session.h"
 #include "forms/Main/Main.h"
 #include "meter/Commands.h"
 #include "shell/PromptComboBox.h"
@@ -338,7 +339,7 @@ void TestVxlogOptions::portsAndLine() {
     const vx::cli::Parsed parsed = vx::cli::parseOptions(args);
     QCOMPARE(parsed.error, QString());
     QCOMPARE(parsed.options.port, port);
-    QCOMPARE(vx::cli::comNumber(parsed.options.port).value_or(0), com);
+    QCOMPARE(vx::session::comNumber(parsed.options.port).value_or(0), com);
     QCOMPARE(parsed.options.baud, baud);
     QCOMPARE(parsed.options.terminator, terminator);
 }
@@ -375,13 +376,13 @@ void TestVxlogOptions::helpNamesEveryOption() {
 }
 
 void TestVxlogOptions::comNumbers() {
-    QCOMPARE(vx::cli::comNumber("COM3"), std::optional<int>(3));
-    QCOMPARE(vx::cli::comNumber("com15"), std::optional<int>(15));
-    QCOMPARE(vx::cli::comNumber("7"), std::optional<int>(7));
-    QCOMPARE(vx::cli::comNumber("COM0"), std::nullopt);
-    QCOMPARE(vx::cli::comNumber("/dev/ttyUSB0"), std::nullopt);
-    QCOMPARE(vx::cli::comNumber("COM-1"), std::nullopt);
-    QCOMPARE(vx::cli::comNumber("tcp://bench:4001"), std::nullopt);
+    QCOMPARE(vx::session::comNumber("COM3"), std::optional<int>(3));
+    QCOMPARE(vx::session::comNumber("com15"), std::optional<int>(15));
+    QCOMPARE(vx::session::comNumber("7"), std::optional<int>(7));
+    QCOMPARE(vx::session::comNumber("COM0"), std::nullopt);
+    QCOMPARE(vx::session::comNumber("/dev/ttyUSB0"), std::nullopt);
+    QCOMPARE(vx::session::comNumber("COM-1"), std::nullopt);
+    QCOMPARE(vx::session::comNumber("tcp://bench:4001"), std::nullopt);
 }
 
 QTEST_MAIN(TestVxlogOptions)
