@@ -398,24 +398,19 @@ void Runner::record(const QString& reply) {
 }
 
 bool Runner::writeFile(const QString& line) {
-    switch (file_.writeLine(line.toLatin1())) {
-        case OutputFile::Status::Ok:
-            return true;
-        case OutputFile::Status::Stopped:
-            finish(kExitOk);
-            return false;
-        case OutputFile::Status::Failed:
-            break;
-    }
-    message(QStringLiteral("could not write to %1: %2; the lines before are kept")
-                .arg(options_.output, file_.error()));
-    finish(kExitOutput);
-    return false;
+    return fileOk(file_.writeLine(line.toLatin1()),
+                  QStringLiteral("could not write to %1: %2; the lines before are kept"));
 }
 
-// Opens the output file; `verb` says how in the message when it fails.
 bool Runner::openFile(const QString& verb) {
-    switch (file_.open(options_.output)) {
+    return fileOk(file_.open(options_.output),
+                  QStringLiteral("cannot ") + verb + QStringLiteral(" the output file %1: %2"));
+}
+
+// How a step on the output file went: on, or the run ends (quietly for a
+// stop, with `failure`, "%1" the file and "%2" the reason, for an error).
+bool Runner::fileOk(OutputFile::Status status, const QString& failure) {
+    switch (status) {
         case OutputFile::Status::Ok:
             return true;
         case OutputFile::Status::Stopped:
@@ -424,8 +419,7 @@ bool Runner::openFile(const QString& verb) {
         case OutputFile::Status::Failed:
             break;
     }
-    message(QStringLiteral("cannot %1 the output file %2: %3")
-                .arg(verb, options_.output, file_.error()));
+    message(failure.arg(options_.output, file_.error()));
     finish(kExitOutput);
     return false;
 }

@@ -102,7 +102,9 @@ private:
     void scheduleNext();
     void record(const QString& reply);
     QString formatted(const QString& reply, const QDateTime& when) const;
+    // Opens the output file; `verb` says how in the message when it fails.
     bool openFile(const QString& verb);
+    bool fileOk(OutputFile::Status status, const QString& failure);
     bool writeBlock();
     bool writeFile(const QString& line);
     void lose(const QString& reason);
