@@ -15,7 +15,8 @@
 # - Peak resident memory: GNU time's "Maximum resident set size" of vxlog
 #   itself (its own exec, not the shell's or Python's).
 # - First byte on the wire: from just before the start of vxlog to vxsim's
-#   arrival time of "*IDN?" (both CLOCK_MONOTONIC). Median of 7. For
+#   arrival time of the first line, the lone terminator vxlog opens the line
+#   with (both CLOCK_MONOTONIC). Median of 7. For
 #   reference, the whole run of `vxlog --version`: what loading Qt costs here.
 # - Schedule: vxsim's arrival times of 600 FETC? at 0.1 s: mean period, the
 #   longest, and the drift (last arrival minus first minus 599 periods).
