@@ -449,8 +449,8 @@ QString helpText() {
                    "FETC? on a fixed schedule from the start."),
                QString(), 0) +
            options::describe(kOptions) + choicesByFunction() + QStringLiteral(R"(
-Signals: SIGINT and SIGTERM end the run with a summary; SIGHUP reopens the
-output file (for log rotation).
+Signals: SIGINT and SIGTERM end the run with a summary, in every phase;
+SIGHUP reopens the output file when it was moved away (log rotation).
 Exit status: 0 done, 2 bad options, 3 port not opened, 4 no reply to *IDN?,
 5 output file not written, 6 meter lost.
 )");
