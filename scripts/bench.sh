@@ -11,28 +11,28 @@ bash scripts/deps.sh --bench >&2
 
 build="${1:-build/bench}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
-cmake --build "$build" -j "$(nproc)" --target vxbench vxsim bench_helpfile >&2
+cmake --build "$build" -j "$(nproc)" --target vxbenchmark vxsim bench_helpfile >&2
 export QT_QPA_PLATFORM=offscreen
 export VXSIM="$build/bin/vxsim"
 bin="$build/bin"
 
 figures="$(mktemp)"
 trap 'rm -f "$figures"' EXIT
-"$bin/vxbench" receive >>"$figures"
-"$bin/vxbench" latency >>"$figures"
+"$bin/vxbenchmark" receive >>"$figures"
+"$bin/vxbenchmark" latency >>"$figures"
 # Start-up beside a one-button Qt Widgets window, alternating, median of 7
 # each: the reference keeps the verdict from following the machine's speed.
 for _ in 1 2 3 4 5 6 7; do
-    "$bin/vxbench" startup
-    "$bin/vxbench" startup-minimal | sed 's/^startup_ms/minimal_ms/'
+    "$bin/vxbenchmark" startup
+    "$bin/vxbenchmark" startup-minimal | sed 's/^startup_ms/minimal_ms/'
 done >"$figures.start"
 for k in startup_ms minimal_ms; do
     grep "^$k" "$figures.start" | sort -t$'\t' -k2 -n | sed -n 4p >>"$figures"
 done
 rm -f "$figures.start"
-"$bin/vxbench" comlist >>"$figures"
-"$bin/vxbench" run 60 >>"$figures"
-"$bin/vxbench" connect >>"$figures"
+"$bin/vxbenchmark" comlist >>"$figures"
+"$bin/vxbenchmark" run 60 >>"$figures"
+"$bin/vxbenchmark" connect >>"$figures"
 help_ms="$("$bin/bench_helpfile" | sed -n 's/^read + scan (median): \([0-9.]*\) ms.*/\1/p')"
 printf 'help_ms\t%s\n' "$help_ms" >>"$figures"
 

@@ -1,18 +1,18 @@
 // Performance figures of the program, printed as "figure<TAB>value" lines
 // for scripts/bench.sh:
 //
-//   vxbench receive   replies per second through the receive path with logging,
+//   vxbenchmark receive   replies per second through the receive path with logging,
 //                     and resident memory growth over 1,000,000 replies
-//   vxbench latency   reply complete at a pseudo-terminal to the value shown
-//   vxbench startup   process start to the main window shown
-//   vxbench startup-minimal
+//   vxbenchmark latency   reply complete at a pseudo-terminal to the value shown
+//   vxbenchmark startup   process start to the main window shown
+//   vxbenchmark startup-minimal
 //                     the same for a window of one button: the machine's
 //                     reference for a Qt Widgets program's start
-//   vxbench comlist   opening the COM Port list (its tool tips read the
+//   vxbenchmark comlist   opening the COM Port list (its tool tips read the
 //                     system's serial ports), median of 7
-//   vxbench run SECS  Run with logging against vxsim for SECS seconds on the
+//   vxbenchmark run SECS  Run with logging against vxsim for SECS seconds on the
 //                     real clock: CPU time of the process, FETC? periods
-//   vxbench connect   Connect on the real clock over TCP next to a
+//   vxbenchmark connect   Connect on the real clock over TCP next to a
 //                     pseudo-terminal, and to a device server that never
 //                     answers: time taken and CPU used
 #include <QApplication>
@@ -416,7 +416,7 @@ int main(int argc, char* argv[]) {
         return benchConnect();
     }
     std::fprintf(stderr,
-                 "usage: vxbench receive|latency|startup|startup-minimal|comlist|run "
+                 "usage: vxbenchmark receive|latency|startup|startup-minimal|comlist|run "
                  "[seconds]|connect\n");
     return 2;
 }
