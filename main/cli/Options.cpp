@@ -1,5 +1,6 @@
 #include "cli/Options.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -41,6 +42,13 @@ constexpr std::string_view kLogging = "Logging";
 constexpr std::string_view kOther = "Other";
 
 constexpr std::array kOptions{
+    Option{.name = "meter",
+           .value = "NAME=PORT[,SETTING=VALUE...]",
+           .help = "one meter of a bench, given once for each: NAME (letters, digits, _) heads "
+                   "its column, PORT as --port, then any of baud, term, function, secondary, "
+                   "range, rate, display, as their options take them (V=COM1,function=VOLT:DC); "
+                   "every tick reads all meters at once",
+           .section = kPortAndLine},
     Option{.name = "port",
            .value = "PORT",
            .help = "COM<n> or <n> (mapped as the window maps COM numbers, VXMETER_COM<n> "
@@ -131,8 +139,10 @@ consteval options::Index at(std::string_view name) {
     return options::indexOf(kOptions, name);
 }
 
-constexpr std::array<std::string_view, 3> kForms{
+constexpr std::array<std::string_view, 4> kForms{
     "--port [settings] [--interval] [--count | --duration] [--output] [--format] [--quiet] "
+    "[--reconnect]",
+    "--meter --meter [--meter ...] [--interval] [--count | --duration] [--format] [--quiet] "
     "[--reconnect]",
     "--port [settings] --send [--send ...]",
     "--list-ports | --help | --version",
@@ -307,6 +317,78 @@ QString parseRun(const options::Arguments& given, Options& o) {
     return {};
 }
 
+// What a --meter may set of its own.
+constexpr std::array kMeterKeys{at("baud"),  at("term"), at("function"), at("secondary"),
+                                at("range"), at("rate"), at("display")};
+// What a bench run cannot take beside --meter.
+constexpr std::array kNotWithMeter{at("port"), at("send"), at("output")};
+constexpr qsizetype kLongestMeterName = 32;
+
+bool isMeterName(const QString& name) {
+    if (name.isEmpty() || name.size() > kLongestMeterName || name.front().isDigit()) {
+        return false;
+    }
+    return std::all_of(name.cbegin(), name.cend(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c.isDigit() || c == u'_';
+    });
+}
+
+// Several meters: each --meter read as the options of a one-meter run, so
+// every setting is checked as its own option is.
+QString parseBench(const options::Arguments& given, Options& o) {
+    for (const Index option : kNotWithMeter) {
+        if (given.isSet(option)) {
+            return QStringLiteral("%1 cannot be combined with --meter").arg(name(option));
+        }
+    }
+    for (const Index option : kMeterKeys) {
+        if (given.isSet(option)) {
+            return QStringLiteral("%1 goes inside --meter, as %2=VALUE after the port")
+                .arg(name(option), text(kOptions[option].name));
+        }
+    }
+    for (const QString& value : given.values(at("meter"))) {
+        const QString meterName = value.section(u'=', 0, 0).trimmed();
+        const QStringList fields = value.section(u'=', 1).split(u',');
+        if (!value.contains(u'=') || !isMeterName(meterName)) {
+            return QStringLiteral(
+                       "--meter: \"%1\" does not start with a name (letters, digits "
+                       "and _, at most %2, not a digit first) and =")
+                .arg(value)
+                .arg(kLongestMeterName);
+        }
+        for (const BenchMeter& earlier : o.meters) {
+            if (earlier.name.compare(meterName, Qt::CaseInsensitive) == 0) {
+                return QStringLiteral("--meter: the name %1 is given twice").arg(meterName);
+            }
+        }
+        QStringList arguments{QStringLiteral("--port"), fields.front().trimmed()};
+        for (const QString& field : fields.mid(1)) {
+            const QString key = field.section(u'=', 0, 0).trimmed();
+            const auto known =
+                std::find_if(kMeterKeys.cbegin(), kMeterKeys.cend(),
+                             [&](Index option) { return text(kOptions[option].name) == key; });
+            if (!field.contains(u'=') || known == kMeterKeys.cend()) {
+                return QStringLiteral(
+                           "--meter %1: \"%2\" is not SETTING=VALUE with one of "
+                           "baud, term, function, secondary, range, rate, display")
+                    .arg(meterName, field);
+            }
+            arguments << name(*known) << field.section(u'=', 1).trimmed();
+        }
+        const Parsed one = parseOptions(arguments);
+        if (!one.error.isEmpty()) {
+            return QStringLiteral("--meter %1: %2").arg(meterName, one.error);
+        }
+        o.meters.push_back({.name = meterName,
+                            .port = one.options.port,
+                            .baud = one.options.baud,
+                            .terminator = one.options.terminator,
+                            .settings = one.options.settings});
+    }
+    return parseRun(given, o);
+}
+
 // The secondary functions and ranges each function offers.
 QString choicesByFunction() {
     QString out = QStringLiteral("\nSecondary functions and ranges of each function:\n");
@@ -351,6 +433,10 @@ Parsed parseOptions(const QStringList& arguments) {
         return parsed;
     }
     if (parsed.error = given.badChoice(); !parsed.error.isEmpty()) {
+        return parsed;
+    }
+    if (given.isSet(at("meter"))) {
+        parsed.error = parseBench(given, o);
         return parsed;
     }
     if (parsed.error = parseSettings(given, o.settings); !parsed.error.isEmpty()) {

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace vx::cli {
 
@@ -21,6 +22,15 @@ struct Settings {
     std::optional<int> display;    // kDisplayModes: 0 off, 1 on
 };
 
+// One meter of a bench run (--meter).
+struct BenchMeter {
+    QString name;
+    QString port;
+    qint32 baud = 9600;
+    QString terminator = QStringLiteral("\n");
+    Settings settings;
+};
+
 struct Options {
     Mode mode = Mode::Log;
     QString port;
@@ -35,6 +45,9 @@ struct Options {
     bool quiet = false;
     bool reconnect = false;
     QStringList sends;
+    // With --meter: the meters read on one time base; port, line and
+    // settings above are then unused.
+    std::vector<BenchMeter> meters;
 };
 
 struct Parsed {

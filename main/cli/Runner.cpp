@@ -7,9 +7,9 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 
+#include "bench/Bench.h"
+#include "cli/Text.h"
 #include "link/Errors.h"
 #include "link/Framing.h"
 #include "log/DataLog.h"
@@ -25,76 +25,7 @@ namespace {
 const QString kIdentify = QStringLiteral("*IDN?");
 const QString kFetch = QStringLiteral("FETC?");
 
-// "%.8g": the statistics in the summary and the status line.
-QString number(double v, int digits = 8) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
-                                      std::chars_format::general, digits);
-    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
-}
-
-QString seconds(int ms) {
-    return number(ms / 1000.0, 3);
-}
-
-QString two(qint64 v) {
-    return QString::number(v).rightJustified(2, QLatin1Char('0'));
-}
-
-// "01:02:03" on the status line; "01:02:03.456" in the summary.
-QString clockText(qint64 ns, bool withMs = false) {
-    const qint64 ms = ns / 1'000'000;
-    const qint64 s = ms / 1000;
-    QString text =
-        two(s / 3600) + QLatin1Char(':') + two(s / 60 % 60) + QLatin1Char(':') + two(s % 60);
-    if (withMs) {
-        text += QLatin1Char('.') + QString::number(ms % 1000).rightJustified(3, QLatin1Char('0'));
-    }
-    return text;
-}
-
-QString readingsText(qint64 n) {
-    return n == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(n);
-}
-
-// ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00".
-QString isoTime(const QDateTime& when) {
-    return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
-
-QString csvField(const QString& field) {
-    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"'))) {
-        return field;
-    }
-    QString quoted = field;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QJsonValue jsonNumber(double v) {
-    return trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
-}
-
-QString withUnit(const QString& value, const QString& unit) {
-    return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
-}
-
 }  // namespace
-
-QString visible(const QString& text) {
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u <= 0x9f)) {
-            shown += QStringLiteral("\\x") +
-                     QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
 
 Runner::Runner(Options options, link::PortOpener& opener, timing::Clock& clock, Streams streams,
                Timing timing, QObject* parent)
@@ -104,16 +35,33 @@ Runner::Runner(Options options, link::PortOpener& opener, timing::Clock& clock, 
       streams_(std::move(streams)),
       timing_(timing),
       file_(streams_.stopping) {
-    session_ = std::make_unique<session::Session>(
-        opener, clock_,
-        session::Line{
-            .device = options_.port, .baud = options_.baud, .terminator = options_.terminator},
-        session::Timing{.replyMs = timing_.replyTimeoutMs,
-                        .settleMs = timing_.settleMs,
-                        .connectLimit = link::kConnectLimit},
-        this);
-    connect(session_.get(), &session::Session::replied, this, &Runner::onReply);
-    connect(session_.get(), &session::Session::failed, this, &Runner::onFailed);
+    const session::Timing sessionTiming{.replyMs = timing_.replyTimeoutMs,
+                                        .settleMs = timing_.settleMs,
+                                        .connectLimit = link::kConnectLimit};
+    if (!options_.meters.empty()) {
+        std::vector<bench::Meter> meters;
+        for (const BenchMeter& m : options_.meters) {
+            meters.push_back(
+                {.name = m.name,
+                 .line = {.device = m.port, .baud = m.baud, .terminator = m.terminator},
+                 .settings = settingLines(m.settings)});
+        }
+        bench_ =
+            std::make_unique<bench::Bench>(opener, clock_, std::move(meters), sessionTiming, this);
+        connect(bench_.get(), &bench::Bench::identified, this, &Runner::onBenchIdentified);
+        connect(bench_.get(), &bench::Bench::failed, this, &Runner::onBenchFailed);
+        connect(bench_.get(), &bench::Bench::row, this, &Runner::onRow);
+        meterStats_.resize(options_.meters.size());
+        meterKnown_.resize(options_.meters.size());
+    } else {
+        session_ = std::make_unique<session::Session>(
+            opener, clock_,
+            session::Line{
+                .device = options_.port, .baud = options_.baud, .terminator = options_.terminator},
+            sessionTiming, this);
+        connect(session_.get(), &session::Session::replied, this, &Runner::onReply);
+        connect(session_.get(), &session::Session::failed, this, &Runner::onFailed);
+    }
     retryTimer_.setSingleShot(true);
     connect(&retryTimer_, &QTimer::timeout, this, &Runner::retry);
 }
@@ -134,6 +82,10 @@ void Runner::start() {
     }
     if (options_.mode == Mode::Log && !options_.output.isEmpty() &&
         !openFile(QStringLiteral("open"))) {
+        return;
+    }
+    if (bench_) {
+        startBench();
         return;
     }
     const session::Fault fault = session_->open(
@@ -263,7 +215,9 @@ void Runner::startReadings() {
     }
     if (!options_.quiet && options_.format == Format::Csv) {
         QString header = QStringLiteral("time,primary,primary_unit");
-        if (options_.settings.secondary) {
+        if (bench_) {
+            header = benchHeader();
+        } else if (options_.settings.secondary) {
             header += QStringLiteral(",secondary,secondary_unit");
         }
         if (!print(header)) {
@@ -304,6 +258,11 @@ void Runner::nextSend() {
 }
 
 void Runner::takeReading() {
+    if (bench_) {
+        phase_ = Phase::Reading;
+        bench_->tick();
+        return;
+    }
     ask(kFetch, Phase::Reading);
 }
 
@@ -501,10 +460,16 @@ void Runner::finish(int code) {
     phase_ = Phase::Done;
     ++generation_;
     retryTimer_.stop();
-    session_->close();
+    if (session_) {
+        session_->close();
+    } else {
+        bench_->close();
+    }
     file_.close();
     clearStatus();
-    if (readingsStarted_) {
+    if (readingsStarted_ && bench_) {
+        message(benchSummary());
+    } else if (readingsStarted_) {
         const qint64 ran = clock_.elapsedNs() - startNs_;
         QString summary = readingsText(taken_) + QStringLiteral(" in ") + clockText(ran, true);
         if (stats_.count() > 0) {
@@ -533,6 +498,16 @@ void Runner::drawStatus() {
     if (!streams_.errIsTerminal) {
         return;
     }
+    QString status = bench_ ? benchStatus() : singleStatus();
+    // One line: a status line that wraps can no longer be redrawn in place.
+    if (const int columns = streams_.columns ? streams_.columns() : 0; columns > 1) {
+        status.truncate(columns - 1);
+    }
+    streams_.err.write("\r\x1b[K" + status.toUtf8());
+    statusShown_ = true;
+}
+
+QString Runner::singleStatus() const {
     const QString unit = primaryUnit(options_.settings);
     QString status =
         QStringLiteral("%1  %2  last %3")
@@ -544,12 +519,7 @@ void Runner::drawStatus() {
     if (!unit.isEmpty()) {
         status += QLatin1Char(' ') + unit;
     }
-    // One line: a status line that wraps can no longer be redrawn in place.
-    if (const int columns = streams_.columns ? streams_.columns() : 0; columns > 1) {
-        status.truncate(columns - 1);
-    }
-    streams_.err.write("\r\x1b[K" + status.toUtf8());
-    statusShown_ = true;
+    return status;
 }
 
 void Runner::clearStatus() {

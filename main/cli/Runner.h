@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "cli/Options.h"
 #include "cli/Output.h"
@@ -20,6 +21,10 @@ namespace vx::session {
 class Session;
 struct Fault;
 }  // namespace vx::session
+namespace vx::bench {
+class Bench;
+struct Row;
+}  // namespace vx::bench
 namespace vx::timing {
 class Clock;
 }
@@ -111,6 +116,17 @@ private:
     void waitForMeter(const QString& reason);
     void retry();
     void finish(int code);
+    // Several meters (--meter): RunnerBench.cpp.
+    void startBench();
+    void onBenchIdentified(int index, const QString& identity);
+    void onBenchFailed(int index, const session::Fault& fault);
+    void onRow(const bench::Row& row);
+    void retryMeter(int index);
+    QString benchHeader() const;
+    QString benchSummary() const;
+    QString benchStatus() const;
+    QString singleStatus() const;
+
     void message(const QString& text);
     bool print(const QString& line);
     void drawStatus();
@@ -120,7 +136,10 @@ private:
     timing::Clock& clock_;
     Streams streams_;
     const Timing timing_;
-    std::unique_ptr<session::Session> session_;
+    std::unique_ptr<session::Session> session_;  // one meter
+    std::unique_ptr<bench::Bench> bench_;        // several
+    std::vector<logread::Stats> meterStats_;
+    std::vector<bool> meterKnown_;  // identified at least once
     OutputFile file_;
     QTimer retryTimer_;
     Phase phase_ = Phase::Idle;
@@ -136,9 +155,5 @@ private:
     logread::Stats stats_;
     QString lastPrimary_;
 };
-
-// `text` with every control character written out as \xHH, so nothing a
-// meter sends can drive the terminal.
-QString visible(const QString& text);
 
 }  // namespace vx::cli

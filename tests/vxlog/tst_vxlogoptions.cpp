@@ -8,9 +8,9 @@
 #include <limits>
 
 #include "cli/Options.h"
-#include "session/Session.h"
 #include "forms/Main/Main.h"
 #include "meter/Commands.h"
+#include "session/Session.h"
 #include "shell/PromptComboBox.h"
 #include "support/Files.h"
 #include "support/MainHarness.h"

@@ -1,0 +1,223 @@
+// vxlog with several meters (--meter): every tick reads all of them at once
+// and writes one row; a meter that fails leaves its column empty with the
+// reason while the others go on.
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cmath>
+
+#include "bench/Bench.h"
+#include "cli/Runner.h"
+#include "cli/Text.h"
+#include "link/Errors.h"
+#include "log/DataLog.h"
+#include "meter/Reading.h"
+#include "timing/Clock.h"
+#include "trend/TrendData.h"
+
+namespace vx::cli {
+
+namespace {
+
+// The primary text of a cell's reply, or nothing.
+std::optional<QString> primaryOf(const bench::Cell& cell, const BenchMeter& meter) {
+    if (cell.state != bench::Cell::State::Replied) {
+        return std::nullopt;
+    }
+    QString reply = cell.reply;
+    reply.remove(QLatin1Char('\r'));
+    return meter::splitReply(reply, meter.settings.secondary.has_value()).primary.trimmed();
+}
+
+QString cellReason(const bench::Cell& cell) {
+    return cell.state == bench::Cell::State::Replied ? QString() : cell.reason;
+}
+
+}  // namespace
+
+void Runner::startBench() {
+    for (int i = 0; i < bench_->size(); ++i) {
+        const session::Fault fault = bench_->connectMeter(i, [this] {
+            return phase_ == Phase::Done || (streams_.stopping && streams_.stopping());
+        });
+        if (phase_ == Phase::Done) {
+            return;
+        }
+        if (fault.ok()) {
+            continue;
+        }
+        const bool misnamed =
+            fault.error == link::kBadNetworkAddress || fault.error == link::kComNotNamed;
+        const QString where =
+            QStringLiteral("%1 on %2")
+                .arg(options_.meters[std::size_t(i)].name, bench_->session(i).portName());
+        if (options_.reconnect && !misnamed) {
+            message(QStringLiteral("waiting for meter %1: %2; trying again every %3 s")
+                        .arg(where, fault.reason, seconds(timing_.reconnectMs)));
+            QTimer::singleShot(timing_.reconnectMs, this, [this, i] { retryMeter(i); });
+            continue;
+        }
+        message(QStringLiteral("cannot open meter %1: %2").arg(where, fault.reason));
+        finish(kExitPort);
+        return;
+    }
+    phase_ = Phase::Identifying;
+}
+
+void Runner::onBenchIdentified(int index, const QString& identity) {
+    const QString name = options_.meters[std::size_t(index)].name;
+    const bool again = meterKnown_[std::size_t(index)];
+    meterKnown_[std::size_t(index)] = true;
+    message(again ? QStringLiteral("meter %1 answers again: %2; carrying on").arg(name, identity)
+                  : QStringLiteral("meter %1: %2").arg(name, identity));
+    if (readingsStarted_ || phase_ != Phase::Identifying) {
+        return;
+    }
+    if (std::all_of(meterKnown_.cbegin(), meterKnown_.cend(), [](bool known) { return known; })) {
+        startReadings();
+    }
+}
+
+void Runner::onBenchFailed(int index, const session::Fault& fault) {
+    if (phase_ == Phase::Done) {
+        return;
+    }
+    const QString where =
+        QStringLiteral("%1 on %2")
+            .arg(options_.meters[std::size_t(index)].name, bench_->session(index).portName());
+    if (!readingsStarted_ && !options_.reconnect) {
+        message(QStringLiteral("meter %1 did not identify itself: %2").arg(where, fault.reason));
+        finish(kExitNoIdentity);
+        return;
+    }
+    if (options_.reconnect) {
+        if (meterKnown_[std::size_t(index)]) {
+            message(QStringLiteral("lost meter %1: %2; trying again every %3 s")
+                        .arg(where, fault.reason, seconds(timing_.reconnectMs)));
+        }
+        QTimer::singleShot(timing_.reconnectMs, this, [this, index] { retryMeter(index); });
+        return;
+    }
+    message(QStringLiteral("lost meter %1: %2").arg(where, fault.reason));
+}
+
+void Runner::retryMeter(int index) {
+    if (phase_ == Phase::Done || bench_->isReady(index)) {
+        return;
+    }
+    if (!bench_->connectMeter(index, [this] { return phase_ == Phase::Done; }).ok() &&
+        phase_ != Phase::Done) {
+        QTimer::singleShot(timing_.reconnectMs, this, [this, index] { retryMeter(index); });
+    }
+}
+
+void Runner::onRow(const bench::Row& row) {
+    if (phase_ != Phase::Reading) {
+        return;
+    }
+    QString line;
+    QJsonObject values;
+    QJsonObject texts;
+    QJsonObject units;
+    QJsonObject missing;
+    QStringList fields{isoTime(row.when)};
+    QStringList notes;
+    line = log::logTimeStamp(row.when);
+    bool any = false;
+    for (std::size_t i = 0; i < row.cells.size(); ++i) {
+        const BenchMeter& meter = options_.meters[i];
+        const std::optional<QString> primary = primaryOf(row.cells[i], meter);
+        const QString unit = primaryUnit(meter.settings);
+        const double value = primary ? trend::parseValue(*primary) : std::nan("");
+        if (primary) {
+            any = true;
+            meterStats_[i].add(value);
+            texts.insert(meter.name, visible(*primary));
+            line += QStringLiteral("  %1 %2").arg(meter.name, withUnit(visible(*primary), unit));
+        } else {
+            missing.insert(meter.name, visible(cellReason(row.cells[i])));
+            notes << meter.name + QStringLiteral(": ") + visible(cellReason(row.cells[i]));
+            line += QStringLiteral("  %1 -").arg(meter.name);
+        }
+        values.insert(meter.name, jsonNumber(value));
+        units.insert(meter.name, unit);
+        fields << csvField(primary ? visible(*primary) : QString());
+    }
+    fields << csvField(notes.join(QStringLiteral("; ")));
+    ++taken_;
+    if (!options_.quiet) {
+        QString out;
+        switch (options_.format) {
+            case Format::Text:
+                out = line;
+                break;
+            case Format::Csv:
+                out = fields.join(QLatin1Char(','));
+                break;
+            case Format::Json: {
+                QJsonObject o{{QStringLiteral("time"), isoTime(row.when)},
+                              {QStringLiteral("skew_ms"), double(row.skewNs) / 1e6},
+                              {QStringLiteral("values"), values},
+                              {QStringLiteral("texts"), texts},
+                              {QStringLiteral("units"), units}};
+                if (!missing.isEmpty()) {
+                    o.insert(QStringLiteral("missing"), missing);
+                }
+                out = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+                break;
+            }
+        }
+        if (!print(out)) {
+            finish(kExitOk);
+            return;
+        }
+    }
+    drawStatus();
+    if (!any && !options_.reconnect) {
+        // Every meter is gone and none is tried again.
+        finish(kExitLost);
+        return;
+    }
+    scheduleNext();
+}
+
+QString Runner::benchHeader() const {
+    QStringList header{QStringLiteral("time")};
+    for (const BenchMeter& meter : options_.meters) {
+        const QString unit = primaryUnit(meter.settings);
+        header << csvField(unit.isEmpty() ? meter.name
+                                          : QStringLiteral("%1 (%2)").arg(meter.name, unit));
+    }
+    header << QStringLiteral("missing");
+    return header.join(QLatin1Char(','));
+}
+
+QString Runner::benchSummary() const {
+    QString summary =
+        readingsText(taken_).replace(QStringLiteral("reading"), QStringLiteral("row")) +
+        QStringLiteral(" in ") + clockText(clock_.elapsedNs() - startNs_, true);
+    for (std::size_t i = 0; i < meterStats_.size(); ++i) {
+        const logread::Stats& stats = meterStats_[i];
+        if (stats.count() > 0) {
+            summary +=
+                QStringLiteral("; %1 min %2, max %3, mean %4")
+                    .arg(options_.meters[i].name, number(stats.min()), number(stats.max()),
+                         withUnit(number(stats.mean()), primaryUnit(options_.meters[i].settings)));
+        }
+    }
+    return summary;
+}
+
+QString Runner::benchStatus() const {
+    QString status =
+        readingsText(taken_).replace(QStringLiteral("reading"), QStringLiteral("row")) +
+        QStringLiteral("  ") + clockText(clock_.elapsedNs() - startNs_);
+    for (std::size_t i = 0; i < meterStats_.size(); ++i) {
+        status +=
+            QStringLiteral("  %1 %2").arg(options_.meters[i].name, number(meterStats_[i].last()));
+    }
+    return status;
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,79 @@
+#include "cli/Text.h"
+
+#include <array>
+#include <charconv>
+
+#include "trend/TrendData.h"
+
+namespace vx::cli {
+
+// "%.8g": the statistics in the summary and the status line.
+QString number(double v, int digits) {
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
+                                      std::chars_format::general, digits);
+    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+}
+
+QString seconds(int ms) {
+    return number(ms / 1000.0, 3);
+}
+
+static QString two(qint64 v) {
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
+
+// "01:02:03" on the status line; "01:02:03.456" in the summary.
+QString clockText(qint64 ns, bool withMs) {
+    const qint64 ms = ns / 1'000'000;
+    const qint64 s = ms / 1000;
+    QString text =
+        two(s / 3600) + QLatin1Char(':') + two(s / 60 % 60) + QLatin1Char(':') + two(s % 60);
+    if (withMs) {
+        text += QLatin1Char('.') + QString::number(ms % 1000).rightJustified(3, QLatin1Char('0'));
+    }
+    return text;
+}
+
+QString readingsText(qint64 n) {
+    return n == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(n);
+}
+
+// ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00".
+QString isoTime(const QDateTime& when) {
+    return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QString csvField(const QString& field) {
+    if (!field.contains(QLatin1Char(',')) && !field.contains(QLatin1Char('"'))) {
+        return field;
+    }
+    QString quoted = field;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QJsonValue jsonNumber(double v) {
+    return trend::isValue(v) ? QJsonValue(v) : QJsonValue(QJsonValue::Null);
+}
+
+QString withUnit(const QString& value, const QString& unit) {
+    return unit.isEmpty() ? value : value + QLatin1Char(' ') + unit;
+}
+
+QString visible(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f)) {
+            shown += QStringLiteral("\\x") +
+                     QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,166 @@
+// vxlog with several meters against simulators: rows on one time base, a
+// slow meter waited for, a lost meter's column empty with the reason while
+// the others go on, and a meter found again.
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "vxlog/VxlogRun.h"
+#include "vxsim/client/SimProcess.h"
+
+namespace {
+
+QList<QJsonObject> jsonRows(const QByteArray& out) {
+    QList<QJsonObject> rows;
+    for (const QByteArray& line : out.split('\n')) {
+        if (!line.isEmpty()) {
+            rows << QJsonDocument::fromJson(line).object();
+        }
+    }
+    return rows;
+}
+
+// The lone terminator, *IDN?, the settings, then the readings.
+QByteArray readingsAsked(const QByteArray& recorded) {
+    return QByteArray::number(recorded.count("FETC?\n"));
+}
+
+}  // namespace
+
+class TestVxlogBench : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void badMeters_data();
+    void badMeters();
+    void rowsWaitForTheSlowest();
+    void lostMeterLeavesItsColumnEmpty_data();
+    void lostMeterLeavesItsColumnEmpty();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestVxlogBench::badMeters_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no name") << QStringList{"--meter", "COM1"}
+                             << "--meter: \"COM1\" does not start with a name (letters, digits "
+                                "and _, at most 32, not a digit first) and =";
+    QTest::newRow("digit first") << QStringList{"--meter", "1V=COM1"}
+                                 << "--meter: \"1V=COM1\" does not start with a name (letters, "
+                                    "digits and _, at most 32, not a digit first) and =";
+    QTest::newRow("twice") << QStringList{"--meter", "V=COM1", "--meter", "v=COM2"}
+                           << "--meter: the name v is given twice";
+    QTest::newRow("unknown setting")
+        << QStringList{"--meter", "V=COM1,colour=red"}
+        << "--meter V: \"colour=red\" is not SETTING=VALUE with one of baud, term, function, "
+           "secondary, range, rate, display";
+    QTest::newRow("bad setting") << QStringList{"--meter", "V=COM1,function=VOLT:DC,rate=QUICK"}
+                                 << "--meter V: --rate: rate must be one of SLOW, MEDIUM, FAST, "
+                                    "not \"QUICK\"";
+    QTest::newRow("with --port") << QStringList{"--meter", "V=COM1", "--port", "COM2"}
+                                 << "--port cannot be combined with --meter";
+    QTest::newRow("setting outside") << QStringList{"--meter", "V=COM1", "--function", "VOLT:DC"}
+                                     << "--function goes inside --meter, as function=VALUE after "
+                                        "the port";
+}
+
+void TestVxlogBench::badMeters() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    QCOMPARE(vx::cli::parseOptions(args).error, error);
+}
+
+// One meter answers 300 ms late: every row still holds all three values,
+// and every meter was asked once per row.
+void TestVxlogBench::rowsWaitForTheSlowest() {
+    vxsim::SimProcess fast;
+    vxsim::SimProcess slow;
+    vxsim::SimProcess net;
+    QVERIFY(fast.start({}));
+    QVERIFY(slow.start({"--reply-delay", "300"}));
+    QVERIFY(net.start({"--listen", "127.0.0.1:0", "--model", "VX260"}));
+    Run r({"--meter", "V=" + fast.devicePath() + ",function=DC VOLTAGE", "--meter",
+           "I=" + slow.devicePath() + ",function=DC CURRENT,range=2 A", "--meter",
+           "F=" + net.devicePath() + ",function=FREQ", "--count", "4", "--format", "json"},
+          vx::cli::Timing{2000, 50, 20, 50});
+    QCOMPARE(r.finish(), 0);
+    const QList<QJsonObject> rows = jsonRows(r.out.data());
+    QCOMPARE(rows.size(), 4);
+    for (const QJsonObject& row : rows) {
+        const QJsonObject values = row.value("values").toObject();
+        QVERIFY2(values.value("V").toDouble() > 1.4 && values.value("I").isDouble() &&
+                     values.value("F").toDouble() > 999.0 && !row.contains("missing"),
+                 QJsonDocument(row).toJson());
+        QCOMPARE(row.value("units").toObject().value("I").toString(), QStringLiteral("ADC"));
+    }
+    for (const vxsim::SimProcess* sim : {&fast, &slow, &net}) {
+        QCOMPARE(readingsAsked(sim->recorded()), QByteArray("4"));
+    }
+    QVERIFY(slow.recorded().startsWith("\n*IDN?\n:FUNC CURR:DC\n:FUNC2:STAT 0\n"));
+    QVERIFY2(r.err.data().contains("4 rows in"), r.err.data());
+}
+
+void TestVxlogBench::lostMeterLeavesItsColumnEmpty_data() {
+    QTest::addColumn<bool>("reconnect");
+    QTest::newRow("the others go on") << false;
+    QTest::newRow("found again") << true;
+}
+
+// The second meter hangs up after two readings; the first goes on. With
+// --reconnect a new meter at the same path fills the column again.
+void TestVxlogBench::lostMeterLeavesItsColumnEmpty() {
+    QFETCH(bool, reconnect);
+    const QString link = dir_.filePath(QStringLiteral("meter-%1").arg(reconnect));
+    vxsim::SimProcess first;
+    vxsim::SimProcess second;
+    QVERIFY(first.start({}));
+    // The opening terminator, *IDN?, :FUNC2:STAT 0, then two readings.
+    QVERIFY(second.start({"--link", link, "--hangup-after", "5"}));
+    QStringList args{
+        "--meter", "A=" + first.devicePath(), "--meter", "B=" + link, "--count", "12", "--format",
+        "csv"};
+    if (reconnect) {
+        args << "--reconnect";
+    }
+    Run r(args);
+    QSignalSpy spy(r.runner.get(), &vx::cli::Runner::finished);
+    r.runner->start();
+    QVERIFY(QTest::qWaitFor([&] { return r.err.data().contains("lost meter B"); }, 10000));
+    std::unique_ptr<vxsim::SimProcess> third;
+    if (reconnect) {
+        QVERIFY(second.waitForExit(std::chrono::seconds(5)));
+        third = std::make_unique<vxsim::SimProcess>();
+        QVERIFY(third->start({"--link", link}));
+    }
+    QVERIFY(!spy.isEmpty() || spy.wait(20000));
+    QCOMPARE(spy.takeFirst().at(0).toInt(), 0);
+    const QList<QByteArray> lines = r.out.data().trimmed().split('\n');
+    QCOMPARE(lines.size(), 13);
+    QCOMPARE(lines[0], QByteArray("time,A,B,missing"));
+    int missing = 0;
+    for (const QByteArray& line : lines.mid(1)) {
+        const QList<QByteArray> fields = line.split(',');
+        QCOMPARE(fields.size(), 4);
+        QVERIFY2(fields[1].startsWith("+1.5"), line);
+        if (fields[2].isEmpty()) {
+            ++missing;
+            QVERIFY2(fields[3].startsWith("B: "), line);
+        } else {
+            QVERIFY2(fields[3].isEmpty(), line);
+        }
+    }
+    QVERIFY(lines[1].split(',')[2].startsWith("+1.5"));
+    QVERIFY(missing >= 1);
+    if (reconnect) {
+        QVERIFY2(r.err.data().contains("meter B answers again"), r.err.data());
+        QVERIFY(!lines.last().split(',')[2].isEmpty());
+    } else {
+        QCOMPARE(missing, 10);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestVxlogBench)
+#include "tst_vxlog_bench.moc"
