@@ -1,5 +1,8 @@
 #include "cli/Options.h"
 
+#include <QFileInfo>
+#include <QSettings>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -48,6 +51,12 @@ constexpr std::array kOptions{
                    "its column, PORT as --port, then any of baud, term, function, secondary, "
                    "range, rate, display, as their options take them (V=COM1,function=VOLT:DC); "
                    "every tick reads all meters at once",
+           .section = kPortAndLine},
+    Option{.name = "bench",
+           .value = "FILE",
+           .help = "the meters of a bench from an INI file: a [NAME] group for each meter with "
+                   "port= and its settings as --meter takes them, columns in name order unless "
+                   "[bench] meters=NAME,NAME... orders them",
            .section = kPortAndLine},
     Option{.name = "port",
            .value = "PORT",
@@ -333,6 +342,49 @@ bool isMeterName(const QString& name) {
     });
 }
 
+// The meters of a bench file as --meter texts; an error text, or empty.
+QString readBenchFile(const QString& path, QStringList& meters) {
+    if (!QFileInfo(path).isReadable() || !QFileInfo(path).isFile()) {
+        return QStringLiteral("--bench: cannot read %1").arg(path);
+    }
+    QSettings file(path, QSettings::IniFormat);
+    if (file.status() != QSettings::NoError) {
+        return QStringLiteral("--bench: %1 is not an INI file").arg(path);
+    }
+    QStringList names = file.childGroups();
+    names.removeAll(QStringLiteral("bench"));
+    // A list value (an unquoted comma) is what was written, commas and all.
+    const auto value = [&](const QString& key) {
+        const QVariant v = file.value(key);
+        return v.typeId() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString();
+    };
+    if (const QString order = value(QStringLiteral("bench/meters")); !order.isEmpty()) {
+        names.clear();
+        for (const QString& name : order.split(u',')) {
+            names << name.trimmed();
+        }
+    }
+    if (names.isEmpty()) {
+        return QStringLiteral("--bench: %1 names no meter: give each a [NAME] group").arg(path);
+    }
+    for (const QString& name : names) {
+        file.beginGroup(name);
+        QString text = name + u'=' + value(QStringLiteral("port"));
+        const QStringList keys = file.childKeys();
+        file.endGroup();
+        if (keys.isEmpty()) {
+            return QStringLiteral("--bench: %1 has no [%2] group").arg(path, name);
+        }
+        for (const QString& key : keys) {
+            if (key != QStringLiteral("port")) {
+                text += u',' + key + u'=' + value(name + u'/' + key);
+            }
+        }
+        meters << text;
+    }
+    return {};
+}
+
 // Several meters: each --meter read as the options of a one-meter run, so
 // every setting is checked as its own option is.
 QString parseBench(const options::Arguments& given, Options& o) {
@@ -347,7 +399,14 @@ QString parseBench(const options::Arguments& given, Options& o) {
                 .arg(name(option), text(kOptions[option].name));
         }
     }
-    for (const QString& value : given.values(at("meter"))) {
+    QStringList meterTexts;
+    if (given.isSet(at("bench"))) {
+        if (QString e = readBenchFile(given.value(at("bench")), meterTexts); !e.isEmpty()) {
+            return e;
+        }
+    }
+    meterTexts += given.values(at("meter"));
+    for (const QString& value : meterTexts) {
         const QString meterName = value.section(u'=', 0, 0).trimmed();
         const QStringList fields = value.section(u'=', 1).split(u',');
         if (!value.contains(u'=') || !isMeterName(meterName)) {
@@ -435,7 +494,7 @@ Parsed parseOptions(const QStringList& arguments) {
     if (parsed.error = given.badChoice(); !parsed.error.isEmpty()) {
         return parsed;
     }
-    if (given.isSet(at("meter"))) {
+    if (given.isSet(at("meter")) || given.isSet(at("bench"))) {
         parsed.error = parseBench(given, o);
         return parsed;
     }

@@ -34,6 +34,8 @@ class TestVxlogBench : public QObject {
 private Q_SLOTS:
     void badMeters_data();
     void badMeters();
+    void benchFile_data();
+    void benchFile();
     void rowsWaitForTheSlowest();
     void lostMeterLeavesItsColumnEmpty_data();
     void lostMeterLeavesItsColumnEmpty();
@@ -71,6 +73,54 @@ void TestVxlogBench::badMeters() {
     QFETCH(QStringList, args);
     QFETCH(QString, error);
     QCOMPARE(vx::cli::parseOptions(args).error, error);
+}
+
+void TestVxlogBench::benchFile_data() {
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("lines");  // the second meter's settings
+    QTest::newRow("ordered") << QByteArray(
+                                    "[bench]\nmeters = V, I\n[V]\nport = COM1\n"
+                                    "function = DC VOLTAGE\n[I]\nport = COM2\n"
+                                    "function = DC CURRENT\nrange = 2 A\n")
+                             << QString() << QStringList{"V", "I"}
+                             << QStringList{":FUNC CURR:DC", ":FUNC2:STAT 0",
+                                            "CURR:DC:RANG:AUTO OFF", "CURR:DC:RANG 2"};
+    QTest::newRow("name order") << QByteArray("[V]\nport = COM1\n[I]\nport = COM2\n") << QString()
+                                << QStringList{"I", "V"} << QStringList{":FUNC2:STAT 0"};
+    QTest::newRow("no meter") << QByteArray("[bench]\n") << "names no meter" << QStringList{}
+                              << QStringList{};
+    QTest::newRow("missing group") << QByteArray("[bench]\nmeters = V, W\n[V]\nport = COM1\n")
+                                   << "has no [W] group" << QStringList{} << QStringList{};
+    QTest::newRow("bad setting") << QByteArray("[V]\nport = COM1\nrate = SLOW\n")
+                                 << "--meter V: --rate needs --function" << QStringList{}
+                                 << QStringList{};
+}
+
+void TestVxlogBench::benchFile() {
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, error);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, lines);
+    const QString path = dir_.filePath(QStringLiteral("%1.ini").arg(QTest::currentDataTag()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ini);
+    file.close();
+    const vx::cli::Parsed parsed = vx::cli::parseOptions({"--bench", path});
+    QVERIFY2(error.isEmpty() ? parsed.error.isEmpty() : parsed.error.contains(error),
+             qPrintable(parsed.error));
+    QStringList got;
+    for (const vx::cli::BenchMeter& m : parsed.options.meters) {
+        got << m.name;
+    }
+    QCOMPARE(got, names);
+    if (names.size() > 1) {
+        QCOMPARE(vx::cli::settingLines(parsed.options.meters[1].settings), lines);
+    } else if (!names.isEmpty()) {
+        QCOMPARE(vx::cli::settingLines(parsed.options.meters[0].settings), lines);
+    }
 }
 
 // One meter answers 300 ms late: every row still holds all three values,
