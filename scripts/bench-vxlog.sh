@@ -20,6 +20,10 @@
 #   reference, the whole run of `vxlog --version`: what loading Qt costs here.
 # - Schedule: vxsim's arrival times of 600 FETC? at 0.1 s: mean period, the
 #   longest, and the drift (last arrival minus first minus 599 periods).
+# - A bench: 8 simulated meters at 0.1 s for 60 s (BENCH_SECONDS) in one
+#   vxlog (--meter): complete rows, the median and longest skew between the
+#   queries of a tick, the drift of one meter's arrivals, CPU and peak memory;
+#   beside the same 8 meters logged by 8 vxlog processes in the same run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --bench >&2
@@ -29,7 +33,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
 cmake --build "$build" -j "$(nproc)" --target vxlog vxsim >&2
 
 BIN="$build/bin" python3 - <<'PY'
-import os, resource, statistics, subprocess, tempfile, time
+import json, os, resource, statistics, subprocess, tempfile, time
 
 bin_dir = os.environ["BIN"]
 vxlog = os.path.join(bin_dir, "vxlog")
@@ -125,6 +129,54 @@ def schedule():
     return len(arrivals), statistics.mean(periods), max(periods), drift
 
 
+def timed(args, **kwargs):
+    """Runs args under GNU time: (stdout, CPU seconds, peak resident MB)."""
+    result = subprocess.run(["/usr/bin/time", "-f", "@@ %U %S %M", *args], check=True,
+                            capture_output=True, text=True, **kwargs)
+    user, system, rss = result.stderr.strip().splitlines()[-1].split()[1:]
+    return result.stdout, float(user) + float(system), int(rss) / 1024
+
+
+def arrivals_of(times):
+    with open(times) as f:
+        return [int(line.split("\t")[0]) for line in f if line.rstrip().endswith("FETC?")]
+
+
+def bench(meters=8):
+    seconds = int(os.environ.get("BENCH_SECONDS", "60"))
+    sims = [meter() for _ in range(meters)]
+    try:
+        args = [vxlog]
+        for i, (_, device, _) in enumerate(sims):
+            args += ["--meter", "M%d=%s,function=DC VOLTAGE" % (i, device)]
+        out, cpu, rss = timed(args + ["--interval", "0.1", "--duration", str(seconds),
+                                      "--format", "json"])
+        rows = [json.loads(line) for line in out.splitlines()]
+        complete = sum(1 for row in rows if "missing" not in row)
+        skews = sorted(row["skew_ms"] for row in rows)
+        arrivals = arrivals_of(sims[0][2])
+        drift = (arrivals[-1] - arrivals[0]) / 1e6 - 100.0 * (len(arrivals) - 1)
+        # The same meters, one vxlog each, all at once.
+        separate = [subprocess.Popen(["/usr/bin/time", "-f", "@@ %U %S %M", vxlog, "--port",
+                                      device, "--function", "DC VOLTAGE", "--interval", "0.1",
+                                      "--duration", str(seconds), "--quiet"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+                    for _, device, _ in sims]
+        cpu_sep = 0.0
+        rss_sep = 0.0
+        for p in separate:
+            _, err = p.communicate()
+            user, system, peak = err.strip().splitlines()[-1].split()[1:]
+            cpu_sep += float(user) + float(system)
+            rss_sep += int(peak) / 1024
+        return dict(seconds=seconds, rows=len(rows), complete=complete,
+                    skew_median=statistics.median(skews), skew_max=skews[-1], drift=drift,
+                    cpu=cpu, rss=rss, cpu_sep=cpu_sep, rss_sep=rss_sep, meters=meters)
+    finally:
+        for sim, _, _ in sims:
+            stop(sim)
+
+
 def verdict(ok):
     return "met" if ok else "MISSED"
 
@@ -137,6 +189,7 @@ rss = peak_rss_mb()
 first = first_byte_ms()
 loading = version_run_ms()
 n, mean, longest, drift = schedule()
+b = bench()
 same = max(cpu0, cpu5, cpu50) - min(cpu0, cpu5, cpu50) <= 0.05
 
 cpu = ""
@@ -165,4 +218,17 @@ print("| for reference: start to end of `vxlog --version` (loading Qt and the C+
 print("| schedule, %d readings at 0.1 s (arrivals at the meter) | mean within 1 ms of 100 ms, "
       "no drift | mean %.3f ms, longest %.2f ms, drift %+.2f ms | %s |"
       % (n, mean, longest, drift, verdict(abs(mean - 100) <= 1 and abs(drift) <= 5)))
+print("| bench: %d meters at 0.1 s for %d s in one vxlog, rows complete | every row "
+      "| %d of %d | %s |" % (b["meters"], b["seconds"], b["complete"], b["rows"],
+                            verdict(b["complete"] == b["rows"] and b["rows"] >= 10 * b["seconds"] - 1)))
+print("| bench: skew between the queries of a tick (median, longest) | median under 2 ms "
+      "| %.3f ms, %.3f ms | %s |" % (b["skew_median"], b["skew_max"], verdict(b["skew_median"] < 2)))
+print("| bench: drift of one meter's arrivals over the run | none (within 5 ms) | %+.2f ms | %s |"
+      % (b["drift"], verdict(abs(b["drift"]) <= 5)))
+print("| bench: CPU of the one vxlog, share of one core | under 2 %% | %.2f %% (%.2f s) | %s |"
+      % (100 * b["cpu"] / b["seconds"], b["cpu"], verdict(b["cpu"] / b["seconds"] < 0.02)))
+print("| bench: one vxlog against %d vxlog processes on the same meters in the same run "
+      "(CPU, peak memory summed) | less of both | %.2f s, %.1f MB against %.2f s, %.1f MB | %s |"
+      % (b["meters"], b["cpu"], b["rss"], b["cpu_sep"], b["rss_sep"],
+         verdict(b["cpu"] < b["cpu_sep"] and b["rss"] < b["rss_sep"])))
 PY
