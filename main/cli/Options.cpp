@@ -317,7 +317,7 @@ QString parseRun(const options::Arguments& given, Options& o) {
     if (given.isSet(at("output")) && o.output.isEmpty()) {
         return QStringLiteral("--output: empty file name");
     }
-    if (!o.output.isEmpty() && !o.settings.function) {
+    if (!o.output.isEmpty() && o.meters.empty() && !o.settings.function) {
         return QStringLiteral("--output needs --function: the file's header names the function");
     }
     o.quiet = given.isSet(at("quiet"));
@@ -330,7 +330,7 @@ QString parseRun(const options::Arguments& given, Options& o) {
 constexpr std::array kMeterKeys{at("baud"),  at("term"), at("function"), at("secondary"),
                                 at("range"), at("rate"), at("display")};
 // What a bench run cannot take beside --meter.
-constexpr std::array kNotWithMeter{at("port"), at("send"), at("output")};
+constexpr std::array kNotWithMeter{at("port"), at("send")};
 constexpr qsizetype kLongestMeterName = 32;
 
 bool isMeterName(const QString& name) {
@@ -445,7 +445,18 @@ QString parseBench(const options::Arguments& given, Options& o) {
                             .terminator = one.options.terminator,
                             .settings = one.options.settings});
     }
-    return parseRun(given, o);
+    if (QString e = parseRun(given, o); !e.isEmpty()) {
+        return e;
+    }
+    for (const BenchMeter& m : o.meters) {
+        if (!o.output.isEmpty() && !m.settings.function) {
+            return QStringLiteral(
+                       "--output needs a function for every meter: the file's header "
+                       "names it; meter %1 has none")
+                .arg(m.name);
+        }
+    }
+    return {};
 }
 
 // The secondary functions and ranges each function offers.

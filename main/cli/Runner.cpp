@@ -384,6 +384,9 @@ bool Runner::fileOk(OutputFile::Status status, const QString& failure) {
 }
 
 bool Runner::writeBlock() {
+    if (bench_) {
+        return writeFile(QString()) && writeFile(benchFileHeader());
+    }
     const bool secondaryOn = options_.settings.secondary.has_value();
     const QString header = log::logHeaderLine(primaryHeader(options_.settings),
                                               secondaryHeader(options_.settings), secondaryOn);

@@ -123,6 +123,7 @@ private:
     void onRow(const bench::Row& row);
     void retryMeter(int index);
     QString benchHeader() const;
+    QString benchFileHeader() const;
     QString benchSummary() const;
     QString benchStatus() const;
     QString singleStatus() const;

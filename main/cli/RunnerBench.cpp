@@ -30,6 +30,25 @@ std::optional<QString> primaryOf(const bench::Cell& cell, const BenchMeter& mete
     return meter::splitReply(reply, meter.settings.secondary.has_value()).primary.trimmed();
 }
 
+// A row in the log file: each meter's reply (its secondary value too, where
+// that display is on), an empty field where there is none; no line breaks.
+QString fileLine(const bench::Row& row, const std::vector<BenchMeter>& meters) {
+    QStringList fields;
+    for (std::size_t i = 0; i < row.cells.size(); ++i) {
+        const bool secondaryOn = meters[i].settings.secondary.has_value();
+        QString reply =
+            row.cells[i].state == bench::Cell::State::Replied ? row.cells[i].reply : QString();
+        reply.remove(QLatin1Char('\r'));
+        reply.remove(QLatin1Char('\n'));
+        const meter::Reading reading = meter::splitReply(reply, secondaryOn);
+        fields << reading.primary;
+        if (secondaryOn) {
+            fields << reading.secondary.value_or(QString());
+        }
+    }
+    return fields.join(QLatin1Char(','));
+}
+
 QString cellReason(const bench::Cell& cell) {
     return cell.state == bench::Cell::State::Replied ? QString() : cell.reason;
 }
@@ -145,6 +164,10 @@ void Runner::onRow(const bench::Row& row) {
         fields << csvField(primary ? visible(*primary) : QString());
     }
     fields << csvField(notes.join(QStringLiteral("; ")));
+    if (file_.isOpen() && !writeFile(fileLine(row, options_.meters) + QLatin1Char(',') +
+                                     log::logTimeStamp(row.when))) {
+        return;
+    }
     ++taken_;
     if (!options_.quiet) {
         QString out;
@@ -180,6 +203,19 @@ void Runner::onRow(const bench::Row& row) {
         return;
     }
     scheduleNext();
+}
+
+// The log file's header: each meter's column titles, named after it.
+//   V: DC Voltage(V),I: DC Current(A)
+QString Runner::benchFileHeader() const {
+    QStringList titles;
+    for (const BenchMeter& meter : options_.meters) {
+        titles << meter.name + QStringLiteral(": ") + primaryHeader(meter.settings);
+        if (meter.settings.secondary) {
+            titles << meter.name + QStringLiteral(": ") + secondaryHeader(meter.settings);
+        }
+    }
+    return titles.join(QLatin1Char(','));
 }
 
 QString Runner::benchHeader() const {

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/Files.h"
 #include "vxlog/VxlogRun.h"
 #include "vxsim/client/SimProcess.h"
 
@@ -167,11 +168,14 @@ void TestVxlogBench::lostMeterLeavesItsColumnEmpty() {
     vxsim::SimProcess first;
     vxsim::SimProcess second;
     QVERIFY(first.start({}));
-    // The opening terminator, *IDN?, :FUNC2:STAT 0, then two readings.
-    QVERIFY(second.start({"--link", link, "--hangup-after", "5"}));
-    QStringList args{
-        "--meter", "A=" + first.devicePath(), "--meter", "B=" + link, "--count", "12", "--format",
-        "csv"};
+    // The opening terminator, *IDN?, :FUNC, :FUNC2:STAT 0, then two readings.
+    QVERIFY(second.start({"--link", link, "--hangup-after", "6"}));
+    const QString path = dir_.filePath(QStringLiteral("bench-%1.csv").arg(reconnect));
+    QStringList args{"--meter",  "A=" + first.devicePath() + ",function=VOLT:DC",
+                     "--meter",  "B=" + link + ",function=VOLT:DC",
+                     "--count",  "12",
+                     "--format", "csv",
+                     "--output", path};
     if (reconnect) {
         args << "--reconnect";
     }
@@ -189,7 +193,7 @@ void TestVxlogBench::lostMeterLeavesItsColumnEmpty() {
     QCOMPARE(spy.takeFirst().at(0).toInt(), 0);
     const QList<QByteArray> lines = r.out.data().trimmed().split('\n');
     QCOMPARE(lines.size(), 13);
-    QCOMPARE(lines[0], QByteArray("time,A,B,missing"));
+    QCOMPARE(lines[0], QByteArray("time,A (VDC),B (VDC),missing"));
     int missing = 0;
     for (const QByteArray& line : lines.mid(1)) {
         const QList<QByteArray> fields = line.split(',');
@@ -204,6 +208,17 @@ void TestVxlogBench::lostMeterLeavesItsColumnEmpty() {
     }
     QVERIFY(lines[1].split(',')[2].startsWith("+1.5"));
     QVERIFY(missing >= 1);
+    // The log file: one column per meter, the same fields empty, whole lines.
+    QList<QByteArray> logged = readFile(path).split('\n');
+    QCOMPARE(logged.takeLast(), QByteArray());
+    QCOMPARE(logged.mid(0, 2), (QList<QByteArray>{"\r", "A: DC Voltage(V),B: DC Voltage(V)\r"}));
+    QCOMPARE(logged.size(), 14);
+    for (int i = 2; i < logged.size(); ++i) {
+        const QList<QByteArray> fields = logged[i].split(',');
+        QCOMPARE(fields.size(), 3);
+        QVERIFY2(fields[2].endsWith("09/22/2016\r"), logged[i]);
+        QCOMPARE(fields[1].isEmpty(), lines[i - 1].split(',')[2].isEmpty());
+    }
     if (reconnect) {
         QVERIFY2(r.err.data().contains("meter B answers again"), r.err.data());
         QVERIFY(!lines.last().split(',')[2].isEmpty());
