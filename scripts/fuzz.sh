@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Fuzzes one of the program's file readers with libFuzzer (clang from Debian).
-#   scripts/fuzz.sh help|log [seconds]       default 60 seconds
+# Fuzzes one of the program's readers with libFuzzer (clang from Debian).
+#   scripts/fuzz.sh help|log|calc [seconds]  default 60 seconds
 # help: the help file reader, saved inputs in tests/help/corpus;
-# log:  the log file reader, saved inputs in tests/trend/logcorpus.
+# log:  the log file reader, saved inputs in tests/trend/logcorpus;
+# calc: computed channels and limits (--calc, --limit), saved inputs in
+#       tests/calc/corpus.
 # The saved inputs start the run; new inputs go to a working corpus in the
 # build folder, and crashes to its artifacts folder. Copy the interesting ones
 # to the saved inputs so that ctest replays them.
@@ -11,8 +13,9 @@ cd "$(dirname "$0")/.."
 case "${1:-}" in
 help) target=fuzz_helpfile saved=tests/help/corpus ;;
 log) target=fuzz_logreader saved=tests/trend/logcorpus ;;
+calc) target=fuzz_calc saved=tests/calc/corpus ;;
 *)
-    echo "usage: scripts/fuzz.sh help|log [seconds]" >&2
+    echo "usage: scripts/fuzz.sh help|log|calc [seconds]" >&2
     exit 2
     ;;
 esac
