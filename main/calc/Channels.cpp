@@ -138,11 +138,13 @@ std::span<const double> Evaluator::evaluate(const Row& row) {
     for (std::size_t i = 0; i < channels_.limits.size(); ++i) {
         const Limit& limit = channels_.limits[i];
         LimitState& state = states_[i];
-        state.outside = holds(limit.compare, run(limit.expression), limit.threshold);
+        const double value = run(limit.expression);
+        state.outside = holds(limit.compare, value, limit.threshold);
         if (!state.outside) {
-            state = LimitState{};
+            state = LimitState{.value = value};
             continue;
         }
+        state.value = value;
         if (std::isnan(state.since)) {
             state.since = row.time;
         }

@@ -71,6 +71,7 @@ struct LimitState {
     bool outside = false;    // the comparison holds on this row
     bool triggered = false;  // and has held for the limit's whole hold
     double since = kNaN;     // the time of the first row of the run outside; NaN when inside
+    double value = kNaN;     // what the limit's expression gave on this row
 };
 
 // Computes the channels and limits of one row after the other. Integrals and

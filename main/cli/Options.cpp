@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "calc/Channels.h"
 #include "meter/Commands.h"
 #include "options/Arguments.h"
 #include "options/Help.h"
@@ -131,6 +133,28 @@ constexpr std::array kOptions{
            .section = kLogging},
     Option{.name = "reconnect",
            .help = "when the meter is lost, retry every 5 s and carry on",
+           .section = kLogging},
+    Option{.name = "calc",
+           .value = "NAME=EXPR",
+           .help = "with --meter: a computed channel from the meters and earlier ones, with + - "
+                   "* / ^, brackets, numbers, abs, sqrt, min, max and integral(x) over time in "
+                   "seconds (P=V*I, E=integral(P)/3600); may be given several times",
+           .section = kLogging},
+    Option{.name = "limit",
+           .value = "TEXT",
+           .help = "with --meter: EXPR < <= > >= NUMBER [for TIME] (V<11.5, I>2.0 for 5s); a row "
+                   "outside is marked (JSON \"limits\", a line on stderr when it is first "
+                   "reached); may be given several times",
+           .section = kLogging},
+    Option{.name = "stop-on-limit",
+           .help = "end the run, status 7, on the row where a limit is reached",
+           .section = kLogging},
+    Option{.name = "on-limit",
+           .value = "COMMAND",
+           .help = "run COMMAND (split into words at blanks, \"double quotes\" keep blanks; never "
+                   "given to a shell) when a "
+                   "limit is reached, with VXLOG_LIMIT, VXLOG_CHANNEL, VXLOG_VALUE and "
+                   "VXLOG_TIME in its environment",
            .section = kLogging},
     Option{.name = "send",
            .value = "COMMAND",
@@ -331,6 +355,8 @@ constexpr std::array kMeterKeys{at("baud"),  at("term"), at("function"), at("sec
                                 at("range"), at("rate"), at("display")};
 // What a bench run cannot take beside --meter.
 constexpr std::array kNotWithMeter{at("port"), at("send")};
+// What only a bench run takes: its channels are named by the meters.
+constexpr std::array kOnlyWithMeter{at("calc"), at("limit"), at("stop-on-limit"), at("on-limit")};
 constexpr qsizetype kLongestMeterName = 32;
 
 bool isMeterName(const QString& name) {
@@ -448,6 +474,20 @@ QString parseBench(const options::Arguments& given, Options& o) {
     if (QString e = parseRun(given, o); !e.isEmpty()) {
         return e;
     }
+    QStringList names;
+    for (const BenchMeter& m : o.meters) {
+        names << m.name;
+    }
+    o.calcs = given.values(at("calc"));
+    o.limits = given.values(at("limit"));
+    o.stopOnLimit = given.isSet(at("stop-on-limit"));
+    o.onLimit = given.value(at("on-limit"));
+    if (given.isSet(at("on-limit")) && QProcess::splitCommand(o.onLimit).isEmpty()) {
+        return QStringLiteral("--on-limit: empty command");
+    }
+    if (const QString e = calc::readChannels(names, o.calcs, o.limits).error; !e.isEmpty()) {
+        return e;
+    }
     for (const BenchMeter& m : o.meters) {
         if (!o.output.isEmpty() && !m.settings.function) {
             return QStringLiteral(
@@ -508,6 +548,15 @@ Parsed parseOptions(const QStringList& arguments) {
     if (given.isSet(at("meter")) || given.isSet(at("bench"))) {
         parsed.error = parseBench(given, o);
         return parsed;
+    }
+    for (const Index option : kOnlyWithMeter) {
+        if (given.isSet(option)) {
+            parsed.error = QStringLiteral(
+                               "%1 needs --meter or --bench: its channels are named by "
+                               "the meters")
+                               .arg(name(option));
+            return parsed;
+        }
     }
     if (parsed.error = parseSettings(given, o.settings); !parsed.error.isEmpty()) {
         return parsed;
@@ -608,7 +657,7 @@ QString helpText() {
 Signals: SIGINT and SIGTERM end the run with a summary, in every phase;
 SIGHUP reopens the output file when it was moved away (log rotation).
 Exit status: 0 done, 2 bad options, 3 port not opened, 4 no reply to *IDN?,
-5 output file not written, 6 meter lost.
+5 output file not written, 6 meter lost, 7 a limit reached (--stop-on-limit).
 )");
 }
 

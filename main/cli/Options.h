@@ -48,6 +48,10 @@ struct Options {
     // With --meter: the meters read on one time base; port, line and
     // settings above are then unused.
     std::vector<BenchMeter> meters;
+    QStringList calcs;   // --calc, in order
+    QStringList limits;  // --limit
+    bool stopOnLimit = false;
+    QString onLimit;  // a command line, split into words
 };
 
 struct Parsed {

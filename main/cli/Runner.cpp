@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "bench/Bench.h"
+#include "calc/Channels.h"
 #include "cli/Text.h"
 #include "link/Errors.h"
 #include "link/Framing.h"
@@ -52,6 +53,13 @@ Runner::Runner(Options options, link::PortOpener& opener, timing::Clock& clock, 
         connect(bench_.get(), &bench::Bench::failed, this, &Runner::onBenchFailed);
         connect(bench_.get(), &bench::Bench::row, this, &Runner::onRow);
         meterStats_.resize(options_.meters.size());
+        QStringList names;
+        for (const BenchMeter& m : options_.meters) {
+            names << m.name;
+        }
+        // The texts were read when the options were; they read again alike.
+        evaluator_ = std::make_unique<calc::Evaluator>(
+            calc::readChannels(names, options_.calcs, options_.limits).channels);
         meterKnown_.resize(options_.meters.size());
     } else {
         session_ = std::make_unique<session::Session>(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -21,6 +22,9 @@ namespace vx::session {
 class Session;
 struct Fault;
 }  // namespace vx::session
+namespace vx::calc {
+class Evaluator;
+}
 namespace vx::bench {
 class Bench;
 struct Row;
@@ -39,6 +43,7 @@ enum ExitCode : int {
     kExitNoIdentity = 4,  // no reply to *IDN? (or to a --send query)
     kExitOutput = 5,      // the output file could not be opened or written
     kExitLost = 6,        // the meter stopped answering or the port went away
+    kExitLimit = 7,       // a limit was reached with --stop-on-limit
 };
 
 // The program's own waits; tests shorten them.
@@ -122,6 +127,8 @@ private:
     void onBenchFailed(int index, const session::Fault& fault);
     void onRow(const bench::Row& row);
     void retryMeter(int index);
+    QJsonArray checkLimits(const bench::Row& row);
+    void runOnLimit(const QString& limit, double value, const QDateTime& when);
     QString benchHeader() const;
     QString benchFileHeader() const;
     QString benchSummary() const;
@@ -141,6 +148,9 @@ private:
     std::unique_ptr<bench::Bench> bench_;        // several
     std::vector<logread::Stats> meterStats_;
     std::vector<bool> meterKnown_;  // identified at least once
+    std::unique_ptr<calc::Evaluator> evaluator_;
+    std::vector<double> meterValues_;
+    std::vector<bool> limitShown_;  // reached, and told
     OutputFile file_;
     QTimer retryTimer_;
     Phase phase_ = Phase::Idle;

@@ -1,13 +1,17 @@
 // vxlog with several meters (--meter): every tick reads all of them at once
 // and writes one row; a meter that fails leaves its column empty with the
 // reason while the others go on.
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
 
 #include "bench/Bench.h"
+#include "calc/Channels.h"
 #include "cli/Runner.h"
 #include "cli/Text.h"
 #include "link/Errors.h"
@@ -144,11 +148,13 @@ void Runner::onRow(const bench::Row& row) {
     QStringList notes;
     line = log::logTimeStamp(row.when);
     bool any = false;
+    meterValues_.assign(row.cells.size(), std::nan(""));
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
         const BenchMeter& meter = options_.meters[i];
         const std::optional<QString> primary = primaryOf(row.cells[i], meter);
         const QString unit = primaryUnit(meter.settings);
         const double value = primary ? trend::parseValue(*primary) : std::nan("");
+        meterValues_[i] = value;
         if (primary) {
             any = true;
             meterStats_[i].add(value);
@@ -163,11 +169,29 @@ void Runner::onRow(const bench::Row& row) {
         units.insert(meter.name, unit);
         fields << csvField(primary ? visible(*primary) : QString());
     }
+    // The computed channels, after the meters.
+    const std::span<const double> channels =
+        evaluator_->evaluate({.time = double(row.tickNs) / 1e9, .values = meterValues_});
+    QStringList computed;
+    const calc::ChannelSet& set = evaluator_->channels();
+    for (qsizetype c = set.meters; c < set.names.size(); ++c) {
+        const double value = channels[std::size_t(c)];
+        const QString shown = trend::isValue(value) ? number(value) : QString();
+        values.insert(set.names[c], jsonNumber(value));
+        line += QStringLiteral("  %1 %2").arg(set.names[c],
+                                              shown.isEmpty() ? QStringLiteral("-") : shown);
+        fields << shown;
+        computed << shown;
+    }
     fields << csvField(notes.join(QStringLiteral("; ")));
-    if (file_.isOpen() && !writeFile(fileLine(row, options_.meters) + QLatin1Char(',') +
-                                     log::logTimeStamp(row.when))) {
+    QString fileRow = fileLine(row, options_.meters);
+    for (const QString& value : computed) {
+        fileRow += QLatin1Char(',') + value;
+    }
+    if (file_.isOpen() && !writeFile(fileRow + QLatin1Char(',') + log::logTimeStamp(row.when))) {
         return;
     }
+    const QJsonArray reached = checkLimits(row);
     ++taken_;
     if (!options_.quiet) {
         QString out;
@@ -187,6 +211,9 @@ void Runner::onRow(const bench::Row& row) {
                 if (!missing.isEmpty()) {
                     o.insert(QStringLiteral("missing"), missing);
                 }
+                if (!reached.isEmpty()) {
+                    o.insert(QStringLiteral("limits"), reached);
+                }
                 out = QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
                 break;
             }
@@ -197,12 +224,68 @@ void Runner::onRow(const bench::Row& row) {
         }
     }
     drawStatus();
+    if (!reached.isEmpty() && options_.stopOnLimit) {
+        finish(kExitLimit);
+        return;
+    }
     if (!any && !options_.reconnect) {
         // Every meter is gone and none is tried again.
         finish(kExitLost);
         return;
     }
     scheduleNext();
+}
+
+// The limits reached on this row, as JSON marks them. The row where one is
+// first reached says so on stderr and runs --on-limit.
+QJsonArray Runner::checkLimits(const bench::Row& row) {
+    QJsonArray reached;
+    const calc::ChannelSet& set = evaluator_->channels();
+    const std::span<const calc::LimitState> states = evaluator_->limits();
+    limitShown_.resize(states.size());
+    for (std::size_t i = 0; i < states.size(); ++i) {
+        const calc::Limit& limit = set.limits[i];
+        if (!states[i].triggered) {
+            if (limitShown_[i] && !states[i].outside) {
+                message(
+                    QStringLiteral("limit \"%1\" left at %2").arg(limit.text, isoTime(row.when)));
+            }
+            limitShown_[i] = limitShown_[i] && states[i].outside;
+            continue;
+        }
+        reached.append(limit.text);
+        if (limitShown_[i]) {
+            continue;
+        }
+        limitShown_[i] = true;
+        message(QStringLiteral("limit \"%1\" reached at %2: %3")
+                    .arg(limit.text, isoTime(row.when), number(states[i].value)));
+        if (!options_.onLimit.isEmpty()) {
+            runOnLimit(limit.text, states[i].value, row.when);
+        }
+    }
+    return reached;
+}
+
+// The command of --on-limit, started with what it needs in its environment;
+// no shell ever sees a text from the meter.
+void Runner::runOnLimit(const QString& limit, double value, const QDateTime& when) {
+    QStringList words = QProcess::splitCommand(options_.onLimit);
+    QProcess process;
+    process.setProgram(words.takeFirst());
+    process.setArguments(words);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const qsizetype op = limit.indexOf(QRegularExpression(QStringLiteral("[<>]")));
+    env.insert(QStringLiteral("VXLOG_LIMIT"), limit);
+    env.insert(QStringLiteral("VXLOG_CHANNEL"), limit.left(op).trimmed());
+    env.insert(QStringLiteral("VXLOG_VALUE"), number(value));
+    env.insert(QStringLiteral("VXLOG_TIME"), isoTime(when));
+    process.setProcessEnvironment(env);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (!process.startDetached()) {
+        message(QStringLiteral("--on-limit: %1 did not start: %2")
+                    .arg(process.program(), process.errorString()));
+    }
 }
 
 // The log file's header: each meter's column titles, named after it.
@@ -215,6 +298,8 @@ QString Runner::benchFileHeader() const {
             titles << meter.name + QStringLiteral(": ") + secondaryHeader(meter.settings);
         }
     }
+    const calc::ChannelSet& set = evaluator_->channels();
+    titles += set.names.mid(set.meters);
     return titles.join(QLatin1Char(','));
 }
 
@@ -224,6 +309,10 @@ QString Runner::benchHeader() const {
         const QString unit = primaryUnit(meter.settings);
         header << csvField(unit.isEmpty() ? meter.name
                                           : QStringLiteral("%1 (%2)").arg(meter.name, unit));
+    }
+    const calc::ChannelSet& set = evaluator_->channels();
+    for (const QString& computed : set.names.mid(set.meters)) {
+        header << computed;
     }
     header << QStringLiteral("missing");
     return header.join(QLatin1Char(','));

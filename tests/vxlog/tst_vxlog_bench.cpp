@@ -38,6 +38,9 @@ private Q_SLOTS:
     void benchFile_data();
     void benchFile();
     void rowsWaitForTheSlowest();
+    void computedChannels();
+    void limitActions_data();
+    void limitActions();
     void lostMeterLeavesItsColumnEmpty_data();
     void lostMeterLeavesItsColumnEmpty();
 
@@ -65,6 +68,18 @@ void TestVxlogBench::badMeters_data() {
                                     "not \"QUICK\"";
     QTest::newRow("with --port") << QStringList{"--meter", "V=COM1", "--port", "COM2"}
                                  << "--port cannot be combined with --meter";
+    QTest::newRow("calc cut short") << QStringList{"--meter", "V=COM1", "--calc", "P=V*"}
+                                    << "--calc \"P=V*\": expected a number, a channel or \"(\" "
+                                       "after \"*\" (column 5)";
+    QTest::newRow("calc of no channel")
+        << QStringList{"--meter", "V=COM1", "--meter", "I=COM2", "--calc", "P=V*J"}
+        << "--calc \"P=V*J\": no channel J; channels: V, I";
+    QTest::newRow("calc without meters") << QStringList{"--port", "COM1", "--calc", "P=2"}
+                                         << "--calc needs --meter or --bench: its channels are "
+                                            "named by the meters";
+    QTest::newRow("limit without number")
+        << QStringList{"--meter", "V=COM1", "--limit", "V<"}
+        << "--limit \"V<\": expected a number after \"<\" (column 3)";
     QTest::newRow("setting outside") << QStringList{"--meter", "V=COM1", "--function", "VOLT:DC"}
                                      << "--function goes inside --meter, as function=VALUE after "
                                         "the port";
@@ -152,6 +167,75 @@ void TestVxlogBench::rowsWaitForTheSlowest() {
     }
     QVERIFY(slow.recorded().startsWith("\n*IDN?\n:FUNC CURR:DC\n:FUNC2:STAT 0\n"));
     QVERIFY2(r.err.data().contains("4 rows in"), r.err.data());
+}
+
+// P=V*I on every row, and E its integral over the ticks (1 s apart on the
+// test's clock) in watt-hours.
+void TestVxlogBench::computedChannels() {
+    vxsim::SimProcess v;
+    vxsim::SimProcess i;
+    QVERIFY(v.start({}));
+    QVERIFY(i.start({"--model", "VX260"}));
+    Run r({"--meter", "V=" + v.devicePath() + ",function=VOLT:DC", "--meter",
+           "I=" + i.devicePath() + ",function=CURR:DC", "--calc", "P=V*I", "--calc",
+           "E=integral(P)/3600", "--count", "4", "--format", "csv"});
+    QCOMPARE(r.finish(), 0);
+    const QList<QByteArray> lines = r.out.data().trimmed().split('\n');
+    QCOMPARE(lines[0], QByteArray("time,V (VDC),I (ADC),P,E,missing"));
+    QCOMPARE(lines.size(), 5);
+    double energy = 0.0;
+    double before = 0.0;
+    for (int n = 1; n < lines.size(); ++n) {
+        const QList<QByteArray> f = lines[n].split(',');
+        const double power = f[1].toDouble() * f[2].toDouble();
+        QVERIFY2(qAbs(f[3].toDouble() - power) <= 1e-7 * power, lines[n]);
+        if (n > 1) {
+            energy += (before + power) / 2 / 3600;
+        }
+        before = power;
+        QVERIFY2(qAbs(f[4].toDouble() - energy) <= 1e-7 * qMax(energy, 1e-9), lines[n]);
+    }
+    QVERIFY(energy > 0);
+}
+
+void TestVxlogBench::limitActions_data() {
+    QTest::addColumn<QStringList>("action");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("marked") << QStringList{} << 0 << 5;
+    QTest::newRow("stop") << QStringList{"--stop-on-limit"} << 7 << 3;
+    QTest::newRow("command") << QStringList{"--on-limit", "sh -c \"env > $0\" FILE"} << 0 << 5;
+}
+
+// V>1 holds on every row; "for 2s" is reached on the third tick (1 s apart).
+void TestVxlogBench::limitActions() {
+    QFETCH(QStringList, action);
+    QFETCH(int, code);
+    QFETCH(int, rows);
+    vxsim::SimProcess v;
+    QVERIFY(v.start({}));
+    const QString envFile = dir_.filePath(QStringLiteral("env-%1").arg(QTest::currentDataTag()));
+    action.replaceInStrings(QStringLiteral("FILE"), envFile);
+    Run r(QStringList{"--meter", "V=" + v.devicePath() + ",function=VOLT:DC", "--limit",
+                      "V>1 for 2s", "--limit", "V<0", "--count", "5", "--format", "json"} +
+          action);
+    QCOMPARE(r.finish(), code);
+    const QList<QJsonObject> got = jsonRows(r.out.data());
+    QCOMPARE(got.size(), rows);
+    for (int n = 0; n < got.size(); ++n) {
+        const QJsonArray limits = got[n].value("limits").toArray();
+        QCOMPARE(limits, n < 2 ? QJsonArray{} : QJsonArray{"V>1 for 2s"});
+    }
+    QCOMPARE(r.err.data().count("limit \"V>1 for 2s\" reached at 2016-09-22T14:05:11"), 1);
+    QVERIFY(!r.err.data().contains("V<0"));
+    if (!action.isEmpty() && action[0] == QStringLiteral("--on-limit")) {
+        QVERIFY(QTest::qWaitFor([&] { return readFile(envFile).contains("VXLOG_TIME"); }, 5000));
+        const QByteArray env = readFile(envFile);
+        for (const char* expected :
+             {"VXLOG_LIMIT=V>1 for 2s\n", "VXLOG_CHANNEL=V\n", "VXLOG_VALUE=1.5012"}) {
+            QVERIFY2(env.contains(expected), env);
+        }
+    }
 }
 
 void TestVxlogBench::lostMeterLeavesItsColumnEmpty_data() {
