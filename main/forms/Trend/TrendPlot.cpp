@@ -148,13 +148,25 @@ const QList<QLineSeries*>& TrendPlot::plotted(trend::Column which) const {
 
 std::optional<TrendPlot::TimeRange> TrendPlot::dataRange() const {
     if (session_ != nullptr) {
-        if (session_->series.buckets().empty()) {
+        const auto& buckets = session_->series.buckets();
+        if (buckets.empty()) {
             return std::nullopt;
         }
-        const auto& buckets = session_->series.buckets();
+        // A session shares the reader's slices with the others in its file, so
+        // its slices may be minutes wide: the ends are its first and last
+        // reading. Only when a clock set back or forward put those in the
+        // middle do the outer slices bound the readings.
         const qint64 width = session_->series.width();
-        return TimeRange{.from = buckets.front().index * width,
-                         .to = buckets.back().index * width + width - logread::kStampResolutionMs};
+        const qint64 firstSlice = buckets.front().index * width;
+        const qint64 lastSlice = buckets.back().index * width;
+        const auto inSlice = [width](qint64 at, qint64 slice) {
+            return at >= slice && at < slice + width;
+        };
+        return TimeRange{
+            .from = inSlice(session_->firstAt, firstSlice) ? session_->firstAt : firstSlice,
+            .to = inSlice(session_->lastAt, lastSlice)
+                      ? session_->lastAt
+                      : lastSlice + width - logread::kStampResolutionMs};
     }
     if (points_ == nullptr || points_->isEmpty()) {
         return std::nullopt;
