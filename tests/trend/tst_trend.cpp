@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDateTimeAxis>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -76,6 +77,8 @@ private slots:
     void openLogShowsSessions();
     void badLogsAreReported_data();
     void badLogsAreReported();
+    void spanAllFitsTheSession_data();
+    void spanAllFitsTheSession();
 
 private:
     void feed(const QStringList& replies, bool secondaryOn, const QString& function = "VOLT:DC");
@@ -613,6 +616,98 @@ void TstTrend::badLogsAreReported() {
     QVERIFY(!window_->showingLog());
     QCOMPARE(window_->points().size(), 1);
     QVERIFY(window_->findChild<QPushButton*>("OpenLogBtn")->isEnabled());
+}
+
+// A session of the log format: an empty line, the header, then `count`
+// readings `step` seconds apart from `first`, every line ended by CR LF.
+QByteArray sessionLog(const QDateTime& first, int count, int step) {
+    QByteArray bytes = "\r\nDC Voltage(V)\r\n";
+    for (int i = 0; i < count; ++i) {
+        bytes += QByteArray::number(1.5 + 0.01 * std::sin(i / 40.0), 'E', 5) + ',' +
+                 first.addSecs(qint64(i) * step)
+                     .toString(QStringLiteral("HH:mm:ss MM/dd/yyyy"))
+                     .toLatin1() +
+                 "\r\n";
+    }
+    return bytes;
+}
+
+// Span "All" on an opened log: the time axis runs from the shown session's
+// first reading to its last, widened only to the next round step at each end
+// (and to ten seconds at least), whatever the session's length and year.
+void TstTrend::spanAllFitsTheSession_data() {
+    QTest::addColumn<QByteArray>("before");  // sessions before the shown one
+    QTest::addColumn<QDateTime>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("step");  // seconds between readings
+
+    const QDateTime afternoon(QDate(2016, 9, 22), QTime(14, 5, 9));
+    QTest::newRow("3 seconds") << QByteArray() << afternoon << 4 << 1;
+    QTest::newRow("40 seconds") << QByteArray() << afternoon << 41 << 1;
+    QTest::newRow("83 minutes") << QByteArray() << afternoon << 4981 << 1;
+    QTest::newRow("83 minutes after midnight")
+        << QByteArray() << QDateTime(QDate(2016, 9, 23), QTime(0, 2, 0)) << 4981 << 1;
+    QTest::newRow("a night") << QByteArray() << QDateTime(QDate(2016, 9, 22), QTime(22, 0, 0))
+                             << 2881 << 10;
+    QTest::newRow("3 days") << QByteArray() << afternoon << 4321 << 60;
+    QTest::newRow("40 days") << QByteArray() << afternoon << 5761 << 600;
+    QTest::newRow("another year, over New Year")
+        << QByteArray() << QDateTime(QDate(1999, 12, 31), QTime(23, 10, 30)) << 4981 << 1;
+    QTest::newRow("the last of two sessions")
+        << sessionLog(QDateTime(QDate(2015, 3, 2), QTime(8, 0, 0)), 600, 1) << afternoon << 4981
+        << 1;
+    QTest::newRow("another year, 2041")
+        << QByteArray() << QDateTime(QDate(2041, 6, 30), QTime(11, 58, 0)) << 4981 << 1;
+    // Thousands of short runs appended to one file (by a script, say) share
+    // the reader's slices, so the shown session keeps only a few, wider than
+    // a second; the axis still ends at its readings, not at its slices.
+    QByteArray runs;
+    const QByteArray run = sessionLog(QDateTime(QDate(2016, 9, 1), QTime(8, 0, 0)), 17, 1);
+    for (int i = 0; i < 9000; ++i) {
+        runs += run;
+    }
+    QTest::newRow("40 seconds after 9000 short runs") << runs << afternoon << 41 << 1;
+    QTest::newRow("83 minutes after 9000 short runs") << runs << afternoon << 4981 << 1;
+}
+
+void TstTrend::spanAllFitsTheSession() {
+    QFETCH(QByteArray, before);
+    QFETCH(QDateTime, first);
+    QFETCH(int, count);
+    QFETCH(int, step);
+    window_->resize(1100, 560);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    feed({"+1.0E+00", "+2.0E+00"}, false);  // live readings of another day
+
+    openLog(before + sessionLog(first, count, step), "session.csv");
+    QTRY_VERIFY(!window_->loading());
+    QVERIFY(window_->showingLog());
+    QVERIFY(dialogs_.messages.isEmpty());
+    QCOMPARE(window_->findChild<QComboBox*>("SpanBox")->currentText(), "All");
+    QVERIFY(window_->following());
+
+    const QList<QAbstractAxis*> axes = window_->chart()->axes(Qt::Horizontal);
+    QCOMPARE(axes.size(), 1);
+    const auto* axis = qobject_cast<QDateTimeAxis*>(axes.first());
+    QVERIFY(axis != nullptr);
+    const qint64 from = axis->min().toMSecsSinceEpoch();
+    const qint64 to = axis->max().toMSecsSinceEpoch();
+    QVERIFY(axis->tickCount() >= 3);
+    const qint64 gridStep = (to - from) / (axis->tickCount() - 1);
+
+    const qint64 firstAt = first.toMSecsSinceEpoch();
+    const qint64 lastAt = first.addSecs(qint64(count - 1) * step).toMSecsSinceEpoch();
+    const qint64 end = std::max(lastAt, firstAt + 10'000);
+    const auto stamp = [](qint64 msecs) {
+        return QDateTime::fromMSecsSinceEpoch(msecs).toString(
+            QStringLiteral("MM/dd/yyyy HH:mm:ss"));
+    };
+    QVERIFY2(from <= firstAt && from > firstAt - gridStep && to >= end && to < end + gridStep,
+             qPrintable(QStringLiteral("axis %1 to %2 in %3 steps, session %4 to %5")
+                            .arg(stamp(from), stamp(to))
+                            .arg(axis->tickCount() - 1)
+                            .arg(stamp(firstAt), stamp(lastAt))));
 }
 
 QTEST_MAIN(TstTrend)
