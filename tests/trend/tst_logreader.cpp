@@ -39,6 +39,7 @@ private slots:
     void openFile_data();
     void openFile();
     void cancelStopsReading();
+    void longSessionKeepsItsSpike_data();
     void longSessionKeepsItsSpike();
     void sessionsBeyondTheLimitAreCounted();
 };
@@ -243,31 +244,54 @@ void TstLogReader::cancelStopsReading() {
 
 // A day at one reading a second is more than one session keeps slice by
 // slice: the slices widen, every reading still counts and the spike stays
-// with its own value and time.
+// with its own value and time. A slice of more than two columns counts as one
+// per two in the budget, so such a session keeps fewer, wider slices.
+void TstLogReader::longSessionKeepsItsSpike_data() {
+    QTest::addColumn<int>("columns");  // titles of the header
+    QTest::addColumn<int>("width");    // of the slices, ms
+    QTest::newRow("one column") << 1 << 8000;
+    QTest::newRow("primary and secondary") << 2 << 8000;
+    QTest::newRow("three channels") << 3 << 16'000;
+    QTest::newRow("four channels") << 4 << 16'000;
+    QTest::newRow("sixteen channels") << 16 << 64'000;
+}
+
 void TstLogReader::longSessionKeepsItsSpike() {
-    QByteArray bytes = "\r\nDC Voltage(V)\r\n";
+    QFETCH(int, columns);
+    QFETCH(int, width);
+    QStringList titles;
+    for (int c = 0; c < columns; ++c) {
+        titles << QStringLiteral("C%1(V)").arg(c);
+    }
+    QByteArray bytes = "\r\n" + titles.join(',').toLatin1() + "\r\n";
     const QDateTime start(QDate(2016, 9, 22), QTime(0, 0));
     for (int i = 0; i < 86'400; ++i) {
+        // The spike and the overloads in the last column, the others steady.
         const QByteArray value = i == 11'527     ? "+1.25000E+01"
                                  : i % 1000 == 3 ? "+9.9E+37"
                                                  : "+1.0E+00";
-        bytes += value + ',' + start.addSecs(i).toString("HH:mm:ss MM/dd/yyyy").toLatin1() + "\r\n";
+        bytes += QByteArray("+1.0E+00,").repeated(columns - 1) + value + ',' +
+                 start.addSecs(i).toString("HH:mm:ss MM/dd/yyyy").toLatin1() + "\r\n";
     }
     const vx::logread::LogContents contents = readAll(bytes, 1 << 16);
+    QCOMPARE(contents.badLines, 0);
     QCOMPARE(contents.sessions.size(), std::size_t(1));
     const vx::logread::Session& session = contents.sessions.front();
-    QVERIFY(session.series.buckets().size() <= vx::logread::kMaxSlices);
-    QCOMPARE(session.series.width(), 8000);
+    const auto cost = std::size_t((std::max(columns, 2) + 1) / 2);
+    QVERIFY(session.series.buckets().size() <= vx::logread::kMaxSlices / cost);
+    QCOMPARE(session.series.width(), width);
+    const std::size_t last = std::size_t(columns - 1);
     vx::logread::Stats all;
     for (const vx::logread::Bucket& bucket : session.series.buckets()) {
-        all.merge(bucket.columns[0]);
+        all.merge(bucket.columns[last]);
     }
     QCOMPARE(all.count(), 86'400 - 87);
     QCOMPARE(all.overloads(), 87);
     QCOMPARE(all.max(), 12.5);
     QCOMPARE(all.maxAt(), start.addSecs(11'527).toMSecsSinceEpoch());
-    QCOMPARE(session.primary().max(), 12.5);
-    QCOMPARE(session.primary().mean(), all.mean());
+    QCOMPARE(session.columns[last].max(), 12.5);
+    QCOMPARE(session.columns[last].mean(), all.mean());
+    QCOMPARE(session.columns[0].count() + session.columns[0].gaps(), 86'400);
 }
 
 void TstLogReader::sessionsBeyondTheLimitAreCounted() {
