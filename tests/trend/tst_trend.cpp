@@ -600,20 +600,23 @@ void TstTrend::channelsOfASeveralMeterLog_data() {
     QTest::addColumn<QList<QList<QPointF>>>("runs");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("figures");  // count, gaps, minimum, maximum, mean
+    QTest::addColumn<QString>("readout");      // hovering the last reading
 
     QTest::newRow("V")
         << 0 << QList<QList<QPointF>>{{{x(0), 1.5}, {x(1), 1.5}, {x(2), 1.4}, {x(3), 1.6}}}
-        << "V: DC Voltage(V)" << QStringList{"4", "0", "1.4 V", "1.6 V", "1.5 V"};
+        << "V: DC Voltage(V)" << QStringList{"4", "0", "1.4 V", "1.6 V", "1.5 V"}
+        << "V: DC Voltage(V) 1.6 V";
     QTest::newRow("I, an overload and an empty field")
         << 1 << QList<QList<QPointF>>{{{x(0), 0.012}}, {{x(3), 0.02}}} << "I: DC Current(A)"
-        << QStringList{"2", "2", "0.012 A", "0.02 A", "0.016 A"};
+        << QStringList{"2", "2", "0.012 A", "0.02 A", "0.016 A"} << "I: DC Current(A) 0.02 A";
     QTest::newRow("P, computed, no unit")
         << 2 << QList<QList<QPointF>>{{{x(0), 0.018}}, {{x(3), 0.032}}} << "P"
-        << QStringList{"2", "2", "0.018", "0.032", "0.025"};
+        << QStringList{"2", "2", "0.018", "0.032", "0.025"} << "P 0.032";
     QTest::newRow("E, the last") << 3
                                  << QList<QList<QPointF>>{{{x(0), 0.0}},
                                                           {{x(2), 0.5}, {x(3), 1.25}}}
-                                 << "E" << QStringList{"3", "1", "0", "1.25", "0.5833333"};
+                                 << "E" << QStringList{"3", "1", "0", "1.25", "0.5833333"}
+                                 << "E 1.25";
 }
 
 void TstTrend::channelsOfASeveralMeterLog() {
@@ -621,6 +624,10 @@ void TstTrend::channelsOfASeveralMeterLog() {
     QFETCH(QList<QList<QPointF>>, runs);
     QFETCH(QString, title);
     QFETCH(QStringList, figures);
+    QFETCH(QString, readout);
+    window_->resize(1100, 560);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     const QByteArray log =
         "\r\nDC Voltage(V)\r\n"
         "+1.00000E+00,14:00:00 09/22/2016\r\n"
@@ -655,6 +662,10 @@ void TstTrend::channelsOfASeveralMeterLog() {
         labels << window_->findChild<QLabel*>(QLatin1String(name))->text();
     }
     QCOMPARE(labels, figures);
+    // Inside the log's slice of 14:05:12, whatever the rounding to a pixel.
+    QTest::mouseMove(viewport(), QPoint(xOf(kStart.addMSecs(3500).toMSecsSinceEpoch()),
+                                        plotRect().center().y()));
+    QCOMPARE(window_->findChild<QLabel*>("Readout")->text(), "14:05:12 09/22/2016   " + readout);
 
     // A session of one column has no channels to choose.
     auto* sessions = window_->findChild<QComboBox*>("SessionBox");

@@ -196,12 +196,13 @@ trend::ColumnLabel Trend::label(trend::Column column) const {
                 .unit = primary ? primaryUnit_ : secondaryUnit_};
     }
     const logread::Session* session = shownSession();
-    if (session != nullptr && session->channels()) {
-        const std::string& title = session->titles[log_->channel];
-        if (!primary || QString::fromLatin1(title.c_str()).trimmed().isEmpty()) {
+    // "V: DC Voltage(V),I: DC Current(A),P": the chosen channel is the primary.
+    if (primary && session != nullptr && session->channels()) {
+        const QString title = QString::fromLatin1(session->titles[log_->channel].c_str());
+        if (title.trimmed().isEmpty()) {
             return {.name = QStringLiteral("Channel %1").arg(log_->channel + 1), .unit = QString()};
         }
-        return trend::headerLabel(QString::fromLatin1(title.c_str()));
+        return trend::headerLabel(title);
     }
     // "DC Voltage(V),Frequency(Hz)": one title per column.
     const QString header =
