@@ -126,20 +126,38 @@ bool readReadingLine(std::string_view line, ReadingLine& out) {
     if (stamp == std::string_view::npos || !readStamp(line.substr(stamp + 1), out.at)) {
         return false;
     }
-    const std::string_view values = line.substr(0, stamp);
-    const std::size_t comma = values.find(',');
-    out.hasSecondary = comma != std::string_view::npos;
-    if (out.hasSecondary) {
-        out.primary = readValue(values.substr(0, comma));
-        out.secondary = readValue(values.substr(comma + 1));
-    } else {
-        out.primary = readValue(values);
-        out.secondary = Value{};
-    }
+    out.values = line.substr(0, stamp);
     return true;
 }
 
-bool Series::add(std::int64_t at, const Value& primary, const Value* secondary) {
+bool readValues(std::string_view text, std::size_t columns, ReadingValues& out) {
+    out.count = 0;
+    if (columns <= 2) {
+        const std::size_t comma = text.find(',');
+        out.values[out.count++] = readValue(text.substr(0, comma));
+        if (comma != std::string_view::npos) {
+            out.values[out.count++] = readValue(text.substr(comma + 1));
+        }
+        return true;
+    }
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        if (out.count == columns || out.count == kMaxColumns) {
+            return false;
+        }
+        out.values[out.count++] = readValue(text.substr(0, comma));
+        if (comma == std::string_view::npos) {
+            return out.count == columns;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::size_t sliceCost(std::size_t columns) {
+    return std::max<std::size_t>(1, (columns + 1) / 2);
+}
+
+bool Series::add(std::int64_t at, std::span<const Value> values) {
     const std::int64_t index = floorDiv(at, width_);
     // Stamps nearly always come in order; a clock set back goes to its place.
     auto it = buckets_.end();
@@ -153,11 +171,10 @@ bool Series::add(std::int64_t at, const Value& primary, const Value* secondary) 
     }
     const bool opened = it == buckets_.end() || it->index != index;
     if (opened) {
-        it = buckets_.insert(it, Bucket{.index = index, .primary = {}, .secondary = {}});
+        it = buckets_.insert(it, Bucket{.index = index, .columns = std::vector<Stats>(columns_)});
     }
-    it->primary.add(primary, at);
-    if (secondary != nullptr) {
-        it->secondary.add(*secondary, at);
+    for (std::size_t i = 0; i < values.size() && i < columns_; ++i) {
+        it->columns[i].add(values[i], at);
     }
     return opened;
 }
@@ -171,12 +188,13 @@ void Series::coarsenTo(std::size_t maxBuckets) {
             Bucket& bucket = buckets_[i];
             const std::int64_t index = floorDiv(bucket.index, 2);
             if (kept > 0 && buckets_[kept - 1].index == index) {
-                buckets_[kept - 1].primary.merge(bucket.primary);
-                buckets_[kept - 1].secondary.merge(bucket.secondary);
+                for (std::size_t c = 0; c < columns_; ++c) {
+                    buckets_[kept - 1].columns[c].merge(bucket.columns[c]);
+                }
             } else {
                 bucket.index = index;
                 if (kept != i) {
-                    buckets_[kept] = bucket;
+                    buckets_[kept] = std::move(bucket);
                 }
                 ++kept;
             }
@@ -226,6 +244,7 @@ LogContents LogReader::finish() {
     contents_ = LogContents{};
     expectHeader_ = true;
     sessionKept_ = false;
+    headerBad_ = false;
     sliceShare_ = kMaxSlices;
     sliceTotal_ = 0;
     return done;
@@ -242,12 +261,23 @@ void LogReader::readLine(std::string_view line, bool overlong) {
     }
     if (line.empty()) {
         expectHeader_ = true;
+        headerBad_ = false;
+        return;
+    }
+    if (headerBad_) {
+        badLine();
         return;
     }
     ReadingLine reading;
     const bool isReading = readReadingLine(line, reading);
     if (expectHeader_) {
         if (!isReading && !looksLikeText(line)) {
+            badLine();
+            return;
+        }
+        // More titles than a session keeps: its lines could not be read either.
+        if (!isReading && std::size_t(std::count(line.begin(), line.end(), ',')) >= kMaxColumns) {
+            headerBad_ = true;
             badLine();
             return;
         }
@@ -275,11 +305,29 @@ void LogReader::startSession(std::string_view header) {
     session.line = contents_.lines;
     // "DC Voltage(V),Frequency(Hz)": the secondary display was on.
     session.hasSecondary = header.find(',') != std::string_view::npos;
+    const auto titles = static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')) + 1;
+    if (titles > 2) {
+        std::string_view rest = header;
+        for (std::size_t i = 0; i < titles; ++i) {
+            const std::size_t comma = rest.find(',');
+            session.titles.emplace_back(rest.substr(0, std::min(comma, kMaxTitleLength)));
+            rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
+        }
+        session.columns.resize(titles);
+        session.series = Series(titles);
+    }
     contents_.sessions.push_back(std::move(session));
     sessionKept_ = true;
 }
 
 void LogReader::addReading(const ReadingLine& reading) {
+    const std::size_t columns =
+        sessionKept_ ? contents_.sessions.back().columns.size() : std::size_t(2);
+    ReadingValues values;
+    if (!readValues(reading.values, columns, values)) {
+        badLine();
+        return;
+    }
     ++contents_.readings;
     if (!sessionKept_) {
         ++contents_.readingsLeftOut;
@@ -291,21 +339,25 @@ void LogReader::addReading(const ReadingLine& reading) {
     }
     ++session.readings;
     session.lastAt = reading.at;
-    session.primary.add(reading.primary, reading.at);
-    if (reading.hasSecondary) {
-        session.hasSecondary = true;
-        session.secondary.add(reading.secondary, reading.at);
+    for (std::size_t i = 0; i < values.count; ++i) {
+        session.columns[i].add(values.values[i], reading.at);
     }
+    session.hasSecondary = session.hasSecondary || values.count > 1;
+    const std::size_t cost = sliceCost(columns);
     const std::size_t before = session.series.buckets().size();
-    if (session.series.add(reading.at, reading.primary,
-                           reading.hasSecondary ? &reading.secondary : nullptr)) {
-        ++sliceTotal_;
-        if (session.series.buckets().size() > sliceShare_) {
-            session.series.coarsenTo(sliceShare_);
-            sliceTotal_ -= before + 1 - session.series.buckets().size();
+    if (session.series.add(reading.at, std::span(values.values.data(), values.count))) {
+        sliceTotal_ += cost;
+        const std::size_t limit = sliceLimit(session);
+        if (session.series.buckets().size() > limit) {
+            session.series.coarsenTo(limit);
+            sliceTotal_ -= (before + 1 - session.series.buckets().size()) * cost;
         }
         keepWithinBudget();
     }
+}
+
+std::size_t LogReader::sliceLimit(const Session& session) const {
+    return std::max(kMinSlices, sliceShare_ / sliceCost(session.columns.size()));
 }
 
 void LogReader::keepWithinBudget() {
@@ -313,8 +365,8 @@ void LogReader::keepWithinBudget() {
         sliceShare_ = std::max(kMinSlices, sliceShare_ / 2);
         sliceTotal_ = 0;
         for (Session& session : contents_.sessions) {
-            session.series.coarsenTo(sliceShare_);
-            sliceTotal_ += session.series.buckets().size();
+            session.series.coarsenTo(sliceLimit(session));
+            sliceTotal_ += session.series.buckets().size() * sliceCost(session.columns.size());
         }
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +24,18 @@
 //   +9.90000E+37,+1.00002E+03,14:05:10 09/22/2016      (an overload)
 //   +1.50013E+00,14:05:11 09/22/2016                    (secondary display off)
 //
-// The time stamp is what follows the last comma. Before it, one value or the
-// primary and secondary values joined by the meter's comma. A value that is
+// A log of several meters (vxlog --meter) names one column per channel, each
+// title led by the channel's name, and leaves a field empty where a meter
+// gave nothing:
+//
+//   V: DC Voltage(V),I: DC Current(A),P,E
+//   +1.50123E+00,+1.20300E-02,0.018059797,0,12:21:07 12/08/2026
+//   +1.50122E+00,,,,12:21:08 12/08/2026
+//
+// The time stamp is what follows the last comma. Before it, under a header of
+// one or two titles, one value or the primary and secondary values joined by
+// the meter's comma; under a header of three titles or more, one field per
+// title (a line with another number of fields is bad). A value that is
 // not a number or is an overload is a gap, not a bad line; a line is bad when
 // it has no time stamp that reads as a real date and time (a line cut short
 // by a crash, garbage, text of another program). Bad lines are counted and
@@ -45,33 +57,45 @@ inline constexpr std::size_t kMaxHeaderLength = 200;
 inline constexpr std::size_t kMaxSessions = 10'000;
 // Slices of one session, and of all sessions together. The last holds memory
 // for slices to about 30 MB; when it is reached, every session's share is
-// halved, down to kMinSlices.
+// halved, down to kMinSlices. A slice of a session of more than two columns
+// counts as one slice per two columns, and its session keeps as many fewer.
 inline constexpr std::size_t kMaxSlices = 16'384;
 inline constexpr std::size_t kSliceBudget = 131'072;
 inline constexpr std::size_t kMinSlices = 8;
+// Columns of one session; a header with more titles is bad, and so are the
+// lines under it.
+inline constexpr std::size_t kMaxColumns = 16;
+// Column titles of a session of several channels are kept to this length.
+inline constexpr std::size_t kMaxTitleLength = 64;
 // Time stamps count whole seconds.
 inline constexpr std::int64_t kStampResolutionMs = 1000;
 
 // The readings of one time slice [index * width, (index + 1) * width) ms.
+// Its figures per column: primary and secondary (empty for readings without a
+// secondary value), or one per channel of a log of several.
 struct Bucket {
     std::int64_t index = 0;
-    Stats primary;
-    Stats secondary;  // empty for readings without a secondary value
+    std::vector<Stats> columns;
 };
 
 // The readings of one session reduced to time slices, in time order.
 class Series {
 public:
-    // Adds one reading; true when it opened a new slice.
-    bool add(std::int64_t at, const Value& primary, const Value* secondary);
+    explicit Series(std::size_t columns = 2) : columns_(columns) {}
+
+    // Adds one reading, its values in column order (fewer than the columns:
+    // the rest are left alone); true when it opened a new slice.
+    bool add(std::int64_t at, std::span<const Value> values);
     // Doubles the width of the slices, merging neighbours, until at most
     // `maxBuckets` remain.
     void coarsenTo(std::size_t maxBuckets);
 
     std::int64_t width() const { return width_; }
+    std::size_t columns() const { return columns_; }
     const std::vector<Bucket>& buckets() const { return buckets_; }
 
 private:
+    std::size_t columns_;
     std::int64_t width_ = kStampResolutionMs;
     std::vector<Bucket> buckets_;
 };
@@ -83,10 +107,22 @@ struct Session {
     std::int64_t firstAt = 0;  // ms since the epoch of the first and last reading, in file order
     std::int64_t lastAt = 0;
     bool hasSecondary = false;  // the header names two columns, or a reading had two values
-    Stats primary;
-    Stats secondary;
+    // The figures of each column: primary and secondary, or one per title of a
+    // header of more than two.
+    std::vector<Stats> columns = std::vector<Stats>(2);
+    // The titles of a header of more than two, each cut to kMaxTitleLength;
+    // empty otherwise.
+    std::vector<std::string> titles;
     Series series;
+
+    const Stats& primary() const { return columns[0]; }
+    const Stats& secondary() const { return columns[1]; }
+    // A log of several channels, one column each.
+    bool channels() const { return columns.size() > 2; }
 };
+
+// Budget slices one slice of a session with `columns` columns counts as.
+std::size_t sliceCost(std::size_t columns);
 
 struct LogContents {
     std::vector<Session> sessions;
@@ -99,16 +135,25 @@ struct LogContents {
     std::int64_t readingsLeftOut = 0;
 };
 
-// One reading line read: the stamp as ms since the epoch (local time).
+// One reading line read: the stamp as ms since the epoch (local time), and
+// the text of its values (all before the last comma).
 struct ReadingLine {
     std::int64_t at = 0;
-    Value primary;
-    Value secondary;
-    bool hasSecondary = false;
+    std::string_view values;
 };
 
 // Reads one line (without its line end) as a reading; false when it is not one.
 bool readReadingLine(std::string_view line, ReadingLine& out);
+
+// The values of a reading line as its session reads them: primary and
+// secondary (split at the first comma; `count` 1 without one) when `columns`
+// is 2, otherwise one per field; false when the number of fields is not
+// `columns`.
+struct ReadingValues {
+    std::array<Value, kMaxColumns> values;
+    std::size_t count = 0;
+};
+bool readValues(std::string_view text, std::size_t columns, ReadingValues& out);
 
 // "hh:mm:ss mm/dd/yyyy" (24-hour, local time) as ms since the epoch; false
 // for anything else, an impossible date or time included.
@@ -127,6 +172,7 @@ private:
     void readLine(std::string_view line, bool overlong);
     void startSession(std::string_view header);
     void addReading(const ReadingLine& reading);
+    std::size_t sliceLimit(const Session& session) const;
     void badLine();
     void keepWithinBudget();
 
@@ -135,6 +181,7 @@ private:
     bool overlong_ = false;
     bool expectHeader_ = true;  // at the start and after an empty line
     bool sessionKept_ = false;  // the current session is in contents_.sessions
+    bool headerBad_ = false;    // the lines under a header of too many titles are bad too
     std::size_t sliceShare_ = kMaxSlices;
     std::size_t sliceTotal_ = 0;
 };

@@ -121,8 +121,14 @@ Extent extentOf(const Point& point, Column column) {
 
 // A slice of a log file as one extent: its lowest and highest reading, or a
 // gap when it holds no value of the column.
-Extent extentOf(const logread::Bucket& bucket, qint64 width, Column column) {
-    const logread::Stats& stats = column == Column::Primary ? bucket.primary : bucket.secondary;
+// The figures of one column of a slice; none beyond its columns.
+const logread::Stats& statsIn(const logread::Bucket& bucket, LogColumn column) {
+    static const logread::Stats none;
+    return column < bucket.columns.size() ? bucket.columns[column] : none;
+}
+
+Extent extentOf(const logread::Bucket& bucket, qint64 width, LogColumn column) {
+    const logread::Stats& stats = statsIn(bucket, column);
     if (stats.count() == 0) {
         const qint64 start = bucket.index * width;
         return {.lowAt = start, .highAt = start, .low = kNaN, .high = kNaN};
@@ -178,7 +184,7 @@ std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 f
     return extents;
 }
 
-std::vector<Extent> extentsOf(const logread::Series& series, Column column, qint64 from,
+std::vector<Extent> extentsOf(const logread::Series& series, LogColumn column, qint64 from,
                               qint64 to) {
     const auto& buckets = series.buckets();
     const qint64 width = series.width();
@@ -293,11 +299,11 @@ logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qi
     return stats;
 }
 
-logread::Stats statsOf(const logread::Series& series, Column column, qint64 from, qint64 to) {
+logread::Stats statsOf(const logread::Series& series, LogColumn column, qint64 from, qint64 to) {
     logread::Stats stats;
     for (const logread::Bucket& bucket : series.buckets()) {
         if (sliceMeets(bucket, series.width(), from, to)) {
-            stats.merge(column == Column::Primary ? bucket.primary : bucket.secondary);
+            stats.merge(statsIn(bucket, column));
         }
     }
     return stats;
@@ -325,7 +331,7 @@ Nearest nearestTo(const PointBuffer& buffer, qint64 at) {
     return nearest;
 }
 
-Nearest nearestTo(const logread::Series& series, qint64 at) {
+Nearest nearestTo(const logread::Series& series, qint64 at, LogColumn first) {
     const auto& buckets = series.buckets();
     const qint64 width = series.width();
     const auto distance = [&](const logread::Bucket& b) {
@@ -343,8 +349,8 @@ Nearest nearestTo(const logread::Series& series, qint64 at) {
         return nearest;
     }
     nearest.found = true;
-    nearest.primary = best->primary;
-    nearest.secondary = best->secondary;
+    nearest.primary = statsIn(*best, first);
+    nearest.secondary = statsIn(*best, 1);
     nearest.from = best->index * width;
     nearest.to = nearest.from + width - logread::kStampResolutionMs;
     if (nearest.primary.count() == 1 && nearest.primary.gaps() == 0) {

@@ -85,6 +85,13 @@ private:
 
 enum class Column { Primary, Secondary };
 
+// A column of a log file's session by its place: the primary (0) and the
+// secondary (1), or the channels of a log of several meters in header order.
+using LogColumn = std::size_t;
+inline constexpr LogColumn logColumn(Column column) {
+    return column == Column::Primary ? 0 : 1;
+}
+
 // The lowest and highest value of one column over one reading (both the
 // same) or one time slice of a log file; a gap when `low` is NaN.
 struct Extent {
@@ -100,7 +107,8 @@ struct Extent {
 // nearest one on each side outside it, so that the line runs to the edges.
 // For the secondary column, readings without a secondary value are gaps.
 std::vector<Extent> extentsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
-std::vector<Extent> extentsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
+std::vector<Extent> extentsOf(const logread::Series& series, LogColumn column, qint64 from,
+                              qint64 to);
 
 // Extents reduced for drawing, as runs of connected points (x: ms since the
 // epoch, y: value). Up to 2 * buckets extents are drawn as they are and every
@@ -116,10 +124,11 @@ QList<QList<QPointF>> decimate(const PointBuffer& buffer, Column column, int buc
 // The figures of one column over the readings taken in [from, to]. For a log
 // file, every time slice that meets the span counts whole.
 logread::Stats statsOf(const PointBuffer& buffer, Column column, qint64 from, qint64 to);
-logread::Stats statsOf(const logread::Series& series, Column column, qint64 from, qint64 to);
+logread::Stats statsOf(const logread::Series& series, LogColumn column, qint64 from, qint64 to);
 
 // The reading nearest to a time, or the time slice of a log file nearest to
-// it with the figures of the readings in it.
+// it with the figures of the readings in it: of the columns `first` (as the
+// primary) and 1 (as the secondary).
 struct Nearest {
     bool found = false;
     qint64 from = 0;  // time of the reading, or first and last second of the slice
@@ -128,7 +137,7 @@ struct Nearest {
     logread::Stats secondary;
 };
 Nearest nearestTo(const PointBuffer& buffer, qint64 at);
-Nearest nearestTo(const logread::Series& series, qint64 at);
+Nearest nearestTo(const logread::Series& series, qint64 at, LogColumn first = 0);
 
 // How one column is named on screen: "Primary" and "VDC", or a log header's
 // "DC Voltage(V)" and "V".

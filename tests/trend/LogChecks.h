@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "logread/LogReader.h"
 
@@ -17,9 +18,11 @@ inline std::string fingerprint(const vx::logread::LogContents& c) {
                        std::to_string(c.firstBadLine) + ' ' + std::to_string(c.sessionsLeftOut) +
                        ' ' + std::to_string(c.readingsLeftOut) + '\n';
     for (const vx::logread::Session& s : c.sessions) {
-        text += s.header + '|' + std::to_string(s.line) + ' ' + std::to_string(s.readings) + ' ' +
-                std::to_string(s.primary.count()) + ' ' + std::to_string(s.primary.gaps()) + ' ' +
-                std::to_string(s.secondary.count()) + ' ' + std::to_string(s.series.width()) + ' ' +
+        text += s.header + '|' + std::to_string(s.line) + ' ' + std::to_string(s.readings);
+        for (const vx::logread::Stats& column : s.columns) {
+            text += ' ' + std::to_string(column.count()) + '/' + std::to_string(column.gaps());
+        }
+        text += ' ' + std::to_string(s.series.width()) + ' ' +
                 std::to_string(s.series.buckets().size()) + '\n';
     }
     return text;
@@ -47,50 +50,69 @@ inline std::string brokenRule(std::string_view bytes, const vx::logread::LogCont
     }
     std::int64_t readings = c.readingsLeftOut;
     std::size_t slices = 0;
+    std::size_t fewest = 0;  // the slices no budget goes below
     for (const vx::logread::Session& s : c.sessions) {
         readings += s.readings;
         if (s.header.size() > vx::logread::kMaxHeaderLength || s.line < 1 || s.line > c.lines) {
             return "session header";
         }
-        if (s.primary.count() + s.primary.gaps() != s.readings) {
+        const std::size_t columns = s.columns.size();
+        if (columns < 2 || columns > vx::logread::kMaxColumns || s.series.columns() != columns ||
+            s.titles.size() != (s.channels() ? columns : 0)) {
+            return "session columns";
+        }
+        for (const vx::logread::Stats& column : s.columns) {
+            if (s.channels() ? column.count() + column.gaps() != s.readings
+                             : column.count() + column.gaps() > s.readings) {
+                return "column figures";
+            }
+        }
+        if (s.primary().count() + s.primary().gaps() != s.readings) {
             return "primary figures";
         }
         const auto& buckets = s.series.buckets();
-        slices += buckets.size();
+        const std::size_t cost = vx::logread::sliceCost(columns);
+        slices += buckets.size() * cost;
+        fewest += vx::logread::kMinSlices * cost;
         if (buckets.size() > vx::logread::kMaxSlices) {
             return "slices of a session";
         }
-        vx::logread::Stats primary;
-        vx::logread::Stats secondary;
+        std::vector<vx::logread::Stats> merged(columns);
         for (std::size_t i = 0; i < buckets.size(); ++i) {
             if (i > 0 && buckets[i - 1].index >= buckets[i].index) {
                 return "slice order";
             }
-            const vx::logread::Stats& p = buckets[i].primary;
+            if (buckets[i].columns.size() != columns) {
+                return "slice columns";
+            }
+            const vx::logread::Stats& p = buckets[i].columns[0];
             if (p.count() + p.gaps() == 0) {
                 return "empty slice";
             }
-            if (p.count() > 0 && !(p.min() <= p.max())) {
-                return "slice extremes";
+            for (std::size_t k = 0; k < columns; ++k) {
+                const vx::logread::Stats& figures = buckets[i].columns[k];
+                if (figures.count() > 0 && !(figures.min() <= figures.max())) {
+                    return "slice extremes";
+                }
+                merged[k].merge(figures);
             }
-            primary.merge(p);
-            secondary.merge(buckets[i].secondary);
         }
-        if (primary.count() != s.primary.count() || primary.gaps() != s.primary.gaps() ||
-            primary.overloads() != s.primary.overloads() ||
-            secondary.count() != s.secondary.count() || secondary.gaps() != s.secondary.gaps()) {
-            return "slices against session";
-        }
-        if (s.primary.count() > 0 &&
-            (primary.max() != s.primary.max() || primary.min() != s.primary.min())) {
-            return "extremes of the slices";
+        for (std::size_t k = 0; k < columns; ++k) {
+            const vx::logread::Stats& whole = s.columns[k];
+            if (merged[k].count() != whole.count() || merged[k].gaps() != whole.gaps() ||
+                merged[k].overloads() != whole.overloads()) {
+                return "slices against session";
+            }
+            if (whole.count() > 0 &&
+                (merged[k].max() != whole.max() || merged[k].min() != whole.min())) {
+                return "extremes of the slices";
+            }
         }
     }
     if (readings != c.readings) {
         return "readings per session";
     }
-    if (slices > vx::logread::kSliceBudget &&
-        slices > c.sessions.size() * vx::logread::kMinSlices) {
+    if (slices > vx::logread::kSliceBudget && slices > fewest) {
         return "slice budget";
     }
     return {};

@@ -9,7 +9,8 @@ namespace logtest {
 // What a log reader made of a file, as text to compare:
 //   lines 7, readings 3, bad 1 (first 4)
 //   <header line> '<header>' <n> readings; primary <count>/<gaps>/<overloads> <min>..<max>
-// and "; secondary ..." the same way when the session has a secondary column.
+// and "; secondary ..." the same way when the session has a secondary column;
+// for a log of several channels, "; <title> ..." for each.
 inline QString summary(const vx::logread::LogContents& contents) {
     QString text = QStringLiteral("lines %1, readings %2, bad %3")
                        .arg(contents.lines)
@@ -35,9 +36,15 @@ inline QString summary(const vx::logread::LogContents& contents) {
                     .arg(session.line)
                     .arg(QString::fromLatin1(session.header.c_str()))
                     .arg(session.readings);
-        text += column("primary", session.primary);
-        if (session.hasSecondary) {
-            text += column("secondary", session.secondary);
+        if (session.channels()) {
+            for (std::size_t i = 0; i < session.columns.size(); ++i) {
+                text += column(session.titles[i].c_str(), session.columns[i]);
+            }
+        } else {
+            text += column("primary", session.primary());
+            if (session.hasSecondary) {
+                text += column("secondary", session.secondary());
+            }
         }
         text += QLatin1Char('\n');
     }

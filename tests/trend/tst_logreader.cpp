@@ -39,6 +39,7 @@ private slots:
     void openFile_data();
     void openFile();
     void cancelStopsReading();
+    void longSessionKeepsItsSpike_data();
     void longSessionKeepsItsSpike();
     void sessionsBeyondTheLimitAreCounted();
 };
@@ -111,6 +112,44 @@ void TstLogReader::parse_data() {
     QTest::newRow("foreign text") << QByteArray("name,age\nAda,36\n")
                                   << "lines 2, readings 0, bad 1 (first 2)\n"
                                      "1 'name,age' 0 readings; primary 0/0/0; secondary 0/0/0\n";
+    QTest::newRow("four channels, empty fields, lines of another width")
+        << QByteArray(
+               "\r\nV: DC Voltage(V),I: DC Current(A),P,E\r\n"
+               "+1.50123E+00,+1.20300E-02,0.018059797,0,12:21:07 12/08/2026\r\n"
+               "+1.50122E+00,,,,12:21:08 12/08/2026\r\n"
+               "+1.49E+00,+9.9E+37,,0.5,12:21:09 12/08/2026\r\n"
+               "+1.6E+00,+2.0E-02,0.032,1.25,12:21:10 12/08/2026\r\n"
+               "+1.7E+00,+3.0E-02,0.051,12:21:11 12/08/2026\r\n"      // three fields
+               "+1.7E+00,+3.0E-02,0.051,2,7,12:21:12 12/08/2026\r\n"  // five
+               "+1.7E+00,+3.0E-02,0.051,2,12:21:13 12/08/2026\r\n")
+        << "lines 9, readings 5, bad 2 (first 7)\n"
+           "2 'V: DC Voltage(V),I: DC Current(A),P,E' 5 readings; V: DC Voltage(V) 5/0/0 1.49..1.7"
+           "; I: DC Current(A) 3/2/1 0.01203..0.03; P 3/2/0 0.0180598..0.051; E 4/1/0 0..2\n";
+    QTest::newRow("three channels after one, none of them read")
+        << QByteArray(
+               "\nV\n+1.0E+00,14:05:09 09/22/2016\n"
+               "\nA,B,C\n,,,14:05:10 09/22/2016\n1,OOPS,3,14:05:11 09/22/2016\n")
+        << "lines 7, readings 3, bad 0\n"
+           "2 'V' 1 readings; primary 1/0/0 1..1\n"
+           "5 'A,B,C' 2 readings; A 1/1/0 1..1; B 0/2/0; C 1/1/0 3..3\n";
+    QTest::newRow("sixteen channels")
+        << QByteArray(
+               "\nc1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11,c12,c13,c14,c15,c16\n"
+               "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,14:05:09 09/22/2016\n")
+        << "lines 3, readings 1, bad 0\n"
+           "2 'c1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11,c12,c13,c14,c15,c16' 1 readings; c1 1/0/0 1..1; "
+           "c2 1/0/0 2..2; c3 1/0/0 3..3; c4 1/0/0 4..4; c5 1/0/0 5..5; c6 1/0/0 6..6; "
+           "c7 1/0/0 7..7; c8 1/0/0 8..8; c9 1/0/0 9..9; c10 1/0/0 10..10; c11 1/0/0 11..11; "
+           "c12 1/0/0 12..12; c13 1/0/0 13..13; c14 1/0/0 14..14; c15 1/0/0 15..15; "
+           "c16 1/0/0 16..16\n";
+    QTest::newRow("seventeen titles: the header and its lines are bad")
+        << QByteArray(
+               "\nc1,c2,c3,c4,c5,c6,c7,c8,c9,c10,c11,c12,c13,c14,c15,c16,c17\n"
+               "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,14:05:09 09/22/2016\n"
+               "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,14:05:10 09/22/2016\n"
+               "\nV\n+1.0E+00,14:05:11 09/22/2016\n")
+        << "lines 7, readings 1, bad 3 (first 2)\n"
+           "6 'V' 1 readings; primary 1/0/0 1..1\n";
     QTest::newRow("only empty lines") << QByteArray("\r\n\r\n\n") << "lines 3, readings 0, bad 0\n";
     QTest::newRow("nothing") << QByteArray() << "lines 0, readings 0, bad 0\n";
 }
@@ -205,31 +244,54 @@ void TstLogReader::cancelStopsReading() {
 
 // A day at one reading a second is more than one session keeps slice by
 // slice: the slices widen, every reading still counts and the spike stays
-// with its own value and time.
+// with its own value and time. A slice of more than two columns counts as one
+// per two in the budget, so such a session keeps fewer, wider slices.
+void TstLogReader::longSessionKeepsItsSpike_data() {
+    QTest::addColumn<int>("columns");  // titles of the header
+    QTest::addColumn<int>("width");    // of the slices, ms
+    QTest::newRow("one column") << 1 << 8000;
+    QTest::newRow("primary and secondary") << 2 << 8000;
+    QTest::newRow("three channels") << 3 << 16'000;
+    QTest::newRow("four channels") << 4 << 16'000;
+    QTest::newRow("sixteen channels") << 16 << 64'000;
+}
+
 void TstLogReader::longSessionKeepsItsSpike() {
-    QByteArray bytes = "\r\nDC Voltage(V)\r\n";
+    QFETCH(int, columns);
+    QFETCH(int, width);
+    QStringList titles;
+    for (int c = 0; c < columns; ++c) {
+        titles << QStringLiteral("C%1(V)").arg(c);
+    }
+    QByteArray bytes = "\r\n" + titles.join(',').toLatin1() + "\r\n";
     const QDateTime start(QDate(2016, 9, 22), QTime(0, 0));
     for (int i = 0; i < 86'400; ++i) {
+        // The spike and the overloads in the last column, the others steady.
         const QByteArray value = i == 11'527     ? "+1.25000E+01"
                                  : i % 1000 == 3 ? "+9.9E+37"
                                                  : "+1.0E+00";
-        bytes += value + ',' + start.addSecs(i).toString("HH:mm:ss MM/dd/yyyy").toLatin1() + "\r\n";
+        bytes += QByteArray("+1.0E+00,").repeated(columns - 1) + value + ',' +
+                 start.addSecs(i).toString("HH:mm:ss MM/dd/yyyy").toLatin1() + "\r\n";
     }
     const vx::logread::LogContents contents = readAll(bytes, 1 << 16);
+    QCOMPARE(contents.badLines, 0);
     QCOMPARE(contents.sessions.size(), std::size_t(1));
     const vx::logread::Session& session = contents.sessions.front();
-    QVERIFY(session.series.buckets().size() <= vx::logread::kMaxSlices);
-    QCOMPARE(session.series.width(), 8000);
+    const auto cost = std::size_t((std::max(columns, 2) + 1) / 2);
+    QVERIFY(session.series.buckets().size() <= vx::logread::kMaxSlices / cost);
+    QCOMPARE(session.series.width(), width);
+    const std::size_t last = std::size_t(columns - 1);
     vx::logread::Stats all;
     for (const vx::logread::Bucket& bucket : session.series.buckets()) {
-        all.merge(bucket.primary);
+        all.merge(bucket.columns[last]);
     }
     QCOMPARE(all.count(), 86'400 - 87);
     QCOMPARE(all.overloads(), 87);
     QCOMPARE(all.max(), 12.5);
     QCOMPARE(all.maxAt(), start.addSecs(11'527).toMSecsSinceEpoch());
-    QCOMPARE(session.primary.max(), 12.5);
-    QCOMPARE(session.primary.mean(), all.mean());
+    QCOMPARE(session.columns[last].max(), 12.5);
+    QCOMPARE(session.columns[last].mean(), all.mean());
+    QCOMPARE(session.columns[0].count() + session.columns[0].gaps(), 86'400);
 }
 
 void TstLogReader::sessionsBeyondTheLimitAreCounted() {

@@ -75,6 +75,8 @@ private slots:
     void readout_data();
     void readout();
     void openLogShowsSessions();
+    void channelsOfASeveralMeterLog_data();
+    void channelsOfASeveralMeterLog();
     void badLogsAreReported_data();
     void badLogsAreReported();
     void spanAllFitsTheSession_data();
@@ -588,6 +590,91 @@ void TstTrend::openLogShowsSessions() {
     QCOMPARE(shown(*window_, Column::Primary),
              (QList<QList<QPointF>>{{{x(0), 1.0}, {x(1), 2.0}, {x(2), 3.0}}}));
     QCOMPARE(window_->findChild<QLabel*>("PrimaryTitle")->text(), "Primary(VDC)");
+}
+
+// A log of four channels (vxlog --meter, --calc) after a one-column session:
+// the channel list picks the column drawn as the primary line and the figures
+// beside the plot, with the unit from its title; empty fields are gaps.
+void TstTrend::channelsOfASeveralMeterLog_data() {
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QList<QList<QPointF>>>("runs");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("figures");  // count, gaps, minimum, maximum, mean
+    QTest::addColumn<QString>("readout");      // hovering the last reading
+
+    QTest::newRow("V")
+        << 0 << QList<QList<QPointF>>{{{x(0), 1.5}, {x(1), 1.5}, {x(2), 1.4}, {x(3), 1.6}}}
+        << "V: DC Voltage(V)" << QStringList{"4", "0", "1.4 V", "1.6 V", "1.5 V"}
+        << "V: DC Voltage(V) 1.6 V";
+    QTest::newRow("I, an overload and an empty field")
+        << 1 << QList<QList<QPointF>>{{{x(0), 0.012}}, {{x(3), 0.02}}} << "I: DC Current(A)"
+        << QStringList{"2", "2", "0.012 A", "0.02 A", "0.016 A"} << "I: DC Current(A) 0.02 A";
+    QTest::newRow("P, computed, no unit")
+        << 2 << QList<QList<QPointF>>{{{x(0), 0.018}}, {{x(3), 0.032}}} << "P"
+        << QStringList{"2", "2", "0.018", "0.032", "0.025"} << "P 0.032";
+    QTest::newRow("E, the last") << 3
+                                 << QList<QList<QPointF>>{{{x(0), 0.0}},
+                                                          {{x(2), 0.5}, {x(3), 1.25}}}
+                                 << "E" << QStringList{"3", "1", "0", "1.25", "0.5833333"}
+                                 << "E 1.25";
+}
+
+void TstTrend::channelsOfASeveralMeterLog() {
+    QFETCH(int, channel);
+    QFETCH(QList<QList<QPointF>>, runs);
+    QFETCH(QString, title);
+    QFETCH(QStringList, figures);
+    QFETCH(QString, readout);
+    window_->resize(1100, 560);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    const QByteArray log =
+        "\r\nDC Voltage(V)\r\n"
+        "+1.00000E+00,14:00:00 09/22/2016\r\n"
+        "\r\nV: DC Voltage(V),I: DC Current(A),P,E\r\n"
+        "+1.5E+00,+1.2E-02,0.018,0,14:05:09 09/22/2016\r\n"
+        "+1.5E+00,,,,14:05:10 09/22/2016\r\n"
+        "+1.4E+00,+9.9E+37,,0.5,14:05:11 09/22/2016\r\n"
+        "+1.6E+00,+2.0E-02,0.032,1.25,14:05:12 09/22/2016\r\n";
+    openLog(log, "bench.csv");
+    QTRY_VERIFY(!window_->loading());
+    QVERIFY(dialogs_.messages.isEmpty());
+
+    auto* channels = window_->findChild<QComboBox*>("ChannelBox");
+    QVERIFY(channels != nullptr);
+    QVERIFY(!channels->isHidden());
+    QCOMPARE(channels->count(), 4);
+    QCOMPARE(channels->itemText(channel), title);
+    QCOMPARE(channels->currentIndex(), 0);
+    channels->setFocus();
+    for (int i = 0; i < channel; ++i) {
+        QTest::keyClick(channels, Qt::Key_Down);
+    }
+    QCOMPARE(channels->currentIndex(), channel);
+
+    QCOMPARE(shown(*window_, Column::Primary), runs);
+    QVERIFY(shown(*window_, Column::Secondary).isEmpty());
+    QCOMPARE(window_->findChild<QLabel*>("PrimaryTitle")->text(), title);
+    QVERIFY(window_->findChild<QLabel*>("SecondaryTitle")->isHidden());
+    QStringList labels;
+    for (const char* name :
+         {"PrimaryCount", "PrimaryGaps", "PrimaryMinimum", "PrimaryMaximum", "PrimaryMean"}) {
+        labels << window_->findChild<QLabel*>(QLatin1String(name))->text();
+    }
+    QCOMPARE(labels, figures);
+    // Inside the log's slice of 14:05:12, whatever the rounding to a pixel.
+    QTest::mouseMove(viewport(), QPoint(xOf(kStart.addMSecs(3500).toMSecsSinceEpoch()),
+                                        plotRect().center().y()));
+    QCOMPARE(window_->findChild<QLabel*>("Readout")->text(), "14:05:12 09/22/2016   " + readout);
+
+    // A session of one column has no channels to choose.
+    auto* sessions = window_->findChild<QComboBox*>("SessionBox");
+    sessions->setFocus();
+    QTest::keyClick(sessions, Qt::Key_Up);
+    QCOMPARE(sessions->currentIndex(), 0);
+    QVERIFY(channels->isHidden());
+    QCOMPARE(shown(*window_, Column::Primary), (QList<QList<QPointF>>{{{x(-309), 1.0}}}));
+    QCOMPARE(window_->findChild<QLabel*>("PrimaryTitle")->text(), "DC Voltage(V)");
 }
 
 void TstTrend::badLogsAreReported_data() {

@@ -44,6 +44,7 @@ struct Trend::ShownLog {
     QString path;
     logread::LogContents contents;
     int session = 0;
+    trend::LogColumn channel = 0;  // plotted as the primary of a log of several meters
 };
 
 Trend::Trend(shell::Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
@@ -168,6 +169,7 @@ void Trend::TrendChart_ViewChanged() {
 void Trend::showSource() {
     if (log_ != nullptr) {
         TrendChart->showSession(shownSession());
+        TrendChart->setChannel(log_->channel);
     } else {
         TrendChart->showReadings(points_);
     }
@@ -193,8 +195,16 @@ trend::ColumnLabel Trend::label(trend::Column column) const {
         return {.name = primary ? QStringLiteral("Primary") : QStringLiteral("Secondary"),
                 .unit = primary ? primaryUnit_ : secondaryUnit_};
     }
-    // "DC Voltage(V),Frequency(Hz)": one title per column.
     const logread::Session* session = shownSession();
+    // "V: DC Voltage(V),I: DC Current(A),P": the chosen channel is the primary.
+    if (primary && session != nullptr && session->channels()) {
+        const QString title = QString::fromLatin1(session->titles[log_->channel].c_str());
+        if (title.trimmed().isEmpty()) {
+            return {.name = QStringLiteral("Channel %1").arg(log_->channel + 1), .unit = QString()};
+        }
+        return trend::headerLabel(title);
+    }
+    // "DC Voltage(V),Frequency(Hz)": one title per column.
     const QString header =
         session != nullptr ? QString::fromLatin1(session->header.c_str()) : QString();
     const qsizetype comma = header.indexOf(QLatin1Char(','));
@@ -213,7 +223,7 @@ bool Trend::columnShown(trend::Column column) const {
     }
     if (log_ != nullptr) {
         const logread::Session* session = shownSession();
-        return session != nullptr && session->hasSecondary;
+        return session != nullptr && session->hasSecondary && !session->channels();
     }
     return secondaryOn_;
 }
@@ -251,17 +261,19 @@ void Trend::showStatistics() {
     const TimeRange range = visibleRange();
     const auto figures = [&](trend::Column column) -> TrendStats {
         const bool primary = column == trend::Column::Primary;
+        const trend::LogColumn logColumn =
+            primary && log_ != nullptr ? log_->channel : trend::logColumn(column);
+        if (session == nullptr && log_ != nullptr) {
+            return TrendStats{};
+        }
         if (!statsVisibleOnly_) {
             if (log_ != nullptr) {
-                return session == nullptr ? TrendStats{}
-                                          : (primary ? session->primary : session->secondary);
+                return session->columns[logColumn];
             }
             return primary ? primaryStats_ : secondaryStats_;
         }
         if (log_ != nullptr) {
-            return session == nullptr
-                       ? TrendStats{}
-                       : trend::statsOf(session->series, column, range.from, range.to);
+            return trend::statsOf(session->series, logColumn, range.from, range.to);
         }
         return trend::statsOf(points_, column, range.from, range.to);
     };
@@ -395,14 +407,41 @@ void Trend::SessionBox_Change(int index) {
         return;
     }
     log_->session = index;
+    log_->channel = 0;
+    showChannels();
     TrendChart->hideReadout();
     FollowBtn_Click();
+}
+
+void Trend::showChannels() {
+    const logread::Session* session = shownSession();
+    const bool channels = session != nullptr && session->channels();
+    ChannelBox->clear();
+    if (channels) {
+        for (const std::string& title : session->titles) {
+            ChannelBox->addItem(QString::fromLatin1(title.c_str()));
+        }
+        ChannelBox->setCurrentIndex(int(log_->channel));
+    }
+    ChannelLabel->setVisible(channels);
+    ChannelBox->setVisible(channels);
+}
+
+void Trend::ChannelBox_Change(int index) {
+    const logread::Session* session = shownSession();
+    if (session == nullptr || index < 0 || std::size_t(index) >= session->titles.size()) {
+        return;
+    }
+    log_->channel = trend::LogColumn(index);
+    TrendChart->hideReadout();
+    refreshNow();
 }
 
 void Trend::LiveBtn_Click() {
     log_.reset();
     showSource();
     SessionBox->clear();
+    showChannels();
     LogNote->clear();
     LogNote->hide();
     TrendChart->hideReadout();

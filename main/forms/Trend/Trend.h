@@ -100,6 +100,7 @@ public slots:
     void FollowBtn_Click();
     void CancelLoadBtn_Click();
     void SessionBox_Change(int index);
+    void ChannelBox_Change(int index);
     void SpanBox_Change(int index);
     void StatsRangeBox_Change(int index);
 
@@ -128,6 +129,8 @@ private:
     void showStatistics();
     void showLoadControls(bool loading);
     void showSessions();
+    // The channel list of a log of several meters; hidden for other logs.
+    void showChannels();
     const logread::Session* shownSession() const;
     trend::ColumnLabel label(trend::Column column) const;
     bool columnShown(trend::Column column) const;

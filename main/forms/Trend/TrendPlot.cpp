@@ -126,6 +126,14 @@ void TrendPlot::showSession(const logread::Session* session) {
     session_ = session;
 }
 
+void TrendPlot::setChannel(trend::LogColumn channel) {
+    channel_ = channel;
+}
+
+trend::LogColumn TrendPlot::sessionColumn(trend::Column which) const {
+    return which == trend::Column::Primary ? channel_ : trend::logColumn(which);
+}
+
 void TrendPlot::setColumn(trend::Column which, const trend::ColumnLabel& label,
                           const QString& axisTitle, bool shown) {
     ColumnView& view = column(which);
@@ -233,7 +241,8 @@ void TrendPlot::drawColumn(trend::Column which, int buckets) {
     if (view.shown) {
         std::vector<trend::Extent> extents;
         if (session_ != nullptr) {
-            extents = trend::extentsOf(session_->series, which, range.from, range.to);
+            extents =
+                trend::extentsOf(session_->series, sessionColumn(which), range.from, range.to);
         } else if (points_ != nullptr) {
             extents = trend::extentsOf(*points_, which, range.from, range.to);
         }
@@ -479,7 +488,7 @@ void TrendPlot::showReadout(const QPoint& viewportPos) {
     }
     trend::Nearest nearest;
     if (session_ != nullptr) {
-        nearest = trend::nearestTo(session_->series, *at);
+        nearest = trend::nearestTo(session_->series, *at, channel_);
     } else if (points_ != nullptr) {
         nearest = trend::nearestTo(*points_, *at);
     }

@@ -52,6 +52,9 @@ public:
     // hover, so they must live until the next call.
     void showReadings(const trend::PointBuffer& points);
     void showSession(const logread::Session* session);
+    // The column of a session drawn as the primary line: a channel of a log
+    // of several meters (0, the primary, unless set).
+    void setChannel(trend::LogColumn channel);
     // How a column is named in the readout and on its axis, and whether it
     // is drawn at all.
     void setColumn(trend::Column column, const trend::ColumnLabel& label, const QString& axisTitle,
@@ -94,6 +97,7 @@ private:
         bool shown = false;
     };
 
+    trend::LogColumn sessionColumn(trend::Column column) const;
     ColumnView& column(trend::Column column);
     const ColumnView& column(trend::Column column) const;
     void drawColumn(trend::Column which, int buckets);
@@ -113,6 +117,7 @@ private:
 
     const trend::PointBuffer* points_ = nullptr;  // the live readings, or
     const logread::Session* session_ = nullptr;   // a log file's session
+    trend::LogColumn channel_ = 0;
 
     bool following_ = true;
     qint64 spanMs_ = 0;

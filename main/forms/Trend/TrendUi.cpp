@@ -35,6 +35,8 @@ void Trend::buildUi() {
     // Room for two lines, so a long readout wraps without moving the plot.
     Readout->setMinimumHeight(Readout->fontMetrics().lineSpacing() * 2 + 2);
     LogNote->hide();
+    ChannelLabel->hide();
+    ChannelBox->hide();
     LoadBar->setRange(0, TrendLoader::kProgressSteps);
 
     PrimaryTitle->setStyleSheet(
@@ -86,6 +88,7 @@ void Trend::connectSignals() {
     connect(FollowBtn, &QPushButton::clicked, this, &Trend::FollowBtn_Click);
     connect(CancelLoadBtn, &QPushButton::clicked, this, &Trend::CancelLoadBtn_Click);
     connect(SessionBox, &QComboBox::activated, this, &Trend::SessionBox_Change);
+    connect(ChannelBox, &QComboBox::activated, this, &Trend::ChannelBox_Change);
     connect(SpanBox, &QComboBox::activated, this, &Trend::SpanBox_Change);
     connect(StatsRangeBox, &QComboBox::activated, this, &Trend::StatsRangeBox_Change);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
