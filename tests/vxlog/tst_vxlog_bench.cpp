@@ -1,9 +1,11 @@
 // vxlog with several meters against simulators: rows on one time base, a
 // slow meter waited for, a lost meter's column empty with the reason while
 // the others go on, and a meter found again.
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -85,10 +87,16 @@ void TestVxlogBench::badMeters_data() {
                                         "the port";
 }
 
+// The program itself: status 2, the message and the usage, nothing sent.
 void TestVxlogBench::badMeters() {
     QFETCH(QStringList, args);
     QFETCH(QString, error);
     QCOMPARE(vx::cli::parseOptions(args).error, error);
+    QProcess p;
+    p.start(QDir(qEnvironmentVariable("VX_BIN_DIR")).filePath(QStringLiteral("vxlog")), args);
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY(p.readAllStandardError().startsWith("vxlog: " + error.toUtf8() + "\nusage: vxlog"));
 }
 
 void TestVxlogBench::benchFile_data() {
