@@ -482,7 +482,8 @@ void Runner::finish(int code) {
         message(benchSummary());
     } else if (readingsStarted_) {
         const qint64 ran = clock_.elapsedNs() - startNs_;
-        QString summary = readingsText(taken_) + QStringLiteral(" in ") + clockText(ran, true);
+        QString summary = countText(taken_, QStringLiteral("reading")) + QStringLiteral(" in ") +
+                          clockText(ran, true);
         if (stats_.count() > 0) {
             const QString unit = primaryUnit(options_.settings);
             summary += QStringLiteral("; min %1, max %2, mean %3%4")
@@ -520,9 +521,9 @@ void Runner::drawStatus() {
 
 QString Runner::singleStatus() const {
     const QString unit = primaryUnit(options_.settings);
-    QString status =
-        QStringLiteral("%1  %2  last %3")
-            .arg(readingsText(taken_), clockText(clock_.elapsedNs() - startNs_), lastPrimary_);
+    QString status = QStringLiteral("%1  %2  last %3")
+                         .arg(countText(taken_, QStringLiteral("reading")),
+                              clockText(clock_.elapsedNs() - startNs_), lastPrimary_);
     if (stats_.count() > 0) {
         status +=
             QStringLiteral("  min %1  max %2").arg(number(stats_.min()), number(stats_.max()));

@@ -319,9 +319,8 @@ QString Runner::benchHeader() const {
 }
 
 QString Runner::benchSummary() const {
-    QString summary =
-        readingsText(taken_).replace(QStringLiteral("reading"), QStringLiteral("row")) +
-        QStringLiteral(" in ") + clockText(clock_.elapsedNs() - startNs_, true);
+    QString summary = countText(taken_, QStringLiteral("row")) + QStringLiteral(" in ") +
+                      clockText(clock_.elapsedNs() - startNs_, true);
     for (std::size_t i = 0; i < meterStats_.size(); ++i) {
         const logread::Stats& stats = meterStats_[i];
         if (stats.count() > 0) {
@@ -335,9 +334,8 @@ QString Runner::benchSummary() const {
 }
 
 QString Runner::benchStatus() const {
-    QString status =
-        readingsText(taken_).replace(QStringLiteral("reading"), QStringLiteral("row")) +
-        QStringLiteral("  ") + clockText(clock_.elapsedNs() - startNs_);
+    QString status = countText(taken_, QStringLiteral("row")) + QStringLiteral("  ") +
+                     clockText(clock_.elapsedNs() - startNs_);
     for (std::size_t i = 0; i < meterStats_.size(); ++i) {
         status +=
             QStringLiteral("  %1 %2").arg(options_.meters[i].name, number(meterStats_[i].last()));

@@ -35,8 +35,8 @@ QString clockText(qint64 ns, bool withMs) {
     return text;
 }
 
-QString readingsText(qint64 n) {
-    return n == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(n);
+QString countText(qint64 n, const QString& noun) {
+    return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
 }
 
 // ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00".

@@ -13,8 +13,8 @@ QString number(double v, int digits = 8);
 QString seconds(int ms);
 // "01:02:03" on the status line; "01:02:03.456" in the summary.
 QString clockText(qint64 ns, bool withMs = false);
-// "1 reading", "2 readings".
-QString readingsText(qint64 n);
+// "1 reading", "2 readings": `n` and `noun`, in the plural but for one.
+QString countText(qint64 n, const QString& noun);
 // ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00".
 QString isoTime(const QDateTime& when);
 // A CSV field, quoted where it holds a comma or a quote.

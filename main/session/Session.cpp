@@ -128,7 +128,7 @@ Fault Session::open(const std::function<bool()>& abandon) {
     // meter takes an empty line as nothing. Then everything already on its
     // way to us is dropped.
     settling_ = true;
-    Fault fault = write(QString());
+    Fault fault = send(QString());
     if (fault.ok() && timing_.settleMs > 0) {
         clock_.runEventsFor(timing_.settleMs);
     }
@@ -153,7 +153,7 @@ void Session::close() {
     link_->close();
 }
 
-Fault Session::write(const QString& command) {
+Fault Session::send(const QString& command) {
     if (const std::optional<char32_t> c = link::framing::firstBeyondLatin1(command)) {
         return {Failure::NotSent, link::kWriteFailed,
                 QStringLiteral("\"%1\" holds %2, which a command line cannot carry (one byte a "
@@ -167,10 +167,6 @@ Fault Session::write(const QString& command) {
         return fault;
     }
     return {};
-}
-
-Fault Session::send(const QString& command) {
-    return write(command);
 }
 
 // Whatever waits now was on its way before the query: it answers nothing
@@ -191,7 +187,7 @@ Fault Session::ask(const QString& command, Expect expect, int limitMs) {
                     .arg(command, pending_->command)};
     }
     startLine();
-    if (Fault fault = write(command); !fault.ok()) {
+    if (Fault fault = send(command); !fault.ok()) {
         return fault;
     }
     const int limit = limitMs > 0 ? limitMs : timing_.replyMs;

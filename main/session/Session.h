@@ -132,7 +132,6 @@ private:
     bool fits(const QString& reply, Expect expect) const;
     void startLine();
     void fail(Fault fault);
-    Fault write(const QString& command);
 
     timing::Clock& clock_;
     const Line line_;
