@@ -629,6 +629,10 @@ QString primaryUnit(const Settings& s) {
     return s.function ? text(functionAt(*s.function).unit) : QString();
 }
 
+QString functionCaption(const Settings& s) {
+    return s.function ? functionName(*s.function) : QString();
+}
+
 QString secondaryHeader(const Settings& s) {
     const auto secondary = secondaryTextOf(s);
     const meter::SecondaryUnit* row = secondary ? meter::secondaryUnit(*secondary) : nullptr;

@@ -73,6 +73,9 @@ QStringList settingLines(const Settings& settings);
 QString primaryHeader(const Settings& settings);
 QString secondaryHeader(const Settings& settings);
 QString primaryUnit(const Settings& settings);
+// "DC VOLTAGE": the chosen function as the window's list names it; empty
+// without one.
+QString functionCaption(const Settings& settings);
 QString secondaryUnit(const Settings& settings);
 
 QString usageLine();

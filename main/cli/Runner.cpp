@@ -92,6 +92,9 @@ void Runner::start() {
         !openFile(QStringLiteral("open"))) {
         return;
     }
+    if (options_.mode == Mode::Log && !startFeeds()) {
+        return;
+    }
     if (bench_) {
         startBench();
         return;
@@ -205,6 +208,7 @@ void Runner::onFailed(const session::Fault& fault) {
 void Runner::onIdentified(const QString& identity) {
     const bool again = identified_;
     identified_ = true;
+    feedMeter(0, feed::Meter::State::Connected, identity);
     message(again ? QStringLiteral("the meter answers again: %1; carrying on").arg(identity)
                   : QStringLiteral("meter: %1").arg(identity));
     if (!sendSettings()) {
@@ -355,6 +359,14 @@ void Runner::record(const QString& reply) {
             meter::splitReply(text, options_.settings.secondary.has_value());
         stats_.add(trend::parseValue(reading.primary));
         lastPrimary_ = visible(reading.primary.trimmed());
+        std::vector<double> values{trend::parseValue(reading.primary)};
+        std::vector<QString> texts{visible(reading.primary.trimmed())};
+        if (reading.secondary) {
+            values.push_back(trend::parseValue(*reading.secondary));
+            texts.push_back(visible(reading.secondary->trimmed()));
+        }
+        std::vector<QString> missing(texts.size());
+        feedRecord(when, std::move(values), std::move(texts), std::move(missing));
     }
     if (!printed) {
         // Standard output closed (the reader went away): end cleanly.
@@ -421,6 +433,8 @@ void Runner::lose(const QString& reason) {
     }
     ++generation_;
     session_->close();
+    feedMeter(0, options_.reconnect ? feed::Meter::State::Reconnecting : feed::Meter::State::Lost,
+              {}, reason);
     if (!options_.reconnect || options_.mode != Mode::Log) {
         message(QStringLiteral("lost the meter on %1: %2").arg(session_->portName(), reason));
         finish(kExitLost);
@@ -436,6 +450,7 @@ void Runner::lose(const QString& reason) {
 // at the start is waited for, as one lost during the run is.
 void Runner::waitForMeter(const QString& reason) {
     waitTold_ = true;
+    feedMeter(0, feed::Meter::State::Reconnecting, {}, reason);
     message(QStringLiteral("waiting for the meter on %1: %2; trying again every %3 s")
                 .arg(session_->portName(), reason, seconds(timing_.reconnectMs)));
     phase_ = Phase::Reconnecting;
@@ -477,6 +492,7 @@ void Runner::finish(int code) {
         bench_->close();
     }
     file_.close();
+    stopFeeds();
     clearStatus();
     if (readingsStarted_ && bench_) {
         message(benchSummary());

@@ -11,6 +11,7 @@
 
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "feed/Feed.h"
 #include "logread/Stats.h"
 
 class QIODevice;
@@ -76,13 +77,16 @@ struct Streams {
 // drift. A reading whose slot has passed while the previous one was still
 // waiting for its reply is taken at once, and the slots before it are left
 // out; there is never more than one query at the meter.
-class Runner : public QObject {
+class Runner : public QObject, public feed::Host {
     Q_OBJECT
 public:
     Runner(Options options, link::PortOpener& opener, timing::Clock& clock, Streams streams,
            Timing timing = {}, QObject* parent = nullptr);
     ~Runner() override;
 
+    // Hands every reading to `sink` as well (the broker, the live page);
+    // before start().
+    void addSink(std::unique_ptr<feed::Sink> sink);
     void start();
     // SIGINT, SIGTERM: a reading still waiting for its reply is dropped
     // whole, the file is closed, the summary written.
@@ -92,6 +96,10 @@ public:
     void reopenOutput();
 
     bool isFinished() const { return phase_ == Phase::Done; }
+
+    // feed::Host
+    void message(const QString& text) override;
+    void fatal(int exitCode, const QString& text) override;
     qint64 readings() const { return taken_; }
 
 Q_SIGNALS:
@@ -134,8 +142,14 @@ private:
     QString benchSummary() const;
     QString benchStatus() const;
     QString singleStatus() const;
+    // The sinks (Feeds.cpp).
+    bool startFeeds();
+    void feedRecord(const QDateTime& when, std::vector<double> values, std::vector<QString> texts,
+                    std::vector<QString> missing);
+    void feedMeter(int index, feed::Meter::State state, const QString& identity,
+                   const QString& reason = {});
+    void stopFeeds();
 
-    void message(const QString& text);
     bool print(const QString& line);
     void drawStatus();
     void clearStatus();
@@ -165,6 +179,8 @@ private:
     bool statusShown_ = false;
     logread::Stats stats_;
     QString lastPrimary_;
+    std::vector<std::unique_ptr<feed::Sink>> sinks_;
+    feed::Run feedRun_;
 };
 
 }  // namespace vx::cli

@@ -92,6 +92,7 @@ void Runner::onBenchIdentified(int index, const QString& identity) {
     const QString name = options_.meters[std::size_t(index)].name;
     const bool again = meterKnown_[std::size_t(index)];
     meterKnown_[std::size_t(index)] = true;
+    feedMeter(index, feed::Meter::State::Connected, identity);
     message(again ? QStringLiteral("meter %1 answers again: %2; carrying on").arg(name, identity)
                   : QStringLiteral("meter %1: %2").arg(name, identity));
     if (readingsStarted_ || phase_ != Phase::Identifying) {
@@ -109,6 +110,9 @@ void Runner::onBenchFailed(int index, const session::Fault& fault) {
     const QString where =
         QStringLiteral("%1 on %2")
             .arg(options_.meters[std::size_t(index)].name, bench_->session(index).portName());
+    feedMeter(index,
+              options_.reconnect ? feed::Meter::State::Reconnecting : feed::Meter::State::Lost, {},
+              fault.reason);
     if (!readingsStarted_ && !options_.reconnect) {
         message(QStringLiteral("meter %1 did not identify itself: %2").arg(where, fault.reason));
         finish(kExitNoIdentity);
@@ -193,6 +197,17 @@ void Runner::onRow(const bench::Row& row) {
     }
     const QJsonArray reached = checkLimits(row);
     ++taken_;
+    if (!sinks_.empty()) {
+        std::vector<QString> rowTexts(channels.size());
+        std::vector<QString> rowMissing(channels.size());
+        for (std::size_t i = 0; i < row.cells.size(); ++i) {
+            const std::optional<QString> primary = primaryOf(row.cells[i], options_.meters[i]);
+            rowTexts[i] = primary ? visible(*primary) : QString();
+            rowMissing[i] = visible(cellReason(row.cells[i]));
+        }
+        feedRecord(row.when, {channels.begin(), channels.end()}, std::move(rowTexts),
+                   std::move(rowMissing));
+    }
     if (!options_.quiet) {
         QString out;
         switch (options_.format) {
