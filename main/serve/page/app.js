@@ -34,6 +34,13 @@
     return reading.texts[i] || '\u2013';
   }
 
+  // 14:05:09, whatever the browser's language.
+  function clock(when) {
+    const d = when instanceof Date ? when : new Date(when);
+    return [d.getHours(), d.getMinutes(), d.getSeconds()]
+      .map((n) => String(n).padStart(2, '0')).join(':');
+  }
+
   function setLink(state, text) {
     const e = byId('link');
     e.dataset.state = state;
@@ -112,7 +119,7 @@
     byId('latest-unit').textContent = c.unit;
     const missing = page.latest && page.latest.missing[page.chosen];
     byId('latest-time').textContent = page.latest
-      ? (missing ? missing : new Date(page.latest.t).toLocaleTimeString())
+      ? (missing ? missing : clock(page.latest.t))
       : 'no reading yet';
     byId('seq').textContent = page.latest ? 'Reading ' + page.latest.seq + '.' : '';
   }
@@ -133,7 +140,7 @@
         labels: labels, visibility: visibility, dateWindow: window, drawPoints: false,
         strokeWidth: 1.5, colors: ['#0b5cad'], legend: 'follow', labelsUTC: false,
         axes: {
-          x: { axisLabelFormatter: (d) => d.toLocaleTimeString(), valueFormatter: (ms) => new Date(ms).toLocaleTimeString() },
+          x: { axisLabelFormatter: clock, valueFormatter: clock },
           y: { axisLabelWidth: 80, axisLabelFormatter: number, valueFormatter: number },
         },
         ylabel: channelTitle(page.run.channels[page.chosen]),
