@@ -140,7 +140,7 @@
         labels: labels, visibility: visibility, dateWindow: window, drawPoints: false,
         strokeWidth: 1.5, colors: ['#0b5cad'], legend: 'follow', labelsUTC: false,
         axes: {
-          x: { axisLabelFormatter: clock, valueFormatter: clock },
+          x: { axisLabelFormatter: clock, valueFormatter: clock, axisLabelWidth: 70 },
           y: { axisLabelWidth: 80, axisLabelFormatter: number, valueFormatter: number },
         },
         ylabel: channelTitle(page.run.channels[page.chosen]),
