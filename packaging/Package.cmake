@@ -94,6 +94,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack's maintainer scripts run ldconfig for any shared object under
+# /usr/lib, the modules there included; the override says why that stays.
+install(FILES ${_vx_packaging}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+        RENAME ${VX_PACKAGE_NAME})
 # Manual pages and the changelog are compressed as Debian wants them, after
 # every install rule has run (including those of other folders).
 set(CPACK_PRE_BUILD_SCRIPTS ${_vx_packaging}/compress-docs.cmake)

@@ -33,6 +33,7 @@ places=(
     usr/share/icons/hicolor/
     usr/share/man/man1/
     usr/share/doc/vxmeter/
+    usr/share/lintian/overrides/
 )
 
 # Files the package must hold besides the programs and their pages.

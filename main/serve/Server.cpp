@@ -81,7 +81,7 @@ QByteArray hostOf(const QByteArray& authority) {
 // --- Listener ---------------------------------------------------------------
 
 Listener::Listener(const Limits& limits, QObject* parent) : QTcpServer(parent), limits_(limits) {
-    sweep_.setInterval(kSweepMs);
+    sweep_.setInterval(std::clamp(limits.idleMs / 2, 1, kSweepMs));
     connect(&sweep_, &QTimer::timeout, this, &Listener::closeIdle);
     sweep_.start();
 }
@@ -234,6 +234,7 @@ void Server::broadcast(const QByteArray& message) {
 void Server::drop(QWebSocket* viewer, const QString& why) {
     say_(QStringLiteral("dropped the viewer at %1: %2").arg(peerOf(viewer), why));
     std::erase(viewers_, viewer);
+    hello_.remove(viewer);
     viewer->abort();
     viewer->deleteLater();
 }
@@ -377,9 +378,12 @@ void Server::onViewer() {
         viewers_.push_back(viewer);
         connect(viewer, &QWebSocket::disconnected, this, [this, viewer] {
             std::erase(viewers_, viewer);
+            hello_.remove(viewer);
             viewer->deleteLater();
         });
-        viewer->sendTextMessage(QString::fromUtf8(board_.hello()));
+        const QByteArray hello = board_.hello();
+        hello_.insert(viewer, hello.size());
+        viewer->sendTextMessage(QString::fromUtf8(hello));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractHttpServer>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTimer>
@@ -117,6 +118,7 @@ private:
     Board board_;
     Listener* listener_ = nullptr;
     std::vector<QWebSocket*> viewers_;
+    QHash<QWebSocket*, qint64> hello_;     // the first message's size, while it may be unsent
     std::deque<QElapsedTimer> upgrading_;  // accepted, not yet a viewer
     Refusal refusal_;                      // for missingHandler, right after handleRequest
 };

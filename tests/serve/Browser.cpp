@@ -23,8 +23,13 @@ Browser::Browser() {
 }
 
 Browser::~Browser() {
+    // Closed as a user closes it: its helper processes end with it, before
+    // the profile folder goes.
+    if (socket_.state() == QAbstractSocket::ConnectedState) {
+        call(QStringLiteral("Browser.close"));
+    }
     socket_.abort();
-    if (process_.state() != QProcess::NotRunning) {
+    if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(5000)) {
         process_.terminate();
         if (!process_.waitForFinished(5000)) {
             process_.kill();

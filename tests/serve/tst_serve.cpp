@@ -99,6 +99,7 @@ private Q_SLOTS:
     void requestSizeBounded_data();
     void requestSizeBounded();
     void connectionsBounded();
+    void idleConnectionClosed();
     void slowViewerDropped();
     void portTaken();
     void stopClosesViewers();
@@ -414,6 +415,25 @@ void TestServe::connectionsBounded() {
     QTRY_COMPARE(get(port, "/api/status").status, 0);
     held.clear();
     QTRY_COMPARE(get(port, "/api/status").status, 200);
+}
+
+// A connection that never finishes its request is closed; a viewer is not.
+void TestServe::idleConnectionClosed() {
+    Config config = loopback();
+    config.limits.idleMs = 100;
+    Served s(config);
+    const quint16 port = s.start();
+    QVERIFY(port != 0);
+    QTcpSocket slow;
+    slow.connectToHost(QStringLiteral("127.0.0.1"), port);
+    QVERIFY(slow.waitForConnected());
+    slow.write("GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    QWebSocket viewer;
+    viewer.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(port)));
+    QTRY_COMPARE(viewer.state(), QAbstractSocket::ConnectedState);
+    QTRY_COMPARE(slow.state(), QAbstractSocket::UnconnectedState);
+    QTest::qWait(300);
+    QCOMPARE(viewer.state(), QAbstractSocket::ConnectedState);
 }
 
 // A viewer whose browser stopped reading fills its queue and is dropped;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,9 +22,9 @@ constexpr char kToken[] = "page-token_0123456789abcdef";
 
 // vxlog as users start it, with --serve; the port it serves on.
 struct Vxlog {
-    explicit Vxlog(const QStringList& args) {
+    explicit Vxlog(const QStringList& args, const QString& serve = QStringLiteral("0")) {
         process.start(QDir(qEnvironmentVariable("VX_BIN_DIR")).filePath(QStringLiteral("vxlog")),
-                      args + QStringList{"--interval", "0.1", "--quiet", "--serve", "0"});
+                      args + QStringList{"--interval", "0.1", "--quiet", "--serve", serve});
         static const QRegularExpression serving(QStringLiteral("serving http://127.0.0.1:(\\d+)/"));
         [[maybe_unused]] const bool told = QTest::qWaitFor(
             [&] {
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void initTestCase();
     void oneMeter();
     void benchWithToken();
+    void portTakenEndsBeforeTheMeter();
 
 private:
     // Keeps a look at the page where VX_SERVE_SCREENSHOTS names a folder.
@@ -204,6 +206,24 @@ void TestServePage::benchWithToken() {
     QVERIFY(browser_.waitFor(tab, count + QStringLiteral(" >= %1").arg(seen + 3)));
     keep(tab, QStringLiteral("page-bench-lost.png"));
     browser_.close(tab);
+}
+
+// A port already taken ends the run with status 5 and the reason, before a
+// byte reaches the meter.
+void TestServePage::portTakenEndsBeforeTheMeter() {
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost));
+    vxsim::SimProcess sim;
+    QVERIFY(sim.start({}));
+    Vxlog vxlog({"--port", sim.devicePath(), "--function", "DC VOLTAGE"},
+                QString::number(taken.serverPort()));
+    QTRY_COMPARE(vxlog.process.state(), QProcess::NotRunning);
+    QCOMPARE(vxlog.process.exitCode(), 5);
+    QCOMPARE(
+        vxlog.said + vxlog.process.readAllStandardError(),
+        "vxlog: --serve: cannot listen on 127.0.0.1:" + QByteArray::number(taken.serverPort()) +
+            ": The bound address is already in use\n");
+    QCOMPARE(sim.recorded(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestServePage)
