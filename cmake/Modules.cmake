@@ -14,4 +14,6 @@ function(vx_add_module name)
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
     vx_target_defaults(${name})
     install(TARGETS ${name} LIBRARY DESTINATION lib/vxmeter)
+    # The package builds every module (packaging/Package.cmake).
+    set_property(GLOBAL APPEND PROPERTY VX_MODULES ${name})
 endfunction()

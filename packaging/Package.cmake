@@ -3,6 +3,7 @@
 #
 #   /usr/bin/<program>                   every program with a page in packaging/man
 #   /usr/libexec/vxmeter/uninstaller     says how to remove the package
+#   /usr/lib/vxmeter/<module>.so         parts vxlog loads when a run asks for them
 #   /usr/share/vxmeter/Help.mhf          found by the program from ../share/vxmeter
 #   /usr/share/applications/vxmeter.desktop
 #   /usr/share/icons/hicolor/scalable/apps/vxmeter.svg
@@ -61,7 +62,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_vx_packaging}/copyright ${_vx_sta
     DESTINATION ${_vx_doc})
 
 # What the package needs built; scripts/package.sh builds only this.
-add_custom_target(package-programs DEPENDS ${VX_PACKAGE_PROGRAMS} uninstaller helpfile)
+# Modules (cmake/Modules.cmake) install themselves in /usr/lib/vxmeter.
+get_property(_vx_modules GLOBAL PROPERTY VX_MODULES)
+add_custom_target(package-programs DEPENDS ${VX_PACKAGE_PROGRAMS} ${_vx_modules} uninstaller helpfile)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${VX_PACKAGE_NAME})
@@ -91,6 +94,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack's maintainer scripts run ldconfig for any shared object under
+# /usr/lib, the modules there included; the override says why that stays.
+install(FILES ${_vx_packaging}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+        RENAME ${VX_PACKAGE_NAME})
 # Manual pages and the changelog are compressed as Debian wants them, after
 # every install rule has run (including those of other folders).
 set(CPACK_PRE_BUILD_SCRIPTS ${_vx_packaging}/compress-docs.cmake)

@@ -24,13 +24,20 @@
 #   vxlog (--meter): complete rows, the median and longest skew between the
 #   queries of a tick, the drift of one meter's arrivals, CPU and peak memory;
 #   beside the same 8 meters logged by 8 vxlog processes in the same run.
+# - The live page (--serve): 50 WebSocket viewers (tests/serve/serveclients)
+#   on 300 readings at 0.1 s: from vxsim's arrival time of each FETC? to the
+#   last viewer receiving that reading (both CLOCK_MONOTONIC; median and
+#   longest), beside the same readings reaching a script on vxlog's standard
+#   output; vxlog's CPU with 50 viewers minus without any, per reading and
+#   viewer; and the drift of 600 readings with one viewer that stopped
+#   reading, beside the schedule's drift without the server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh --bench >&2
 
 build="${1:-build/bench}"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
-cmake --build "$build" -j "$(nproc)" --target vxlog vxsim >&2
+cmake --build "$build" -j "$(nproc)" --target vxlog vxsim vxlog-serve serveclients >&2
 
 BIN="$build/bin" python3 - <<'PY'
 import json, os, resource, statistics, subprocess, tempfile, time
@@ -177,6 +184,89 @@ def bench(meters=8):
             stop(sim)
 
 
+# --- the live page ----------------------------------------------------------
+serveclients = os.path.join(bin_dir, "serveclients")
+
+
+def serving(args):
+    """Starts vxlog with --serve 0: the process and its port."""
+    p = subprocess.Popen(args + ["--serve", "0"], stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True)
+    for line in p.stderr:
+        if line.startswith("vxlog: serving http://127.0.0.1:"):
+            return p, int(line.split(":")[3].split("/")[0])
+    raise RuntimeError("vxlog did not serve")
+
+
+def drain(p):
+    """Reads vxlog's stderr to its end; its rusage once it has ended."""
+    p.stderr.read()
+    _, status, usage = os.wait4(p.pid, 0)
+    p.returncode = os.waitstatus_to_exitcode(status)
+    return usage.ru_utime + usage.ru_stime
+
+
+def serve_latency(viewers=50, count=300):
+    sim, device, times = meter()
+    try:
+        p, port = serving([vxlog, "--port", device, "--function", "DC VOLTAGE", "--interval", "0.1",
+                           "--count", str(count), "--quiet"])
+        clients = subprocess.Popen([serveclients, str(port), str(viewers)], stdout=subprocess.PIPE,
+                                   text=True)
+        cpu = drain(p)
+        out, _ = clients.communicate(timeout=30)
+    finally:
+        stop(sim)
+    asked = arrivals_of(times)
+    latencies = []
+    for line in out.splitlines():
+        seq, last, received = (int(x) for x in line.split())
+        if received == viewers and seq <= len(asked):
+            latencies.append((last - asked[seq - 1]) / 1e6)
+    return latencies, cpu
+
+
+def serve_cpu_without(count=300):
+    sim, device, _ = meter()
+    try:
+        p, _ = serving([vxlog, "--port", device, "--function", "DC VOLTAGE", "--interval", "0.1",
+                        "--count", str(count), "--quiet"])
+        return drain(p)
+    finally:
+        stop(sim)
+
+
+def stdout_latency(count=300):
+    """The reference: the same readings reaching a script on vxlog's stdout."""
+    sim, device, times = meter()
+    try:
+        p = subprocess.Popen([vxlog, "--port", device, "--function", "DC VOLTAGE", "--interval",
+                              "0.1", "--count", str(count), "--format", "json"],
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        seen = [time.monotonic_ns() for _ in iter(p.stdout.readline, b"")]
+        p.wait()
+    finally:
+        stop(sim)
+    asked = arrivals_of(times)
+    return [(s - a) / 1e6 for s, a in zip(seen, asked)]
+
+
+def stalled_drift(count=600):
+    sim, device, times = meter()
+    try:
+        p, port = serving([vxlog, "--port", device, "--interval", "0.1", "--count", str(count),
+                           "--quiet"])
+        stalled = subprocess.Popen([serveclients, str(port), "--stall"])
+        drain(p)
+        # It never reads, so it never sees the end either.
+        stalled.terminate()
+        stalled.wait()
+    finally:
+        stop(sim)
+    arrivals = arrivals_of(times)
+    return len(arrivals), (arrivals[-1] - arrivals[0]) / 1e6 - 100.0 * (len(arrivals) - 1)
+
+
 def verdict(ok):
     return "met" if ok else "MISSED"
 
@@ -190,6 +280,10 @@ first = first_byte_ms()
 loading = version_run_ms()
 n, mean, longest, drift = schedule()
 b = bench()
+serve_ms, serve_cpu = serve_latency()
+serve_cpu0 = serve_cpu_without()
+pipe_ms = stdout_latency()
+stalled_n, stalled = stalled_drift()
 same = max(cpu0, cpu5, cpu50) - min(cpu0, cpu5, cpu50) <= 0.05
 
 cpu = ""
@@ -231,4 +325,17 @@ print("| bench: one vxlog against %d vxlog processes on the same meters in the s
       "(CPU, peak memory summed) | less of both | %.2f s, %.1f MB against %.2f s, %.1f MB | %s |"
       % (b["meters"], b["cpu"], b["rss"], b["cpu_sep"], b["rss_sep"],
          verdict(b["cpu"] < b["cpu_sep"] and b["rss"] < b["rss_sep"])))
+serve_ms.sort()
+pipe_ms.sort()
+per_viewer_us = (serve_cpu - serve_cpu0) / (300 * 50) * 1e6
+print("| live page: from the meter's answer to the last of 50 viewers (median, longest; %d readings) "
+      "| beside a script on standard output | %.2f ms, %.2f ms against %.2f ms, %.2f ms | |"
+      % (len(serve_ms), statistics.median(serve_ms), serve_ms[-1], statistics.median(pipe_ms),
+         pipe_ms[-1]))
+print("| live page: vxlog's extra CPU per reading and viewer (50 viewers minus none, 300 readings) "
+      "| beside the whole run's CPU per reading without a viewer (start-up included) "
+      "| %.1f us (%.2f s against %.2f s) against %.3f ms | |" % (per_viewer_us, serve_cpu, serve_cpu0, serve_cpu0 / 300 * 1000))
+print("| live page: drift of %d readings at 0.1 s with a viewer that stopped reading | as without "
+      "the server (%+.2f ms above) | %+.2f ms | %s |"
+      % (stalled_n, drift, stalled, verdict(abs(stalled - drift) <= 5 and abs(stalled) <= 5)))
 PY

@@ -15,6 +15,9 @@ packages=(
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
     dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
+    # The live page (vxlog --serve): its server, its chart library, and the
+    # browser its tests open it in.
+    qt6-httpserver-dev qt6-websockets-dev libjs-dygraphs chromium
 )
 bench_packages=(
     time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it

@@ -26,12 +26,14 @@ done
 # Where the package may put files.
 places=(
     usr/bin/
+    usr/lib/vxmeter/
     usr/libexec/vxmeter/
     usr/share/vxmeter/
     usr/share/applications/
     usr/share/icons/hicolor/
     usr/share/man/man1/
     usr/share/doc/vxmeter/
+    usr/share/lintian/overrides/
 )
 
 # Files the package must hold besides the programs and their pages.
@@ -43,6 +45,7 @@ required=(
     usr/share/doc/vxmeter/README.md
     usr/share/doc/vxmeter/copyright
     usr/share/doc/vxmeter/changelog.gz
+    usr/lib/vxmeter/vxlog-serve.so
 )
 
 failures=0
@@ -106,7 +109,7 @@ done
 # --- the libraries --------------------------------------------------------
 # Each Qt library a binary is linked with, and the Debian package holding it.
 dpkg-deb -x "$deb" "$work/root"
-for binary in "$work/root/usr/bin/"* "$work/root/usr/libexec/vxmeter/"*; do
+for binary in "$work/root/usr/bin/"* "$work/root/usr/libexec/vxmeter/"* "$work/root/usr/lib/vxmeter/"*; do
     ldd "$binary" >"$work/ldd"
     for library in $(objdump -p "$binary" | awk '$1 == "NEEDED" && $2 ~ /^libQt6/ { print $2 }'); do
         path="$(awk -v lib="$library" '$1 == lib { print $3; exit }' "$work/ldd")"
@@ -151,6 +154,14 @@ else
     else
         fail "vxmeter --check 1: $(cat "$work/check.out" "$work/check.err")"
     fi
+fi
+
+# vxlog serves its live page from the module in /usr/lib/vxmeter.
+if [[ -n "$device" ]]; then
+    timeout 10 "$work/root/usr/bin/vxlog" --port "$device" --count 3 --interval 0.1 --quiet \
+        --serve 0 >"$work/serve.out" 2>"$work/serve.err" || true
+    grep -q '^vxlog: serving http://127.0.0.1:[0-9]*/$' "$work/serve.err" ||
+        fail "vxlog --serve: $(cat "$work/serve.err")"
 fi
 
 # The window: still running after three seconds (timeout ends it with 124).

@@ -9,6 +9,7 @@
 
 #include "cli/Options.h"
 #include "cli/Runner.h"
+#include "cli/Serve.h"
 #include "cli/Signals.h"
 #include "link/PortMap.h"
 #include "link/SerialLink.h"
@@ -81,6 +82,12 @@ int runApp(const QStringList& arguments) {
                           .errIsTerminal = ::isatty(STDERR_FILENO) == 1,
                           .columns = terminalColumns,
                           .stopping = &Signals::stopPending});
+    // The live page: its module is loaded only here.
+    if (QString error;
+        options.serve && options.mode == Mode::Log && !addServe(runner, *options.serve, &error)) {
+        writeAll(err, QStringLiteral("vxlog: %1\n").arg(error));
+        return kExitOutput;
+    }
     QObject::connect(&runner, &Runner::finished, qApp, &QCoreApplication::exit);
     QObject::connect(&handlers, &Signals::stopRequested, &runner, &Runner::stop);
     QObject::connect(&handlers, &Signals::reopenRequested, &runner, &Runner::reopenOutput);

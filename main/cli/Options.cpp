@@ -18,6 +18,7 @@
 #include "options/Help.h"
 #include "options/Line.h"
 #include "options/Values.h"
+#include "serve/Access.h"
 
 namespace vx::cli {
 
@@ -45,6 +46,7 @@ constexpr std::string_view kSettings =
     "Settings (each sends what the window sends for the same choice)";
 constexpr std::string_view kLogging = "Logging";
 constexpr std::string_view kOther = "Other";
+constexpr std::string_view kLivePage = "Live page (in a browser, loaded only with --serve)";
 
 constexpr std::array kOptions{
     Option{.name = "meter",
@@ -156,6 +158,19 @@ constexpr std::array kOptions{
                    "limit is reached, with VXLOG_LIMIT, VXLOG_CHANNEL, VXLOG_VALUE and "
                    "VXLOG_TIME in its environment",
            .section = kLogging},
+    // The live page.
+    Option{.name = "serve",
+           .value = "[ADDRESS:]PORT",
+           .help = "serve a live page of the run and JSON (/api/status, /api/readings?since=N) on "
+                   "PORT (0: any free one), on 127.0.0.1 unless ADDRESS is given (0.0.0.0: every "
+                   "interface, which needs --serve-token); read-only",
+           .section = kLivePage},
+    Option{.name = "serve-token",
+           .value = "FILE",
+           .help = "every request must carry the token in FILE's first line (at least 16 letters, "
+                   "digits, - _ . ~): http://HOST:PORT/?token=TOKEN, or the header "
+                   "Authorization: Bearer TOKEN",
+           .section = kLivePage},
     Option{.name = "send",
            .value = "COMMAND",
            .help = "send COMMAND and print its reply (commands with '?'); may be given several "
@@ -174,9 +189,9 @@ consteval options::Index at(std::string_view name) {
 
 constexpr std::array<std::string_view, 4> kForms{
     "--port [settings] [--interval] [--count | --duration] [--output] [--format] [--quiet] "
-    "[--reconnect]",
+    "[--reconnect] [--serve [--serve-token]]",
     "--meter --meter [--meter ...] [--interval] [--count | --duration] [--format] [--quiet] "
-    "[--reconnect]",
+    "[--reconnect] [--serve [--serve-token]]",
     "--port [settings] --send [--send ...]",
     "--list-ports | --help | --version",
 };
@@ -287,6 +302,40 @@ QString parseSettings(const options::Arguments& given, Settings& s) {
     return {};
 }
 
+// --serve and --serve-token; an error text naming the option, or empty.
+QString parseServe(const options::Arguments& given, Options& o) {
+    if (given.isSet(at("serve-token")) && !given.isSet(at("serve"))) {
+        return QStringLiteral("--serve-token needs --serve");
+    }
+    if (!given.isSet(at("serve"))) {
+        return {};
+    }
+    if (!o.sends.isEmpty()) {
+        return QStringLiteral("--send cannot be combined with --serve");
+    }
+    const serve::Endpoint endpoint = serve::parseEndpoint(given.value(at("serve")));
+    if (!endpoint.error.isEmpty()) {
+        return endpoint.error;
+    }
+    serve::Config config;
+    config.host = endpoint.host;
+    config.port = endpoint.port;
+    if (given.isSet(at("serve-token"))) {
+        const serve::Token token = serve::readToken(given.value(at("serve-token")));
+        if (!token.error.isEmpty()) {
+            return token.error;
+        }
+        config.token = token.value;
+    } else if (!serve::isLoopback(endpoint.host)) {
+        return QStringLiteral(
+                   "--serve %1 can be reached from other machines: give --serve-token FILE, "
+                   "whose token every request must carry")
+            .arg(given.value(at("serve")));
+    }
+    o.serve = config;
+    return {};
+}
+
 // The logging and port options; an error text naming the option, or empty.
 QString parseRun(const options::Arguments& given, Options& o) {
     o.port = given.value(at("port"));
@@ -347,7 +396,7 @@ QString parseRun(const options::Arguments& given, Options& o) {
     o.quiet = given.isSet(at("quiet"));
     o.reconnect = given.isSet(at("reconnect"));
     o.sends = given.values(at("send"));
-    return {};
+    return parseServe(given, o);
 }
 
 // What a --meter may set of its own.
@@ -661,7 +710,8 @@ QString helpText() {
 Signals: SIGINT and SIGTERM end the run with a summary, in every phase;
 SIGHUP reopens the output file when it was moved away (log rotation).
 Exit status: 0 done, 2 bad options, 3 port not opened, 4 no reply to *IDN?,
-5 output file not written, 6 meter lost, 7 a limit reached (--stop-on-limit).
+5 output file not written (or --serve could not listen), 6 meter lost,
+7 a limit reached (--stop-on-limit).
 )");
 }
 

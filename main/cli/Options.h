@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "serve/Access.h"
+
 namespace vx::cli {
 
 enum class Mode { Log, Send, ListPorts, Help, Version };
@@ -52,6 +54,8 @@ struct Options {
     QStringList limits;  // --limit
     bool stopOnLimit = false;
     QString onLimit;  // a command line, split into words
+    // --serve: where the live page listens and its token.
+    std::optional<serve::Config> serve;
 };
 
 struct Parsed {
