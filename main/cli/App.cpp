@@ -54,6 +54,9 @@ int runApp(const QStringList& arguments) {
         return kExitUsage;
     }
     const Options& options = parsed.options;
+    for (const QString& note : parsed.notes) {
+        writeAll(err, QStringLiteral("vxlog: %1\n").arg(note));
+    }
     link::SerialPortOpener opener;
     switch (options.mode) {
         case Mode::Help:
@@ -81,6 +84,12 @@ int runApp(const QStringList& arguments) {
                           .errIsTerminal = ::isatty(STDERR_FILENO) == 1,
                           .columns = terminalColumns,
                           .stopping = &Signals::stopPending});
+    if (options.mqtt && options.mode == Mode::Log) {
+        if (QString error; !addPublisher(runner, *options.mqtt, &error)) {
+            writeAll(err, QStringLiteral("vxlog: %1\n").arg(error));
+            return kExitOutput;
+        }
+    }
     QObject::connect(&runner, &Runner::finished, qApp, &QCoreApplication::exit);
     QObject::connect(&handlers, &Signals::stopRequested, &runner, &Runner::stop);
     QObject::connect(&handlers, &Signals::reopenRequested, &runner, &Runner::reopenOutput);
