@@ -3,6 +3,7 @@
 #
 #   /usr/bin/<program>                   every program with a page in packaging/man
 #   /usr/libexec/vxmeter/uninstaller     says how to remove the package
+#   /usr/lib/vxmeter/<module>.so         parts loaded only by runs that ask for them
 #   /usr/share/vxmeter/Help.mhf          found by the program from ../share/vxmeter
 #   /usr/share/applications/vxmeter.desktop
 #   /usr/share/icons/hicolor/scalable/apps/vxmeter.svg
@@ -61,7 +62,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_vx_packaging}/copyright ${_vx_sta
     DESTINATION ${_vx_doc})
 
 # What the package needs built; scripts/package.sh builds only this.
-add_custom_target(package-programs DEPENDS ${VX_PACKAGE_PROGRAMS} uninstaller helpfile)
+# The modules (vx_add_module) go to /usr/lib/vxmeter with them.
+get_property(_vx_modules GLOBAL PROPERTY VX_MODULES)
+add_custom_target(package-programs DEPENDS ${VX_PACKAGE_PROGRAMS} ${_vx_modules} uninstaller helpfile)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${VX_PACKAGE_NAME})

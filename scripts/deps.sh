@@ -15,6 +15,9 @@ packages=(
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
     dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
+    # Publishing to an MQTT broker (vxlog --mqtt): the client library, and
+    # the broker and its command line clients that the tests run.
+    libmosquitto-dev mosquitto mosquitto-clients
 )
 bench_packages=(
     time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it

@@ -27,6 +27,7 @@ done
 places=(
     usr/bin/
     usr/libexec/vxmeter/
+    usr/lib/vxmeter/
     usr/share/vxmeter/
     usr/share/applications/
     usr/share/icons/hicolor/
@@ -43,6 +44,7 @@ required=(
     usr/share/doc/vxmeter/README.md
     usr/share/doc/vxmeter/copyright
     usr/share/doc/vxmeter/changelog.gz
+    usr/lib/vxmeter/vxlog-mqtt.so
 )
 
 failures=0
@@ -120,6 +122,13 @@ for binary in "$work/root/usr/bin/"* "$work/root/usr/libexec/vxmeter/"*; do
         fi
     done
 done
+
+# The broker module: dpkg-shlibdeps saw it, so Depends names the MQTT
+# client library's package.
+if [[ -f "$work/root/usr/lib/vxmeter/vxlog-mqtt.so" ]]; then
+    grep -qE '(^|, )libmosquitto1( |,|$)' <<<"$depends" ||
+        fail "Depends does not name libmosquitto1 (vxlog-mqtt.so)"
+fi
 
 # --- lintian --------------------------------------------------------------
 if lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1; then

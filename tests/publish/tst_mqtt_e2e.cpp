@@ -46,7 +46,9 @@ struct MqttRun {
         }
         runner = std::make_unique<vx::cli::Runner>(
             parsed.options, opener, clock,
-            vx::cli::Streams{.out = out, .err = err, .errIsTerminal = false}, kShortTiming);
+            vx::cli::Streams{
+                .out = out, .err = err, .errIsTerminal = false, .columns = {}, .stopping = {}},
+            kShortTiming);
         if (parsed.options.mqtt && !vx::cli::addPublisher(*runner, *parsed.options.mqtt, &error)) {
             runner.reset();
         }

@@ -34,6 +34,7 @@ const Expected kInstalled[] = {
     {"share/icons/hicolor/scalable/apps/vxmeter.svg", true},
     {"bin/vxlog", true},
     {"share/man/man1/vxlog.1", true},
+    {"lib/vxmeter/vxlog-mqtt.so", true},  // the broker module, beside the programs
 };
 
 QStringList filesUnder(const QString& folder) {
