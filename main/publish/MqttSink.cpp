@@ -1,8 +1,13 @@
 // The sink that publishes a run's readings to an MQTT broker through
-// libmosquitto. The library's own thread (mosquitto_loop_start) does the
-// network: connecting, reconnecting after a back-off, resending what was in
-// flight. Its callbacks only queue events for the event loop's thread, which
-// owns the journal, so a slow or absent broker never holds up a reading.
+// libmosquitto. A thread of its own runs the client's network loop:
+// connecting, trying again after a growing pause, resending what was in
+// flight (the library keeps it across reconnections). The client's
+// callbacks only queue events for the event loop's thread, which owns the
+// journal, so a slow or absent broker never holds up a reading.
+//
+// Not mosquitto_loop_start: its thread (libmosquitto 2.0.11) waits for ever
+// when the first connection attempt fails, and its pause between attempts
+// cannot be cut short when the run ends.
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
@@ -11,6 +16,7 @@
 #include <mosquitto.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -18,6 +24,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -32,6 +39,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kQos = 1;
 constexpr int kTellAfterMs = 200;  // a broker not answering by then is told
+constexpr int kLoopMs = 100;       // the network thread looks at quit_ this often
 
 QString reason(int rc) {
     return rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
@@ -63,6 +71,10 @@ private:
 
     // The client's thread.
     static void onConnect(mosquitto*, void* self, int rc) {
+        if (rc == 0) {
+            std::lock_guard lock(static_cast<MqttSink*>(self)->mutex_);
+            static_cast<MqttSink*>(self)->connectedOnce_ = true;
+        }
         static_cast<MqttSink*>(self)->post(
             {rc == 0 || rc == 3 ? (rc == 0 ? Event::Kind::Connected : Event::Kind::Disconnected)
                                 : Event::Kind::Refused,
@@ -75,6 +87,7 @@ private:
         static_cast<MqttSink*>(self)->post({Event::Kind::Acked, mid});
     }
     void post(Event event);
+    void network();
 
     // The event loop's thread.
     void drain();
@@ -93,12 +106,14 @@ private:
     feed::Run run_;
     Journal journal_;
     mosquitto* client_ = nullptr;
-    bool looping_ = false;
+    std::thread network_;
+    bool quit_ = false;  // under mutex_: the network thread ends
 
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Event> events_;
     bool drainPosted_ = false;
+    bool connectedOnce_ = false;  // the pause between attempts starts again
 
     bool connected_ = false;
     bool everConnected_ = false;
@@ -157,8 +172,7 @@ bool MqttSink::start(const feed::Run& run, QString* error) {
     mosquitto_connect_callback_set(client_, &MqttSink::onConnect);
     mosquitto_disconnect_callback_set(client_, &MqttSink::onDisconnect);
     mosquitto_publish_callback_set(client_, &MqttSink::onPublish);
-    mosquitto_reconnect_delay_set(client_, unsigned(config_.reconnectMinS),
-                                  unsigned(config_.reconnectMaxS), false);
+    mosquitto_threaded_set(client_, true);
     const QByteArray status = config_.statusTopic().toUtf8();
     int rc = mosquitto_will_set(client_, status.constData(), int(kOffline.size()),
                                 kOffline.constData(), kQos, true);
@@ -180,23 +194,7 @@ bool MqttSink::start(const feed::Run& run, QString* error) {
                                               QString::fromUtf8(mosquitto_strerror(rc)));
         return false;
     }
-    rc = mosquitto_connect_async(client_, config_.host.toUtf8().constData(), config_.port,
-                                 config_.keepaliveS);
-    if (rc == MOSQ_ERR_INVAL) {
-        *error = QStringLiteral("%1: %2").arg(brokerText(config_),
-                                              QString::fromUtf8(mosquitto_strerror(rc)));
-        return false;
-    }
-    if (rc != MOSQ_ERR_SUCCESS) {
-        // Not there yet: the client's thread tries again, and readings wait
-        // in the journal meanwhile.
-        post({Event::Kind::Disconnected, rc, reason(rc)});
-    }
-    if (mosquitto_loop_start(client_) != MOSQ_ERR_SUCCESS) {
-        *error = QStringLiteral("the MQTT client's thread could not start");
-        return false;
-    }
-    looping_ = true;
+    network_ = std::thread([this] { network(); });
     // A broker that takes its time is told once, not at every attempt.
     QTimer::singleShot(kTellAfterMs, this, [this] {
         if (!stopped_ && !everConnected_ && !absenceTold_) {
@@ -213,8 +211,12 @@ void MqttSink::record(const feed::Record& record) {
         return;
     }
     const qint64 sequence = journal_.last() + 1;
+    QByteArray bytes = payload(config_.format, run_, record, sequence);
+    if (bytes.endsWith('\n')) {
+        bytes.chop(1);  // lines between lines; a message needs no last line end
+    }
     qint64 dropped = 0;
-    if (journal_.append(payload(config_.format, run_, record, sequence), &dropped) == 0) {
+    if (journal_.append(bytes, &dropped) == 0) {
         const QString why = journal_.error();
         stop();
         host_.fatal(kExitJournal, why + QStringLiteral("; the readings before are kept"));
@@ -289,11 +291,51 @@ void MqttSink::announce(bool online) {
     if (online) {
         publish(config_.statusTopic(), kOnline, true, nullptr);
     }
-    if (config_.discovery) {
+    // Home Assistant shows the meter's model: the discovery waits for the
+    // meters' answers to *IDN?.
+    const bool known = std::all_of(run_.meters.begin(), run_.meters.end(),
+                                   [](const feed::Meter& m) { return !m.identity.isEmpty(); });
+    if (config_.discovery && known) {
         for (const Discovery& d : discoveryMessages(run_, config_.prefix, config_.readingsTopic(),
                                                     config_.statusTopic())) {
             publish(d.topic, d.payload, true, nullptr);
         }
+    }
+}
+
+// The network thread: connect, run the client's loop while the connection
+// lasts, pause (1, 2, 4 ... s up to the most), try again, until quit_.
+void MqttSink::network() {
+    const QByteArray host = config_.host.toUtf8();
+    int pauseS = config_.reconnectMinS;
+    bool first = true;
+    for (;;) {
+        int rc = first ? mosquitto_connect_async(client_, host.constData(), config_.port,
+                                                 config_.keepaliveS)
+                       : mosquitto_reconnect_async(client_);
+        first = false;
+        while (rc == MOSQ_ERR_SUCCESS) {
+            {
+                std::lock_guard lock(mutex_);
+                if (quit_) {
+                    return;
+                }
+                if (connectedOnce_) {
+                    pauseS = config_.reconnectMinS;
+                    connectedOnce_ = false;
+                }
+            }
+            rc = mosquitto_loop(client_, kLoopMs, 1);
+        }
+        if (rc != MOSQ_ERR_CONN_LOST) {
+            // A failed attempt calls no callback: say so here (told once).
+            post({Event::Kind::Disconnected, rc, reason(rc)});
+        }
+        std::unique_lock lock(mutex_);
+        if (changed_.wait_for(lock, std::chrono::seconds(pauseS), [this] { return quit_; })) {
+            return;
+        }
+        pauseS = std::min(pauseS * 2, config_.reconnectMaxS);
     }
 }
 
@@ -417,7 +459,7 @@ void MqttSink::stop() {
     if (journal_.isOpen()) {
         journal_.sync();
     }
-    if (looping_) {
+    if (network_.joinable()) {
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(config_.stopMs);
         for (const Event& event : takeEvents()) {
             handle(event);
@@ -430,19 +472,20 @@ void MqttSink::stop() {
         if (connected_ && publish(config_.statusTopic(), kOffline, true, &statusMid_)) {
             waitFor(deadline, [this] { return !connected_ || statusAcked_; });
         }
-        const bool wasConnected = connected_;
-        mosquitto_disconnect(client_);
-        if (wasConnected) {
+        if (connected_) {
+            mosquitto_disconnect(client_);
             waitFor(Clock::now() + std::chrono::milliseconds(500),
                     [this] { return disconnected_; });
         }
-        // A thread that did not see the disconnect sleeps before its next
-        // attempt or waits on a connection: it is cancelled there.
-        mosquitto_loop_stop(client_, !disconnected_);
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+            changed_.notify_all();
+        }
+        network_.join();
         for (const Event& event : takeEvents()) {
             handle(event);
         }
-        looping_ = false;
     }
     if (client_ != nullptr) {
         mosquitto_destroy(client_);

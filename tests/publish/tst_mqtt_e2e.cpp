@@ -119,6 +119,7 @@ private Q_SLOTS:
     void everyReadingOnceInOrder_data();
     void everyReadingOnceInOrder();
     void brokerStoppedMidRun();
+    void brokerNotThereAtStart();
     void killedAndStartedAgain();
     void refusedCredentials_data();
     void refusedCredentials();
@@ -146,7 +147,7 @@ void TestMqttE2e::everyReadingOnceInOrder_data() {
                              R"x("seq":1,"time":"2016-09-22T14:05:09\.\d{3}\+02:00"})x";
     QTest::newRow("influx") << "influx"
                             << R"x(vxlog,channel=meter,unit=V,current=DC,function=DC\\ VOLTAGE,)x"
-                               R"x(meter=meter value=1\.501\d+,seq=1i 1474545909\d{3}000000\n)x";
+                               R"x(meter=meter value=1\.501\d+,seq=1i 1474545909\d{3}000000)x";
 }
 
 // With a single meter, every reading in order, each once, the payload as
@@ -222,6 +223,36 @@ void TestMqttE2e::brokerStoppedMidRun() {
     const QString err = QString::fromUtf8(run.err.data());
     QCOMPARE(err.count("went away"), 1);
     QCOMPARE(err.count("answers again"), 1);
+}
+
+// No broker when the run starts: it measures on, and when the broker comes
+// every reading follows in order.
+void TestMqttE2e::brokerNotThereAtStart() {
+    // The subscriber's session is kept by the broker across its restart, so
+    // it misses nothing however soon vxlog connects.
+    Broker broker;
+    QVERIFY(broker.start());
+    Subscriber sub;
+    QVERIFY(sub.start(broker.port(), "late/#", "late/probe"));
+    broker.stop();
+    vxsim::SimProcess sim;
+    QVERIFY(sim.start({}));
+    MqttRun<vx::timing::SystemClock> run(
+        meterArgs(sim.devicePath(), broker.url("late"), dir_.filePath("late.journal")) +
+        QStringList{"--count", "20", "--interval", "0.1"});
+    QVERIFY2(run.runner, qPrintable(run.error));
+    QSignalSpy finished(run.runner.get(), &vx::cli::Runner::finished);
+    run.runner->start();
+    QVERIFY(QTest::qWaitFor([&] { return run.runner->readings() >= 5; }, 5000));
+    QVERIFY(broker.start());
+    QVERIFY(finished.wait(10000) || !finished.isEmpty());
+    QCOMPARE(finished.takeFirst().at(0).toInt(), 0);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return sequences(sub.messages(), "late/readings", true).size() >= 20; }, 5000));
+    QCOMPARE(sequences(sub.messages(), "late/readings", false), oneTo(20));
+    const QString err = QString::fromUtf8(run.err.data());
+    QCOMPARE(err.count("does not answer"), 1);
+    QCOMPARE(err.count("answers; sending the"), 1);
 }
 
 // SIGKILL while the broker is away: a new run sends what the journal holds
