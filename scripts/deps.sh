@@ -16,8 +16,9 @@ packages=(
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
     dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
     # Publishing to an MQTT broker (vxlog --mqtt): the client library, and
-    # the broker and its command line clients that the tests run.
-    libmosquitto-dev mosquitto mosquitto-clients
+    # the broker and its command line clients that the tests run (openssl
+    # makes the certificates of the TLS test).
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 bench_packages=(
     time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it

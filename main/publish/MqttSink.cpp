@@ -81,19 +81,39 @@ private:
              rc});
     }
     static void onDisconnect(mosquitto*, void* self, int rc) {
-        static_cast<MqttSink*>(self)->post({Event::Kind::Disconnected, rc, reason(rc)});
+        auto* sink = static_cast<MqttSink*>(self);
+        sink->post(rc == MOSQ_ERR_TLS ? sink->tlsFailure()
+                                      : Event{Event::Kind::Disconnected, rc, reason(rc)});
+    }
+    static void onLog(mosquitto*, void* self, int level, const char* text) {
+        if ((level & MOSQ_LOG_ERR) != 0 && std::strstr(text, "OpenSSL") != nullptr) {
+            auto* sink = static_cast<MqttSink*>(self);
+            std::lock_guard lock(sink->mutex_);
+            sink->tlsError_ = QString::fromUtf8(text);
+        }
     }
     static void onPublish(mosquitto*, void* self, int mid) {
         static_cast<MqttSink*>(self)->post({Event::Kind::Acked, mid});
     }
     void post(Event event);
     void network();
+    // A certificate that does not verify does not mend by trying again: the
+    // run ends as for refused credentials.
+    Event tlsFailure() {
+        std::lock_guard lock(mutex_);
+        return {Event::Kind::Refused, MOSQ_ERR_TLS,
+                QStringLiteral("the TLS handshake failed (%1)")
+                    .arg(tlsError_.isEmpty() ? reason(MOSQ_ERR_TLS) : tlsError_)};
+    }
 
     // The event loop's thread.
     void drain();
     std::vector<Event> takeEvents();
     bool handle(const Event& event);
     void syncJournal();
+    // The run ends with `code`, and stop() with it: told from the event loop,
+    // never from inside a call of the run's.
+    void fail(int code, const QString& why);
     void pump();
     bool publish(const QString& topic, const QByteArray& payload, bool retain, int* mid);
     // Availability (with `online`) and the discovery messages.
@@ -114,11 +134,13 @@ private:
     std::vector<Event> events_;
     bool drainPosted_ = false;
     bool connectedOnce_ = false;  // the pause between attempts starts again
+    QString tlsError_;            // the TLS library's last word
 
     bool connected_ = false;
     bool everConnected_ = false;
     bool absenceTold_ = false;  // the operator knows the broker is away
     bool stopped_ = false;
+    bool failed_ = false;                     // the run is told to end
     bool disconnected_ = false;               // since our own disconnect
     std::unordered_map<int, qint64> handed_;  // message id: sequence number
     qint64 lastHanded_ = 0;
@@ -172,6 +194,7 @@ bool MqttSink::start(const feed::Run& run, QString* error) {
     mosquitto_connect_callback_set(client_, &MqttSink::onConnect);
     mosquitto_disconnect_callback_set(client_, &MqttSink::onDisconnect);
     mosquitto_publish_callback_set(client_, &MqttSink::onPublish);
+    mosquitto_log_callback_set(client_, &MqttSink::onLog);
     mosquitto_threaded_set(client_, true);
     const QByteArray status = config_.statusTopic().toUtf8();
     int rc = mosquitto_will_set(client_, status.constData(), int(kOffline.size()),
@@ -207,7 +230,7 @@ bool MqttSink::start(const feed::Run& run, QString* error) {
 }
 
 void MqttSink::record(const feed::Record& record) {
-    if (stopped_ || !journal_.isOpen()) {
+    if (stopped_ || failed_ || !journal_.isOpen()) {
         return;
     }
     const qint64 sequence = journal_.last() + 1;
@@ -217,9 +240,7 @@ void MqttSink::record(const feed::Record& record) {
     }
     qint64 dropped = 0;
     if (journal_.append(bytes, &dropped) == 0) {
-        const QString why = journal_.error();
-        stop();
-        host_.fatal(kExitJournal, why + QStringLiteral("; the readings before are kept"));
+        fail(kExitJournal, journal_.error() + QStringLiteral("; the readings before are kept"));
         return;
     }
     if (dropped > 0) {
@@ -236,6 +257,15 @@ void MqttSink::record(const feed::Record& record) {
     }
 }
 
+void MqttSink::fail(int code, const QString& why) {
+    if (failed_) {
+        return;
+    }
+    failed_ = true;
+    QMetaObject::invokeMethod(
+        this, [this, code, why] { host_.fatal(code, why); }, Qt::QueuedConnection);
+}
+
 void MqttSink::meterChanged(int index, const feed::Meter& meter) {
     if (index < 0 || index >= int(run_.meters.size())) {
         return;
@@ -248,14 +278,12 @@ void MqttSink::meterChanged(int index, const feed::Meter& meter) {
 }
 
 void MqttSink::syncJournal() {
-    if (stopped_) {
+    if (stopped_ || failed_) {
         return;
     }
     syncTimer_.stop();
     if (!journal_.sync()) {
-        const QString why = journal_.error();
-        stop();
-        host_.fatal(kExitJournal, why);
+        fail(kExitJournal, journal_.error());
         return;
     }
     sinceSync_.restart();
@@ -327,7 +355,9 @@ void MqttSink::network() {
             }
             rc = mosquitto_loop(client_, kLoopMs, 1);
         }
-        if (rc != MOSQ_ERR_CONN_LOST) {
+        if (rc == MOSQ_ERR_TLS) {
+            post(tlsFailure());
+        } else if (rc != MOSQ_ERR_CONN_LOST) {
             // A failed attempt calls no callback: say so here (told once).
             post({Event::Kind::Disconnected, rc, reason(rc)});
         }
@@ -394,7 +424,7 @@ bool MqttSink::handle(const Event& event) {
             everConnected_ = true;
             break;
         case Event::Kind::Disconnected:
-            if (stopped_) {
+            if (stopped_ || failed_) {
                 disconnected_ = true;
                 connected_ = false;
                 break;
@@ -417,11 +447,12 @@ bool MqttSink::handle(const Event& event) {
             }
             {
                 const QString why =
-                    QStringLiteral("%1 refused the connection: %2")
-                        .arg(brokerText(config_),
-                             QString::fromUtf8(mosquitto_connack_string(event.code)));
-                stop();
-                host_.fatal(kExitRefused, why);
+                    event.code == MOSQ_ERR_TLS
+                        ? QStringLiteral("%1: %2").arg(brokerText(config_), event.why)
+                        : QStringLiteral("%1 refused the connection: %2")
+                              .arg(brokerText(config_),
+                                   QString::fromUtf8(mosquitto_connack_string(event.code)));
+                fail(kExitRefused, why);
             }
             return false;
     }

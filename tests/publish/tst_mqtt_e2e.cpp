@@ -124,6 +124,9 @@ private Q_SLOTS:
     void refusedCredentials_data();
     void refusedCredentials();
     void brokerThatAcceptsAndDrops();
+    void tls_data();
+    void tls();
+    void journalThatCannotGrow();
     void sigtermWhileBacklogGoesOut();
 
 private:
@@ -365,6 +368,94 @@ void TestMqttE2e::brokerThatAcceptsAndDrops() {
     QVERIFY(j.open(journal, 1 << 20, &error, nullptr));
     QCOMPARE(j.pending(), 15);
     QCOMPARE(j.next(0, 100)->sequence, 1);
+}
+
+void TestMqttE2e::tls_data() {
+    QTest::addColumn<QString>("ca");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("its authority") << "ca" << 0 << "";
+    QTest::newRow("another authority")
+        << "other" << 8
+        << "the TLS handshake failed (OpenSSL Error[0]: error:0A000086:SSL "
+           "routines::certificate verify failed)";
+}
+
+// mqtts:// with --mqtt-ca: a broker whose certificate the authority signed
+// gets the readings; one it did not sign ends the run with status 8 and the
+// reason, since trying again cannot mend it.
+void TestMqttE2e::tls() {
+    QFETCH(QString, ca);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QTemporaryDir keys;
+    const auto openssl = [&](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(keys.path());
+        p.start("openssl", args);
+        return p.waitForFinished(20000) && p.exitCode() == 0;
+    };
+    for (const QString& name : {"ca", "other"}) {
+        QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", name + ".key",
+                         "-out", name + ".crt", "-days", "2", "-subj", "/CN=" + name}));
+    }
+    QVERIFY(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "server.key", "-out",
+                     "server.csr", "-subj", "/CN=localhost"}));
+    QFile ext(keys.filePath("ext"));
+    QVERIFY(ext.open(QIODevice::WriteOnly));
+    ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+    ext.close();
+    QVERIFY(openssl({"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+                     "-CAcreateserial", "-out", "server.crt", "-days", "2", "-extfile", "ext"}));
+    for (const QString& file : QDir(keys.path()).entryList(QDir::Files)) {
+        QFile(keys.filePath(file)).setPermissions(QFile::ReadOwner | QFile::ReadOther);
+    }
+    Broker broker;
+    QVERIFY(broker.start(QStringLiteral("allow_anonymous true\ncafile %1\ncertfile %2\nkeyfile %3")
+                             .arg(keys.filePath("ca.crt"), keys.filePath("server.crt"),
+                                  keys.filePath("server.key"))));
+    vxsim::SimProcess sim;
+    QVERIFY(sim.start({}));
+    const QString url = QStringLiteral("mqtts://localhost:%1/t").arg(broker.port());
+    QProcess p;
+    p.start(vxlogProgram(), meterArgs(sim.devicePath(), url, dir_.filePath(ca + ".tls.journal")) +
+                                QStringList{"--count", "2", "--interval", "0.1", "--mqtt-ca",
+                                            keys.filePath(ca + ".crt")});
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), status);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    if (status == 0) {
+        QVERIFY2(!err.contains("wait in the journal"), qPrintable(err));
+    } else {
+        QVERIFY2(err.contains(QStringLiteral("vxlog: the broker at %1: %2\n").arg(url, said)),
+                 qPrintable(err));
+    }
+}
+
+// A journal that cannot grow (a file size limit, as a full disk): status 5
+// with the reason, and the journal stays whole for the next run.
+void TestMqttE2e::journalThatCannotGrow() {
+    vxsim::SimProcess sim;
+    QVERIFY(sim.start({}));
+    const QString journal = dir_.filePath("limited.journal");
+    QStringList args = meterArgs(sim.devicePath(), "mqtt://127.0.0.1:9/f", journal);
+    args << "--interval"
+         << "0.1";
+    QProcess p;
+    p.start("bash", QStringList{"-c", "ulimit -f 2; exec \"$0\" \"$@\"", vxlogProgram()} + args);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 5);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains("vxlog: cannot write to the journal " + journal +
+                          ": File too large; the readings before are kept\n"),
+             qPrintable(err));
+    vx::publish::Journal j;
+    QString error;
+    QStringList notes;
+    QVERIFY(j.open(journal, 1 << 20, &error, &notes));
+    QCOMPARE(notes, QStringList());
+    QVERIFY(j.pending() > 3);
+    QCOMPARE(j.next(0, 1000)->sequence, 1);
 }
 
 // SIGTERM while a long backlog goes out: the run ends within its bounded
