@@ -795,7 +795,8 @@ Signals: SIGINT and SIGTERM end the run with a summary, in every phase;
 SIGHUP reopens the output file when it was moved away (log rotation).
 Exit status: 0 done, 2 bad options, 3 port not opened, 4 no reply to *IDN?,
 5 output file (or journal) not written, 6 meter lost, 7 a limit reached
-(--stop-on-limit), 8 the broker refused the connection (--mqtt).
+(--stop-on-limit), 8 the broker refused the connection or its certificate
+(--mqtt).
 )");
 }
 

@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include "cli/Options.h"
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void secondVxlogIsRefused();
     void options_data();
     void options();
+    void authFile_data();
+    void authFile();
 
 private:
     QTemporaryDir dir_;
@@ -269,6 +273,46 @@ void TestPublish::options() {
     QFETCH(QStringList, args);
     QFETCH(QString, error);
     QCOMPARE(vx::cli::parseOptions(args).error, error);
+}
+
+void TestPublish::authFile_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("error");  // "%1": the file
+    QTest::addColumn<QString>("note");
+    QTest::newRow("private") << QByteArray("# the lab's broker\nusername = lab\npassword=s=cret\n")
+                             << 0600 << ""
+                             << "";
+    QTest::newRow("readable by all") << QByteArray("username=lab\npassword=s=cret\n") << 0644 << ""
+                                     << "--mqtt-auth: everyone on this machine can read %1; chmod "
+                                        "600 it";
+    QTest::newRow("a stray line") << QByteArray("username=lab\nsecret\n") << 0600
+                                  << "--mqtt-auth: line 2 of %1 is not username=NAME or "
+                                     "password=SECRET"
+                                  << "";
+    QTest::newRow("no user") << QByteArray("password=s=cret\n") << 0600
+                             << "--mqtt-auth: %1 has no username=NAME line"
+                             << "";
+}
+
+// The credentials file: read as written (a password may hold "="), a file
+// others can read is told, a malformed one refused with its line.
+void TestPublish::authFile() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, mode);
+    QFETCH(QString, error);
+    QFETCH(QString, note);
+    const QString path = dir_.filePath(QStringLiteral("auth-%1").arg(QTest::currentDataTag()));
+    writeBytes(path, text);
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+    const vx::cli::Parsed parsed =
+        vx::cli::parseOptions({"--port", "COM1", "--mqtt", "mqtt://h/x", "--mqtt-auth", path});
+    QCOMPARE(parsed.error, error.isEmpty() ? error : error.arg(path));
+    QCOMPARE(parsed.notes, note.isEmpty() ? QStringList() : QStringList{note.arg(path)});
+    if (error.isEmpty()) {
+        QCOMPARE(parsed.options.mqtt->username, "lab");
+        QCOMPARE(parsed.options.mqtt->password, "s=cret");
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPublish)
