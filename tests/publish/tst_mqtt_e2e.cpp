@@ -116,6 +116,7 @@ class TestMqttE2e : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
+    void influxWithoutBroker();
     void everyReadingOnceInOrder_data();
     void everyReadingOnceInOrder();
     void brokerStoppedMidRun();
@@ -139,6 +140,29 @@ void TestMqttE2e::initTestCase() {
     qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
     ::tzset();
     QVERIFY(dir_.isValid());
+}
+
+// --format influx without a broker: the same lines on standard output and
+// in --output (LF line ends, no header block), one per channel, numbered
+// as the run counts.
+void TestMqttE2e::influxWithoutBroker() {
+    vxsim::SimProcess sim;
+    QVERIFY(sim.start({}));
+    const QString file = dir_.filePath("influx.txt");
+    MqttRun<JumpClock> run({"--port", sim.devicePath(), "--function", "AC VOLTAGE", "--secondary",
+                            "FREQUENCY", "--count", "2", "--format", "influx", "--output", file});
+    QVERIFY2(run.runner && run.error.isEmpty(), qPrintable(run.error));
+    QCOMPARE(run.finish(), 0);
+    const QRegularExpression lines(
+        R"x(^vxlog,channel=meter,unit=V,current=AC,function=AC\\ VOLTAGE,meter=meter )x"
+        R"x(value=[-+.\de]+,seq=1i 1474545909\d{3}000000\n)x"
+        R"x(vxlog,channel=secondary,unit=Hz,function=Frequency\(Hz\),meter=meter )x"
+        R"x(value=[-+.\de]+,seq=1i 1474545909\d{3}000000\n)x"
+        R"x(vxlog,channel=meter,[^\n]*,seq=2i \d+\n)x"
+        R"x(vxlog,channel=secondary,[^\n]*,seq=2i \d+\n$)x");
+    const QString out = QString::fromUtf8(run.out.data());
+    QVERIFY2(lines.match(out).hasMatch(), qPrintable(out));
+    QCOMPARE(QString::fromUtf8(readFile(file)), out);
 }
 
 void TestMqttE2e::everyReadingOnceInOrder_data() {
