@@ -17,8 +17,9 @@ QStringList folders() {
 
 QFunctionPointer resolve(QStringView name, const char* symbol, QString* error) {
     // Loaded modules stay loaded for the life of the process: their code may
-    // sit on any stack and in any object they handed out.
-    static QHash<QString, QLibrary*> loaded;
+    // sit on any stack and in any object they handed out. The table is never
+    // destroyed either, so the libraries stay reachable to the end.
+    static auto& loaded = *new QHash<QString, QLibrary*>;
     const QString file = name.toString() + QStringLiteral(".so");
     QLibrary* library = loaded.value(file);
     if (library == nullptr) {
