@@ -8,7 +8,8 @@
 #   - lintian: no errors and no warnings;
 #   - the unpacked vxsim and vxmeter against each other: the connection
 #     check identifies the meter and takes a reading, and the window starts
-#     on the offscreen platform and keeps running.
+#     on the offscreen platform and keeps running;
+#   - the unpacked vxlog loads its broker module (--mqtt) from usr/lib/vxmeter.
 #
 #   bash scripts/package-check.sh [--no-deps]
 #
@@ -159,6 +160,20 @@ else
             fail "no reading: $(cat "$work/check.out")"
     else
         fail "vxmeter --check 1: $(cat "$work/check.out" "$work/check.err")"
+    fi
+fi
+
+# The unpacked vxlog loads the broker module from usr/lib/vxmeter: with no
+# broker to reach it measures on and keeps the reading in its journal.
+if [[ -n "$device" ]]; then
+    if VXMETER_COM1="$device" timeout 30 "$work/root/usr/bin/vxlog" --port COM1 --count 1 \
+        --quiet --mqtt mqtt://127.0.0.1:9/check --journal "$work/check.journal" \
+        >"$work/mqtt.out" 2>"$work/mqtt.err"; then
+        grep -q 'does not answer' "$work/mqtt.err" ||
+            fail "vxlog --mqtt: $(cat "$work/mqtt.err")"
+        sed 's/^/package-check: vxlog --mqtt: /' "$work/mqtt.err"
+    else
+        fail "vxlog --mqtt: $(cat "$work/mqtt.err")"
     fi
 fi
 
