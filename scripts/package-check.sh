@@ -29,6 +29,7 @@ places=(
     usr/bin/
     usr/libexec/vxmeter/
     usr/lib/vxmeter/
+    usr/share/lintian/overrides/
     usr/share/vxmeter/
     usr/share/applications/
     usr/share/icons/hicolor/
