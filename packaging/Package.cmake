@@ -60,6 +60,9 @@ configure_file(${_vx_packaging}/changelog.in ${_vx_stage}/changelog @ONLY)
 set(_vx_doc ${CMAKE_INSTALL_DATAROOTDIR}/doc/${VX_PACKAGE_NAME})
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_vx_packaging}/copyright ${_vx_stage}/changelog
     DESTINATION ${_vx_doc})
+# The modules under /usr/lib make CPack's maintainer scripts call ldconfig.
+install(FILES ${_vx_packaging}/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${VX_PACKAGE_NAME})
 
 # What the package needs built; scripts/package.sh builds only this.
 # Modules (cmake/Modules.cmake) install themselves in /usr/lib/vxmeter.

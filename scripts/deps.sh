@@ -18,6 +18,10 @@ packages=(
     # The live page (vxlog --serve): its server, its chart library, and the
     # browser its tests open it in.
     qt6-httpserver-dev qt6-websockets-dev libjs-dygraphs chromium
+    # Publishing to an MQTT broker (vxlog --mqtt): the client library, and
+    # the broker and its command line clients that the tests run (openssl
+    # makes the certificates of the TLS test).
+    libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 bench_packages=(
     time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it

@@ -8,7 +8,8 @@
 #   - lintian: no errors and no warnings;
 #   - the unpacked vxsim and vxmeter against each other: the connection
 #     check identifies the meter and takes a reading, and the window starts
-#     on the offscreen platform and keeps running.
+#     on the offscreen platform and keeps running;
+#   - the unpacked vxlog loads its broker module (--mqtt) from usr/lib/vxmeter.
 #
 #   bash scripts/package-check.sh [--no-deps]
 #
@@ -28,6 +29,8 @@ places=(
     usr/bin/
     usr/lib/vxmeter/
     usr/libexec/vxmeter/
+    usr/lib/vxmeter/
+    usr/share/lintian/overrides/
     usr/share/vxmeter/
     usr/share/applications/
     usr/share/icons/hicolor/
@@ -46,6 +49,7 @@ required=(
     usr/share/doc/vxmeter/copyright
     usr/share/doc/vxmeter/changelog.gz
     usr/lib/vxmeter/vxlog-serve.so
+    usr/lib/vxmeter/vxlog-mqtt.so
 )
 
 failures=0
@@ -124,6 +128,13 @@ for binary in "$work/root/usr/bin/"* "$work/root/usr/libexec/vxmeter/"* "$work/r
     done
 done
 
+# The broker module: dpkg-shlibdeps saw it, so Depends names the MQTT
+# client library's package.
+if [[ -f "$work/root/usr/lib/vxmeter/vxlog-mqtt.so" ]]; then
+    grep -qE '(^|, )libmosquitto1( |,|$)' <<<"$depends" ||
+        fail "Depends does not name libmosquitto1 (vxlog-mqtt.so)"
+fi
+
 # --- lintian --------------------------------------------------------------
 if lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1; then
     sed 's/^/package-check: lintian: /' "$work/lintian"
@@ -162,6 +173,19 @@ if [[ -n "$device" ]]; then
         --serve 0 >"$work/serve.out" 2>"$work/serve.err" || true
     grep -q '^vxlog: serving http://127.0.0.1:[0-9]*/$' "$work/serve.err" ||
         fail "vxlog --serve: $(cat "$work/serve.err")"
+fi
+# The unpacked vxlog loads the broker module from usr/lib/vxmeter: with no
+# broker to reach it measures on and keeps the reading in its journal.
+if [[ -n "$device" ]]; then
+    if VXMETER_COM1="$device" timeout 30 "$work/root/usr/bin/vxlog" --port COM1 --count 1 \
+        --quiet --mqtt mqtt://127.0.0.1:9/check --journal "$work/check.journal" \
+        >"$work/mqtt.out" 2>"$work/mqtt.err"; then
+        grep -q 'does not answer' "$work/mqtt.err" ||
+            fail "vxlog --mqtt: $(cat "$work/mqtt.err")"
+        sed 's/^/package-check: vxlog --mqtt: /' "$work/mqtt.err"
+    else
+        fail "vxlog --mqtt: $(cat "$work/mqtt.err")"
+    fi
 fi
 
 # The window: still running after three seconds (timeout ends it with 124).

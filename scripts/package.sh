@@ -24,7 +24,7 @@ cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DVX_INSTALL_LAYOUT=debian "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
-    "${launcher[@]}" >&2
+    "-DCMAKE_MODULE_LINKER_FLAGS=$ldflags" "${launcher[@]}" >&2
 cmake --build "$build" --target package-programs -j "$(nproc)" >&2
 rm -f "$build"/vxmeter_*.deb
 cpack --config "$build/CPackConfig.cmake" -B "$build" >&2

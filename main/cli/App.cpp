@@ -55,6 +55,9 @@ int runApp(const QStringList& arguments) {
         return kExitUsage;
     }
     const Options& options = parsed.options;
+    for (const QString& note : parsed.notes) {
+        writeAll(err, QStringLiteral("vxlog: %1\n").arg(note));
+    }
     link::SerialPortOpener opener;
     switch (options.mode) {
         case Mode::Help:
@@ -82,11 +85,17 @@ int runApp(const QStringList& arguments) {
                           .errIsTerminal = ::isatty(STDERR_FILENO) == 1,
                           .columns = terminalColumns,
                           .stopping = &Signals::stopPending});
-    // The live page: its module is loaded only here.
+    // The live page and the broker: their modules are loaded only here.
     if (QString error;
         options.serve && options.mode == Mode::Log && !addServe(runner, *options.serve, &error)) {
         writeAll(err, QStringLiteral("vxlog: %1\n").arg(error));
         return kExitOutput;
+    }
+    if (options.mqtt && options.mode == Mode::Log) {
+        if (QString error; !addPublisher(runner, *options.mqtt, &error)) {
+            writeAll(err, QStringLiteral("vxlog: %1\n").arg(error));
+            return kExitOutput;
+        }
     }
     QObject::connect(&runner, &Runner::finished, qApp, &QCoreApplication::exit);
     QObject::connect(&handlers, &Signals::stopRequested, &runner, &Runner::stop);

@@ -5,6 +5,9 @@
 
 #include "calc/Channels.h"
 #include "cli/Runner.h"
+#include "plugin/Plugin.h"
+#include "publish/Module.h"
+#include "publish/Payload.h"
 #include "session/Session.h"
 #include "timing/Clock.h"
 
@@ -12,6 +15,16 @@ namespace vx::cli {
 
 void Runner::addSink(std::unique_ptr<feed::Sink> sink) {
     sinks_.push_back(std::move(sink));
+}
+
+bool addPublisher(Runner& runner, const publish::Config& config, QString* error) {
+    const auto factory = reinterpret_cast<publish::SinkFactory>(
+        plugin::resolve(QString::fromLatin1(publish::kModule), publish::kEntry, error));
+    if (factory == nullptr) {
+        return false;
+    }
+    runner.addSink(std::unique_ptr<feed::Sink>(factory(&config, &runner)));
+    return true;
 }
 
 void Runner::fatal(int exitCode, const QString& text) {
@@ -23,10 +36,22 @@ void Runner::fatal(int exitCode, const QString& text) {
 }
 
 bool Runner::startFeeds() {
-    if (sinks_.empty()) {
-        return true;
+    describeRun();
+    for (const auto& sink : sinks_) {
+        QString error;
+        if (!sink->start(feedRun_, &error)) {
+            message(error);
+            finish(kExitOutput);
+            return false;
+        }
     }
+    return true;
+}
+
+// The run's channels and meters, for the sinks and line protocol.
+void Runner::describeRun() {
     feed::Run& run = feedRun_;
+    run = {};
     run.intervalNs = options_.intervalNs;
     if (bench_) {
         for (std::size_t i = 0; i < options_.meters.size(); ++i) {
@@ -54,30 +79,29 @@ bool Runner::startFeeds() {
                                     .meter = 0});
         }
     }
-    for (const auto& sink : sinks_) {
-        QString error;
-        if (!sink->start(run, &error)) {
-            message(error);
-            finish(kExitOutput);
-            return false;
-        }
-    }
-    return true;
 }
 
-void Runner::feedRecord(const QDateTime& when, std::vector<double> values,
-                        std::vector<QString> texts, std::vector<QString> missing) {
-    if (sinks_.empty()) {
-        return;
-    }
-    const feed::Record record{.sequence = taken_,
-                              .when = when,
-                              .values = std::move(values),
-                              .texts = std::move(texts),
-                              .missing = std::move(missing)};
+// The reading about to be counted: its sequence number is the count's next.
+feed::Record Runner::makeRecord(const QDateTime& when, std::vector<double> values,
+                                std::vector<QString> texts, std::vector<QString> missing) const {
+    return {.sequence = taken_ + 1,
+            .when = when,
+            .values = std::move(values),
+            .texts = std::move(texts),
+            .missing = std::move(missing)};
+}
+
+void Runner::feedRecord(const feed::Record& record) {
     for (const auto& sink : sinks_) {
         sink->record(record);
     }
+}
+
+// The record as line protocol, its lines joined, without the last line end.
+QString Runner::influxText(const feed::Record& record) const {
+    QByteArray lines = publish::influxLines(feedRun_, record, record.sequence);
+    lines.chop(1);
+    return QString::fromUtf8(lines);
 }
 
 void Runner::feedMeter(int index, feed::Meter::State state, const QString& identity,

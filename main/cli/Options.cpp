@@ -35,7 +35,7 @@ constexpr auto kFunctionMnemonics = options::column<&meter::Function::mnemonic>(
 constexpr auto kRateCaptions = options::column<&meter::Choice::caption>(meter::kRates);
 constexpr auto kDisplayWords = options::column<&meter::Choice::word>(meter::kDisplayModes);
 // By Format.
-constexpr std::array<std::string_view, 3> kFormatWords{"text", "csv", "json"};
+constexpr std::array<std::string_view, 4> kFormatWords{"text", "csv", "json", "influx"};
 // The secondary display off, under any function.
 constexpr std::array<std::string_view, 1> kSecondaryOffWords{"OFF"};
 // Automatic ranging, where the function offers a range type.
@@ -47,6 +47,9 @@ constexpr std::string_view kSettings =
 constexpr std::string_view kLogging = "Logging";
 constexpr std::string_view kOther = "Other";
 constexpr std::string_view kLivePage = "Live page (in a browser, loaded only with --serve)";
+constexpr std::string_view kPublishing = "Publishing (MQTT)";
+// By publish::PayloadFormat.
+constexpr std::array<std::string_view, 2> kPayloadWords{"json", "influx"};
 
 constexpr std::array kOptions{
     Option{.name = "meter",
@@ -126,7 +129,8 @@ constexpr std::array kOptions{
            .section = kLogging},
     Option{.name = "format",
            .value = "{choices}",
-           .help = "standard output: {choices} (json: one object a line; default {default})",
+           .help = "standard output: {choices} (json: one object a line; influx: InfluxDB line "
+                   "protocol, also into --output; default {default})",
            .section = kLogging,
            .list = {.words = kFormatWords, .preset = 0, .what = "format"}},
     Option{.name = "quiet",
@@ -171,6 +175,48 @@ constexpr std::array kOptions{
                    "digits, - _ . ~): http://HOST:PORT/?token=TOKEN, or the header "
                    "Authorization: Bearer TOKEN",
            .section = kLivePage},
+    // Publishing: the broker module (publish/).
+    Option{.name = "mqtt",
+           .value = "URL",
+           .help = "publish every reading with QoS 1 to the broker at mqtt://HOST[:PORT]/PREFIX "
+                   "(or mqtts:// for TLS): PREFIX/readings, and PREFIX/status (retained online, "
+                   "offline as the last will); readings wait in a journal while the broker is "
+                   "away",
+           .section = kPublishing},
+    Option{.name = "mqtt-ca",
+           .value = "FILE",
+           .help = "with mqtts://: the certificate authority (PEM) that signed the broker's "
+                   "certificate (default: the system's)",
+           .section = kPublishing},
+    Option{.name = "mqtt-auth",
+           .value = "FILE",
+           .help = "username=NAME and password=SECRET lines for the broker (else "
+                   "VXLOG_MQTT_USERNAME and VXLOG_MQTT_PASSWORD; never on the command line)",
+           .section = kPublishing},
+    Option{.name = "mqtt-format",
+           .value = "{choices}",
+           .help = "the payload: JSON or InfluxDB line protocol (default {default})",
+           .section = kPublishing,
+           .list = {.words = kPayloadWords, .preset = 0, .what = "payload format"}},
+    Option{.name = "mqtt-discovery",
+           .help = "announce each channel to Home Assistant (retained homeassistant/sensor/... "
+                   "config messages)",
+           .section = kPublishing},
+    Option{.name = "journal",
+           .value = "FILE",
+           .help = "the journal (default $XDG_STATE_HOME/vxlog/mqtt-HOST-PORT-PREFIX.journal)",
+           .section = kPublishing},
+    Option{.name = "journal-size",
+           .value = "BYTES",
+           .help = "the journal's largest size, with K, M or G (default 64M, at least 64K); when "
+                   "full the oldest readings are dropped",
+           .section = kPublishing},
+    Option{.name = "journal-sync",
+           .value = "SECONDS",
+           .help = "force the journal to the disk at most this often, {low} to {high} (default "
+                   "1; 0: every reading); readings go to the broker once on the disk",
+           .section = kPublishing,
+           .limits = options::Limits{.low = 0.0, .high = 60.0}},
     Option{.name = "send",
            .value = "COMMAND",
            .help = "send COMMAND and print its reply (commands with '?'); may be given several "
@@ -189,9 +235,9 @@ consteval options::Index at(std::string_view name) {
 
 constexpr std::array<std::string_view, 4> kForms{
     "--port [settings] [--interval] [--count | --duration] [--output] [--format] [--quiet] "
-    "[--reconnect] [--serve [--serve-token]]",
+    "[--reconnect] [--serve [--serve-token]] [--mqtt ...]",
     "--meter --meter [--meter ...] [--interval] [--count | --duration] [--format] [--quiet] "
-    "[--reconnect] [--serve [--serve-token]]",
+    "[--reconnect] [--serve [--serve-token]] [--mqtt ...]",
     "--port [settings] --send [--send ...]",
     "--list-ports | --help | --version",
 };
@@ -390,7 +436,8 @@ QString parseRun(const options::Arguments& given, Options& o) {
     if (given.isSet(at("output")) && o.output.isEmpty()) {
         return QStringLiteral("--output: empty file name");
     }
-    if (!o.output.isEmpty() && o.meters.empty() && !o.settings.function) {
+    if (!o.output.isEmpty() && o.meters.empty() && !o.settings.function &&
+        o.format != Format::Influx) {
         return QStringLiteral("--output needs --function: the file's header names the function");
     }
     o.quiet = given.isSet(at("quiet"));
@@ -538,7 +585,7 @@ QString parseBench(const options::Arguments& given, Options& o) {
         return e;
     }
     for (const BenchMeter& m : o.meters) {
-        if (!o.output.isEmpty() && !m.settings.function) {
+        if (!o.output.isEmpty() && !m.settings.function && o.format != Format::Influx) {
             return QStringLiteral(
                        "--output needs a function for every meter: the file's header "
                        "names it; meter %1 has none")
@@ -565,6 +612,86 @@ QString choicesByFunction() {
     return out;
 }
 
+// Publishing: --mqtt and the options that need it; an error text, or empty.
+constexpr std::array kNeedMqtt{at("mqtt-ca"),        at("mqtt-auth"), at("mqtt-format"),
+                               at("mqtt-discovery"), at("journal"),   at("journal-size"),
+                               at("journal-sync")};
+constexpr qint64 kSmallestJournal = qint64(64) << 10;
+constexpr qint64 kLargestJournal = qint64(1) << 40;
+
+QString parsePublish(const options::Arguments& given, Options& o, QStringList& notes) {
+    if (!given.isSet(at("mqtt"))) {
+        for (const Index option : kNeedMqtt) {
+            if (given.isSet(option)) {
+                return QStringLiteral("%1 needs --mqtt").arg(name(option));
+            }
+        }
+        return {};
+    }
+    if (o.mode == Mode::Send) {
+        return QStringLiteral("--send cannot be combined with --mqtt");
+    }
+    publish::Config c;
+    if (QString e = publish::readUrl(given.value(at("mqtt")), c); !e.isEmpty()) {
+        return e;
+    }
+    if (given.isSet(at("mqtt-ca"))) {
+        c.caFile = given.value(at("mqtt-ca"));
+        if (!c.tls) {
+            return QStringLiteral("--mqtt-ca needs an mqtts:// broker");
+        }
+        if (!QFileInfo(c.caFile).isFile() || !QFileInfo(c.caFile).isReadable()) {
+            return QStringLiteral("--mqtt-ca: cannot read %1").arg(c.caFile);
+        }
+    }
+    if (given.isSet(at("mqtt-auth"))) {
+        if (QString e = publish::readAuthFile(given.value(at("mqtt-auth")), c, &notes);
+            !e.isEmpty()) {
+            return e;
+        }
+    } else {
+        c.username = qEnvironmentVariable(publish::kUserVariable);
+        c.password = qEnvironmentVariable(publish::kPasswordVariable);
+        if (c.username.isEmpty() && !c.password.isEmpty()) {
+            return QStringLiteral("%1 is set but %2 is not")
+                .arg(QLatin1String(publish::kPasswordVariable),
+                     QLatin1String(publish::kUserVariable));
+        }
+    }
+    c.format = publish::PayloadFormat(*given.choice(at("mqtt-format")));
+    c.discovery = given.isSet(at("mqtt-discovery"));
+    c.journal =
+        given.isSet(at("journal")) ? given.value(at("journal")) : publish::defaultJournal(c);
+    if (c.journal.isEmpty()) {
+        return QStringLiteral("--journal: empty file name");
+    }
+    if (QFileInfo(c.journal).isDir()) {
+        return QStringLiteral("--journal: %1 is a folder; name a file").arg(c.journal);
+    }
+    if (given.isSet(at("journal-size"))) {
+        const QString v = given.value(at("journal-size"));
+        c.journalBytes = publish::readSize(v);
+        if (c.journalBytes < kSmallestJournal || c.journalBytes > kLargestJournal) {
+            return QStringLiteral(
+                       "--journal-size: \"%1\" is not a size from 64K to 1024G "
+                       "(bytes, or a number with K, M or G)")
+                .arg(v);
+        }
+    }
+    if (given.isSet(at("journal-sync"))) {
+        const QString v = given.value(at("journal-sync"));
+        const options::Real seconds = options::seconds(v, *kOptions[at("journal-sync")].limits);
+        if (seconds.fault == options::Fault::NotANumber) {
+            return QStringLiteral("--journal-sync: \"%1\" is not a number of seconds").arg(v);
+        }
+        if (seconds.fault != options::Fault::None) {
+            return options::outOfLimits(kOptions[at("journal-sync")], v, seconds.fault);
+        }
+        c.syncMs = int(std::lround(seconds.value * 1000.0));
+    }
+    o.mqtt = c;
+    return {};
+}
 }  // namespace
 
 Parsed parseOptions(const QStringList& arguments) {
@@ -596,6 +723,9 @@ Parsed parseOptions(const QStringList& arguments) {
     }
     if (given.isSet(at("meter")) || given.isSet(at("bench"))) {
         parsed.error = parseBench(given, o);
+        if (parsed.error.isEmpty()) {
+            parsed.error = parsePublish(given, o, parsed.notes);
+        }
         return parsed;
     }
     for (const Index option : kOnlyWithMeter) {
@@ -627,6 +757,9 @@ Parsed parseOptions(const QStringList& arguments) {
                 return parsed;
             }
         }
+    }
+    if (parsed.error = parsePublish(given, o, parsed.notes); !parsed.error.isEmpty()) {
+        return parsed;
     }
     // A logging run states the secondary display: off unless one is named.
     if (o.mode == Mode::Log && !o.settings.secondary) {
@@ -710,8 +843,9 @@ QString helpText() {
 Signals: SIGINT and SIGTERM end the run with a summary, in every phase;
 SIGHUP reopens the output file when it was moved away (log rotation).
 Exit status: 0 done, 2 bad options, 3 port not opened, 4 no reply to *IDN?,
-5 output file not written (or --serve could not listen), 6 meter lost,
-7 a limit reached (--stop-on-limit).
+5 output file or journal not written (or --serve could not listen),
+6 meter lost, 7 a limit reached (--stop-on-limit), 8 the broker refused
+the connection or its certificate (--mqtt).
 )");
 }
 

@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "serve/Access.h"
+#include "publish/Config.h"
 
 namespace vx::cli {
 
 enum class Mode { Log, Send, ListPorts, Help, Version };
-enum class Format { Text, Csv, Json };
+enum class Format { Text, Csv, Json, Influx };
 
 // The measurement settings asked for, as positions in the window's lists.
 struct Settings {
@@ -56,11 +57,14 @@ struct Options {
     QString onLimit;  // a command line, split into words
     // --serve: where the live page listens and its token.
     std::optional<serve::Config> serve;
+    // --mqtt: every reading also goes to a broker, through a journal.
+    std::optional<publish::Config> mqtt;
 };
 
 struct Parsed {
     Options options;
-    QString error;  // empty when the command line was good
+    QString error;      // empty when the command line was good
+    QStringList notes;  // warnings that do not stop the run
 };
 
 // `arguments` without the program name.

@@ -84,13 +84,13 @@ OutputFile::Status OutputFile::open(const QString& path) {
     return Status::Ok;
 }
 
-OutputFile::Status OutputFile::writeLine(const QByteArray& line) {
+OutputFile::Status OutputFile::writeLine(const QByteArray& line, QByteArrayView end) {
     if (fd_ < 0) {
         error_ = QStringLiteral("no output file is open");
         return Status::Failed;
     }
     const off_t before = regular_ ? ::lseek(fd_, 0, SEEK_END) : -1;
-    const Written w = writeAll(fd_, line + "\r\n", stopping_);
+    const Written w = writeAll(fd_, line + end.toByteArray(), stopping_);
     if (w.error == 0 && !w.stopped) {
         return Status::Ok;
     }

@@ -55,8 +55,8 @@ public:
     // Opens `path` for appending, created when missing. A FIFO waits here
     // for its reader, as long as no stop comes.
     Status open(const QString& path);
-    // `line` and CR LF.
-    Status writeLine(const QByteArray& line);
+    // `line` and `end`.
+    Status writeLine(const QByteArray& line, QByteArrayView end = "\r\n");
     void close();
     bool isOpen() const { return fd_ >= 0; }
     // The name no longer leads to the open file (moved away for rotation).

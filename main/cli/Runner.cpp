@@ -323,6 +323,8 @@ QString Runner::formatted(const QString& reply, const QDateTime& when) const {
             }
             return line;
         }
+        case Format::Influx:
+            break;
         case Format::Json: {
             QJsonObject o{
                 {QStringLiteral("time"), isoTime(when)},
@@ -349,24 +351,26 @@ void Runner::record(const QString& reply) {
     QString text = reply;
     text.remove(QLatin1Char('\r'));
     text.remove(QLatin1Char('\n'));
-    if (file_.isOpen() && !writeFile(log::logReadingLine(text, when))) {
+    const meter::Reading reading = meter::splitReply(text, options_.settings.secondary.has_value());
+    std::vector<double> values{trend::parseValue(reading.primary)};
+    std::vector<QString> texts{visible(reading.primary.trimmed())};
+    if (reading.secondary) {
+        values.push_back(trend::parseValue(*reading.secondary));
+        texts.push_back(visible(reading.secondary->trimmed()));
+    }
+    std::vector<QString> missing(texts.size());
+    const feed::Record fed =
+        makeRecord(when, std::move(values), std::move(texts), std::move(missing));
+    const bool influx = options_.format == Format::Influx;
+    if (file_.isOpen() && !writeFile(influx ? influxText(fed) : log::logReadingLine(text, when))) {
         return;
     }
-    const bool printed = options_.quiet || print(formatted(text, when));
+    const bool printed = options_.quiet || print(influx ? influxText(fed) : formatted(text, when));
     if (printed || file_.isOpen()) {
         ++taken_;
-        const meter::Reading reading =
-            meter::splitReply(text, options_.settings.secondary.has_value());
         stats_.add(trend::parseValue(reading.primary));
         lastPrimary_ = visible(reading.primary.trimmed());
-        std::vector<double> values{trend::parseValue(reading.primary)};
-        std::vector<QString> texts{visible(reading.primary.trimmed())};
-        if (reading.secondary) {
-            values.push_back(trend::parseValue(*reading.secondary));
-            texts.push_back(visible(reading.secondary->trimmed()));
-        }
-        std::vector<QString> missing(texts.size());
-        feedRecord(when, std::move(values), std::move(texts), std::move(missing));
+        feedRecord(fed);
     }
     if (!printed) {
         // Standard output closed (the reader went away): end cleanly.
@@ -377,8 +381,12 @@ void Runner::record(const QString& reply) {
 }
 
 bool Runner::writeFile(const QString& line) {
-    return fileOk(file_.writeLine(line.toLatin1()),
-                  QStringLiteral("could not write to %1: %2; the lines before are kept"));
+    // Line protocol is UTF-8 with LF, as Telegraf reads it; the window's
+    // format is Latin-1 with CR LF.
+    const OutputFile::Status status = options_.format == Format::Influx
+                                          ? file_.writeLine(line.toUtf8(), "\n")
+                                          : file_.writeLine(line.toLatin1());
+    return fileOk(status, QStringLiteral("could not write to %1: %2; the lines before are kept"));
 }
 
 bool Runner::openFile(const QString& verb) {
@@ -404,6 +412,9 @@ bool Runner::fileOk(OutputFile::Status status, const QString& failure) {
 }
 
 bool Runner::writeBlock() {
+    if (options_.format == Format::Influx) {
+        return true;  // every line names its channel
+    }
     if (bench_) {
         return writeFile(QString()) && writeFile(benchFileHeader());
     }

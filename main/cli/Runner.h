@@ -40,12 +40,14 @@ namespace vx::cli {
 enum ExitCode : int {
     kExitOk = 0,
     kExitUsage = 2,
-    kExitPort = 3,        // the port could not be opened
-    kExitNoIdentity = 4,  // no reply to *IDN? (or to a --send query)
-    kExitOutput = 5,      // the output file could not be opened or written
-    kExitLost = 6,        // the meter stopped answering or the port went away
-    kExitLimit = 7,       // a limit was reached with --stop-on-limit
+    kExitPort = 3,                         // the port could not be opened
+    kExitNoIdentity = 4,                   // no reply to *IDN? (or to a --send query)
+    kExitOutput = 5,                       // the output file could not be opened or written
+    kExitLost = 6,                         // the meter stopped answering or the port went away
+    kExitLimit = 7,                        // a limit was reached with --stop-on-limit
+    kExitRefused = publish::kExitRefused,  // the broker refused the connection (--mqtt)
 };
+static_assert(publish::kExitJournal == kExitOutput, "the journal fails as the output file does");
 
 // The program's own waits; tests shorten them.
 struct Timing {
@@ -144,8 +146,11 @@ private:
     QString singleStatus() const;
     // The sinks (Feeds.cpp).
     bool startFeeds();
-    void feedRecord(const QDateTime& when, std::vector<double> values, std::vector<QString> texts,
-                    std::vector<QString> missing);
+    void describeRun();
+    feed::Record makeRecord(const QDateTime& when, std::vector<double> values,
+                            std::vector<QString> texts, std::vector<QString> missing) const;
+    void feedRecord(const feed::Record& record);
+    QString influxText(const feed::Record& record) const;
     void feedMeter(int index, feed::Meter::State state, const QString& identity,
                    const QString& reason = {});
     void stopFeeds();
@@ -182,5 +187,10 @@ private:
     std::vector<std::unique_ptr<feed::Sink>> sinks_;
     feed::Run feedRun_;
 };
+
+// Loads the broker module and adds its sink to `runner`: every reading then
+// also goes to the broker `config` names. False, with `error`, when the
+// module cannot be loaded.
+bool addPublisher(Runner& runner, const publish::Config& config, QString* error);
 
 }  // namespace vx::cli

@@ -192,22 +192,24 @@ void Runner::onRow(const bench::Row& row) {
     for (const QString& value : computed) {
         fileRow += QLatin1Char(',') + value;
     }
-    if (file_.isOpen() && !writeFile(fileRow + QLatin1Char(',') + log::logTimeStamp(row.when))) {
+    std::vector<QString> rowTexts(channels.size());
+    std::vector<QString> rowMissing(channels.size());
+    for (std::size_t i = 0; i < row.cells.size(); ++i) {
+        const std::optional<QString> primary = primaryOf(row.cells[i], options_.meters[i]);
+        rowTexts[i] = primary ? visible(*primary) : QString();
+        rowMissing[i] = visible(cellReason(row.cells[i]));
+    }
+    const feed::Record fed = makeRecord(row.when, {channels.begin(), channels.end()},
+                                        std::move(rowTexts), std::move(rowMissing));
+    const bool influx = options_.format == Format::Influx;
+    if (file_.isOpen() &&
+        !writeFile(influx ? influxText(fed)
+                          : fileRow + QLatin1Char(',') + log::logTimeStamp(row.when))) {
         return;
     }
     const QJsonArray reached = checkLimits(row);
     ++taken_;
-    if (!sinks_.empty()) {
-        std::vector<QString> rowTexts(channels.size());
-        std::vector<QString> rowMissing(channels.size());
-        for (std::size_t i = 0; i < row.cells.size(); ++i) {
-            const std::optional<QString> primary = primaryOf(row.cells[i], options_.meters[i]);
-            rowTexts[i] = primary ? visible(*primary) : QString();
-            rowMissing[i] = visible(cellReason(row.cells[i]));
-        }
-        feedRecord(row.when, {channels.begin(), channels.end()}, std::move(rowTexts),
-                   std::move(rowMissing));
-    }
+    feedRecord(fed);
     if (!options_.quiet) {
         QString out;
         switch (options_.format) {
@@ -216,6 +218,9 @@ void Runner::onRow(const bench::Row& row) {
                 break;
             case Format::Csv:
                 out = fields.join(QLatin1Char(','));
+                break;
+            case Format::Influx:
+                out = influxText(fed);
                 break;
             case Format::Json: {
                 QJsonObject o{{QStringLiteral("time"), isoTime(row.when)},

@@ -35,6 +35,7 @@ const Expected kInstalled[] = {
     {"bin/vxlog", true},
     {"share/man/man1/vxlog.1", true},
     {"lib/vxmeter/vxlog-serve.so", true},  // vxlog's live page, found from bin/ as ../lib/vxmeter
+    {"lib/vxmeter/vxlog-mqtt.so", true},  // the broker module, beside the programs
 };
 
 QStringList filesUnder(const QString& folder) {
