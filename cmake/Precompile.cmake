@@ -1,11 +1,14 @@
 # Precompiled headers (VX_PCH, GCC only): cmake/Precompiled.h compiled once
 # for each group of targets that see it alike, and reused by every target of
-# the group. GCC uses a precompiled header only where each macro it tests has
-# the same definition, and the header tests the macros of the Qt modules a
-# target links (QT_WIDGETS_LIB, QT_TESTLIB_LIB; QtTest also QT_GUI_LIB and
-# QT_NETWORK_LIB): targets are grouped by those modules. A header that could
-# not be used is a warning (-Winvalid-pch), so a change that breaks the
-# sharing shows in the build log.
+# the group.
+#
+# GCC uses a precompiled header only where each macro the header tests has
+# the same definition as when it was compiled. Precompiled.h tests the macros
+# of the Qt modules Widgets and Test (QT_WIDGETS_LIB, QT_TESTLIB_LIB), which a
+# target has when it links the module, directly or through a library: the
+# targets are grouped by those two modules. A header that could not be used
+# is a warning (-Winvalid-pch), so a change that breaks the sharing shows in
+# the build log.
 #
 # vx_target_defaults() enters each target; the groups are made once every
 # target of the project is known, at the end of the top-level CMakeLists.txt.
@@ -18,9 +21,9 @@ function(vx_precompile target)
     endif()
 endfunction()
 
-# The Qt modules whose macros the header tests, among those target sees
-# through its links: "Core;Widgets;Test", say. Empty without Qt Core.
-function(_vx_pch_modules out target)
+# The group of `target`: "Core", "CoreWidgets", "CoreTest" or
+# "CoreWidgetsTest"; empty for a target without Qt.
+function(_vx_pch_group out target)
     set(seen "")
     get_target_property(queue ${target} LINK_LIBRARIES)
     if(NOT queue)
@@ -45,63 +48,81 @@ function(_vx_pch_modules out target)
             list(APPEND queue ${next})
         endif()
     endwhile()
-    set(modules "")
-    foreach(module Core Gui Widgets Test Network)
-        if(Qt6::${module} IN_LIST seen)
-            list(APPEND modules ${module})
+    set(group "")
+    if("Qt6::Core" IN_LIST seen)
+        foreach(module Core Widgets Test)
+            if(Qt6::${module} IN_LIST seen)
+                string(APPEND group ${module})
+            endif()
+        endforeach()
+    endif()
+    set(${out} "${group}" PARENT_SCOPE)
+endfunction()
+
+# True when AUTOMOC finds a class to compile into the target's
+# mocs_compilation.cpp: a Q_OBJECT, Q_GADGET or Q_NAMESPACE in a header of the
+# target or beside one of its sources. Elsewhere (a test's own class is in its
+# .moc, included by the test) that file is empty, and loading the
+# precompiled header would be all its compiling costs.
+function(_vx_has_moc_headers out target)
+    get_target_property(automoc ${target} AUTOMOC)
+    get_target_property(dir ${target} SOURCE_DIR)
+    get_target_property(sources ${target} SOURCES)
+    set(${out} FALSE PARENT_SCOPE)
+    if(NOT automoc OR NOT sources)
+        return()
+    endif()
+    foreach(source IN LISTS sources)
+        if(NOT IS_ABSOLUTE "${source}")
+            set(source ${dir}/${source})
+        endif()
+        string(REGEX REPLACE "\\.cpp$" ".h" header "${source}")
+        if(header MATCHES "\\.h$" AND EXISTS "${header}")
+            file(STRINGS "${header}" classes REGEX "Q_OBJECT|Q_GADGET|Q_NAMESPACE")
+            if(classes)
+                set(${out} TRUE PARENT_SCOPE)
+                return()
+            endif()
         endif()
     endforeach()
-    # Only QtTest tests the network module's macro.
-    if(NOT "Test" IN_LIST modules)
-        list(REMOVE_ITEM modules Network)
-    endif()
-    if(NOT "Core" IN_LIST modules)
-        set(modules "")
-    endif()
-    set(${out} "${modules}" PARENT_SCOPE)
 endfunction()
 
 function(_vx_precompile_all)
     get_property(targets GLOBAL PROPERTY VX_PCH_TARGETS)
     set(groups "")
     foreach(target IN LISTS targets)
-        _vx_pch_modules(modules ${target})
-        if(NOT modules)
-            continue()
+        _vx_pch_group(group ${target})
+        if(group)
+            list(APPEND groups ${group})
+            set_property(GLOBAL APPEND PROPERTY VX_PCH_GROUP_${group} ${target})
         endif()
-        string(JOIN "" group ${modules})
-        list(APPEND groups ${group})
-        set_property(GLOBAL APPEND PROPERTY VX_PCH_GROUP_${group} ${target})
-        set_property(GLOBAL PROPERTY VX_PCH_MODULES_${group} ${modules})
     endforeach()
     list(REMOVE_DUPLICATES groups)
     foreach(group IN LISTS groups)
         get_property(members GLOBAL PROPERTY VX_PCH_GROUP_${group})
-        get_property(modules GLOBAL PROPERTY VX_PCH_MODULES_${group})
-        # A header compiled for one file of one target saves nothing.
-        set(files 0)
-        foreach(target IN LISTS members)
-            get_target_property(sources ${target} SOURCES)
-            list(FILTER sources INCLUDE REGEX "\\.cpp$")
-            list(LENGTH sources n)
-            math(EXPR files "${files} + ${n}")
-        endforeach()
-        if(files LESS 2)
-            continue()
-        endif()
         set(donor vxpch_${group})
         add_library(${donor} OBJECT ${PROJECT_SOURCE_DIR}/cmake/Precompiled.cpp)
-        list(TRANSFORM modules PREPEND Qt6:: OUTPUT_VARIABLE libraries)
-        target_link_libraries(${donor} PRIVATE ${libraries})
-        set_target_properties(${donor} PROPERTIES AUTOMOC OFF)
+        string(REGEX MATCHALL "[A-Z][a-z]+" modules ${group})
+        list(TRANSFORM modules PREPEND Qt6::)
+        target_link_libraries(${donor} PRIVATE ${modules})
+        # The same flags as its group (entering it in the list read above
+        # makes no group of it).
         vx_target_defaults(${donor})
+        set_target_properties(${donor} PROPERTIES AUTOMOC OFF)
         target_precompile_headers(${donor} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/Precompiled.h)
         foreach(target IN LISTS members)
             target_precompile_headers(${target} REUSE_FROM ${donor})
+            _vx_has_moc_headers(moc ${target})
+            if(NOT moc)
+                get_target_property(binary_dir ${target} BINARY_DIR)
+                set_source_files_properties(
+                    ${binary_dir}/${target}_autogen/mocs_compilation.cpp
+                    TARGET_DIRECTORY ${target} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+            endif()
         endforeach()
     endforeach()
 endfunction()
 
 if(VX_PCH AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL _vx_precompile_all)
+    cmake_language(DEFER CALL _vx_precompile_all)
 endif()

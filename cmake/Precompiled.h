@@ -1,7 +1,6 @@
 // The headers most of the program's files include, compiled once per build
-// (cmake/Precompile.cmake). Each section is there only for targets that link
-// the Qt module it names: the module's macro tells the same header apart for
-// each group of targets.
+// for each group of targets (cmake/Precompile.cmake). Each section is there
+// only for targets that link the Qt module it names.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -40,7 +39,10 @@
 #include <QWidget>
 #endif
 
+// The bulk of QtTest, without <QTest> itself: that header and those it
+// includes test the macros of every module a test links.
 #ifdef QT_TESTLIB_LIB
 #include <QSignalSpy>
-#include <QTest>
+#include <QtTest/qtestcase.h>
+#include <QtTest/qtestdata.h>
 #endif
