@@ -2,6 +2,7 @@
 function(vx_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
     target_compile_definitions(${target} PRIVATE QT_NO_CONTEXTLESS_CONNECT)
+    vx_precompile(${target})
 endfunction()
 
 if(VX_SANITIZE)

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 build="${1:-build/bench}"
 if [ ! -f "$build/build.ninja" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVX_BENCHMARKS=ON >&2
 fi
 cmake --build "$build" -j "$(nproc)" --target bench_logread bench_trend >&2
 export QT_QPA_PLATFORM=offscreen

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh --bench >&2
 
 build="${1:-build/bench}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >&2
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVX_BENCHMARKS=ON >&2
 cmake --build "$build" -j "$(nproc)" --target vxbenchmark vxsim bench_helpfile >&2
 export QT_QPA_PLATFORM=offscreen
 export VXSIM="$build/bin/vxsim"

@@ -14,6 +14,7 @@ packages=(
     fonts-liberation         # metric-compatible Arial for the display boxes
     xvfb xauth               # run the window where no display is attached
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
+    lld                      # links the test builds (VX_LINKER=lld), faster than ld
     dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
     # The live page (vxlog --serve): its server, its chart library, and the
     # browser its tests open it in.

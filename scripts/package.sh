@@ -22,9 +22,12 @@ fi
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
+# The programs only (no tests), one compiler run for several files of a
+# library (unity build).
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DVX_INSTALL_LAYOUT=debian "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
-    "-DCMAKE_MODULE_LINKER_FLAGS=$ldflags" "${launcher[@]}" >&2
+    "-DCMAKE_MODULE_LINKER_FLAGS=$ldflags" -DBUILD_TESTING=OFF -DCMAKE_UNITY_BUILD=ON \
+    "${launcher[@]}" >&2
 cmake --build "$build" --target package-programs -j "$(nproc)" >&2
 rm -f "$build"/vxmeter_*.deb
 cpack --config "$build/CPackConfig.cmake" -B "$build" >&2

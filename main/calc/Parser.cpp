@@ -186,7 +186,7 @@ private:
             if (!(this->*operand)()) {
                 return false;
             }
-            emit({.op = *op}, -1);
+            emitStep({.op = *op}, -1);
         }
         return true;
     }
@@ -211,7 +211,7 @@ private:
         if (is("-")) {
             advance();
             ok = unary();
-            emit({.op = Op::Negate}, 0);
+            emitStep({.op = Op::Negate}, 0);
         } else {
             ok = power();
         }
@@ -228,7 +228,7 @@ private:
             if (!unary()) {
                 return false;
             }
-            emit({.op = Op::Power}, -1);
+            emitStep({.op = Op::Power}, -1);
         }
         return true;
     }
@@ -236,7 +236,7 @@ private:
     bool primary() {
         const Token t = token_;
         if (t.kind == Kind::Number) {
-            emit({.op = Op::Number, .number = t.number}, 1);
+            emitStep({.op = Op::Number, .number = t.number}, 1);
             advance();
             return true;
         }
@@ -292,13 +292,13 @@ private:
         switch (f.op) {
             case Op::Min:
             case Op::Max:
-                emit({.op = f.op, .index = count}, 1 - int(count));
+                emitStep({.op = f.op, .index = count}, 1 - int(count));
                 break;
             case Op::Integral:
-                emit({.op = f.op, .index = std::uint32_t(out_.integrals++)}, 0);
+                emitStep({.op = f.op, .index = std::uint32_t(out_.integrals++)}, 0);
                 break;
             default:
-                emit({.op = f.op}, 0);
+                emitStep({.op = f.op}, 0);
                 break;
         }
         return true;
@@ -308,7 +308,7 @@ private:
         const auto& known = scope_.channels;
         const auto found = std::find(known.begin(), known.end(), name);
         if (found != known.end()) {
-            emit({.op = Op::Channel, .index = std::uint32_t(found - known.begin())}, 1);
+            emitStep({.op = Op::Channel, .index = std::uint32_t(found - known.begin())}, 1);
             return true;
         }
         const std::string n(name);
@@ -324,7 +324,7 @@ private:
             (known.empty() ? "none" : joined(known, [](const std::string& n) { return n; })));
     }
 
-    void emit(Step step, int stackChange) {
+    void emitStep(Step step, int stackChange) {
         out_.steps.push_back(step);
         height_ = std::size_t(std::ptrdiff_t(height_) + stackChange);
         out_.stack = std::max(out_.stack, height_);

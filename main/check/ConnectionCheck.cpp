@@ -7,12 +7,15 @@
 #include <string_view>
 
 #include "check/CommandLine.h"
+#include "meter/Commands.h"
 #include "session/Session.h"
 #include "timing/Clock.h"
 
 namespace vx::check {
 
 namespace {
+
+using meter::text;
 
 struct Step {
     std::string_view command;
@@ -30,10 +33,6 @@ constexpr std::array kSteps{
 
 // How often the wait looks at what arrived.
 constexpr qint64 kPollMs = 20;
-
-QString text(std::string_view view) {
-    return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
-}
 
 }  // namespace
 

@@ -74,7 +74,7 @@ private:
 
 thread_local HourCache hourCache;
 
-bool isBlank(char c) {
+bool isSpaceOrTab(char c) {
     return c == ' ' || c == '\t';
 }
 
@@ -92,10 +92,10 @@ bool looksLikeText(std::string_view line) {
 //   0123456789012345678
 //   hh:mm:ss mm/dd/yyyy
 bool readStamp(std::string_view text, std::int64_t& msecs) {
-    while (!text.empty() && isBlank(text.front())) {
+    while (!text.empty() && isSpaceOrTab(text.front())) {
         text.remove_prefix(1);
     }
-    while (!text.empty() && isBlank(text.back())) {
+    while (!text.empty() && isSpaceOrTab(text.back())) {
         text.remove_suffix(1);
     }
     if (text.size() != 19 || text[2] != ':' || text[5] != ':' || text[8] != ' ' ||

@@ -1,0 +1,1 @@
+// The object file that carries the precompiled header (cmake/Precompile.cmake).
