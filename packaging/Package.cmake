@@ -62,6 +62,11 @@ install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_vx_packaging}/copyright ${_vx_sta
 
 # What the package needs built; scripts/package.sh builds only this.
 add_custom_target(package-programs DEPENDS ${VX_PACKAGE_PROGRAMS} uninstaller helpfile)
+# The modules the programs load on demand (vx_add_module) go in with them.
+get_property(_vx_modules GLOBAL PROPERTY VX_MODULES)
+if(_vx_modules)
+    add_dependencies(package-programs ${_vx_modules})
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${VX_PACKAGE_NAME})
