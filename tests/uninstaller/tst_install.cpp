@@ -34,6 +34,8 @@ const Expected kInstalled[] = {
     {"share/icons/hicolor/scalable/apps/vxmeter.svg", true},
     {"bin/vxlog", true},
     {"share/man/man1/vxlog.1", true},
+    // Loaded by vxlog for network ports.
+    {"lib/vxmeter/vxlog-network.so", true},
 };
 
 QStringList filesUnder(const QString& folder) {
