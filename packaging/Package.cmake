@@ -8,6 +8,8 @@
 #   /usr/share/icons/hicolor/scalable/apps/vxmeter.svg
 #   /usr/share/man/man1/<program>.1.gz
 #   /usr/share/doc/vxmeter/              README.md, copyright, changelog.gz
+#   /usr/lib/vxmeter/<module>.so         loaded by a program when a run asks for it
+#   /usr/share/lintian/overrides/vxmeter
 #
 # The package manager owns these files: there is no installation log and no
 # uninstall tool in the package.
@@ -66,6 +68,8 @@ add_custom_target(package-programs DEPENDS ${VX_PACKAGE_PROGRAMS} uninstaller he
 get_property(_vx_modules GLOBAL PROPERTY VX_MODULES)
 if(_vx_modules)
     add_dependencies(package-programs ${_vx_modules})
+    install(FILES ${_vx_packaging}/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${VX_PACKAGE_NAME})
 endif()
 
 set(CPACK_GENERATOR DEB)

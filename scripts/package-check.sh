@@ -34,7 +34,7 @@ places=(
     usr/share/doc/vxmeter/
 )
 # Modules loaded on demand (network ports); dpkg-shlibdeps sees their libraries.
-places+=(usr/lib/vxmeter/)
+places+=(usr/lib/vxmeter/ usr/share/lintian/overrides/)
 
 # Files the package must hold besides the programs and their pages.
 required=(
