@@ -1,18 +1,26 @@
 #include "cli/Text.h"
 
+#include <locale.h>
+#include <algorithm>
 #include <array>
-#include <charconv>
+#include <cstdio>
 
 #include "trend/TrendData.h"
 
 namespace vx::cli {
 
-// "%.8g": the statistics in the summary and the status line.
+// "%.8g": the statistics in the summary and the status line. printf's own
+// conversion in the C locale (the user's decimal comma never shows), which
+// is what std::to_chars is defined to write; its code is in every process
+// already, while the C++ library's conversion costs a third of a megabyte of
+// memory at its first call.
 QString number(double v, int digits) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
-                                      std::chars_format::general, digits);
-    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    const locale_t previous = ::uselocale(c);
+    std::array<char, 40> buffer{};
+    const int n = std::snprintf(buffer.data(), buffer.size(), "%.*g", digits, v);
+    ::uselocale(previous);
+    return QString::fromLatin1(buffer.data(), std::clamp(n, 0, int(buffer.size()) - 1));
 }
 
 QString seconds(int ms) {

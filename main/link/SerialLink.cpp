@@ -278,9 +278,14 @@ int SerialLink::write(const QByteArray& bytes) {
         return kWriteFailed;
     }
     // Out at once, not on the next pass of the event loop: the command
-    // leaves sooner and the program wakes once less for it.
+    // leaves sooner and the program wakes once less for it. The second
+    // flush ends the write once the bytes are out, so the port stops
+    // watching for room to write now rather than after one more wake-up.
     if (auto* serial = qobject_cast<QSerialPort*>(device_.get())) {
         serial->flush();
+        if (serial->bytesToWrite() == 0) {
+            serial->flush();
+        }
     }
     return kNoError;
 }

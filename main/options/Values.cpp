@@ -1,8 +1,8 @@
 #include "options/Values.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -48,12 +48,22 @@ Real within(double v, const Limits& limits) {
     return {.value = v, .fault = Fault::None};
 }
 
+// Digits with an optional sign; toLongLong() alone would also take a
+// base prefix and surrounding blanks. Checked by hand: the regular
+// expression engine costs a program half a megabyte of memory.
+bool signedDigits(QStringView t) {
+    if (t.startsWith(u'+') || t.startsWith(u'-')) {
+        t = t.mid(1);
+    }
+    return !t.isEmpty() &&
+           std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 }  // namespace
 
 Whole wholeNumber(const QString& text, qint64 low, qint64 high) {
-    static const QRegularExpression kDigits(QStringLiteral("^[+-]?[0-9]+$"));
     const QString t = text.trimmed();
-    if (!kDigits.match(t).hasMatch()) {
+    if (!signedDigits(t)) {
         return {.value = 0, .fault = Fault::NotANumber};
     }
     bool ok = false;
