@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 
+#include "log/DataLog.h"
 #include "trend/TrendData.h"
 
 namespace vx::cli {
@@ -47,9 +49,41 @@ QString countText(qint64 n, const QString& noun) {
     return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
 }
 
-// ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00".
+// ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00", "Z" for
+// UTC. Written digit by digit as Qt writes it; years of other than four
+// digits and offsets with seconds are left to Qt.
 QString isoTime(const QDateTime& when) {
-    return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    const int offset = when.offsetFromUtc();
+    const QDate date = when.date();
+    const QTime time = when.time();
+    if (!date.isValid() || !time.isValid() || date.year() < 1000 || date.year() > 9999 ||
+        offset % 60 != 0) {
+        return when.toOffsetFromUtc(offset).toString(Qt::ISODateWithMs);
+    }
+    QString text;
+    text.reserve(29);
+    log::appendDigits(text, date.year(), 4);
+    text += u'-';
+    log::appendDigits(text, date.month(), 2);
+    text += u'-';
+    log::appendDigits(text, date.day(), 2);
+    text += u'T';
+    log::appendDigits(text, time.hour(), 2);
+    text += u':';
+    log::appendDigits(text, time.minute(), 2);
+    text += u':';
+    log::appendDigits(text, time.second(), 2);
+    text += u'.';
+    log::appendDigits(text, time.msec(), 3);
+    if (offset == 0) {
+        text += u'Z';
+        return text;
+    }
+    text += offset < 0 ? u'-' : u'+';
+    log::appendDigits(text, std::abs(offset) / 3600, 2);
+    text += u':';
+    log::appendDigits(text, std::abs(offset) / 60 % 60, 2);
+    return text;
 }
 
 QString csvField(const QString& field) {

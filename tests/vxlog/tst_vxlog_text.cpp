@@ -1,20 +1,34 @@
-// vxlog's numbers in the summary and the status line: "%.8g" exactly as
-// std::to_chars writes it, whichever way they are made.
+// vxlog's numbers and time stamps written by hand, byte for byte as the
+// library calls they stand in for would write them: "%.8g" as
+// std::to_chars, the time stamps as Qt's own formatting.
+#include <QDateTime>
 #include <QTest>
 
+#include <time.h>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "cli/Text.h"
+#include "log/DataLog.h"
 
 class TestVxlogText : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void numberAsToChars_data();
     void numberAsToChars();
+    void timeStampsAsQt_data();
+    void timeStampsAsQt();
 };
+
+// Local time half an hour off the hour, with summer time (a POSIX rule, no
+// zone files needed): -02:30 in September, -03:30 in January.
+void TestVxlogText::initTestCase() {
+    qputenv("TZ", "NST3:30NDT,M3.2.0,M11.1.0");
+    ::tzset();
+}
 
 void TestVxlogText::numberAsToChars_data() {
     QTest::addColumn<double>("value");
@@ -44,6 +58,36 @@ void TestVxlogText::numberAsToChars() {
                                  std::chars_format::general, digits);
     QCOMPARE(vx::cli::number(value, digits),
              QString::fromLatin1(buffer.data(), r.ptr - buffer.data()));
+}
+
+void TestVxlogText::timeStampsAsQt_data() {
+    QTest::addColumn<QDateTime>("when");
+    const QDate day(2016, 9, 22);
+    const QTime time(14, 5, 9, 7);
+    const auto at = [&](int offset) { return QDateTime(day, time, Qt::OffsetFromUTC, offset); };
+    QTest::newRow("UTC") << QDateTime(day, time, Qt::UTC);
+    QTest::newRow("local, summer") << QDateTime(day, time, Qt::LocalTime);
+    QTest::newRow("local, winter") << QDateTime(QDate(2017, 1, 5), time, Qt::LocalTime);
+    QTest::newRow("now") << QDateTime::currentDateTime();
+    QTest::newRow("east") << at(2 * 3600);
+    QTest::newRow("west, half hour") << at(-(3 * 3600 + 1800));
+    QTest::newRow("less than an hour west") << at(-1800);
+    QTest::newRow("far east") << at(14 * 3600);
+    QTest::newRow("offset with seconds") << at(3208);
+    QTest::newRow("midnight, new year")
+        << QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::OffsetFromUTC, 3600);
+    QTest::newRow("last millisecond")
+        << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC);
+    QTest::newRow("year 999") << QDateTime(QDate(999, 3, 4), time, Qt::UTC);
+    QTest::newRow("year 10000") << QDateTime(QDate(10000, 3, 4), time, Qt::UTC);
+    QTest::newRow("invalid") << QDateTime();
+}
+
+void TestVxlogText::timeStampsAsQt() {
+    QFETCH(QDateTime, when);
+    QCOMPARE(vx::log::logTimeStamp(when), when.toString(QStringLiteral("HH:mm:ss MM/dd/yyyy")));
+    QCOMPARE(vx::cli::isoTime(when),
+             when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs));
 }
 
 QTEST_GUILESS_MAIN(TestVxlogText)
