@@ -46,7 +46,7 @@ QString clockText(qint64 ns, bool withMs) {
 }
 
 QString countText(qint64 n, const QString& noun) {
-    return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
+    return QString::number(n) + QLatin1Char(' ') + noun + (n == 1 ? "" : "s");
 }
 
 // ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00", "Z" for
@@ -109,8 +109,10 @@ QString visible(const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x20 || (u >= 0x7f && u <= 0x9f)) {
-            shown += QStringLiteral("\\x") +
-                     QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+            constexpr char kHex[] = "0123456789ABCDEF";
+            shown += QStringLiteral("\\x");
+            shown += QLatin1Char(kHex[u >> 4 & 0xf]);
+            shown += QLatin1Char(kHex[u & 0xf]);
         } else {
             shown += c;
         }

@@ -31,7 +31,8 @@ constexpr std::array kSocketFailures{
 }  // namespace
 
 bool isNetworkDevice(const QString& device) {
-    return device.startsWith(kScheme, Qt::CaseInsensitive);
+    // ASCII case: no other character folds to these letters.
+    return device.left(kScheme.size()).toLatin1().toLower() == QByteArrayView(kScheme);
 }
 
 std::optional<NetworkAddress> parseNetworkDevice(const QString& device, QString* error) {

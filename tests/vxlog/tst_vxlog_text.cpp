@@ -2,6 +2,7 @@
 // library calls they stand in for would write them: "%.8g" as
 // std::to_chars, the time stamps as Qt's own formatting.
 #include <QDateTime>
+#include <QLocale>
 #include <QTest>
 
 #include <time.h>
@@ -12,6 +13,7 @@
 
 #include "cli/Text.h"
 #include "log/DataLog.h"
+#include "options/Values.h"
 
 class TestVxlogText : public QObject {
     Q_OBJECT
@@ -21,6 +23,8 @@ private Q_SLOTS:
     void numberAsToChars();
     void timeStampsAsQt_data();
     void timeStampsAsQt();
+    void secondsAsQtReadsThem_data();
+    void secondsAsQtReadsThem();
 };
 
 // Local time half an hour off the hour, with summer time (a POSIX rule, no
@@ -88,6 +92,49 @@ void TestVxlogText::timeStampsAsQt() {
     QCOMPARE(vx::log::logTimeStamp(when), when.toString(QStringLiteral("HH:mm:ss MM/dd/yyyy")));
     QCOMPARE(vx::cli::isoTime(when),
              when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs));
+}
+
+// Option values: plain decimals are read without Qt's locale, the rest by
+// it; either way the number is the one Qt's C locale reads, and what it
+// refuses is refused.
+void TestVxlogText::secondsAsQtReadsThem_data() {
+    QTest::addColumn<QString>("text");
+    for (const char* text : {"0.1",
+                             "5",
+                             "+0.25",
+                             "-1",
+                             "007",
+                             "86400",
+                             "0.30000000000000004",
+                             "12345678901234567890",
+                             " 2.5 ",
+                             "1e-1",
+                             "1E2",
+                             ".5",
+                             "5.",
+                             "1,000",
+                             "0,5",
+                             "1.2.3",
+                             "+-1",
+                             "",
+                             "+",
+                             "0x10",
+                             "inf",
+                             "nan",
+                             "１"}) {
+        QTest::newRow(text) << QString::fromUtf8(text);
+    }
+}
+
+void TestVxlogText::secondsAsQtReadsThem() {
+    QFETCH(QString, text);
+    bool ok = false;
+    const double qt = QLocale::c().toDouble(text.trimmed(), &ok);
+    const vx::options::Real read = vx::options::seconds(text, {.low = -1e30, .high = 1e30});
+    QCOMPARE(read.fault == vx::options::Fault::None, ok && std::isfinite(qt));
+    if (read.fault == vx::options::Fault::None) {
+        QCOMPARE(read.value, qt);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestVxlogText)
