@@ -17,10 +17,12 @@ QStringList folders() {
 
 QFunctionPointer resolve(QStringView name, const char* symbol, QString* error) {
     // Loaded modules stay loaded for the life of the process: their code may
-    // sit on any stack and in any object they handed out.
-    static QHash<QString, QLibrary*> loaded;
+    // sit on any stack and in any object they handed out. So does this list
+    // of them (never destroyed, so the libraries stay reachable to the end,
+    // for the leak checker too).
+    static auto* const loaded = new QHash<QString, QLibrary*>;
     const QString file = name.toString() + QStringLiteral(".so");
-    QLibrary* library = loaded.value(file);
+    QLibrary* library = loaded->value(file);
     if (library == nullptr) {
         QString path;
         for (const QString& folder : folders()) {
@@ -46,7 +48,7 @@ QFunctionPointer resolve(QStringView name, const char* symbol, QString* error) {
             return nullptr;
         }
         library = fresh.release();
-        loaded.insert(file, library);
+        loaded->insert(file, library);
     }
     const QFunctionPointer entry = library->resolve(symbol);
     if (entry == nullptr && error != nullptr) {
