@@ -9,6 +9,8 @@
 #   /usr/share/icons/hicolor/scalable/apps/vxmeter.svg
 #   /usr/share/man/man1/<program>.1.gz
 #   /usr/share/doc/vxmeter/              README.md, copyright, changelog.gz
+#   /usr/lib/vxmeter/<module>.so         loaded by a program when a run asks for it
+#   /usr/share/lintian/overrides/vxmeter
 #
 # The package manager owns these files: there is no installation log and no
 # uninstall tool in the package.
@@ -97,10 +99,6 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# CPack's maintainer scripts run ldconfig for any shared object under
-# /usr/lib, the modules there included; the override says why that stays.
-install(FILES ${_vx_packaging}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
-        RENAME ${VX_PACKAGE_NAME})
 # Manual pages and the changelog are compressed as Debian wants them, after
 # every install rule has run (including those of other folders).
 set(CPACK_PRE_BUILD_SCRIPTS ${_vx_packaging}/compress-docs.cmake)

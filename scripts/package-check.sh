@@ -38,6 +38,8 @@ places=(
     usr/share/doc/vxmeter/
     usr/share/lintian/overrides/
 )
+# Modules loaded on demand (network ports); dpkg-shlibdeps sees their libraries.
+places+=(usr/lib/vxmeter/ usr/share/lintian/overrides/)
 
 # Files the package must hold besides the programs and their pages.
 required=(
@@ -51,6 +53,7 @@ required=(
     usr/lib/vxmeter/vxlog-serve.so
     usr/lib/vxmeter/vxlog-mqtt.so
 )
+required+=(usr/lib/vxmeter/vxlog-network.so)
 
 failures=0
 fail() {
@@ -66,8 +69,10 @@ echo "package-check: $deb"
 
 work="$(mktemp -d)"
 sim_pid=""
+netsim_pid=""
 cleanup() {
     if [[ -n "$sim_pid" ]]; then kill "$sim_pid" 2>/dev/null || true; fi
+    if [[ -n "$netsim_pid" ]]; then kill "$netsim_pid" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -113,7 +118,8 @@ done
 # --- the libraries --------------------------------------------------------
 # Each Qt library a binary is linked with, and the Debian package holding it.
 dpkg-deb -x "$deb" "$work/root"
-for binary in "$work/root/usr/bin/"* "$work/root/usr/libexec/vxmeter/"* "$work/root/usr/lib/vxmeter/"*; do
+for binary in "$work/root/usr/bin/"* "$work/root/usr/libexec/vxmeter/"* \
+    "$work/root/usr/lib/vxmeter/"*.so; do
     ldd "$binary" >"$work/ldd"
     for library in $(objdump -p "$binary" | awk '$1 == "NEEDED" && $2 ~ /^libQt6/ { print $2 }'); do
         path="$(awk -v lib="$library" '$1 == lib { print $3; exit }' "$work/ldd")"
@@ -145,13 +151,17 @@ fi
 
 # --- the unpacked programs against each other -----------------------------
 export QT_QPA_PLATFORM=offscreen
+# The first line vxsim prints (its device), waited for up to five seconds.
+first_line() {
+    for _ in $(seq 50); do
+        [[ -s "$1" ]] && break
+        sleep 0.1
+    done
+    head -n 1 "$1"
+}
 "$work/root/usr/bin/vxsim" --model VX480 --term LF >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
-for _ in $(seq 50); do
-    [[ -s "$work/sim.out" ]] && break
-    sleep 0.1
-done
-device="$(head -n 1 "$work/sim.out")"
+device="$(first_line "$work/sim.out")"
 if [[ -z "$device" ]]; then
     fail "vxsim printed no device: $(cat "$work/sim.err")"
 else
@@ -187,6 +197,20 @@ if [[ -n "$device" ]]; then
         fail "vxlog --mqtt: $(cat "$work/mqtt.err")"
     fi
 fi
+# vxlog on a network port: the installed module is found and works.
+"$work/root/usr/bin/vxsim" --listen 127.0.0.1:0 >"$work/netsim.out" 2>"$work/netsim.err" &
+netsim_pid=$!
+netdevice="$(first_line "$work/netsim.out")"
+if [[ "$netdevice" != tcp://* ]]; then
+    fail "vxsim --listen printed no address: $(cat "$work/netsim.err")"
+elif timeout 30 "$work/root/usr/bin/vxlog" --port "$netdevice" --count 1 --format csv \
+    >"$work/netlog.out" 2>"$work/netlog.err"; then
+    sed 's/^/package-check: vxlog over tcp: /' "$work/netlog.out"
+    [[ $(wc -l <"$work/netlog.out") == 2 ]] || fail "vxlog over tcp: $(cat "$work/netlog.out")"
+else
+    fail "vxlog --port $netdevice: $(cat "$work/netlog.out" "$work/netlog.err")"
+fi
+kill "$netsim_pid" 2>/dev/null || true
 
 # The window: still running after three seconds (timeout ends it with 124).
 status=0

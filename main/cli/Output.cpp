@@ -89,15 +89,17 @@ OutputFile::Status OutputFile::writeLine(const QByteArray& line, QByteArrayView 
         error_ = QStringLiteral("no output file is open");
         return Status::Failed;
     }
-    const off_t before = regular_ ? ::lseek(fd_, 0, SEEK_END) : -1;
     const Written w = writeAll(fd_, line + end.toByteArray(), stopping_);
     if (w.error == 0 && !w.stopped) {
         return Status::Ok;
     }
     // A line cut short would run into whatever is appended next: take the
-    // part that went in back off the file.
-    if (before >= 0 && w.bytes > 0) {
-        [[maybe_unused]] const int ignored = ::ftruncate(fd_, before);
+    // part that went in back off the file. The file is opened for appending,
+    // so that part is its end (asked only now, not before every line).
+    if (regular_ && w.bytes > 0) {
+        if (const off_t size = ::lseek(fd_, 0, SEEK_END); size >= w.bytes) {
+            [[maybe_unused]] const int ignored = ::ftruncate(fd_, size - w.bytes);
+        }
     }
     if (w.stopped) {
         error_ = QStringLiteral("stopped while writing");

@@ -209,8 +209,10 @@ void Runner::onIdentified(const QString& identity) {
     const bool again = identified_;
     identified_ = true;
     feedMeter(0, feed::Meter::State::Connected, identity);
-    message(again ? QStringLiteral("the meter answers again: %1; carrying on").arg(identity)
-                  : QStringLiteral("meter: %1").arg(identity));
+    // Joined, not arg(): a placeholder costs Qt's Unicode tables in memory.
+    message(again ? QStringLiteral("the meter answers again: ") + identity +
+                        QStringLiteral("; carrying on")
+                  : QStringLiteral("meter: ") + identity);
     if (!sendSettings()) {
         return;
     }

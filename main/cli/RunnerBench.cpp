@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -295,7 +294,10 @@ void Runner::runOnLimit(const QString& limit, double value, const QDateTime& whe
     process.setProgram(words.takeFirst());
     process.setArguments(words);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const qsizetype op = limit.indexOf(QRegularExpression(QStringLiteral("[<>]")));
+    qsizetype op = 0;
+    while (op < limit.size() && limit[op] != u'<' && limit[op] != u'>') {
+        ++op;
+    }
     env.insert(QStringLiteral("VXLOG_LIMIT"), limit);
     env.insert(QStringLiteral("VXLOG_CHANNEL"), limit.left(op).trimmed());
     env.insert(QStringLiteral("VXLOG_VALUE"), number(value));

@@ -1,18 +1,28 @@
 #include "cli/Text.h"
 
+#include <locale.h>
+#include <algorithm>
 #include <array>
-#include <charconv>
+#include <cstdio>
+#include <cstdlib>
 
+#include "log/DataLog.h"
 #include "trend/TrendData.h"
 
 namespace vx::cli {
 
-// "%.8g": the statistics in the summary and the status line.
+// "%.8g": the statistics in the summary and the status line. printf's own
+// conversion in the C locale (the user's decimal comma never shows), which
+// is what std::to_chars is defined to write; its code is in every process
+// already, while the C++ library's conversion costs a third of a megabyte of
+// memory at its first call.
 QString number(double v, int digits) {
-    std::array<char, 32> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
-                                      std::chars_format::general, digits);
-    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    const locale_t previous = ::uselocale(c);
+    std::array<char, 40> buffer{};
+    const int n = std::snprintf(buffer.data(), buffer.size(), "%.*g", digits, v);
+    ::uselocale(previous);
+    return QString::fromLatin1(buffer.data(), std::clamp(n, 0, int(buffer.size()) - 1));
 }
 
 QString seconds(int ms) {
@@ -36,12 +46,44 @@ QString clockText(qint64 ns, bool withMs) {
 }
 
 QString countText(qint64 n, const QString& noun) {
-    return QStringLiteral("%1 %2%3").arg(n).arg(noun, n == 1 ? QString() : QStringLiteral("s"));
+    return QString::number(n) + QLatin1Char(' ') + noun + (n == 1 ? "" : "s");
 }
 
-// ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00".
+// ISO 8601 with the UTC offset: "2016-09-22T14:05:09.000+02:00", "Z" for
+// UTC. Written digit by digit as Qt writes it; years of other than four
+// digits and offsets with seconds are left to Qt.
 QString isoTime(const QDateTime& when) {
-    return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    const int offset = when.offsetFromUtc();
+    const QDate date = when.date();
+    const QTime time = when.time();
+    if (!date.isValid() || !time.isValid() || date.year() < 1000 || date.year() > 9999 ||
+        offset % 60 != 0) {
+        return when.toOffsetFromUtc(offset).toString(Qt::ISODateWithMs);
+    }
+    QString text;
+    text.reserve(29);
+    log::appendDigits(text, date.year(), 4);
+    text += u'-';
+    log::appendDigits(text, date.month(), 2);
+    text += u'-';
+    log::appendDigits(text, date.day(), 2);
+    text += u'T';
+    log::appendDigits(text, time.hour(), 2);
+    text += u':';
+    log::appendDigits(text, time.minute(), 2);
+    text += u':';
+    log::appendDigits(text, time.second(), 2);
+    text += u'.';
+    log::appendDigits(text, time.msec(), 3);
+    if (offset == 0) {
+        text += u'Z';
+        return text;
+    }
+    text += offset < 0 ? u'-' : u'+';
+    log::appendDigits(text, std::abs(offset) / 3600, 2);
+    text += u':';
+    log::appendDigits(text, std::abs(offset) / 60 % 60, 2);
+    return text;
 }
 
 QString csvField(const QString& field) {
@@ -67,8 +109,10 @@ QString visible(const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x20 || (u >= 0x7f && u <= 0x9f)) {
-            shown += QStringLiteral("\\x") +
-                     QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+            constexpr char kHex[] = "0123456789ABCDEF";
+            shown += QStringLiteral("\\x");
+            shown += QLatin1Char(kHex[u >> 4 & 0xf]);
+            shown += QLatin1Char(kHex[u & 0xf]);
         } else {
             shown += c;
         }

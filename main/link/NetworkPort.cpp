@@ -11,33 +11,28 @@ namespace {
 
 constexpr QLatin1StringView kScheme{"tcp://"};
 
-// What each of Qt's socket errors means to the operator. %1 is the device
-// text ("tcp://benchserver:4001"), %2 the system's own words.
+// What each network failure means to the operator. %1 is the device text
+// ("tcp://benchserver:4001"), %2 the system's own words.
 struct SocketFailure {
-    QAbstractSocket::SocketError error;
     ErrorNumber number;
     const char* reason;
 };
 
 constexpr std::array kSocketFailures{
-    SocketFailure{QAbstractSocket::ConnectionRefusedError, kConnectionRefused,
+    SocketFailure{kConnectionRefused,
                   "%1 refused the connection: no device server listens on that port"},
-    SocketFailure{QAbstractSocket::HostNotFoundError, kHostNotFound,
-                  "the host of %1 was not found: check the name"},
-    SocketFailure{QAbstractSocket::NetworkError, kHostUnreachable,
-                  "%1 cannot be reached (%2): check the network and the address"},
-    SocketFailure{QAbstractSocket::SocketTimeoutError, kConnectTimedOut,
-                  "%1 did not answer the connection in time"},
-    SocketFailure{QAbstractSocket::RemoteHostClosedError, kConnectionClosed,
-                  "%1 closed the connection"},
-    SocketFailure{QAbstractSocket::SocketAccessError, kPermissionDenied,
-                  "the system refused a connection to %1 (%2)"},
+    SocketFailure{kHostNotFound, "the host of %1 was not found: check the name"},
+    SocketFailure{kHostUnreachable, "%1 cannot be reached (%2): check the network and the address"},
+    SocketFailure{kConnectTimedOut, "%1 did not answer the connection in time"},
+    SocketFailure{kConnectionClosed, "%1 closed the connection"},
+    SocketFailure{kPermissionDenied, "the system refused a connection to %1 (%2)"},
 };
 
 }  // namespace
 
 bool isNetworkDevice(const QString& device) {
-    return device.startsWith(kScheme, Qt::CaseInsensitive);
+    // ASCII case: no other character folds to these letters.
+    return device.left(kScheme.size()).toLatin1().toLower() == QByteArrayView(kScheme);
 }
 
 std::optional<NetworkAddress> parseNetworkDevice(const QString& device, QString* error) {
@@ -98,10 +93,9 @@ QString describeDevice(const QString& device) {
     return QStringLiteral("%1 (network; the baud rate is the device server's setting)").arg(device);
 }
 
-NetworkFailure networkFailure(QAbstractSocket::SocketError error, const QString& device,
-                              const QString& systemText) {
+NetworkFailure networkFailure(int error, const QString& device, const QString& systemText) {
     for (const auto& entry : kSocketFailures) {
-        if (entry.error == error) {
+        if (entry.number == error) {
             // One pass over the template: a "%2" inside the device text (an
             // IPv6 zone such as fe80::1%2) stays as it is.
             const QString text = QString::fromLatin1(entry.reason);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractSocket>
 #include <QString>
 
 #include <chrono>
@@ -39,14 +38,13 @@ std::optional<NetworkAddress> parseNetworkDevice(const QString& device, QString*
 // line where its baud rate is set.
 QString describeDevice(const QString& device);
 
-// A failed or ended connection as the operator reads it, with its error
-// number (ErrorNumber).
+// A failed or ended connection as the operator reads it: `error` is the
+// connector's ErrorNumber (NetworkConnect.h), `systemText` the system's words.
 struct NetworkFailure {
     int error = 0;
     QString reason;
 };
-NetworkFailure networkFailure(QAbstractSocket::SocketError error, const QString& device,
-                              const QString& systemText);
+NetworkFailure networkFailure(int error, const QString& device, const QString& systemText);
 NetworkFailure connectTimedOut(const QString& device,
                                std::chrono::milliseconds limit = kConnectLimit);
 

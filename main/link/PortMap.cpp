@@ -5,6 +5,11 @@
 
 #include <algorithm>
 
+#ifndef Q_OS_WIN
+#include <climits>
+#include <cstdlib>
+#endif
+
 #include "link/NetworkPort.h"
 
 namespace vx::link {
@@ -151,8 +156,18 @@ QString portDescription(int number, const QString& device) {
 }
 
 QString canonicalDevice(const QString& path) {
+#ifdef Q_OS_WIN
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical;
+#else
+    // The C library's own resolution, as QFileInfo does it underneath,
+    // without bringing Qt's file system layer into every run of a logger.
+    char resolved[PATH_MAX];
+    if (path.isEmpty() || ::realpath(QFile::encodeName(path).constData(), resolved) == nullptr) {
+        return path;
+    }
+    return QFile::decodeName(resolved);
+#endif
 }
 
 }  // namespace vx::link

@@ -1,11 +1,10 @@
 #include "link/SerialLink.h"
 
 #include <QFileInfo>
-#include <QNetworkProxy>
 #include <QSerialPort>
-#include <QTcpSocket>
 
 #include "link/Errors.h"
+#include "link/NetworkConnect.h"
 #include "link/NetworkPort.h"
 #include "link/PortMap.h"
 #include "timing/Clock.h"
@@ -17,8 +16,6 @@
 namespace vx::link {
 
 namespace {
-
-constexpr qint64 kPortReadBufferBytes = 1 << 20;
 
 QString serialErrorText(QSerialPort::SerialPortError error) {
     switch (error) {
@@ -62,8 +59,8 @@ PortOpener::Result SerialPortOpener::open(int comNumber, qint32 baudRate) {
 namespace {
 
 // The connection is made in the background; its outcome reaches SerialLink
-// through the socket's signals (or waitUntilConnected() in a program without
-// a window). The baud rate is the device server's business.
+// through the connector's progress. The baud rate is the device server's
+// business.
 PortOpener::Result openNetworkDevice(const QString& device) {
     PortOpener::Result result;
     result.devicePath = device;
@@ -74,21 +71,22 @@ PortOpener::Result openNetworkDevice(const QString& device) {
         result.reason = why;
         return result;
     }
-    auto socket = std::make_unique<QTcpSocket>();
-    // The line goes straight to the device server, never through a proxy.
-    socket->setProxy(QNetworkProxy::NoProxy);
-    // Commands are a few bytes each: send them at once, not batched.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket->setReadBufferSize(kPortReadBufferBytes);
-    socket->connectToHost(address->host, address->port);
-    if (socket->state() == QAbstractSocket::UnconnectedState) {
+    const NetworkConnector connector = networkConnector(&why);
+    if (connector == nullptr) {
+        result.error = kNetworkFailed;
+        result.reason = why;
+        return result;
+    }
+    NetworkConnection connection = connector(*address);
+    if (!connection.device) {
         const NetworkFailure failure =
-            networkFailure(socket->error(), device, socket->errorString());
+            networkFailure(connection.error, device, connection.systemText);
         result.error = failure.error;
         result.reason = failure.reason;
         return result;
     }
-    result.device = std::move(socket);
+    result.device = std::move(connection.device);
+    result.network = std::move(connection.progress);
     return result;
 }
 
@@ -113,8 +111,6 @@ PortOpener::Result SerialPortOpener::openDevice(const QString& device, qint32 ba
     port->setParity(QSerialPort::NoParity);
     port->setStopBits(QSerialPort::OneStop);
     port->setFlowControl(QSerialPort::NoFlowControl);
-    // Input nobody asked for waits at the port unread; past this much the
-    // port stops taking more from the system instead of growing without end.
     port->setReadBufferSize(kPortReadBufferBytes);
     if (!port->open(QIODevice::ReadWrite)) {
         switch (port->error()) {
@@ -192,6 +188,7 @@ int SerialLink::open() {
         return result.error != 0 ? result.error : kNoSuchPort;
     }
     device_ = std::move(result.device);
+    network_ = std::move(result.network);
     lastError_.clear();
     connectError_ = kNoError;
     awaitingConnection_ = false;
@@ -200,28 +197,25 @@ int SerialLink::open() {
     // An in-memory device says the far end went away by finishing its read
     // channel; so does a network connection the device server closes.
     connect(dev, &QIODevice::readChannelFinished, this, [this] {
-        fail(qobject_cast<QAbstractSocket*>(device_.get()) != nullptr
-                 ? QStringLiteral("%1 closed the connection").arg(devicePath_)
-                 : QStringLiteral("the far end closed the line"));
+        fail(network_ ? QStringLiteral("%1 closed the connection").arg(devicePath_)
+                      : QStringLiteral("the far end closed the line"));
     });
-    if (auto* socket = qobject_cast<QAbstractSocket*>(dev)) {
-        awaitingConnection_ = socket->state() != QAbstractSocket::ConnectedState;
-        connect(socket, &QAbstractSocket::connected, this, [this] { awaitingConnection_ = false; });
-        connect(socket, &QAbstractSocket::errorOccurred, this,
-                [this, socket](QAbstractSocket::SocketError error) {
-                    const NetworkFailure failure =
-                        networkFailure(error, devicePath_, socket->errorString());
-                    if (!awaitingConnection_) {
-                        fail(failure.reason);
-                        return;
-                    }
-                    // Still connecting: the attempt ends here, and Connect
-                    // hears why from finishConnect().
-                    awaitingConnection_ = false;
-                    connectError_ = failure.error;
-                    lastError_ = failure.reason;
-                    close();
-                });
+    if (network_) {
+        awaitingConnection_ = !network_->connected;
+        network_->onConnected = [this] { awaitingConnection_ = false; };
+        network_->onFailed = [this](int error, const QString& systemText) {
+            const NetworkFailure failure = networkFailure(error, devicePath_, systemText);
+            if (!awaitingConnection_) {
+                fail(failure.reason);
+                return;
+            }
+            // Still connecting: the attempt ends here, and Connect hears why
+            // from finishConnect().
+            awaitingConnection_ = false;
+            connectError_ = failure.error;
+            lastError_ = failure.reason;
+            close();
+        };
     }
     if (auto* serial = qobject_cast<QSerialPort*>(dev)) {
         connect(serial, &QSerialPort::errorOccurred, this,
@@ -265,6 +259,10 @@ void SerialLink::close() {
     // Detach first: closing may raise signals that must not reach the window.
     std::unique_ptr<QIODevice> dev = std::move(device_);
     dev->disconnect(this);
+    if (const std::shared_ptr<NetworkProgress> network = std::exchange(network_, nullptr)) {
+        network->onConnected = nullptr;
+        network->onFailed = nullptr;
+    }
     dev->close();
     // A device may still be inside its own signal: delete it later.
     dev.release()->deleteLater();
@@ -280,9 +278,14 @@ int SerialLink::write(const QByteArray& bytes) {
         return kWriteFailed;
     }
     // Out at once, not on the next pass of the event loop: the command
-    // leaves sooner and the program wakes once less for it.
+    // leaves sooner and the program wakes once less for it. The second
+    // flush ends the write once the bytes are out, so the port stops
+    // watching for room to write now rather than after one more wake-up.
     if (auto* serial = qobject_cast<QSerialPort*>(device_.get())) {
         serial->flush();
+        if (serial->bytesToWrite() == 0) {
+            serial->flush();
+        }
     }
     return kNoError;
 }

@@ -22,9 +22,11 @@ class Clock;
 
 namespace vx::link {
 
+struct NetworkProgress;
+
 // Opens the device behind a COM number. The real one opens a QSerialPort, or
-// a QTcpSocket for a meter behind a serial device server; tests hand out
-// in-memory devices.
+// a TCP connection to a meter behind a serial device server (through the
+// network connector, NetworkConnect.h); tests hand out in-memory devices.
 class PortOpener {
 public:
     struct Result {
@@ -34,6 +36,9 @@ public:
         int error = 0;       // ErrorNumber when device is null
         QString reason;      // plain words for the operator
         QString devicePath;  // what COM n was mapped to
+        // A network device's connection under way (NetworkConnect.h); null
+        // for any other device.
+        std::shared_ptr<NetworkProgress> network;
     };
 
     virtual ~PortOpener() = default;
@@ -113,6 +118,7 @@ Q_SIGNALS:
 private:
     PortOpener& opener_;
     std::unique_ptr<QIODevice> device_;
+    std::shared_ptr<NetworkProgress> network_;  // while device_ is a network port
     int commPort_ = 0;
     QString settings_;
     int inputLen_ = 0;

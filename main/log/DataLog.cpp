@@ -74,8 +74,39 @@ void DataLog::close() {
     }
 }
 
+void appendDigits(QString& text, int value, int width) {
+    int scale = 1;
+    for (int i = 1; i < width; ++i) {
+        scale *= 10;
+    }
+    for (; scale > 0; scale /= 10) {
+        text += QChar(u'0' + value / scale % 10);
+    }
+}
+
+// Written digit by digit: Qt's formatting of a pattern goes through the
+// locale and calendar machinery at every line. Years of other than four
+// digits and invalid times are left to Qt.
 QString logTimeStamp(const QDateTime& when) {
-    return when.toString(QStringLiteral("HH:mm:ss MM/dd/yyyy"));
+    const QDate date = when.date();
+    const QTime time = when.time();
+    if (!date.isValid() || !time.isValid() || date.year() < 1000 || date.year() > 9999) {
+        return when.toString(QStringLiteral("HH:mm:ss MM/dd/yyyy"));
+    }
+    QString text;
+    text.reserve(19);
+    appendDigits(text, time.hour(), 2);
+    text += u':';
+    appendDigits(text, time.minute(), 2);
+    text += u':';
+    appendDigits(text, time.second(), 2);
+    text += u' ';
+    appendDigits(text, date.month(), 2);
+    text += u'/';
+    appendDigits(text, date.day(), 2);
+    text += u'/';
+    appendDigits(text, date.year(), 4);
+    return text;
 }
 
 QString logHeaderLine(const QString& primary, const QString& secondary, bool secondaryOn) {

@@ -68,4 +68,8 @@ QString logReadingLine(const QString& reply, const QDateTime& when);
 // "hh:mm:ss mm/dd/yyyy", 24-hour clock, ':' and '/' fixed whatever the locale.
 QString logTimeStamp(const QDateTime& when);
 
+// `value` (0 or more) as `width` digits, leading zeros included, appended
+// to `text`; for time stamps written without Qt's pattern formatting.
+void appendDigits(QString& text, int value, int width);
+
 }  // namespace vx::log

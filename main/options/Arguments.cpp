@@ -1,5 +1,7 @@
 #include "options/Arguments.h"
 
+#include <algorithm>
+
 #include "meter/Commands.h"
 
 namespace vx::options {
@@ -9,8 +11,13 @@ using meter::text;
 namespace {
 
 // Captions match whatever their case and blanks: "dc voltage", "200mV".
+// Plain ASCII, as every caption and nearly every argument is, is raised
+// here; anything else goes through Qt's Unicode tables (a memory cost a
+// logger's every run would otherwise pay).
 QString folded(const QString& s) {
-    QString out = s.toUpper();
+    const bool ascii =
+        std::all_of(s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    QString out = ascii ? QString(QLatin1StringView(s.toLatin1().toUpper())) : s.toUpper();
     out.remove(QLatin1Char(' '));
     return out;
 }

@@ -1,9 +1,10 @@
 #include "options/Values.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -20,9 +21,34 @@ namespace {
 constexpr std::array<std::pair<char, double>, 4> kTimeUnits{
     {{'d', 86'400.0}, {'h', 3'600.0}, {'m', 60.0}, {'s', 1.0}}};
 
+// Plain digits with at most one point ("0.1", "-2", "+5.25") are read by
+// std::from_chars, correctly rounded as Qt reads them; anything else (an
+// exponent, group separators) by the C locale of Qt, which a logger's every
+// run would otherwise load.
+std::optional<double> plainDecimal(QStringView t) {
+    const qsizetype from = t.startsWith(u'+') || t.startsWith(u'-') ? 1 : 0;
+    if (t.size() == from || t[from] == u'.' || t.back() == u'.' || t.count(u'.') > 1 ||
+        !std::all_of(t.begin() + from, t.end(),
+                     [](QChar c) { return (c >= u'0' && c <= u'9') || c == u'.'; })) {
+        return std::nullopt;
+    }
+    const QByteArray bytes = t.mid(t.startsWith(u'+') ? 1 : 0).toLatin1();
+    double v = 0;
+    const char* end = bytes.constData() + bytes.size();
+    const auto [ptr, ec] = std::from_chars(bytes.constData(), end, v);
+    if (ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return v;
+}
+
 std::optional<double> decimal(const QString& value) {
+    const QString t = value.trimmed();
+    if (const std::optional<double> plain = plainDecimal(t)) {
+        return plain;
+    }
     bool ok = false;
-    const double v = QLocale::c().toDouble(value.trimmed(), &ok);
+    const double v = QLocale::c().toDouble(t, &ok);
     if (!ok || !std::isfinite(v)) {
         return std::nullopt;
     }
@@ -31,7 +57,9 @@ std::optional<double> decimal(const QString& value) {
 
 std::optional<double> unitSeconds(QChar c) {
     for (const auto& [unit, seconds] : kTimeUnits) {
-        if (c.toLower() == QLatin1Char(unit)) {
+        const char16_t u = c.unicode();
+        const QChar lower = u < 0x80 ? QChar(u >= u'A' && u <= u'Z' ? u + 32 : u) : c.toLower();
+        if (lower == QLatin1Char(unit)) {
             return seconds;
         }
     }
@@ -48,12 +76,22 @@ Real within(double v, const Limits& limits) {
     return {.value = v, .fault = Fault::None};
 }
 
+// Digits with an optional sign; toLongLong() alone would also take a
+// base prefix and surrounding blanks. Checked by hand: the regular
+// expression engine costs a program half a megabyte of memory.
+bool signedDigits(QStringView t) {
+    if (t.startsWith(u'+') || t.startsWith(u'-')) {
+        t = t.mid(1);
+    }
+    return !t.isEmpty() &&
+           std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 }  // namespace
 
 Whole wholeNumber(const QString& text, qint64 low, qint64 high) {
-    static const QRegularExpression kDigits(QStringLiteral("^[+-]?[0-9]+$"));
     const QString t = text.trimmed();
-    if (!kDigits.match(t).hasMatch()) {
+    if (!signedDigits(t)) {
         return {.value = 0, .fault = Fault::NotANumber};
     }
     bool ok = false;

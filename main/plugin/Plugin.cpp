@@ -19,9 +19,9 @@ QFunctionPointer resolve(QStringView name, const char* symbol, QString* error) {
     // Loaded modules stay loaded for the life of the process: their code may
     // sit on any stack and in any object they handed out. The table is never
     // destroyed either, so they stay reachable to the end (no leak to report).
-    static auto& loaded = *new QHash<QString, QLibrary*>;
+    static auto* const loaded = new QHash<QString, QLibrary*>;
     const QString file = name.toString() + QStringLiteral(".so");
-    QLibrary* library = loaded.value(file);
+    QLibrary* library = loaded->value(file);
     if (library == nullptr) {
         QString path;
         for (const QString& folder : folders()) {
@@ -47,7 +47,7 @@ QFunctionPointer resolve(QStringView name, const char* symbol, QString* error) {
             return nullptr;
         }
         library = fresh.release();
-        loaded.insert(file, library);
+        loaded->insert(file, library);
     }
     const QFunctionPointer entry = library->resolve(symbol);
     if (entry == nullptr && error != nullptr) {

@@ -58,7 +58,8 @@ bool onlyLineEnds(const QByteArray& bytes) {
 
 std::optional<int> comNumber(const QString& device) {
     QString digits = device.trimmed();
-    if (digits.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) {
+    // ASCII case: no other character folds to these letters.
+    if (digits.left(3).toLatin1().toUpper() == "COM") {
         digits = digits.mid(3);
     }
     bool ok = false;

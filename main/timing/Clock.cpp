@@ -29,6 +29,12 @@ void SystemClock::runEventsFor(qint64 ms) {
     loop.exec();
 }
 
+void readTimeZoneOnce() {
+    if (!qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", ":/etc/localtime");
+    }
+}
+
 void SystemClock::callAt(qint64 dueNs, const QObject* context, std::function<void()> fn) {
     // Rounded up, so the call never comes before its time.
     const qint64 waitNs = std::max<qint64>(dueNs - elapsedNs(), 0);

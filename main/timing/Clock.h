@@ -48,4 +48,11 @@ private:
     QElapsedTimer steady_;
 };
 
+// Unless TZ names the zone, the C library looks at /etc/localtime again at
+// every conversion to local time: a file system call each time Qt asks for
+// the time of day. Naming that same file in TZ (when TZ is not set) has it
+// read once; the times are the same. For programs that take the time at
+// every reading; call first thing in main(), before any thread starts.
+void readTimeZoneOnce();
+
 }  // namespace vx::timing

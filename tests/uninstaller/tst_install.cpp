@@ -36,6 +36,8 @@ const Expected kInstalled[] = {
     {"share/man/man1/vxlog.1", true},
     {"lib/vxmeter/vxlog-serve.so", true},  // vxlog's live page, found from bin/ as ../lib/vxmeter
     {"lib/vxmeter/vxlog-mqtt.so", true},  // the broker module, beside the programs
+    // Loaded by vxlog for network ports.
+    {"lib/vxmeter/vxlog-network.so", true},
 };
 
 QStringList filesUnder(const QString& folder) {
