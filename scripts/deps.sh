@@ -16,13 +16,14 @@ packages=(
     clang libclang-rt-14-dev # fuzzing and sanitizer builds
     lld                      # links the test builds (VX_LINKER=lld), faster than ld
     dpkg-dev file lintian    # the Debian package: dpkg-shlibdeps, ELF detection, lintian
-    # The live page (vxlog --serve): its server, its chart library, and the
-    # browser its tests open it in.
-    qt6-httpserver-dev qt6-websockets-dev libjs-dygraphs chromium
-    # Publishing to an MQTT broker (vxlog --mqtt): the client library, and
-    # the broker and its command line clients that the tests run (openssl
-    # makes the certificates of the TLS test).
-    libmosquitto-dev mosquitto mosquitto-clients openssl
+    qt6-httpserver-dev       # the live page (vxlog --serve): its HTTP server
+    qt6-websockets-dev       # the live page: readings reach the browser over a WebSocket
+    libjs-dygraphs           # the live page's plot, copied into vxlog's module at build time
+    chromium                 # the live page's tests open it in a real headless browser
+    libmosquitto-dev         # the MQTT client library of vxlog --mqtt
+    mosquitto                # the broker the MQTT tests start on a free loopback port
+    mosquitto-clients        # mosquitto_sub, which the MQTT tests read with
+    openssl                  # makes the certificates of the MQTT TLS test
 )
 bench_packages=(
     time python3             # the vxlog benchmark: GNU time for peak memory, Python to drive it
